@@ -1,0 +1,81 @@
+// TComponent: owned objects with names. A component created with an owner is released by that
+// owner (the last created first); a component being released first detaches itself from its
+// owner, its parents and everyone who asked to be told.
+#pragma once
+
+#include "rtl/TypInfo.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+class TComponent;
+
+enum class TOperation { opInsert, opRemove };
+
+// Component state flags (a set).
+enum TComponentStateFlag : unsigned { csLoading = 1, csReading = 2, csDestroying = 4 };
+
+// What a front end attaches to a model object to mirror it. The model tells it about changes
+// only when a view is attached; views are created on first use.
+class TComponentView {
+public:
+  virtual ~TComponentView() = default;
+  // Property is the published name of what changed ("Caption", "Visible", "Items", ...).
+  virtual void ComponentChanged(TComponent* Sender, std::u16string_view Property) = 0;
+  virtual void ComponentDestroying(TComponent* Sender) = 0;
+};
+
+class TComponent : public TPersistent {
+public:
+  explicit TComponent(TComponent* AOwner);
+  ~TComponent() override;
+
+  HOST_CLASS_INFO;
+
+  TComponent* Owner() const { return FOwner; }
+  const UnicodeString& Name() const { return FName; }
+  // A valid identifier (or empty), unique among the owner's components (ASCII case ignored).
+  void SetName(const UnicodeString& NewName);
+
+  int ComponentCount() const { return static_cast<int>(FComponents.size()); }
+  TComponent* Components(int Index) const;
+  // The owned component of that name (ASCII case ignored), or nullptr.
+  TComponent* FindComponent(std::u16string_view AName) const;
+
+  void InsertComponent(TComponent* AComponent);
+  void RemoveComponent(TComponent* AComponent);
+
+  // Ask to be told (through Notification) when AComponent is released.
+  void FreeNotification(TComponent* AComponent);
+  void RemoveFreeNotification(TComponent* AComponent);
+
+  unsigned ComponentState() const { return FState; }
+  void SetLoading(bool Loading);
+
+  TComponentView* View() const { return FView; }
+  // The view is not owned; the front end detaches it (nullptr) before releasing it.
+  void SetView(TComponentView* AView) { FView = AView; }
+
+protected:
+  // Called on the owner (and, through it, on every owned component) when a component is
+  // inserted or removed, and on components that asked for a free notification.
+  virtual void Notification(TComponent* AComponent, TOperation Operation);
+  void Changed(std::u16string_view Property);
+
+private:
+  void ValidateName(std::u16string_view NewName, const TComponent* Owner) const;
+
+  TComponent* FOwner = nullptr;
+  std::vector<TComponent*> FComponents;
+  std::vector<TComponent*> FFreeNotifies;
+  UnicodeString FName;
+  unsigned FState = 0;
+  TComponentView* FView = nullptr;
+};
+
+// Creates and returns a closure that calls a member function on an object: the host's way of
+// assigning a handler ("Item->OnClick = Handler(this, &TForm1::ItemClick)").
+template <class T, class R, class... Args> auto Handler(T* Target, R (T::*Method)(Args...)) {
+  return [Target, Method](Args... A) -> R { return (Target->*Method)(A...); };
+}

@@ -1,0 +1,42 @@
+// Root of the host's object model.
+#pragma once
+
+#include "rtl/UnicodeString.h"
+
+#include <functional>
+
+class TClassInfo;
+class TObject;
+
+// Event closures receive the object that fired them.
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+
+class TObject {
+public:
+  TObject() = default;
+  TObject(const TObject&) = delete;
+  TObject& operator=(const TObject&) = delete;
+  virtual ~TObject();
+
+  static const TClassInfo& StaticClass();
+  // The class of the most derived object; every class of the model overrides it.
+  virtual const TClassInfo& ClassType() const;
+  UnicodeString ClassName() const;
+  bool InheritsFrom(const TClassInfo& Class) const;
+};
+
+// Objects that can copy their state from another of their kind.
+class TPersistent : public TObject {
+public:
+  static const TClassInfo& StaticClass();
+  const TClassInfo& ClassType() const override;
+};
+
+// Declares the two class-information members; put it under "public:".
+#define HOST_CLASS_INFO                                                                            \
+  static const TClassInfo& StaticClass();                                                          \
+  const TClassInfo& ClassType() const override
+
+// Defines ClassType() for a class whose StaticClass() is defined by hand.
+#define HOST_CLASS_TYPE(T)                                                                         \
+  const TClassInfo& T::ClassType() const { return StaticClass(); }

@@ -1,0 +1,59 @@
+#include "rtl/RegIniFile.h"
+
+#include "rtl/StringList.h"
+#include "rtl/TypInfo.h"
+
+const TClassInfo& TRegIniFile::StaticClass() {
+  static const TClassInfo Info(u"TRegIniFile", &TObject::StaticClass());
+  return Info;
+}
+HOST_CLASS_TYPE(TRegIniFile)
+
+TRegIniFile::TRegIniFile(const UnicodeString& FileName)
+    : TRegIniFile(FileName, OpenCurrentUserHive()) {}
+
+TRegIniFile::TRegIniFile(const UnicodeString& FileName, std::unique_ptr<TRegistryHive> Hive)
+    : FFileName(FileName), FHive(std::move(Hive)) {
+  if (!FHive)
+    throw ERegistryException(u"No registry hive to open '" + FileName + u"' in");
+  FHive->CreateKey(FFileName);
+}
+
+TRegIniFile::~TRegIniFile() = default;
+
+UnicodeString TRegIniFile::SectionPath(const UnicodeString& Section) const {
+  if (Section.empty())
+    return FFileName;
+  if (FFileName.empty())
+    return Section;
+  return FFileName + u"\\" + Section;
+}
+
+UnicodeString TRegIniFile::ReadString(const UnicodeString& Section, const UnicodeString& Ident,
+                                      const UnicodeString& Default) {
+  std::optional<TRegValue> V = FHive->ReadValue(SectionPath(Section), Ident);
+  if (!V)
+    return Default;
+  return V->AsString();
+}
+
+void TRegIniFile::WriteString(const UnicodeString& Section, const UnicodeString& Ident,
+                              const UnicodeString& Value) {
+  FHive->WriteValue(SectionPath(Section), TRegValue::String(Ident, Value));
+}
+
+void TRegIniFile::DeleteKey(const UnicodeString& Section, const UnicodeString& Ident) {
+  FHive->DeleteValue(SectionPath(Section), Ident);
+}
+
+void TRegIniFile::ReadSection(const UnicodeString& Section, TStrings* Strings) {
+  if (!Strings)
+    return;
+  Strings->Clear();
+  for (const UnicodeString& Name : FHive->ValueNames(SectionPath(Section)))
+    Strings->Add(Name);
+}
+
+void TRegIniFile::EraseSection(const UnicodeString& Section) {
+  FHive->DeleteKey(SectionPath(Section));
+}

@@ -1,0 +1,105 @@
+#include "vcl/Controls.h"
+
+#include <algorithm>
+
+const TClassInfo& TControl::StaticClass() {
+  static const TClassInfo Info = TClassBuilder<TControl>(u"TControl", &TComponent::StaticClass())
+                                     .Ord(u"Left", &TControl::Left, &TControl::SetLeft)
+                                     .Ord(u"Top", &TControl::Top, &TControl::SetTop)
+                                     .Ord(u"Width", &TControl::Width, &TControl::SetWidth)
+                                     .Ord(u"Height", &TControl::Height, &TControl::SetHeight)
+                                     .Ord(u"Visible", &TControl::Visible, &TControl::SetVisible)
+                                     .Str(u"Hint", &TControl::Hint, &TControl::SetHint)
+                                     .Ord(u"ShowHint", &TControl::ShowHint, &TControl::SetShowHint)
+                                     .Ord(u"TabOrder", &TControl::TabOrder, &TControl::SetTabOrder);
+  return Info;
+}
+HOST_CLASS_TYPE(TControl)
+
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {}
+
+TControl::~TControl() { SetParent(nullptr); }
+
+void TControl::SetParent(TWinControl* AParent) {
+  if (AParent == FParent)
+    return;
+  if (FParent)
+    FParent->RemoveControl(this);
+  if (AParent)
+    AParent->InsertControl(this);
+  Changed(u"Parent");
+}
+
+void TControl::SetVisible(bool Value) {
+  if (Value == FVisible)
+    return;
+  FVisible = Value;
+  Changed(u"Visible");
+}
+
+void TControl::SetLeft(int Value) { SetBounds(Value, FTop, FWidth, FHeight); }
+void TControl::SetTop(int Value) { SetBounds(FLeft, Value, FWidth, FHeight); }
+void TControl::SetWidth(int Value) { SetBounds(FLeft, FTop, Value, FHeight); }
+void TControl::SetHeight(int Value) { SetBounds(FLeft, FTop, FWidth, Value); }
+
+void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight)
+    return;
+  FLeft = ALeft;
+  FTop = ATop;
+  FWidth = AWidth;
+  FHeight = AHeight;
+  Changed(u"Bounds");
+}
+
+void TControl::SetHint(const UnicodeString& Value) {
+  if (Value == FHint)
+    return;
+  FHint = Value;
+  Changed(u"Hint");
+}
+
+void TControl::SetShowHint(bool Value) { FShowHint = Value; }
+void TControl::SetTabOrder(int Value) { FTabOrder = Value; }
+
+// --- TWinControl ------------------------------------------------------------------------------
+
+const TClassInfo& TWinControl::StaticClass() {
+  static const TClassInfo Info(u"TWinControl", &TControl::StaticClass());
+  return Info;
+}
+HOST_CLASS_TYPE(TWinControl)
+
+TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
+
+TWinControl::~TWinControl() {
+  while (!FControls.empty()) {
+    TControl* Last = FControls.back();
+    RemoveControl(Last);
+    delete Last;
+  }
+}
+
+TControl* TWinControl::Controls(int Index) const {
+  if (Index < 0 || Index >= ControlCount())
+    throw EListError(u"Control index out of bounds (" + IntToStr(Index) + u")");
+  return FControls[static_cast<size_t>(Index)];
+}
+
+int TWinControl::InsertPosition(const TControl*) const { return ControlCount(); }
+
+void TWinControl::InsertControl(TControl* AControl) {
+  int At = std::clamp(InsertPosition(AControl), 0, ControlCount());
+  FControls.insert(FControls.begin() + At, AControl);
+  AControl->FParent = this;
+  Changed(u"Controls");
+}
+
+void TWinControl::RemoveControl(TControl* AControl) {
+  auto It = std::find(FControls.begin(), FControls.end(), AControl);
+  if (It == FControls.end())
+    return;
+  FControls.erase(It);
+  AControl->FParent = nullptr;
+  Changed(u"Controls");
+}

@@ -1,0 +1,70 @@
+// Controls: TControl has a parent and a place; TWinControl holds child controls in order.
+#pragma once
+
+#include "rtl/Component.h"
+
+#include <vector>
+
+class TWinControl;
+
+class TControl : public TComponent {
+public:
+  explicit TControl(TComponent* AOwner);
+  // Leaves its parent first.
+  ~TControl() override;
+  HOST_CLASS_INFO;
+
+  TWinControl* Parent() const { return FParent; }
+  // Moves the control to another parent's controls (or to none).
+  virtual void SetParent(TWinControl* AParent);
+
+  bool Visible() const { return FVisible; }
+  void SetVisible(bool Value);
+  int Left() const { return FLeft; }
+  void SetLeft(int Value);
+  int Top() const { return FTop; }
+  void SetTop(int Value);
+  int Width() const { return FWidth; }
+  void SetWidth(int Value);
+  int Height() const { return FHeight; }
+  void SetHeight(int Value);
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+  const UnicodeString& Hint() const { return FHint; }
+  void SetHint(const UnicodeString& Value);
+  bool ShowHint() const { return FShowHint; }
+  void SetShowHint(bool Value);
+  int TabOrder() const { return FTabOrder; }
+  void SetTabOrder(int Value);
+
+private:
+  friend class TWinControl;
+  TWinControl* FParent = nullptr;
+  bool FVisible = true;
+  int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+  UnicodeString FHint;
+  bool FShowHint = false;
+  int FTabOrder = -1;
+};
+
+class TWinControl : public TControl {
+public:
+  explicit TWinControl(TComponent* AOwner);
+  // Releases its child controls, the last first, as the host does.
+  ~TWinControl() override;
+  HOST_CLASS_INFO;
+
+  int ControlCount() const { return static_cast<int>(FControls.size()); }
+  TControl* Controls(int Index) const;
+
+protected:
+  friend class TControl;
+  // Where a new child goes; a tool bar places buttons by their Left.
+  virtual int InsertPosition(const TControl* AControl) const;
+  virtual void InsertControl(TControl* AControl);
+  virtual void RemoveControl(TControl* AControl);
+  // Children in order, for subclasses that reorder them.
+  std::vector<TControl*>& ControlList() { return FControls; }
+
+private:
+  std::vector<TControl*> FControls;
+};

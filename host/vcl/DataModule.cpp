@@ -1,0 +1,15 @@
+#include "vcl/DataModule.h"
+
+const TClassInfo& TDataModule::StaticClass() {
+  static const TClassInfo Info =
+      TClassBuilder<TDataModule>(u"TDataModule", &TComponent::StaticClass())
+          .Creatable()
+          .Event(u"OnCreate", &TDataModule::OnCreate)
+          .Event(u"OnDestroy", &TDataModule::OnDestroy);
+  return Info;
+}
+HOST_CLASS_TYPE(TDataModule)
+
+TDataModule::TDataModule(TComponent* AOwner) : TComponent(AOwner) {}
+
+TDataModule::~TDataModule() = default;

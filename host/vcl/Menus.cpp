@@ -1,0 +1,199 @@
+#include "vcl/Menus.h"
+
+#include "rtl/SysUtils.h"
+
+#include <algorithm>
+
+UnicodeString StripHotkey(std::u16string_view Caption) {
+  UnicodeString R;
+  R.reserve(Caption.size());
+  for (size_t I = 0; I < Caption.size(); ++I) {
+    if (Caption[I] == u'&') {
+      // "&&" is a literal "&"; a lone "&" marks the next character and disappears.
+      if (I + 1 < Caption.size() && Caption[I + 1] == u'&') {
+        R.push_back(u'&');
+        ++I;
+      }
+      continue;
+    }
+    R.push_back(Caption[I]);
+  }
+  return R;
+}
+
+// --- TMenuItem --------------------------------------------------------------------------------
+
+const TClassInfo& TMenuItem::StaticClass() {
+  static const TClassInfo Info =
+      TClassBuilder<TMenuItem>(u"TMenuItem", &TComponent::StaticClass())
+          .Creatable()
+          .Str(u"Caption", &TMenuItem::Caption, &TMenuItem::SetCaption)
+          .Ord(u"Visible", &TMenuItem::Visible, &TMenuItem::SetVisible)
+          .Ord(u"Enabled", &TMenuItem::Enabled, &TMenuItem::SetEnabled)
+          .Event(u"OnClick", &TMenuItem::OnClick);
+  return Info;
+}
+HOST_CLASS_TYPE(TMenuItem)
+
+TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner) {}
+
+TMenuItem::~TMenuItem() {
+  if (FParent)
+    FParent->Remove(this);
+  while (!FItems.empty()) {
+    TMenuItem* Last = FItems.back();
+    FItems.pop_back();
+    Last->FParent = nullptr;
+    delete Last;
+  }
+}
+
+void TMenuItem::SetCaption(const UnicodeString& Value) {
+  if (Value == FCaption)
+    return;
+  FCaption = Value;
+  Changed(u"Caption");
+}
+
+void TMenuItem::SetVisible(bool Value) {
+  if (Value == FVisible)
+    return;
+  FVisible = Value;
+  Changed(u"Visible");
+}
+
+void TMenuItem::SetEnabled(bool Value) {
+  if (Value == FEnabled)
+    return;
+  FEnabled = Value;
+  Changed(u"Enabled");
+}
+
+void TMenuItem::Click() {
+  if (FEnabled && OnClick)
+    OnClick(this);
+}
+
+TMenuItem* TMenuItem::Items(int Index) const {
+  if (Index < 0 || Index >= Count())
+    throw EListError(u"Menu index out of bounds (" + IntToStr(Index) + u")");
+  return FItems[static_cast<size_t>(Index)];
+}
+
+TMenu* TMenuItem::GetParentMenu() const {
+  const TMenuItem* Root = this;
+  while (Root->FParent)
+    Root = Root->FParent;
+  return Root->FMenu;
+}
+
+TMenuItem* TMenuItem::Find(std::u16string_view ACaption) const {
+  const UnicodeString Wanted = StripHotkey(ACaption);
+  for (TMenuItem* Item : FItems)
+    if (AnsiSameText(StripHotkey(Item->FCaption), Wanted))
+      return Item;
+  return nullptr;
+}
+
+int TMenuItem::IndexOf(const TMenuItem* Item) const {
+  auto It = std::find(FItems.begin(), FItems.end(), Item);
+  return It == FItems.end() ? -1 : static_cast<int>(It - FItems.begin());
+}
+
+void TMenuItem::Add(TMenuItem* Item) { Insert(Count(), Item); }
+
+void TMenuItem::Insert(int Index, TMenuItem* Item) {
+  if (!Item)
+    throw EInvalidOperation(u"Cannot insert a nil menu item");
+  if (Item->FParent)
+    throw EInvalidOperation(u"Menu inserted twice");
+  for (const TMenuItem* P = this; P; P = P->FParent)
+    if (P == Item)
+      throw EInvalidOperation(u"A menu item cannot be inserted into itself");
+  if (Index < 0 || Index > Count())
+    throw EListError(u"Menu index out of bounds (" + IntToStr(Index) + u")");
+  FItems.insert(FItems.begin() + Index, Item);
+  Item->FParent = this;
+  ItemsChanged();
+}
+
+void TMenuItem::Delete(int Index) {
+  TMenuItem* Item = Items(Index);
+  FItems.erase(FItems.begin() + Index);
+  Item->FParent = nullptr;
+  ItemsChanged();
+}
+
+void TMenuItem::Remove(TMenuItem* Item) {
+  int Index = IndexOf(Item);
+  if (Index < 0)
+    throw EListError(u"Menu item not found");
+  Delete(Index);
+}
+
+void TMenuItem::Clear() {
+  while (!FItems.empty())
+    delete FItems.back(); // its destructor detaches it
+}
+
+void TMenuItem::ItemsChanged() {
+  if (!(ComponentState() & csDestroying))
+    Changed(u"Items");
+}
+
+// --- TMenu ------------------------------------------------------------------------------------
+
+const TClassInfo& TMenu::StaticClass() {
+  static const TClassInfo Info = TClassBuilder<TMenu>(u"TMenu", &TComponent::StaticClass())
+                                     .Object(u"Items", &TMenu::Items);
+  return Info;
+}
+HOST_CLASS_TYPE(TMenu)
+
+TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), FItems(new TMenuItem(this)) {
+  FItems->FMenu = this;
+}
+
+TMenu::~TMenu() {
+  // The root item is owned by this menu; release it (and with it every entry) first, while the
+  // menu is still whole.
+  delete FItems;
+}
+
+const TClassInfo& TMainMenu::StaticClass() {
+  static const TClassInfo Info =
+      TClassBuilder<TMainMenu>(u"TMainMenu", &TMenu::StaticClass()).Creatable();
+  return Info;
+}
+HOST_CLASS_TYPE(TMainMenu)
+
+const TClassInfo& TPopupMenu::StaticClass() {
+  static const TClassInfo Info = TClassBuilder<TPopupMenu>(u"TPopupMenu", &TMenu::StaticClass())
+                                     .Creatable()
+                                     .Event(u"OnPopup", &TPopupMenu::OnPopup);
+  return Info;
+}
+HOST_CLASS_TYPE(TPopupMenu)
+
+void TPopupMenu::DoPopup() {
+  if (OnPopup)
+    OnPopup(this);
+}
+
+void TPopupMenu::Popup(int, int) {
+  DoPopup();
+  FPoppedUp = true;
+  Changed(u"Popup");
+}
+
+void TPopupMenu::CloseUp() {
+  if (!FPoppedUp)
+    return;
+  FPoppedUp = false;
+  Changed(u"CloseUp");
+}
+
+void TPopupMenu::ClickItem(TMenuItem* Item) {
+  if (Item)
+    Item->Click();
+}

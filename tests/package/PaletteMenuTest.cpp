@@ -1,0 +1,204 @@
+#include "PaletteMenuFixture.h"
+
+#include "vcl/ActnList.h"
+
+namespace {
+
+TEST_F(PaletteMenuTest, EmptyPaletteGivesSeparatorAndEditEntryOnly) {
+  EXPECT_EQ(Tree(PaletteMenu()), "Hidden (hidden)\n");
+  EXPECT_EQ(OpenMain(), "Hidden (hidden)\n-\nEdit Categories...\n");
+  EXPECT_EQ(OpenButton(), "-\nEdit Categories...\n");
+  EXPECT_EQ(Menu->Items()->Items(Menu->Items()->Count() - 1), PaletteMenu());
+}
+
+TEST_F(PaletteMenuTest, CategoriesStandInCodeUnitOrderAndTabsInListOrder) {
+  Tab(u"beta");
+  Tab(u"Alpha");
+  Tab(u"Gamma");
+  Tab(u"delta");
+  Assign(u"beta", u"alpha");
+  Assign(u"Alpha", u"alpha");
+  Assign(u"Gamma", u"Zeta");
+  const std::string Want = "Other\n  delta\nZeta\n  Gamma\nalpha\n  Alpha\n  beta\n"
+                           "-\nEdit Categories...\n";
+  EXPECT_EQ(OpenButton(), Want);
+  EXPECT_EQ(OpenMain(), "Hidden (hidden)\n" + Want);
+}
+
+TEST_F(PaletteMenuTest, PiecesAreUsedAsTypedIncludingEmptyOnes) {
+  Tab(u"Both");
+  Tab(u"Gap");
+  Tab(u"Trail");
+  Tab(u"Semi");
+  Tab(u"Blank");
+  Tab(u"Dash");
+  Assign(u"Both", u"A;B");
+  Assign(u"Gap", u"A;;B");
+  Assign(u"Trail", u"A;B;");
+  Assign(u"Semi", u";");
+  Assign(u"Blank", u"A; B");
+  Assign(u"Dash", u"-");
+  EXPECT_EQ(OpenButton(), "\n  Gap\n  Semi\n  Semi\n  Trail\n"
+                          " B\n  Blank\n"
+                          "-\n  Dash\n"
+                          "A\n  Blank\n  Both\n  Gap\n  Trail\n"
+                          "B\n  Both\n  Gap\n  Trail\n"
+                          "-\nEdit Categories...\n");
+}
+
+TEST_F(PaletteMenuTest, PiecesDifferingInCaseOrHotkeyShareTheFirstCreatedItem) {
+  Tab(u"One");
+  Tab(u"Two");
+  Tab(u"Three");
+  Assign(u"One", u"vcl");
+  Assign(u"Two", u"VCL");
+  Assign(u"Three", u"V&CL");
+  EXPECT_EQ(OpenButton(), "vcl\n  One\n  Three\n  Two\n-\nEdit Categories...\n");
+}
+
+TEST_F(PaletteMenuTest, EqualPaletteCaptionsEachGetAnItemAndAmpersandsStayInItems) {
+  Tab(u"Standard");
+  Tab(u"Stand&ard");
+  Tab(u"standard");
+  Assign(u"Standard", u"Common");
+  // Each keeps its own item; the stored names ignore case, so all three share one assignment.
+  EXPECT_EQ(OpenButton(), "Common\n  Stand&ard\n  Standard\n  standard\n-\nEdit Categories...\n");
+}
+
+TEST_F(PaletteMenuTest, CategoryNamedHiddenShowsInTheMainMenuAndNothingPilesUp) {
+  Tab(u"Secret");
+  Assign(u"Secret", u"hid&den");
+  const std::string Want = "Hidden (hidden)\nhid&den\n  Secret\n-\nEdit Categories...\n";
+  EXPECT_EQ(OpenMain(), Want);
+  EXPECT_EQ(OpenMain(), Want);
+  EXPECT_EQ(PaletteMenu()->Items(0)->Count(), 0);
+  EXPECT_EQ(OpenButton(), "hid&den\n  Secret\n-\nEdit Categories...\n");
+}
+
+TEST_F(PaletteMenuTest, EveryOpeningRebuildsFromThePaletteAndTheStore) {
+  Tab(u"Standard");
+  Tab(u"Additional");
+  OpenMain();
+  OpenButton();
+  const int Owned = AddIn->ComponentCount();
+  EXPECT_EQ(OpenMain(), "Hidden (hidden)\nOther\n  Additional\n  Standard\n-\nEdit Categories...\n");
+  EXPECT_EQ(OpenButton(), "Other\n  Additional\n  Standard\n-\nEdit Categories...\n");
+  // Items of earlier builds are released, not kept.
+  EXPECT_EQ(AddIn->ComponentCount(), Owned);
+
+  Assign(u"Standard", u"VCL");
+  Palette->Categories()->Items(1)->SetCaption(u"Add&itional");
+  Tab(u"Win32");
+  EXPECT_EQ(OpenButton(), "Other\n  Add&itional\n  Win32\nVCL\n  Standard\n-\nEdit Categories...\n");
+  Palette->Categories()->Delete(0);
+  EXPECT_EQ(OpenMain(), "Hidden (hidden)\nOther\n  Add&itional\n  Win32\n-\nEdit Categories...\n");
+}
+
+TEST_F(PaletteMenuTest, StoreFailingMidBuildKeepsItemsSoFarAndNextOpeningStartsAfresh) {
+  Tab(u"A");
+  Tab(u"B");
+  Tab(u"C");
+  Assign(u"A", u"X");
+  Hive->ReadsLeft = 1;
+  EXPECT_THROW(PaletteMenu()->Click(), ERegistryException);
+  EXPECT_EQ(Tree(PaletteMenu()), "Hidden (hidden)\nX\n  A\n");
+  Hive->ReadsLeft = 0;
+  EXPECT_THROW(ButtonMenu()->Popup(0, 0), ERegistryException);
+  EXPECT_EQ(Tree(ButtonMenu()->Items()), "");
+  Hive->ReadsLeft = -1;
+  EXPECT_EQ(OpenMain(), "Hidden (hidden)\nOther\n  B\n  C\nX\n  A\n-\nEdit Categories...\n");
+}
+
+TEST_F(PaletteMenuTest, EditEntryIsBoundInBothMenus) {
+  OpenMain();
+  OpenButton();
+  TMenuItem* Main = PaletteMenu()->Find(u"Edit Categories...");
+  TMenuItem* Button = ButtonMenu()->Items()->Find(u"Edit Categories...");
+  ASSERT_NE(Main, nullptr);
+  ASSERT_NE(Button, nullptr);
+  EXPECT_TRUE(static_cast<bool>(Main->OnClick));
+  EXPECT_TRUE(static_cast<bool>(Button->OnClick));
+  EXPECT_FALSE(static_cast<bool>(PaletteMenu()->Find(u"-")->OnClick));
+}
+
+// --- navigation -------------------------------------------------------------------------------
+
+TEST_F(PaletteMenuTest, PickingATabExpandsItAndScrollsItIntoView) {
+  for (int I = 0; I < 12; ++I)
+    Tab(u"Tab" + IntToStr(I), true, 5);
+  Assign(u"Tab11", u"Far");
+  OpenMain();
+  TMenuItem* Item = PaletteMenu()->Find(u"Far")->Items(0);
+  Item->Click();
+  EXPECT_EQ(Expanded(), (std::vector<UnicodeString>{u"Tab11"}));
+  EXPECT_TRUE(Palette->IsCategoryVisible(11));
+  EXPECT_GT(Palette->ScrollPosition(), 0);
+  // Already expanded: stays so, and is brought back into view.
+  Palette->SetScrollPosition(0);
+  Item->Click();
+  EXPECT_TRUE(Palette->IsCategoryVisible(11));
+  EXPECT_EQ(Expanded(), (std::vector<UnicodeString>{u"Tab11"}));
+}
+
+TEST_F(PaletteMenuTest, DropDownClicksArriveAsActionsAndStillNavigate) {
+  Tab(u"Standard");
+  Tab(u"Data &Access");
+  OpenButton();
+  TMenuItem* Other = ButtonMenu()->Items()->Find(u"Other");
+  ButtonMenu()->ClickItem(Other->Items(0)); // "Data &Access"
+  EXPECT_EQ(Expanded(), (std::vector<UnicodeString>{u"Data &Access"}));
+  ButtonMenu()->ClickItem(Other->Items(1));
+  EXPECT_EQ(Expanded(), (std::vector<UnicodeString>{u"Standard", u"Data &Access"}));
+}
+
+TEST_F(PaletteMenuTest, OnlyTheFirstOfEqualCaptionsIsActedOn) {
+  Tab(u"Standard");
+  Tab(u"Standard");
+  Access::SwitchToTab(*AddIn, u"&Standard");
+  EXPECT_FALSE(Palette->Categories()->Items(0)->Collapsed());
+  EXPECT_TRUE(Palette->Categories()->Items(1)->Collapsed());
+}
+
+TEST_F(PaletteMenuTest, ExactCaptionWinsOverAKeyMatchAndKeysReachAmpersandTabs) {
+  Tab(u"Stand&ard");
+  Tab(u"Standard");
+  Access::SwitchToTab(*AddIn, u"Stand&ard");
+  EXPECT_EQ(Expanded(), (std::vector<UnicodeString>{u"Standard"}));
+  Tab(u"Dialo&gs");
+  Access::SwitchToTab(*AddIn, u"Dialo&gs");
+  EXPECT_EQ(Expanded(), (std::vector<UnicodeString>{u"Standard", u"Dialo&gs"}));
+}
+
+TEST_F(PaletteMenuTest, VanishedTabsAndForeignSendersChangeNothing) {
+  Tab(u"Standard");
+  OpenMain();
+  TMenuItem* Item = PaletteMenu()->Find(u"Other")->Items(0);
+  Palette->Categories()->Delete(0);
+  Tab(u"Additional");
+  EXPECT_NO_THROW(Item->Click());
+  EXPECT_TRUE(Expanded().empty());
+
+  // Neither a menu item nor an action, or no sender: the empty caption is looked for.
+  TComponent Stranger(nullptr);
+  Access::TabItemClick(*AddIn, &Stranger);
+  Access::TabItemClick(*AddIn, nullptr);
+  EXPECT_TRUE(Expanded().empty());
+  Tab(u"");
+  Access::TabItemClick(*AddIn, nullptr);
+  EXPECT_EQ(Expanded(), (std::vector<UnicodeString>{u""}));
+
+  TCustomAction Action(nullptr);
+  Action.SetCaption(u"&Additional");
+  Access::TabItemClick(*AddIn, &Action);
+  EXPECT_EQ(Expanded(), (std::vector<UnicodeString>{u"Additional", u""}));
+}
+
+TEST_F(PaletteMenuTest, AssignmentsAreReadUnderTheTabKey) {
+  Assign(u"Standard", u"Common");
+  EXPECT_EQ(Access::GetCategory(*AddIn, u"Standard"), u"Common");
+  EXPECT_EQ(Access::GetCategory(*AddIn, u"Nothing"), u"");
+  Tab(u"&Stand&ard");
+  EXPECT_EQ(OpenButton(), "Common\n  &Stand&ard\n-\nEdit Categories...\n");
+}
+
+} // namespace

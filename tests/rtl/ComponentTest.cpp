@@ -1,0 +1,137 @@
+#include "rtl/Component.h"
+#include "rtl/Exception.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Records its release in a shared log.
+class TLogged : public TComponent {
+public:
+  TLogged(TComponent* AOwner, UnicodeString AName, std::vector<UnicodeString>& Log)
+      : TComponent(AOwner), FLog(Log) {
+    SetName(AName);
+  }
+  ~TLogged() override { FLog.push_back(Name()); }
+
+  UnicodeString Text;
+  TNotifyEvent OnChange;
+  std::vector<std::uintptr_t> Removed; // addresses of released components
+  void Poke(TObject* Sender) { Text = u"poked by " + static_cast<TComponent*>(Sender)->Name(); }
+  void Measure(TObject*, int) {}
+
+  static const TClassInfo& StaticClass() {
+    static const TClassInfo Info =
+        TClassBuilder<TLogged>(u"TLogged", &TComponent::StaticClass())
+            .Str(u"Text", [](const TLogged& L) { return L.Text; },
+                 [](TLogged& L, const UnicodeString& V) { L.Text = V; })
+            .Event(u"OnChange", &TLogged::OnChange)
+            .Method(u"Poke", &TLogged::Poke)
+            .Method<std::function<void(TObject*, int)>>(u"Measure", &TLogged::Measure);
+    return Info;
+  }
+  const TClassInfo& ClassType() const override { return StaticClass(); }
+
+protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override {
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == TOperation::opRemove)
+      Removed.push_back(reinterpret_cast<std::uintptr_t>(AComponent));
+  }
+
+private:
+  std::vector<UnicodeString>& FLog;
+};
+
+TEST(Component, OwnerReleasesOwnedComponentsLastCreatedFirst) {
+  std::vector<UnicodeString> Log;
+  {
+    auto Owner = std::make_unique<TLogged>(nullptr, u"Owner", Log);
+    new TLogged(Owner.get(), u"First", Log);
+    auto* Second = new TLogged(Owner.get(), u"Second", Log);
+    new TLogged(Second, u"Grandchild", Log);
+    new TLogged(Owner.get(), u"Third", Log);
+    EXPECT_EQ(Owner->ComponentCount(), 3);
+  }
+  // Each component's own cleanup runs first, then it releases what it owns.
+  EXPECT_EQ(Log, (std::vector<UnicodeString>{u"Owner", u"Third", u"Second", u"Grandchild",
+                                             u"First"}));
+}
+
+TEST(Component, ReleasedComponentLeavesItsOwnerAndSiblingsHearOfIt) {
+  std::vector<UnicodeString> Log;
+  TLogged Owner(nullptr, u"Owner", Log);
+  auto* Sibling = new TLogged(&Owner, u"Sibling", Log);
+  auto* Gone = new TLogged(&Owner, u"Gone", Log);
+  const auto GoneAddress = reinterpret_cast<std::uintptr_t>(Gone);
+  delete Gone;
+  EXPECT_EQ(Owner.ComponentCount(), 1);
+  EXPECT_EQ(Owner.FindComponent(u"Gone"), nullptr);
+  EXPECT_EQ(Owner.Removed, (std::vector<std::uintptr_t>{GoneAddress}));
+  EXPECT_EQ(Sibling->Removed, (std::vector<std::uintptr_t>{GoneAddress}));
+}
+
+TEST(Component, FreeNotificationReachesComponentsOfOtherOwners) {
+  std::vector<UnicodeString> Log;
+  TLogged Watcher(nullptr, u"Watcher", Log);
+  auto Watched = std::make_unique<TLogged>(nullptr, u"Watched", Log);
+  Watched->FreeNotification(&Watcher);
+  const auto Raw = reinterpret_cast<std::uintptr_t>(Watched.get());
+  Watched.reset();
+  EXPECT_EQ(Watcher.Removed, (std::vector<std::uintptr_t>{Raw}));
+}
+
+TEST(Component, NamesAreIdentifiersUniqueWithinTheOwnerIgnoringCase) {
+  std::vector<UnicodeString> Log;
+  TLogged Owner(nullptr, u"Owner", Log);
+  auto* A = new TLogged(&Owner, u"Palette", Log);
+  EXPECT_EQ(Owner.FindComponent(u"PALETTE"), A);
+  EXPECT_THROW(new TLogged(&Owner, u"palette", Log), EComponentError);
+  EXPECT_EQ(Owner.ComponentCount(), 1); // the refused one released itself
+  EXPECT_THROW(A->SetName(u"9lives"), EComponentError);
+  EXPECT_THROW(A->SetName(u"has blank"), EComponentError);
+  A->SetName(u"");
+  EXPECT_EQ(Owner.FindComponent(u""), nullptr);
+}
+
+TEST(TypInfo, PropertiesAndMethodsByName) {
+  std::vector<UnicodeString> Log;
+  TLogged Target(nullptr, u"Target", Log);
+  TLogged Source(nullptr, u"Source", Log);
+  SetStrProp(&Target, u"text", u"hello");
+  EXPECT_EQ(GetStrProp(&Target, u"Text"), u"hello");
+  EXPECT_EQ(GetStrProp(&Target, u"Name"), u"Target");
+  EXPECT_THROW(GetStrProp(&Target, u"Caption"), EPropertyError);
+  EXPECT_THROW(GetStrProp(&Target, u"OnChange"), EPropertyError);
+  EXPECT_THROW(GetStrProp(nullptr, u"Text"), EPropertyError);
+
+  SetMethodProp(&Source, u"OnChange", &Target, u"Poke");
+  Source.OnChange(&Source);
+  EXPECT_EQ(Target.Text, u"poked by Source");
+
+  // Unknown methods and methods of another signature are refused by name.
+  EXPECT_THROW(SetMethodProp(&Source, u"OnChange", &Target, u"Nothing"), EPropertyError);
+  try {
+    SetMethodProp(&Source, u"OnChange", &Target, u"Measure");
+    FAIL() << "a method of another signature was bound";
+  } catch (const EPropertyError& E) {
+    EXPECT_NE(E.Message().find(u"Measure"), UnicodeString::npos);
+  }
+}
+
+TEST(TypInfo, ClassesAreFoundByRegisteredName) {
+  RegisterClass(TLogged::StaticClass());
+  EXPECT_EQ(FindClass(u"tlogged"), &TLogged::StaticClass());
+  EXPECT_EQ(FindClass(u"TNoSuchClass"), nullptr);
+  std::vector<UnicodeString> Log;
+  TLogged L(nullptr, u"L", Log);
+  EXPECT_TRUE(L.InheritsFrom(TComponent::StaticClass()));
+  EXPECT_EQ(L.ClassName(), u"TLogged");
+}
+
+} // namespace

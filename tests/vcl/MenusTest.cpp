@@ -1,0 +1,123 @@
+#include "vcl/ActnList.h"
+#include "vcl/ActnPopup.h"
+#include "vcl/ComCtrls.h"
+#include "vcl/Menus.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+TMenuItem* NewItem(TComponent* Owner, TMenuItem* Parent, const UnicodeString& Caption) {
+  auto* Item = new TMenuItem(Owner);
+  Item->SetCaption(Caption);
+  if (Parent)
+    Parent->Add(Item);
+  return Item;
+}
+
+TEST(Menus, StripHotkeyDropsMarkersAndKeepsDoubledAmpersandAsOne) {
+  EXPECT_EQ(StripHotkey(u"P&alette"), u"Palette");
+  EXPECT_EQ(StripHotkey(u"Save && Close"), u"Save & Close");
+  EXPECT_EQ(StripHotkey(u"&&&x"), u"&x");
+  EXPECT_EQ(StripHotkey(u"end&"), u"end");
+  EXPECT_EQ(StripHotkey(u""), u"");
+}
+
+TEST(Menus, FindIgnoresHotkeysAndLetterCaseOnlyAmongDirectChildren) {
+  TComponent Owner(nullptr);
+  TMainMenu Menu(&Owner);
+  auto* File = NewItem(&Owner, Menu.Items(), u"&File");
+  auto* Tools = NewItem(&Owner, Menu.Items(), u"T&ools");
+  auto* Amp = NewItem(&Owner, Menu.Items(), u"Save && Close");
+  NewItem(&Owner, File, u"E&xit");
+  EXPECT_EQ(Menu.Items()->Find(u"file"), File);
+  EXPECT_EQ(Menu.Items()->Find(u"TOOLS"), Tools);
+  EXPECT_EQ(Menu.Items()->Find(u"&Tools"), Tools);
+  // The wanted caption is read by the same rule: "&&" stands for "&".
+  EXPECT_EQ(Menu.Items()->Find(u"save && close"), Amp);
+  EXPECT_EQ(Menu.Items()->Find(u"Save & Close"), nullptr);
+  EXPECT_EQ(Menu.Items()->Find(u"Exit"), nullptr);
+  EXPECT_EQ(File->GetParentMenu(), &Menu);
+}
+
+TEST(Menus, DeleteDetachesWithoutReleasingAndInsertPlacesByIndex) {
+  TComponent Owner(nullptr);
+  auto* Root = NewItem(&Owner, nullptr, u"root");
+  auto* A = NewItem(&Owner, Root, u"A");
+  auto* C = NewItem(&Owner, Root, u"C");
+  auto* B = NewItem(&Owner, nullptr, u"B");
+  Root->Insert(1, B);
+  EXPECT_EQ(Root->IndexOf(B), 1);
+  EXPECT_EQ(Root->Items(2), C);
+  Root->Delete(0);
+  EXPECT_EQ(Root->Count(), 2);
+  EXPECT_EQ(A->Parent(), nullptr);
+  EXPECT_EQ(Owner.ComponentCount(), 4); // still owned, not released
+  EXPECT_THROW(Root->Insert(0, C), EInvalidOperation);
+  EXPECT_THROW(Root->Insert(5, A), EListError);
+  EXPECT_THROW(A->Add(A), EInvalidOperation);
+}
+
+TEST(Menus, ReleasedItemLeavesItsParentAndTakesItsSubItems) {
+  TComponent Owner(nullptr);
+  auto* Root = NewItem(&Owner, nullptr, u"root");
+  auto* Sub = NewItem(&Owner, Root, u"sub");
+  NewItem(&Owner, Sub, u"leaf 1");
+  NewItem(&Owner, Sub, u"leaf 2");
+  ASSERT_EQ(Owner.ComponentCount(), 4);
+  delete Sub;
+  EXPECT_EQ(Root->Count(), 0);
+  EXPECT_EQ(Owner.ComponentCount(), 1);
+}
+
+TEST(Menus, MenuReleasedBeforeTheOwnerOfItsItems) {
+  TComponent AddIn(nullptr);
+  {
+    TMainMenu Menu(nullptr);
+    NewItem(&AddIn, Menu.Items(), u"P&alette");
+  }
+  EXPECT_EQ(AddIn.ComponentCount(), 0);
+}
+
+TEST(Menus, PopupFiresItsBeforeShowEventAndClicksReachItemsThroughAnAction) {
+  TComponent Owner(nullptr);
+  auto* Popup = new TPopupActionBar(&Owner);
+  int Shown = 0;
+  Popup->OnPopup = [&](TObject* Sender) {
+    EXPECT_EQ(Sender, Popup);
+    ++Shown;
+  };
+  auto* Item = NewItem(&Owner, Popup->Items(), u"&Standard");
+  TObject* Seen = nullptr;
+  bool SeenAction = false;
+  UnicodeString SeenCaption;
+  Item->OnClick = [&](TObject* Sender) {
+    Seen = Sender;
+    SeenAction = dynamic_cast<TCustomAction*>(Sender) != nullptr;
+    if (SeenAction)
+      SeenCaption = static_cast<TCustomAction*>(Sender)->Caption();
+  };
+  Popup->Popup(0, 0);
+  EXPECT_EQ(Shown, 1);
+  EXPECT_TRUE(Popup->IsPoppedUp());
+  Popup->ClickItem(Item);
+  EXPECT_TRUE(SeenAction);
+  EXPECT_EQ(SeenCaption, u"&Standard");
+  // A plain click on the item itself still sends the item.
+  Item->Click();
+  EXPECT_EQ(Seen, Item);
+}
+
+TEST(Menus, ToolButtonForgetsItsDropdownMenuWhenTheMenuIsReleased) {
+  TComponent Owner(nullptr);
+  TComponent Other(nullptr);
+  auto* Button = new TToolButton(&Owner);
+  auto* Popup = new TPopupActionBar(&Other);
+  Button->SetDropdownMenu(Popup);
+  delete Popup;
+  EXPECT_EQ(Button->DropdownMenu(), nullptr);
+}
+
+} // namespace
