@@ -107,7 +107,7 @@ void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCateg
   for (int I = Target->Count() - 1; I >= FirstCategory; --I) {
     TMenuItem* Old = Target->Items(I);
     Target->Delete(I);
-    delete Old;
+    Free(Old);
   }
 
   {

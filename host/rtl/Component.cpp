@@ -17,6 +17,10 @@ TComponent::TComponent(TComponent* AOwner) {
     AOwner->InsertComponent(this);
 }
 
+void TComponent::BeforeDestruction() {
+  FState |= csDestroying;
+}
+
 TComponent::~TComponent() {
   FState |= csDestroying;
   if (FView)
@@ -33,7 +37,7 @@ TComponent::~TComponent() {
   while (!FComponents.empty()) {
     TComponent* Last = FComponents.back();
     RemoveComponent(Last);
-    delete Last;
+    Free(Last);
   }
   if (FOwner)
     FOwner->RemoveComponent(this);
@@ -58,7 +62,9 @@ namespace {
 bool IsIdentStart(char16_t C) {
   return (C >= u'A' && C <= u'Z') || (C >= u'a' && C <= u'z') || C == u'_';
 }
-bool IsIdentChar(char16_t C) { return IsIdentStart(C) || (C >= u'0' && C <= u'9'); }
+bool IsIdentChar(char16_t C) {
+  return IsIdentStart(C) || (C >= u'0' && C <= u'9');
+}
 } // namespace
 
 void TComponent::ValidateName(std::u16string_view NewName, const TComponent* Owner) const {

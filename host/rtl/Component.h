@@ -6,6 +6,7 @@
 #include "rtl/TypInfo.h"
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -30,6 +31,8 @@ class TComponent : public TPersistent {
 public:
   explicit TComponent(TComponent* AOwner);
   ~TComponent() override;
+  // Marks the component as being destroyed.
+  void BeforeDestruction() override;
 
   HOST_CLASS_INFO;
 
@@ -73,6 +76,9 @@ private:
   unsigned FState = 0;
   TComponentView* FView = nullptr;
 };
+
+// A component held outside any owner, released through Free().
+template <class T> using TOwned = std::unique_ptr<T, TFree>;
 
 // Creates and returns a closure that calls a member function on an object: the host's way of
 // assigning a handler ("Item->OnClick = Handler(this, &TForm1::ItemClick)").

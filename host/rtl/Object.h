@@ -18,11 +18,30 @@ public:
   TObject& operator=(const TObject&) = delete;
   virtual ~TObject();
 
+  // Runs just before the object is released, while it is still whole (its most derived class
+  // intact): the place for OnDestroy events. Release objects of the model with Free().
+  virtual void BeforeDestruction() {}
+
   static const TClassInfo& StaticClass();
   // The class of the most derived object; every class of the model overrides it.
   virtual const TClassInfo& ClassType() const;
   UnicodeString ClassName() const;
   bool InheritsFrom(const TClassInfo& Class) const;
+};
+
+// Releases an object of the model: BeforeDestruction, then the destructors. Null is ignored.
+void Free(TObject* Obj);
+
+// Releases Obj and sets the pointer to null.
+template <class T> void FreeAndNil(T*& Obj) {
+  T* Tmp = Obj;
+  Obj = nullptr;
+  Free(Tmp);
+}
+
+// unique_ptr that releases through Free().
+struct TFree {
+  void operator()(TObject* Obj) const { Free(Obj); }
 };
 
 // Objects that can copy their state from another of their kind.
@@ -39,4 +58,6 @@ public:
 
 // Defines ClassType() for a class whose StaticClass() is defined by hand.
 #define HOST_CLASS_TYPE(T)                                                                         \
-  const TClassInfo& T::ClassType() const { return StaticClass(); }
+  const TClassInfo& T::ClassType() const {                                                         \
+    return StaticClass();                                                                          \
+  }

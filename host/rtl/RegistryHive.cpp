@@ -68,7 +68,9 @@ void CheckValueName(std::u16string_view Name) {
                              u" characters, at most 16383)");
 }
 
-UnicodeString Fold(std::u16string_view Name) { return FoldCase(Name); }
+UnicodeString Fold(std::u16string_view Name) {
+  return FoldCase(Name);
+}
 
 } // namespace RegistryNames
 
@@ -171,7 +173,8 @@ public:
     if (!Parent)
       return;
     UnicodeString F = RegistryNames::Fold(Parts.back());
-    std::erase_if(Parent->SubKeys, [&](const auto& K) { return RegistryNames::Fold(K->Name) == F; });
+    std::erase_if(Parent->SubKeys,
+                  [&](const auto& K) { return RegistryNames::Fold(K->Name) == F; });
   }
 
 private:

@@ -47,7 +47,8 @@ public:
   virtual void CreateKey(std::u16string_view Path) = 0;
   virtual bool KeyExists(std::u16string_view Path) = 0;
   // The value, or nothing when the key or the value does not exist.
-  virtual std::optional<TRegValue> ReadValue(std::u16string_view Path, std::u16string_view Name) = 0;
+  virtual std::optional<TRegValue> ReadValue(std::u16string_view Path,
+                                             std::u16string_view Name) = 0;
   // Creates the key when missing, then stores the value (replacing one of the same name).
   virtual void WriteValue(std::u16string_view Path, const TRegValue& Value) = 0;
   // Removes the value; a missing value or key is not an error and changes nothing.

@@ -140,8 +140,7 @@ bool TStringList::Find(const UnicodeString& S, int& Index) const {
 }
 
 void TStringList::Sort() {
-  std::stable_sort(FList.begin(), FList.end(), [this](const UnicodeString& A,
-                                                      const UnicodeString& B) {
-    return CompareStrings(A, B) < 0;
-  });
+  std::stable_sort(
+      FList.begin(), FList.end(),
+      [this](const UnicodeString& A, const UnicodeString& B) { return CompareStrings(A, B) < 0; });
 }

@@ -21,7 +21,8 @@ const icu::Collator& UserCollator() {
     // The C/POSIX locale maps to en_US_POSIX, whose collation orders by code point and so does
     // not ignore case; it means "no particular locale", so take the root collation instead.
     icu::Locale User = icu::Locale::getDefault();
-    if (std::string_view(User.getVariant()) == "POSIX" || std::string_view(User.getLanguage()).empty())
+    if (std::string_view(User.getVariant()) == "POSIX" ||
+        std::string_view(User.getLanguage()).empty())
       User = icu::Locale::getRoot();
     Collator.reset(icu::Collator::createInstance(User, Status));
     if (U_FAILURE(Status) || !Collator) {
@@ -39,9 +40,8 @@ const icu::Collator& UserCollator() {
 
 int AnsiCompareText(std::u16string_view S1, std::u16string_view S2) {
   UErrorCode Status = U_ZERO_ERROR;
-  UCollationResult R =
-      UserCollator().compare(S1.data(), static_cast<int32_t>(S1.size()), S2.data(),
-                             static_cast<int32_t>(S2.size()), Status);
+  UCollationResult R = UserCollator().compare(S1.data(), static_cast<int32_t>(S1.size()), S2.data(),
+                                              static_cast<int32_t>(S2.size()), Status);
   if (U_FAILURE(Status))
     throw Exception(u"Text comparison failed");
   return R == UCOL_LESS ? -1 : (R == UCOL_GREATER ? 1 : 0);

@@ -9,12 +9,23 @@
 
 TObject::~TObject() = default;
 
+void Free(TObject* Obj) {
+  if (!Obj)
+    return;
+  Obj->BeforeDestruction();
+  delete Obj;
+}
+
 const TClassInfo& TObject::StaticClass() {
   static const TClassInfo Info(u"TObject", nullptr);
   return Info;
 }
-const TClassInfo& TObject::ClassType() const { return StaticClass(); }
-UnicodeString TObject::ClassName() const { return ClassType().ClassName(); }
+const TClassInfo& TObject::ClassType() const {
+  return StaticClass();
+}
+UnicodeString TObject::ClassName() const {
+  return ClassType().ClassName();
+}
 bool TObject::InheritsFrom(const TClassInfo& Class) const {
   return ClassType().InheritsFrom(Class);
 }
@@ -85,7 +96,9 @@ UnicodeString Lower(std::u16string_view S) {
 }
 } // namespace
 
-void RegisterClass(const TClassInfo& Class) { Registry()[Lower(Class.ClassName())] = &Class; }
+void RegisterClass(const TClassInfo& Class) {
+  Registry()[Lower(Class.ClassName())] = &Class;
+}
 
 const TClassInfo* FindClass(std::u16string_view Name) {
   auto It = Registry().find(Lower(Name));

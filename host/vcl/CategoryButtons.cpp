@@ -47,9 +47,13 @@ TButtonItem* TButtonCategory::AddButton(const UnicodeString& Caption) {
   return FItems.back().get();
 }
 
-int TButtonCategory::Index() const { return FCollection->IndexOf(this); }
+int TButtonCategory::Index() const {
+  return FCollection->IndexOf(this);
+}
 
-void TButtonCategory::ScrollIntoView() { FCollection->Control()->ScrollIntoView(Index()); }
+void TButtonCategory::ScrollIntoView() {
+  FCollection->Control()->ScrollIntoView(Index());
+}
 
 // --- TButtonCategories ------------------------------------------------------------------------
 
@@ -65,7 +69,9 @@ TButtonCategory* TButtonCategories::Items(int Index) const {
   return FItems[static_cast<size_t>(Index)].get();
 }
 
-TButtonCategory* TButtonCategories::Add() { return Insert(Count()); }
+TButtonCategory* TButtonCategories::Add() {
+  return Insert(Count());
+}
 
 TButtonCategory* TButtonCategories::Insert(int Index) {
   if (Index < 0 || Index > Count())
@@ -101,7 +107,8 @@ const TClassInfo& TCategoryButtons::StaticClass() {
           .Creatable()
           .Object(u"Categories", &TCategoryButtons::Categories)
           .Ord(u"HeaderHeight", &TCategoryButtons::HeaderHeight, &TCategoryButtons::SetHeaderHeight)
-          .Ord(u"ButtonHeight", &TCategoryButtons::ButtonHeight, &TCategoryButtons::SetButtonHeight);
+          .Ord(u"ButtonHeight", &TCategoryButtons::ButtonHeight,
+               &TCategoryButtons::SetButtonHeight);
   return Info;
 }
 HOST_CLASS_TYPE(TCategoryButtons)
@@ -170,8 +177,7 @@ bool TCategoryButtons::IsHeaderVisible(int Index) const {
 
 bool TCategoryButtons::IsCategoryVisible(int Index) const {
   int Top = CategoryTop(Index);
-  return Top >= FScrollPosition &&
-         Top + CategoryHeight(Index) <= FScrollPosition + ClientHeight();
+  return Top >= FScrollPosition && Top + CategoryHeight(Index) <= FScrollPosition + ClientHeight();
 }
 
 void TCategoryButtons::ScrollIntoView(int Index) {

@@ -18,7 +18,9 @@ HOST_CLASS_TYPE(TControl)
 
 TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {}
 
-TControl::~TControl() { SetParent(nullptr); }
+TControl::~TControl() {
+  SetParent(nullptr);
+}
 
 void TControl::SetParent(TWinControl* AParent) {
   if (AParent == FParent)
@@ -37,10 +39,18 @@ void TControl::SetVisible(bool Value) {
   Changed(u"Visible");
 }
 
-void TControl::SetLeft(int Value) { SetBounds(Value, FTop, FWidth, FHeight); }
-void TControl::SetTop(int Value) { SetBounds(FLeft, Value, FWidth, FHeight); }
-void TControl::SetWidth(int Value) { SetBounds(FLeft, FTop, Value, FHeight); }
-void TControl::SetHeight(int Value) { SetBounds(FLeft, FTop, FWidth, Value); }
+void TControl::SetLeft(int Value) {
+  SetBounds(Value, FTop, FWidth, FHeight);
+}
+void TControl::SetTop(int Value) {
+  SetBounds(FLeft, Value, FWidth, FHeight);
+}
+void TControl::SetWidth(int Value) {
+  SetBounds(FLeft, FTop, Value, FHeight);
+}
+void TControl::SetHeight(int Value) {
+  SetBounds(FLeft, FTop, FWidth, Value);
+}
 
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
   if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight)
@@ -59,8 +69,12 @@ void TControl::SetHint(const UnicodeString& Value) {
   Changed(u"Hint");
 }
 
-void TControl::SetShowHint(bool Value) { FShowHint = Value; }
-void TControl::SetTabOrder(int Value) { FTabOrder = Value; }
+void TControl::SetShowHint(bool Value) {
+  FShowHint = Value;
+}
+void TControl::SetTabOrder(int Value) {
+  FTabOrder = Value;
+}
 
 // --- TWinControl ------------------------------------------------------------------------------
 
@@ -76,7 +90,7 @@ TWinControl::~TWinControl() {
   while (!FControls.empty()) {
     TControl* Last = FControls.back();
     RemoveControl(Last);
-    delete Last;
+    Free(Last);
   }
 }
 
@@ -86,7 +100,9 @@ TControl* TWinControl::Controls(int Index) const {
   return FControls[static_cast<size_t>(Index)];
 }
 
-int TWinControl::InsertPosition(const TControl*) const { return ControlCount(); }
+int TWinControl::InsertPosition(const TControl*) const {
+  return ControlCount();
+}
 
 void TWinControl::InsertControl(TControl* AControl) {
   int At = std::clamp(InsertPosition(AControl), 0, ControlCount());

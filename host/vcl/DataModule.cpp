@@ -13,3 +13,10 @@ HOST_CLASS_TYPE(TDataModule)
 TDataModule::TDataModule(TComponent* AOwner) : TComponent(AOwner) {}
 
 TDataModule::~TDataModule() = default;
+
+void TDataModule::BeforeDestruction() {
+  const bool First = !(ComponentState() & csDestroying);
+  TComponent::BeforeDestruction();
+  if (First && OnDestroy)
+    OnDestroy(this);
+}

@@ -10,5 +10,7 @@ public:
   HOST_CLASS_INFO;
 
   TNotifyEvent OnCreate;
+  // Fires when the object is released (through Free), while it is still whole.
   TNotifyEvent OnDestroy;
+  void BeforeDestruction() override;
 };

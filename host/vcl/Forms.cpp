@@ -14,6 +14,13 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {}
 
 TCustomForm::~TCustomForm() = default;
 
+void TCustomForm::BeforeDestruction() {
+  const bool First = !(ComponentState() & csDestroying);
+  TWinControl::BeforeDestruction();
+  if (First && OnDestroy)
+    OnDestroy(this);
+}
+
 void TCustomForm::SetCaption(const UnicodeString& Value) {
   if (Value == FCaption)
     return;

@@ -13,7 +13,9 @@ public:
   void SetCaption(const UnicodeString& Value);
 
   TNotifyEvent OnCreate;
+  // Fires when the object is released (through Free), while it is still whole.
   TNotifyEvent OnDestroy;
+  void BeforeDestruction() override;
 
 private:
   UnicodeString FCaption;

@@ -24,13 +24,12 @@ UnicodeString StripHotkey(std::u16string_view Caption) {
 // --- TMenuItem --------------------------------------------------------------------------------
 
 const TClassInfo& TMenuItem::StaticClass() {
-  static const TClassInfo Info =
-      TClassBuilder<TMenuItem>(u"TMenuItem", &TComponent::StaticClass())
-          .Creatable()
-          .Str(u"Caption", &TMenuItem::Caption, &TMenuItem::SetCaption)
-          .Ord(u"Visible", &TMenuItem::Visible, &TMenuItem::SetVisible)
-          .Ord(u"Enabled", &TMenuItem::Enabled, &TMenuItem::SetEnabled)
-          .Event(u"OnClick", &TMenuItem::OnClick);
+  static const TClassInfo Info = TClassBuilder<TMenuItem>(u"TMenuItem", &TComponent::StaticClass())
+                                     .Creatable()
+                                     .Str(u"Caption", &TMenuItem::Caption, &TMenuItem::SetCaption)
+                                     .Ord(u"Visible", &TMenuItem::Visible, &TMenuItem::SetVisible)
+                                     .Ord(u"Enabled", &TMenuItem::Enabled, &TMenuItem::SetEnabled)
+                                     .Event(u"OnClick", &TMenuItem::OnClick);
   return Info;
 }
 HOST_CLASS_TYPE(TMenuItem)
@@ -44,7 +43,7 @@ TMenuItem::~TMenuItem() {
     TMenuItem* Last = FItems.back();
     FItems.pop_back();
     Last->FParent = nullptr;
-    delete Last;
+    Free(Last);
   }
 }
 
@@ -100,7 +99,9 @@ int TMenuItem::IndexOf(const TMenuItem* Item) const {
   return It == FItems.end() ? -1 : static_cast<int>(It - FItems.begin());
 }
 
-void TMenuItem::Add(TMenuItem* Item) { Insert(Count(), Item); }
+void TMenuItem::Add(TMenuItem* Item) {
+  Insert(Count(), Item);
+}
 
 void TMenuItem::Insert(int Index, TMenuItem* Item) {
   if (!Item)
@@ -133,7 +134,7 @@ void TMenuItem::Remove(TMenuItem* Item) {
 
 void TMenuItem::Clear() {
   while (!FItems.empty())
-    delete FItems.back(); // its destructor detaches it
+    Free(FItems.back()); // it detaches itself
 }
 
 void TMenuItem::ItemsChanged() {
@@ -144,8 +145,8 @@ void TMenuItem::ItemsChanged() {
 // --- TMenu ------------------------------------------------------------------------------------
 
 const TClassInfo& TMenu::StaticClass() {
-  static const TClassInfo Info = TClassBuilder<TMenu>(u"TMenu", &TComponent::StaticClass())
-                                     .Object(u"Items", &TMenu::Items);
+  static const TClassInfo Info =
+      TClassBuilder<TMenu>(u"TMenu", &TComponent::StaticClass()).Object(u"Items", &TMenu::Items);
   return Info;
 }
 HOST_CLASS_TYPE(TMenu)
@@ -157,7 +158,7 @@ TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), FItems(new TMenuItem(this
 TMenu::~TMenu() {
   // The root item is owned by this menu; release it (and with it every entry) first, while the
   // menu is still whole.
-  delete FItems;
+  Free(FItems);
 }
 
 const TClassInfo& TMainMenu::StaticClass() {

@@ -91,7 +91,7 @@ protected:
     auto Faulty = std::make_unique<TFaultyHive>(NewMemoryHive());
     Hive = Faulty.get();
     Reg = new TRegIniFile(u"Software\\Orvik\\Palette Menu", std::move(Faulty));
-    AddIn = std::make_unique<TOvPaletteMenuWizardDataModule>(nullptr);
+    AddIn.reset(new TOvPaletteMenuWizardDataModule(nullptr));
     Access::Attach(*AddIn, Palette, Menu, std::unique_ptr<TRegIniFile>(Reg));
   }
 
@@ -145,7 +145,7 @@ protected:
   TMainMenu* Menu = nullptr;
   TFaultyHive* Hive = nullptr;
   TRegIniFile* Reg = nullptr; // owned by the add-in
-  std::unique_ptr<TOvPaletteMenuWizardDataModule> AddIn;
+  TOwned<TOvPaletteMenuWizardDataModule> AddIn;
 
   void TearDown() override { AddIn.reset(); }
 };

@@ -81,7 +81,8 @@ TEST_F(PaletteMenuTest, EveryOpeningRebuildsFromThePaletteAndTheStore) {
   OpenMain();
   OpenButton();
   const int Owned = AddIn->ComponentCount();
-  EXPECT_EQ(OpenMain(), "Hidden (hidden)\nOther\n  Additional\n  Standard\n-\nEdit Categories...\n");
+  EXPECT_EQ(OpenMain(),
+            "Hidden (hidden)\nOther\n  Additional\n  Standard\n-\nEdit Categories...\n");
   EXPECT_EQ(OpenButton(), "Other\n  Additional\n  Standard\n-\nEdit Categories...\n");
   // Items of earlier builds are released, not kept.
   EXPECT_EQ(AddIn->ComponentCount(), Owned);
@@ -89,7 +90,8 @@ TEST_F(PaletteMenuTest, EveryOpeningRebuildsFromThePaletteAndTheStore) {
   Assign(u"Standard", u"VCL");
   Palette->Categories()->Items(1)->SetCaption(u"Add&itional");
   Tab(u"Win32");
-  EXPECT_EQ(OpenButton(), "Other\n  Add&itional\n  Win32\nVCL\n  Standard\n-\nEdit Categories...\n");
+  EXPECT_EQ(OpenButton(),
+            "Other\n  Add&itional\n  Win32\nVCL\n  Standard\n-\nEdit Categories...\n");
   Palette->Categories()->Delete(0);
   EXPECT_EQ(OpenMain(), "Hidden (hidden)\nOther\n  Add&itional\n  Win32\n-\nEdit Categories...\n");
 }

@@ -28,8 +28,9 @@ public:
   static const TClassInfo& StaticClass() {
     static const TClassInfo Info =
         TClassBuilder<TLogged>(u"TLogged", &TComponent::StaticClass())
-            .Str(u"Text", [](const TLogged& L) { return L.Text; },
-                 [](TLogged& L, const UnicodeString& V) { L.Text = V; })
+            .Str(
+                u"Text", [](const TLogged& L) { return L.Text; },
+                [](TLogged& L, const UnicodeString& V) { L.Text = V; })
             .Event(u"OnChange", &TLogged::OnChange)
             .Method(u"Poke", &TLogged::Poke)
             .Method<std::function<void(TObject*, int)>>(u"Measure", &TLogged::Measure);
@@ -59,8 +60,8 @@ TEST(Component, OwnerReleasesOwnedComponentsLastCreatedFirst) {
     EXPECT_EQ(Owner->ComponentCount(), 3);
   }
   // Each component's own cleanup runs first, then it releases what it owns.
-  EXPECT_EQ(Log, (std::vector<UnicodeString>{u"Owner", u"Third", u"Second", u"Grandchild",
-                                             u"First"}));
+  EXPECT_EQ(Log,
+            (std::vector<UnicodeString>{u"Owner", u"Third", u"Second", u"Grandchild", u"First"}));
 }
 
 TEST(Component, ReleasedComponentLeavesItsOwnerAndSiblingsHearOfIt) {

@@ -1,5 +1,5 @@
-#include "rtl/Exception.h"
 #include "rtl/RegIniFile.h"
+#include "rtl/Exception.h"
 #include "rtl/StringList.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
+#include "vcl/Menus.h"
 #include "vcl/ActnList.h"
 #include "vcl/ActnPopup.h"
 #include "vcl/ComCtrls.h"
-#include "vcl/Menus.h"
 
 #include <gtest/gtest.h>
 
