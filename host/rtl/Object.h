@@ -21,6 +21,9 @@ public:
   // Runs just before the object is released, while it is still whole (its most derived class
   // intact): the place for OnDestroy events. Release objects of the model with Free().
   virtual void BeforeDestruction() {}
+  // Runs once the object is fully built (for components: after the stored layout is read): the
+  // place for OnCreate events.
+  virtual void AfterConstruction() {}
 
   static const TClassInfo& StaticClass();
   // The class of the most derived object; every class of the model overrides it.

@@ -14,6 +14,12 @@ TDataModule::TDataModule(TComponent* AOwner) : TComponent(AOwner) {}
 
 TDataModule::~TDataModule() = default;
 
+void TDataModule::AfterConstruction() {
+  TComponent::AfterConstruction();
+  if (OnCreate)
+    OnCreate(this);
+}
+
 void TDataModule::BeforeDestruction() {
   const bool First = !(ComponentState() & csDestroying);
   TComponent::BeforeDestruction();

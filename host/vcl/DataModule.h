@@ -10,6 +10,7 @@ public:
   HOST_CLASS_INFO;
 
   TNotifyEvent OnCreate;
+  void AfterConstruction() override;
   // Fires when the object is released (through Free), while it is still whole.
   TNotifyEvent OnDestroy;
   void BeforeDestruction() override;

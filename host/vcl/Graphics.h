@@ -9,12 +9,22 @@ using TColor = int32_t;
 constexpr TColor RGB(uint8_t R, uint8_t G, uint8_t B) {
   return static_cast<TColor>(R | (G << 8) | (B << 16));
 }
-constexpr uint8_t GetRValue(TColor C) { return static_cast<uint8_t>(C & 0xFF); }
-constexpr uint8_t GetGValue(TColor C) { return static_cast<uint8_t>((C >> 8) & 0xFF); }
-constexpr uint8_t GetBValue(TColor C) { return static_cast<uint8_t>((C >> 16) & 0xFF); }
+constexpr uint8_t GetRValue(TColor C) {
+  return static_cast<uint8_t>(C & 0xFF);
+}
+constexpr uint8_t GetGValue(TColor C) {
+  return static_cast<uint8_t>((C >> 8) & 0xFF);
+}
+constexpr uint8_t GetBValue(TColor C) {
+  return static_cast<uint8_t>((C >> 16) & 0xFF);
+}
 
-constexpr TColor SystemColor(int Index) { return static_cast<TColor>(0xFF000000u | Index); }
-constexpr bool IsSystemColor(TColor C) { return (static_cast<uint32_t>(C) & 0xFF000000u) == 0xFF000000u; }
+constexpr TColor SystemColor(int Index) {
+  return static_cast<TColor>(0xFF000000u | Index);
+}
+constexpr bool IsSystemColor(TColor C) {
+  return (static_cast<uint32_t>(C) & 0xFF000000u) == 0xFF000000u;
+}
 
 constexpr TColor clBlack = RGB(0, 0, 0);
 constexpr TColor clWhite = RGB(255, 255, 255);
