@@ -111,8 +111,8 @@ UnicodeString Fold(std::u16string_view Name) {
 void TRegistryHive::Apply(const std::vector<TRegChange>& Changes) {
   if (Changes.empty())
     return;
-  throw ERegistryException(u"The registry hive " + Location() +
-                           u" cannot apply changes as one transaction");
+  throw ERegistryException(u"The registry hive '" + Location() +
+                           u"' cannot apply changes as one transaction");
 }
 
 // --- memory hive ------------------------------------------------------------------------------

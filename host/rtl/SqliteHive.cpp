@@ -324,11 +324,17 @@ class TSqliteHive final : public TRegistryHive {
 public:
   TSqliteHive(const UnicodeString& Path, std::chrono::milliseconds BusyTimeout);
 
-  UnicodeString Location() const override { return Quoted(FPath); }
+  UnicodeString Location() const override { return FPath; }
 
   void CreateKey(std::u16string_view Path) override {
     auto Parts = RegistryNames::SplitKeyPath(Path);
     TCountedOperation Op(hoWrite, FDb.get());
+    {
+      // Opening an existing key (every TRegIniFile does) needs no write lock.
+      TTransaction T(*this, false, u"read key " + Quoted(Path));
+      if (FindKey(Parts, false) != 0)
+        return;
+    }
     TTransaction T(*this, true, u"create key " + Quoted(Path));
     FindKey(Parts, true);
     T.Commit();
@@ -632,7 +638,22 @@ TSqliteHive::TSqliteHive(const UnicodeString& Path, std::chrono::milliseconds Bu
     : FPath(Path), FBusyTimeout(BusyTimeout) {
   RegisterShimVfs();
   TCountedOperation Op(hoOpen, nullptr);
-  Open(BusyTimeout);
+  // Looking into a file that turns out not to be usable creates its journal files; those are
+  // removed again, so that the folder is left as it was found.
+  std::string File = UTF8Encode(FPath);
+  std::error_code Ec;
+  bool HadWal = std::filesystem::exists(File + "-wal", Ec);
+  bool HadShm = std::filesystem::exists(File + "-shm", Ec);
+  try {
+    Open(BusyTimeout);
+  } catch (...) {
+    FDb.reset();
+    if (!HadWal && std::filesystem::file_size(File + "-wal", Ec) == 0 && !Ec)
+      std::filesystem::remove(File + "-wal", Ec);
+    if (!HadShm)
+      std::filesystem::remove(File + "-shm", Ec);
+    throw;
+  }
 }
 
 void TSqliteHive::Open(std::chrono::milliseconds BusyTimeout) {

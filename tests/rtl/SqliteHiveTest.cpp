@@ -207,6 +207,8 @@ TEST_F(SqliteHiveTest, FilesThatAreNotHivesOrAreDamagedAreRefusedAndLeftAlone) {
       EXPECT_THAT(MessageOf(E), HasSubstr(Problem));
     }
     EXPECT_EQ(ReadBytes(File), Before);
+    EXPECT_FALSE(std::filesystem::exists(File + "-wal"));
+    EXPECT_FALSE(std::filesystem::exists(File + "-shm"));
   };
 
   WriteBytes(Temp.File("text.db"), "[Settings]\nThis is not a hive\n");
@@ -314,8 +316,9 @@ TEST_F(SqliteHiveTest, AHiveLockedPastTheBoundedWaitIsReportedAsLocked) {
   auto Waited = std::chrono::steady_clock::now() - Start;
   EXPECT_GE(Waited, 250ms);
   EXPECT_LT(Waited, 5s);
-  // Reading goes on past the other writer, which has not committed.
+  // Reading, and opening a key that exists, go on past the other writer.
   EXPECT_EQ(H->ReadValue(Categories, u"Standard")->AsString(), u"before");
+  EXPECT_EQ(TRegIniFile(Key, Open(300ms)).ReadString(u"Categories", u"Standard", u""), u"before");
   sqlite3_exec(Other, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(Other);
   H->WriteValue(Categories, TRegValue::String(u"Standard", u"after"));
