@@ -2,11 +2,11 @@
 
 #include "rtl/Exception.h"
 #include "rtl/HiveFaults.h"
+#include "rtl/HiveFaults_p.h"
 
 #include <sqlite3.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -15,276 +15,15 @@
 
 namespace {
 
-// --- failure injection: a pass-through file layer that can refuse calls ---------------------
-
-enum : unsigned { RefuseReads = 1, RefuseWrites = 2 };
-
-// Armed only while an operation chosen to fail runs, on the thread that runs it.
-thread_local unsigned ArmedIo = 0;
-thread_local int IoPassesLeft = 0;
-
-struct TInjection {
-  std::mutex Lock;
-  bool Active = false;
-  unsigned Operations = 0;
-  int Pass = 0;
-  int Fail = 0;
-  int IoPasses = 0;
-  int Seen = 0;
-  int Failed = 0;
-  std::atomic<int> Refused{0};
-};
-TInjection& Injection() {
-  static TInjection I;
-  return I;
-}
-
-bool Refuse(unsigned Kind) {
-  if (!(ArmedIo & Kind))
-    return false;
-  if (IoPassesLeft > 0) {
-    --IoPassesLeft;
-    return false;
-  }
-  ++Injection().Refused;
-  return true;
-}
-
-// The layer's file: our header, then the real file of the underlying layer.
-struct TShimFile {
-  sqlite3_file Base;
-  sqlite3_file* Real;
-};
-sqlite3_file* RealFile(sqlite3_file* F) {
-  return reinterpret_cast<TShimFile*>(F)->Real;
-}
-const sqlite3_io_methods* RealMethods(sqlite3_file* F) {
-  return RealFile(F)->pMethods;
-}
-
-int ShimClose(sqlite3_file* F) {
-  return RealMethods(F)->xClose(RealFile(F));
-}
-int ShimRead(sqlite3_file* F, void* Buf, int Amount, sqlite3_int64 Offset) {
-  if (Refuse(RefuseReads))
-    return SQLITE_IOERR_READ;
-  return RealMethods(F)->xRead(RealFile(F), Buf, Amount, Offset);
-}
-int ShimWrite(sqlite3_file* F, const void* Buf, int Amount, sqlite3_int64 Offset) {
-  if (Refuse(RefuseWrites))
-    return SQLITE_IOERR_WRITE;
-  return RealMethods(F)->xWrite(RealFile(F), Buf, Amount, Offset);
-}
-int ShimTruncate(sqlite3_file* F, sqlite3_int64 Size) {
-  if (Refuse(RefuseWrites))
-    return SQLITE_IOERR_TRUNCATE;
-  return RealMethods(F)->xTruncate(RealFile(F), Size);
-}
-int ShimSync(sqlite3_file* F, int Flags) {
-  if (Refuse(RefuseWrites))
-    return SQLITE_IOERR_FSYNC;
-  return RealMethods(F)->xSync(RealFile(F), Flags);
-}
-int ShimFileSize(sqlite3_file* F, sqlite3_int64* Size) {
-  return RealMethods(F)->xFileSize(RealFile(F), Size);
-}
-int ShimLock(sqlite3_file* F, int Level) {
-  return RealMethods(F)->xLock(RealFile(F), Level);
-}
-int ShimUnlock(sqlite3_file* F, int Level) {
-  return RealMethods(F)->xUnlock(RealFile(F), Level);
-}
-int ShimCheckReservedLock(sqlite3_file* F, int* Out) {
-  return RealMethods(F)->xCheckReservedLock(RealFile(F), Out);
-}
-int ShimFileControl(sqlite3_file* F, int Op, void* Arg) {
-  return RealMethods(F)->xFileControl(RealFile(F), Op, Arg);
-}
-int ShimSectorSize(sqlite3_file* F) {
-  return RealMethods(F)->xSectorSize(RealFile(F));
-}
-int ShimDeviceCharacteristics(sqlite3_file* F) {
-  return RealMethods(F)->xDeviceCharacteristics(RealFile(F));
-}
-int ShimShmMap(sqlite3_file* F, int Region, int Size, int Extend, void volatile** Out) {
-  if (RealMethods(F)->iVersion < 2)
-    return SQLITE_IOERR_SHMMAP;
-  return RealMethods(F)->xShmMap(RealFile(F), Region, Size, Extend, Out);
-}
-int ShimShmLock(sqlite3_file* F, int Offset, int N, int Flags) {
-  if (RealMethods(F)->iVersion < 2)
-    return SQLITE_IOERR_SHMLOCK;
-  return RealMethods(F)->xShmLock(RealFile(F), Offset, N, Flags);
-}
-void ShimShmBarrier(sqlite3_file* F) {
-  if (RealMethods(F)->iVersion >= 2)
-    RealMethods(F)->xShmBarrier(RealFile(F));
-}
-int ShimShmUnmap(sqlite3_file* F, int Delete) {
-  if (RealMethods(F)->iVersion < 2)
-    return SQLITE_OK;
-  return RealMethods(F)->xShmUnmap(RealFile(F), Delete);
-}
-int ShimFetch(sqlite3_file* F, sqlite3_int64 Offset, int Amount, void** Out) {
-  // Without a mapping SQLite falls back to xRead, where a refusal can happen.
-  if (RealMethods(F)->iVersion < 3 || (ArmedIo & RefuseReads)) {
-    *Out = nullptr;
-    return SQLITE_OK;
-  }
-  return RealMethods(F)->xFetch(RealFile(F), Offset, Amount, Out);
-}
-int ShimUnfetch(sqlite3_file* F, sqlite3_int64 Offset, void* P) {
-  if (RealMethods(F)->iVersion < 3)
-    return SQLITE_OK;
-  return RealMethods(F)->xUnfetch(RealFile(F), Offset, P);
-}
-
-const sqlite3_io_methods ShimMethods = {
-    3,
-    ShimClose,
-    ShimRead,
-    ShimWrite,
-    ShimTruncate,
-    ShimSync,
-    ShimFileSize,
-    ShimLock,
-    ShimUnlock,
-    ShimCheckReservedLock,
-    ShimFileControl,
-    ShimSectorSize,
-    ShimDeviceCharacteristics,
-    ShimShmMap,
-    ShimShmLock,
-    ShimShmBarrier,
-    ShimShmUnmap,
-    ShimFetch,
-    ShimUnfetch,
-};
-
-sqlite3_vfs* BaseVfs(sqlite3_vfs* V) {
-  return static_cast<sqlite3_vfs*>(V->pAppData);
-}
-
-int ShimOpen(sqlite3_vfs* V, const char* Name, sqlite3_file* F, int Flags, int* OutFlags) {
-  auto* S = reinterpret_cast<TShimFile*>(F);
-  S->Real = reinterpret_cast<sqlite3_file*>(S + 1);
-  int Rc = BaseVfs(V)->xOpen(BaseVfs(V), Name, S->Real, Flags, OutFlags);
-  // SQLite calls xClose whenever pMethods is set, even after a failed open.
-  F->pMethods = S->Real->pMethods ? &ShimMethods : nullptr;
-  return Rc;
-}
-int ShimDelete(sqlite3_vfs* V, const char* Name, int SyncDir) {
-  return BaseVfs(V)->xDelete(BaseVfs(V), Name, SyncDir);
-}
-int ShimAccess(sqlite3_vfs* V, const char* Name, int Flags, int* Out) {
-  return BaseVfs(V)->xAccess(BaseVfs(V), Name, Flags, Out);
-}
-int ShimFullPathname(sqlite3_vfs* V, const char* Name, int N, char* Out) {
-  return BaseVfs(V)->xFullPathname(BaseVfs(V), Name, N, Out);
-}
-void* ShimDlOpen(sqlite3_vfs* V, const char* Name) {
-  return BaseVfs(V)->xDlOpen(BaseVfs(V), Name);
-}
-void ShimDlError(sqlite3_vfs* V, int N, char* Out) {
-  BaseVfs(V)->xDlError(BaseVfs(V), N, Out);
-}
-void (*ShimDlSym(sqlite3_vfs* V, void* Lib, const char* Sym))(void) {
-  return BaseVfs(V)->xDlSym(BaseVfs(V), Lib, Sym);
-}
-void ShimDlClose(sqlite3_vfs* V, void* Lib) {
-  BaseVfs(V)->xDlClose(BaseVfs(V), Lib);
-}
-int ShimRandomness(sqlite3_vfs* V, int N, char* Out) {
-  return BaseVfs(V)->xRandomness(BaseVfs(V), N, Out);
-}
-int ShimSleep(sqlite3_vfs* V, int Micro) {
-  return BaseVfs(V)->xSleep(BaseVfs(V), Micro);
-}
-int ShimCurrentTime(sqlite3_vfs* V, double* Out) {
-  return BaseVfs(V)->xCurrentTime(BaseVfs(V), Out);
-}
-int ShimGetLastError(sqlite3_vfs* V, int N, char* Out) {
-  return BaseVfs(V)->xGetLastError ? BaseVfs(V)->xGetLastError(BaseVfs(V), N, Out) : 0;
-}
-int ShimCurrentTimeInt64(sqlite3_vfs* V, sqlite3_int64* Out) {
-  if (BaseVfs(V)->iVersion >= 2 && BaseVfs(V)->xCurrentTimeInt64)
-    return BaseVfs(V)->xCurrentTimeInt64(BaseVfs(V), Out);
-  double Days = 0;
-  int Rc = BaseVfs(V)->xCurrentTime(BaseVfs(V), &Days);
-  *Out = static_cast<sqlite3_int64>(Days * 86400000.0);
-  return Rc;
-}
-
-constexpr const char* ShimVfsName = "hostide-hive";
-
-// Registers the layer once, over the platform's default file layer.
-void RegisterShimVfs() {
-  static std::once_flag Once;
-  static sqlite3_vfs Shim;
-  std::call_once(Once, [] {
-    sqlite3_initialize();
-    sqlite3_vfs* Base = sqlite3_vfs_find(nullptr);
-    if (!Base)
-      throw ERegistryException(u"SQLite has no file layer to open registry hives with");
-    Shim.iVersion = 2;
-    Shim.szOsFile = static_cast<int>(sizeof(TShimFile)) + Base->szOsFile;
-    Shim.mxPathname = Base->mxPathname;
-    Shim.zName = ShimVfsName;
-    Shim.pAppData = Base;
-    Shim.xOpen = ShimOpen;
-    Shim.xDelete = ShimDelete;
-    Shim.xAccess = ShimAccess;
-    Shim.xFullPathname = ShimFullPathname;
-    Shim.xDlOpen = ShimDlOpen;
-    Shim.xDlError = ShimDlError;
-    Shim.xDlSym = ShimDlSym;
-    Shim.xDlClose = ShimDlClose;
-    Shim.xRandomness = ShimRandomness;
-    Shim.xSleep = ShimSleep;
-    Shim.xCurrentTime = ShimCurrentTime;
-    Shim.xGetLastError = ShimGetLastError;
-    Shim.xCurrentTimeInt64 = ShimCurrentTimeInt64;
-    if (sqlite3_vfs_register(&Shim, 0) != SQLITE_OK)
-      throw ERegistryException(u"Cannot register the registry hive's file layer with SQLite");
-  });
-}
-
-// One counted hive operation: when it is one chosen to fail, the file layer refuses what it
-// needs until the operation ends.
-class TCountedOperation {
-public:
-  TCountedOperation(THiveOperation Kind, sqlite3* Db) {
-    TInjection& I = Injection();
-    std::lock_guard<std::mutex> G(I.Lock);
-    if (!I.Active || !(I.Operations & Kind))
-      return;
-    ++I.Seen;
-    if (I.Seen <= I.Pass || (I.Fail >= 0 && I.Seen > I.Pass + I.Fail))
-      return;
-    ++I.Failed;
-    if (Kind == hoWrite) {
-      ArmedIo = RefuseWrites;
-    } else {
-      ArmedIo = RefuseReads | RefuseWrites;
-      // Pages already in the cache would let a read succeed without touching the file.
-      if (Db)
-        sqlite3_db_release_memory(Db);
-    }
-    IoPassesLeft = I.IoPasses;
-  }
-  ~TCountedOperation() {
-    ArmedIo = 0;
-    IoPassesLeft = 0;
-  }
-  TCountedOperation(const TCountedOperation&) = delete;
-  TCountedOperation& operator=(const TCountedOperation&) = delete;
-};
+using HiveFaults::detail::TCountedOperation;
 
 // --- the hive ---------------------------------------------------------------------------------
 
 constexpr int HiveApplicationId = 0x484B4355; // "HKCU"
 constexpr int HiveFormat = 1;
 constexpr sqlite3_int64 RootKeyId = 1;
+constexpr std::u16string_view OpenDoing = u"open";
+constexpr std::u16string_view CreateDoing = u"create";
 
 const char* const SchemaSql = R"sql(
 CREATE TABLE IF NOT EXISTS reg_keys(
@@ -332,18 +71,18 @@ public:
     {
       // Opening an existing key (every TRegIniFile does) needs no write lock.
       TTransaction T(*this, false, u"read key " + Quoted(Path));
-      if (FindKey(Parts, false) != 0)
+      if (FindKey(Parts, false, T.Doing()) != 0)
         return;
     }
     TTransaction T(*this, true, u"create key " + Quoted(Path));
-    FindKey(Parts, true);
+    FindKey(Parts, true, T.Doing());
     T.Commit();
   }
   bool KeyExists(std::u16string_view Path) override {
     auto Parts = RegistryNames::SplitKeyPath(Path);
     TCountedOperation Op(hoRead, FDb.get());
     TTransaction T(*this, false, u"read key " + Quoted(Path));
-    bool Found = FindKey(Parts, false) != 0;
+    bool Found = FindKey(Parts, false, T.Doing()) != 0;
     T.Commit();
     return Found;
   }
@@ -352,7 +91,7 @@ public:
     RegistryNames::CheckValueName(Name);
     TCountedOperation Op(hoRead, FDb.get());
     TTransaction T(*this, false, u"read value " + Quoted(Name) + u" of key " + Quoted(Path));
-    sqlite3_int64 Key = FindKey(Parts, false);
+    sqlite3_int64 Key = FindKey(Parts, false, T.Doing());
     if (!Key)
       return std::nullopt;
     sqlite3_stmt* S = Stmt(SReadValue, "SELECT name, type, data FROM reg_values "
@@ -420,7 +159,7 @@ public:
       const TRegChange& C = Changes[I];
       switch (C.Kind) {
       case TRegChange::CreateKey:
-        FindKey(Paths[I], true);
+        FindKey(Paths[I], true, T.Doing());
         break;
       case TRegChange::WriteValue:
         WriteValueIn(Paths[I], C.Value, T.Doing());
@@ -463,8 +202,12 @@ private:
   void Initialise();
 
   [[noreturn]] void Fail(const UnicodeString& Doing, const UnicodeString& Problem) const {
-    throw ERegistryException(u"Cannot " + Doing + u" in the registry hive " + Quoted(FPath) +
-                             u": " + Problem);
+    // Opening and creating name the hive itself; other operations say what they were doing in it.
+    throw ERegistryException(u"Cannot " + Doing +
+                             (Doing == OpenDoing || Doing == CreateDoing
+                                  ? u" the registry hive "
+                                  : u" in the registry hive ") +
+                             Quoted(FPath) + u": " + Problem);
   }
   [[noreturn]] void Fail(const UnicodeString& Doing, int Rc) const {
     Fail(Doing, Rc, FDb ? sqlite3_errmsg(FDb.get()) : sqlite3_errstr(Rc));
@@ -549,14 +292,15 @@ private:
 
   // The id of the key, or 0 when it does not exist and Create is false. Runs inside a
   // transaction.
-  sqlite3_int64 FindKey(const std::vector<UnicodeString>& Parts, bool Create) {
+  sqlite3_int64 FindKey(const std::vector<UnicodeString>& Parts, bool Create,
+                        const UnicodeString& Doing) {
     sqlite3_int64 Key = RootKeyId;
     for (const UnicodeString& Part : Parts) {
       UnicodeString Folded = RegistryNames::Fold(Part);
       sqlite3_stmt* S = Stmt(SFindKey, "SELECT id FROM reg_keys WHERE parent = ?1 AND folded = ?2");
       sqlite3_bind_int64(S, 1, Key);
       BindText(S, 2, Folded);
-      if (Step(S, u"find key " + Quoted(Part))) {
+      if (Step(S, Doing)) {
         Key = sqlite3_column_int64(S, 0);
         sqlite3_reset(S);
         continue;
@@ -567,7 +311,7 @@ private:
       sqlite3_bind_int64(S, 1, Key);
       BindText(S, 2, Part);
       BindText(S, 3, Folded);
-      Step(S, u"create key " + Quoted(Part));
+      Step(S, Doing);
       Key = sqlite3_last_insert_rowid(FDb.get());
     }
     return Key;
@@ -575,7 +319,7 @@ private:
 
   void WriteValueIn(const std::vector<UnicodeString>& Parts, const TRegValue& Value,
                     const UnicodeString& Doing) {
-    sqlite3_int64 Key = FindKey(Parts, true);
+    sqlite3_int64 Key = FindKey(Parts, true, Doing);
     // Case-preserving: an existing value keeps the spelling it was created with.
     sqlite3_stmt* S =
         Stmt(SWriteValue, "INSERT INTO reg_values(key, name, folded, type, data) "
@@ -592,7 +336,7 @@ private:
   }
   void DeleteValueIn(const std::vector<UnicodeString>& Parts, std::u16string_view Name,
                      const UnicodeString& Doing) {
-    sqlite3_int64 Key = FindKey(Parts, false);
+    sqlite3_int64 Key = FindKey(Parts, false, Doing);
     if (!Key)
       return;
     sqlite3_stmt* S = Stmt(SDeleteValue, "DELETE FROM reg_values WHERE key = ?1 AND folded = ?2");
@@ -601,7 +345,7 @@ private:
     Step(S, Doing);
   }
   void DeleteKeyIn(const std::vector<UnicodeString>& Parts, const UnicodeString& Doing) {
-    sqlite3_int64 Key = FindKey(Parts, false);
+    sqlite3_int64 Key = FindKey(Parts, false, Doing);
     if (!Key)
       return;
     // Subkeys and values go with it (ON DELETE CASCADE).
@@ -615,7 +359,7 @@ private:
     TCountedOperation Op(hoRead, FDb.get());
     TTransaction T(*this, false, What + Quoted(Path));
     std::vector<UnicodeString> R;
-    sqlite3_int64 Key = FindKey(Parts, false);
+    sqlite3_int64 Key = FindKey(Parts, false, T.Doing());
     if (!Key)
       return R;
     sqlite3_stmt* S = Stmt(Slot, Sql);
@@ -636,7 +380,7 @@ private:
 
 TSqliteHive::TSqliteHive(const UnicodeString& Path, std::chrono::milliseconds BusyTimeout)
     : FPath(Path), FBusyTimeout(BusyTimeout) {
-  RegisterShimVfs();
+  HiveFaults::detail::RegisterVfs();
   TCountedOperation Op(hoOpen, nullptr);
   // Looking into a file that turns out not to be usable creates its journal files; those are
   // removed again, so that the folder is left as it was found.
@@ -658,7 +402,7 @@ TSqliteHive::TSqliteHive(const UnicodeString& Path, std::chrono::milliseconds Bu
 
 void TSqliteHive::Open(std::chrono::milliseconds BusyTimeout) {
   namespace fs = std::filesystem;
-  const UnicodeString Doing = u"open";
+  const UnicodeString Doing(OpenDoing);
   if (FPath.empty())
     throw ERegistryException(u"Cannot open a registry hive: no file name given");
   const std::string File = UTF8Encode(FPath);
@@ -698,7 +442,7 @@ void TSqliteHive::Open(std::chrono::milliseconds BusyTimeout) {
 
   sqlite3* Raw = nullptr;
   int Flags = SQLITE_OPEN_READWRITE | (Exists ? 0 : SQLITE_OPEN_CREATE);
-  int Rc = sqlite3_open_v2(File.c_str(), &Raw, Flags, ShimVfsName);
+  int Rc = sqlite3_open_v2(File.c_str(), &Raw, Flags, HiveFaults::detail::VfsName);
   FDb.reset(Raw);
   if (Rc != SQLITE_OK)
     Fail(Doing, Rc);
@@ -728,7 +472,7 @@ void TSqliteHive::Open(std::chrono::milliseconds BusyTimeout) {
 // True for an empty database that is to become a hive; ERegistryException for a file that is
 // not a hive or is damaged.
 bool TSqliteHive::Identify() {
-  const UnicodeString Doing = u"open";
+  const UnicodeString Doing(OpenDoing);
   TTransaction T(*this, false, Doing);
   auto Int = [&](const char* Sql) {
     sqlite3_stmt* S = nullptr;
@@ -778,7 +522,7 @@ bool TSqliteHive::Identify() {
 }
 
 void TSqliteHive::Initialise() {
-  const UnicodeString Doing = u"create";
+  const UnicodeString Doing(CreateDoing);
   TTransaction T(*this, true, Doing);
   Exec(SchemaSql, Doing);
   T.Commit();
@@ -789,40 +533,4 @@ void TSqliteHive::Initialise() {
 std::unique_ptr<TRegistryHive> OpenSqliteHive(const UnicodeString& Path,
                                               std::chrono::milliseconds BusyTimeout) {
   return std::make_unique<TSqliteHive>(Path, BusyTimeout);
-}
-
-// --- THiveFaultInjection ----------------------------------------------------------------------
-
-THiveFaultInjection::THiveFaultInjection(unsigned Operations, int Pass, int Fail,
-                                         int IoCallsBeforeFailure) {
-  TInjection& I = Injection();
-  std::lock_guard<std::mutex> G(I.Lock);
-  if (I.Active)
-    throw EInvalidOperation(u"A hive failure injection is already active");
-  I.Active = true;
-  I.Operations = Operations;
-  I.Pass = Pass;
-  I.Fail = Fail;
-  I.IoPasses = IoCallsBeforeFailure;
-  I.Seen = 0;
-  I.Failed = 0;
-  I.Refused = 0;
-}
-
-THiveFaultInjection::~THiveFaultInjection() {
-  TInjection& I = Injection();
-  std::lock_guard<std::mutex> G(I.Lock);
-  I.Active = false;
-}
-
-int THiveFaultInjection::OperationsSeen() const {
-  std::lock_guard<std::mutex> G(Injection().Lock);
-  return Injection().Seen;
-}
-int THiveFaultInjection::OperationsFailed() const {
-  std::lock_guard<std::mutex> G(Injection().Lock);
-  return Injection().Failed;
-}
-int THiveFaultInjection::IoCallsRefused() const {
-  return Injection().Refused;
 }
