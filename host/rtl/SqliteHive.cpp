@@ -372,6 +372,7 @@ private:
 
   UnicodeString FPath;
   std::chrono::milliseconds FBusyTimeout;
+  bool FRefused = false; // set when the file turned out not to be a usable hive
   // Statements are declared after the connection so that they are finalised before it closes.
   TDb FDb;
   TStmt SFindKey, SInsertKey, SReadValue, SWriteValue, SDeleteValue, SDeleteKey, SValueNames,
@@ -382,8 +383,8 @@ TSqliteHive::TSqliteHive(const UnicodeString& Path, std::chrono::milliseconds Bu
     : FPath(Path), FBusyTimeout(BusyTimeout) {
   HiveFaults::detail::RegisterVfs();
   TCountedOperation Op(hoOpen, nullptr);
-  // Looking into a file that turns out not to be usable creates its journal files; those are
-  // removed again, so that the folder is left as it was found.
+  // Looking into a file that turns out not to be a usable hive creates its journal files; those
+  // are removed again, so that the folder is left as it was found.
   std::string File = UTF8Encode(FPath);
   std::error_code Ec;
   bool HadWal = std::filesystem::exists(File + "-wal", Ec);
@@ -392,6 +393,10 @@ TSqliteHive::TSqliteHive(const UnicodeString& Path, std::chrono::milliseconds Bu
     Open(BusyTimeout);
   } catch (...) {
     FDb.reset();
+    // Only for a file found not to be a usable hive: when opening failed for a passing reason,
+    // another process may be using the hive and these files.
+    if (!FRefused)
+      throw;
     if (!HadWal && std::filesystem::file_size(File + "-wal", Ec) == 0 && !Ec)
       std::filesystem::remove(File + "-wal", Ec);
     if (!HadShm)
@@ -474,15 +479,25 @@ void TSqliteHive::Open(std::chrono::milliseconds BusyTimeout) {
 bool TSqliteHive::Identify() {
   const UnicodeString Doing(OpenDoing);
   TTransaction T(*this, false, Doing);
+  // Failures that say what the file is, rather than that it could not be read just now.
+  auto Refuse = [&](const UnicodeString& Problem) {
+    FRefused = true;
+    Fail(Doing, Problem);
+  };
+  auto Check = [&](int Rc) {
+    if ((Rc & 0xFF) == SQLITE_NOTADB || (Rc & 0xFF) == SQLITE_CORRUPT)
+      FRefused = true;
+    Fail(Doing, Rc);
+  };
   auto Int = [&](const char* Sql) {
     sqlite3_stmt* S = nullptr;
     int Rc = sqlite3_prepare_v2(FDb.get(), Sql, -1, &S, nullptr);
     TStmt Guard(S);
     if (Rc != SQLITE_OK)
-      Fail(Doing, Rc);
+      Check(Rc);
     Rc = sqlite3_step(S);
     if (Rc != SQLITE_ROW)
-      Fail(Doing, Rc);
+      Check(Rc);
     return sqlite3_column_int64(S, 0);
   };
   auto Objects = Int("SELECT count(*) FROM sqlite_schema");
@@ -491,22 +506,22 @@ bool TSqliteHive::Identify() {
   if (Objects == 0 && AppId == 0)
     return true;
   if (AppId != HiveApplicationId)
-    Fail(Doing, u"the file is not a registry hive (it is an SQLite database of another kind)");
+    Refuse(u"the file is not a registry hive (it is an SQLite database of another kind)");
   if (Format > HiveFormat)
-    Fail(Doing, u"the file was made by a newer version of this program (hive format " +
-                    IntToStr(Format) + u")");
+    Refuse(u"the file was made by a newer version of this program (hive format " +
+           IntToStr(Format) + u")");
   {
     sqlite3_stmt* S = nullptr;
     int Rc = sqlite3_prepare_v2(FDb.get(), "PRAGMA quick_check(1)", -1, &S, nullptr);
     TStmt Guard(S);
     if (Rc != SQLITE_OK)
-      Fail(Doing, Rc);
+      Check(Rc);
     Rc = sqlite3_step(S);
     if (Rc != SQLITE_ROW)
-      Fail(Doing, Rc);
+      Check(Rc);
     const char* Result = reinterpret_cast<const char*>(sqlite3_column_text(S, 0));
     if (!Result || std::strcmp(Result, "ok") != 0)
-      Fail(Doing, u"the file is damaged (" + UTF8Decode(Result ? Result : "") + u")");
+      Refuse(u"the file is damaged (" + UTF8Decode(Result ? Result : "") + u")");
   }
   for (const char* Probe : {"SELECT id, parent, name, folded FROM reg_keys WHERE id = 1",
                             "SELECT id, key, name, folded, type, data FROM reg_values LIMIT 1"}) {
@@ -514,8 +529,8 @@ bool TSqliteHive::Identify() {
     int Rc = sqlite3_prepare_v2(FDb.get(), Probe, -1, &S, nullptr);
     TStmt Guard(S);
     if (Rc != SQLITE_OK)
-      Fail(Doing, u"the file is damaged (its tables are incomplete: " +
-                      UTF8Decode(sqlite3_errmsg(FDb.get())) + u")");
+      Refuse(u"the file is damaged (its tables are incomplete: " +
+             UTF8Decode(sqlite3_errmsg(FDb.get())) + u")");
   }
   T.Commit();
   return false;
