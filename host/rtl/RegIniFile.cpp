@@ -1,5 +1,6 @@
 #include "rtl/RegIniFile.h"
 
+#include "rtl/Exception.h"
 #include "rtl/StringList.h"
 #include "rtl/TypInfo.h"
 
@@ -34,6 +35,11 @@ UnicodeString TRegIniFile::ReadString(const UnicodeString& Section, const Unicod
   std::optional<TRegValue> V = FHive->ReadValue(SectionPath(Section), Ident);
   if (!V)
     return Default;
+  if (!V->IsString())
+    throw ERegistryException(u"Invalid data type for value '" + Ident + u"' of key '" +
+                             SectionPath(Section) + u"' in the registry hive '" +
+                             FHive->Location() + u"': not a string value (type " +
+                             IntToStr(V->Type) + u")");
   return V->AsString();
 }
 

@@ -1,9 +1,13 @@
 #include "rtl/RegistryHive.h"
 
 #include "rtl/Exception.h"
-#include "rtl/SysUtils.h"
+#include "rtl/SqliteHive.h"
+
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <mutex>
 
 // --- values -----------------------------------------------------------------------------------
@@ -39,6 +43,21 @@ UnicodeString TRegValue::AsString() const {
 
 namespace RegistryNames {
 
+namespace {
+
+// NUL and unpaired surrogates cannot be stored as names exactly everywhere (SQLite text, .reg
+// files), so they are refused rather than mangled.
+void CheckCharacters(std::u16string_view Name, const char16_t* What) {
+  if (Name.find(u'\0') != std::u16string_view::npos)
+    throw ERegistryException(UnicodeString(u"Invalid registry ") + What +
+                             u" name: it contains the character NUL");
+  if (!IsWellFormedUTF16(Name))
+    throw ERegistryException(UnicodeString(u"Invalid registry ") + What +
+                             u" name: it contains an unpaired UTF-16 surrogate");
+}
+
+} // namespace
+
 std::vector<UnicodeString> SplitKeyPath(std::u16string_view Path) {
   std::vector<UnicodeString> Parts;
   if (Path.empty())
@@ -54,6 +73,7 @@ std::vector<UnicodeString> SplitKeyPath(std::u16string_view Path) {
     if (Part.size() > MaxKeyNameLength)
       throw ERegistryException(u"Registry key name too long (" + IntToStr(Part.size()) +
                                u" characters, at most 255) in '" + UnicodeString(Path) + u"'");
+    CheckCharacters(Part, u"key");
     Parts.emplace_back(Part);
     if (End == std::u16string_view::npos)
       break;
@@ -66,13 +86,34 @@ void CheckValueName(std::u16string_view Name) {
   if (Name.size() > MaxValueNameLength)
     throw ERegistryException(u"Registry value name too long (" + IntToStr(Name.size()) +
                              u" characters, at most 16383)");
+  CheckCharacters(Name, u"value");
 }
 
 UnicodeString Fold(std::u16string_view Name) {
-  return FoldCase(Name);
+  UnicodeString Out;
+  Out.reserve(Name.size());
+  for (size_t I = 0; I < Name.size();) {
+    UChar32 C;
+    U16_NEXT(Name.data(), I, Name.size(), C);
+    C = u_foldCase(C, U_FOLD_CASE_DEFAULT);
+    if (U_IS_BMP(C)) {
+      Out.push_back(static_cast<char16_t>(C));
+    } else {
+      Out.push_back(U16_LEAD(C));
+      Out.push_back(U16_TRAIL(C));
+    }
+  }
+  return Out;
 }
 
 } // namespace RegistryNames
+
+void TRegistryHive::Apply(const std::vector<TRegChange>& Changes) {
+  if (Changes.empty())
+    return;
+  throw ERegistryException(u"The registry hive '" + Location() +
+                           u"' cannot apply changes as one transaction");
+}
 
 // --- memory hive ------------------------------------------------------------------------------
 
@@ -95,12 +136,71 @@ struct TMemoryKey {
         return &V;
     return nullptr;
   }
+  std::unique_ptr<TMemoryKey> Clone() const {
+    auto K = std::make_unique<TMemoryKey>();
+    K->Name = Name;
+    K->Values = Values;
+    for (const auto& S : SubKeys)
+      K->SubKeys.push_back(S->Clone());
+    return K;
+  }
 };
 
 struct TMemoryStore {
   std::mutex Lock;
-  TMemoryKey Root;
+  std::unique_ptr<TMemoryKey> Root = std::make_unique<TMemoryKey>();
 };
+
+// The operations on one tree; the hive runs them under the store's lock.
+TMemoryKey* Walk(TMemoryKey& Root, std::u16string_view Path, bool Create) {
+  TMemoryKey* K = &Root;
+  for (const UnicodeString& Part : RegistryNames::SplitKeyPath(Path)) {
+    TMemoryKey* Next = K->Child(RegistryNames::Fold(Part));
+    if (!Next) {
+      if (!Create)
+        return nullptr;
+      K->SubKeys.push_back(std::make_unique<TMemoryKey>());
+      Next = K->SubKeys.back().get();
+      Next->Name = Part;
+    }
+    K = Next;
+  }
+  return K;
+}
+
+void WriteValueIn(TMemoryKey& Root, std::u16string_view Path, const TRegValue& Value) {
+  RegistryNames::CheckValueName(Value.Name);
+  TMemoryKey* K = Walk(Root, Path, true);
+  if (TRegValue* V = K->Value(RegistryNames::Fold(Value.Name))) {
+    // Case-preserving: the name keeps the spelling it was created with.
+    V->Type = Value.Type;
+    V->Data = Value.Data;
+  } else {
+    K->Values.push_back(Value);
+  }
+}
+
+void DeleteValueIn(TMemoryKey& Root, std::u16string_view Path, std::u16string_view Name) {
+  RegistryNames::CheckValueName(Name);
+  TMemoryKey* K = Walk(Root, Path, false);
+  if (!K)
+    return;
+  UnicodeString F = RegistryNames::Fold(Name);
+  std::erase_if(K->Values, [&](const TRegValue& V) { return RegistryNames::Fold(V.Name) == F; });
+}
+
+void DeleteKeyIn(TMemoryKey& Root, std::u16string_view Path) {
+  auto Parts = RegistryNames::SplitKeyPath(Path);
+  if (Parts.empty())
+    throw ERegistryException(u"Cannot delete the root key HKEY_CURRENT_USER");
+  TMemoryKey* Parent = &Root;
+  for (size_t I = 0; I + 1 < Parts.size() && Parent; ++I)
+    Parent = Parent->Child(RegistryNames::Fold(Parts[I]));
+  if (!Parent)
+    return;
+  UnicodeString F = RegistryNames::Fold(Parts.back());
+  std::erase_if(Parent->SubKeys, [&](const auto& K) { return RegistryNames::Fold(K->Name) == F; });
+}
 
 class TMemoryHive final : public TRegistryHive {
 public:
@@ -110,16 +210,16 @@ public:
 
   void CreateKey(std::u16string_view Path) override {
     std::lock_guard<std::mutex> G(FStore->Lock);
-    Walk(Path, true);
+    Walk(*FStore->Root, Path, true);
   }
   bool KeyExists(std::u16string_view Path) override {
     std::lock_guard<std::mutex> G(FStore->Lock);
-    return Walk(Path, false) != nullptr;
+    return Walk(*FStore->Root, Path, false) != nullptr;
   }
   std::optional<TRegValue> ReadValue(std::u16string_view Path, std::u16string_view Name) override {
     std::lock_guard<std::mutex> G(FStore->Lock);
     RegistryNames::CheckValueName(Name);
-    TMemoryKey* K = Walk(Path, false);
+    TMemoryKey* K = Walk(*FStore->Root, Path, false);
     TRegValue* V = K ? K->Value(RegistryNames::Fold(Name)) : nullptr;
     if (!V)
       return std::nullopt;
@@ -127,29 +227,16 @@ public:
   }
   void WriteValue(std::u16string_view Path, const TRegValue& Value) override {
     std::lock_guard<std::mutex> G(FStore->Lock);
-    RegistryNames::CheckValueName(Value.Name);
-    TMemoryKey* K = Walk(Path, true);
-    if (TRegValue* V = K->Value(RegistryNames::Fold(Value.Name))) {
-      // Case-preserving: the name keeps the spelling it was created with.
-      V->Type = Value.Type;
-      V->Data = Value.Data;
-    } else {
-      K->Values.push_back(Value);
-    }
+    WriteValueIn(*FStore->Root, Path, Value);
   }
   void DeleteValue(std::u16string_view Path, std::u16string_view Name) override {
     std::lock_guard<std::mutex> G(FStore->Lock);
-    RegistryNames::CheckValueName(Name);
-    TMemoryKey* K = Walk(Path, false);
-    if (!K)
-      return;
-    UnicodeString F = RegistryNames::Fold(Name);
-    std::erase_if(K->Values, [&](const TRegValue& V) { return RegistryNames::Fold(V.Name) == F; });
+    DeleteValueIn(*FStore->Root, Path, Name);
   }
   std::vector<UnicodeString> ValueNames(std::u16string_view Path) override {
     std::lock_guard<std::mutex> G(FStore->Lock);
     std::vector<UnicodeString> R;
-    if (TMemoryKey* K = Walk(Path, false))
+    if (TMemoryKey* K = Walk(*FStore->Root, Path, false))
       for (auto& V : K->Values)
         R.push_back(V.Name);
     return R;
@@ -157,43 +244,39 @@ public:
   std::vector<UnicodeString> SubKeyNames(std::u16string_view Path) override {
     std::lock_guard<std::mutex> G(FStore->Lock);
     std::vector<UnicodeString> R;
-    if (TMemoryKey* K = Walk(Path, false))
+    if (TMemoryKey* K = Walk(*FStore->Root, Path, false))
       for (auto& S : K->SubKeys)
         R.push_back(S->Name);
     return R;
   }
   void DeleteKey(std::u16string_view Path) override {
     std::lock_guard<std::mutex> G(FStore->Lock);
-    auto Parts = RegistryNames::SplitKeyPath(Path);
-    if (Parts.empty())
-      throw ERegistryException(u"Cannot delete the root key HKEY_CURRENT_USER");
-    TMemoryKey* Parent = &FStore->Root;
-    for (size_t I = 0; I + 1 < Parts.size() && Parent; ++I)
-      Parent = Parent->Child(RegistryNames::Fold(Parts[I]));
-    if (!Parent)
-      return;
-    UnicodeString F = RegistryNames::Fold(Parts.back());
-    std::erase_if(Parent->SubKeys,
-                  [&](const auto& K) { return RegistryNames::Fold(K->Name) == F; });
+    DeleteKeyIn(*FStore->Root, Path);
+  }
+  // Works on a copy of the tree and puts it in place only when every change succeeded.
+  void Apply(const std::vector<TRegChange>& Changes) override {
+    std::lock_guard<std::mutex> G(FStore->Lock);
+    std::unique_ptr<TMemoryKey> Copy = FStore->Root->Clone();
+    for (const TRegChange& C : Changes) {
+      switch (C.Kind) {
+      case TRegChange::CreateKey:
+        Walk(*Copy, C.Path, true);
+        break;
+      case TRegChange::WriteValue:
+        WriteValueIn(*Copy, C.Path, C.Value);
+        break;
+      case TRegChange::DeleteValue:
+        DeleteValueIn(*Copy, C.Path, C.Value.Name);
+        break;
+      case TRegChange::DeleteKey:
+        DeleteKeyIn(*Copy, C.Path);
+        break;
+      }
+    }
+    FStore->Root = std::move(Copy);
   }
 
 private:
-  TMemoryKey* Walk(std::u16string_view Path, bool Create) {
-    TMemoryKey* K = &FStore->Root;
-    for (const UnicodeString& Part : RegistryNames::SplitKeyPath(Path)) {
-      TMemoryKey* Next = K->Child(RegistryNames::Fold(Part));
-      if (!Next) {
-        if (!Create)
-          return nullptr;
-        K->SubKeys.push_back(std::make_unique<TMemoryKey>());
-        Next = K->SubKeys.back().get();
-        Next->Name = Part;
-      }
-      K = Next;
-    }
-    return K;
-  }
-
   std::shared_ptr<TMemoryStore> FStore;
 };
 
@@ -201,6 +284,15 @@ std::mutex FactoryLock;
 THiveFactory& CurrentFactory() {
   static THiveFactory Factory;
   return Factory;
+}
+UnicodeString& CurrentFile() {
+  static UnicodeString File;
+  return File;
+}
+
+UnicodeString FromEnvironment(const char* Name) {
+  const char* V = std::getenv(Name);
+  return V ? UTF8Decode(V) : UnicodeString();
 }
 
 } // namespace
@@ -214,16 +306,36 @@ void SetCurrentUserHiveFactory(THiveFactory Factory) {
   CurrentFactory() = std::move(Factory);
 }
 
+void SetCurrentUserHiveFile(const UnicodeString& Path) {
+  std::lock_guard<std::mutex> G(FactoryLock);
+  CurrentFile() = Path;
+}
+
+UnicodeString CurrentUserHiveFile() {
+  {
+    std::lock_guard<std::mutex> G(FactoryLock);
+    if (!CurrentFile().empty())
+      return CurrentFile();
+  }
+  if (UnicodeString F = FromEnvironment("HOSTIDE_REGISTRY"); !F.empty())
+    return F;
+  // A relative XDG_CONFIG_HOME is invalid and ignored, as the XDG base directory rules say.
+  if (UnicodeString X = FromEnvironment("XDG_CONFIG_HOME"); !X.empty() && X[0] == u'/')
+    return X + u"/hostide/HKCU.db";
+  UnicodeString Home = FromEnvironment("HOME");
+  if (Home.empty())
+    throw ERegistryException(u"Cannot find the current user's registry hive: neither "
+                             u"HOSTIDE_REGISTRY, XDG_CONFIG_HOME nor HOME is set");
+  return Home + u"/.config/hostide/HKCU.db";
+}
+
 std::unique_ptr<TRegistryHive> OpenCurrentUserHive() {
   THiveFactory Factory;
   {
     std::lock_guard<std::mutex> G(FactoryLock);
-    if (!CurrentFactory()) {
-      // Until a hive file is chosen, every handle shares one store in memory.
-      auto Store = std::make_shared<TMemoryStore>();
-      CurrentFactory() = [Store] { return std::make_unique<TMemoryHive>(Store); };
-    }
     Factory = CurrentFactory();
   }
-  return Factory();
+  if (Factory)
+    return Factory();
+  return OpenSqliteHive(CurrentUserHiveFile());
 }

@@ -36,6 +36,14 @@ struct TRegValue {
   bool operator==(const TRegValue&) const = default;
 };
 
+// One change of a batch that a hive applies as a whole (see TRegistryHive::Apply).
+struct TRegChange {
+  enum TKind { CreateKey, WriteValue, DeleteValue, DeleteKey };
+  TKind Kind = CreateKey;
+  UnicodeString Path;
+  TRegValue Value; // WriteValue: the value; DeleteValue: only Value.Name is used
+};
+
 class TRegistryHive {
 public:
   virtual ~TRegistryHive() = default;
@@ -58,16 +66,24 @@ public:
   virtual std::vector<UnicodeString> SubKeyNames(std::u16string_view Path) = 0;
   // Removes the key with its values and subkeys; a missing key is not an error.
   virtual void DeleteKey(std::u16string_view Path) = 0;
+  // Applies the changes in order as one transaction: either all of them take effect or, when
+  // one fails, none does and the failure goes on to the caller. Hives that cannot promise this
+  // refuse the whole batch (the default) rather than apply part of it.
+  virtual void Apply(const std::vector<TRegChange>& Changes);
 };
 
 // Name rules shared by every hive. They raise ERegistryException naming the offending name.
+// Names hold at most the given number of UTF-16 units; NUL and unpaired surrogates are refused
+// in names (values keep any data exactly).
 namespace RegistryNames {
 constexpr size_t MaxKeyNameLength = 255;
 constexpr size_t MaxValueNameLength = 16383;
 // Splits a key path at '\' into validated components (empty components are refused).
 std::vector<UnicodeString> SplitKeyPath(std::u16string_view Path);
 void CheckValueName(std::u16string_view Name);
-// The comparison form of a name: Unicode case folding.
+// The comparison form of a name: Unicode simple case folding, code point by code point. Like
+// the Windows registry, it keeps the length, so 'Ä' and 'ä' are one name but 'Maße' and 'MASSE'
+// stay two.
 UnicodeString Fold(std::u16string_view Name);
 } // namespace RegistryNames
 
@@ -76,7 +92,15 @@ UnicodeString Fold(std::u16string_view Name);
 std::unique_ptr<TRegistryHive> NewMemoryHive();
 
 // How TRegIniFile opens the current user's hive. Each call gives an independent handle on the
-// same hive.
+// same hive. Unless a factory or a file is set, that is the SQLite hive file named by
+// CurrentUserHiveFile(), looked up again at every call.
 using THiveFactory = std::function<std::unique_ptr<TRegistryHive>()>;
+// An empty factory goes back to the default.
 void SetCurrentUserHiveFactory(THiveFactory Factory);
+// Makes the current user's hive the SQLite hive file Path (the IDE's --registry option); an
+// empty path goes back to the default.
+void SetCurrentUserHiveFile(const UnicodeString& Path);
+// The file of the current user's hive: the one set above, else $HOSTIDE_REGISTRY, else
+// $XDG_CONFIG_HOME/hostide/HKCU.db, else ~/.config/hostide/HKCU.db.
+UnicodeString CurrentUserHiveFile();
 std::unique_ptr<TRegistryHive> OpenCurrentUserHive();

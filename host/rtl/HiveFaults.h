@@ -1,0 +1,39 @@
+// Failure injection for tests: makes operations on the SQLite hives of this process fail for
+// real, at the file level, so that SQLite itself meets the I/O error and has to roll back. Every
+// SQLite hive goes through a thin file layer that does nothing until a failure is armed here.
+//
+// Counted operations are those of the hive interface: opening a hive file (hoOpen), a read
+// (ReadValue, KeyExists, ValueNames, SubKeyNames: hoRead) and a change (CreateKey, WriteValue,
+// DeleteValue, DeleteKey, Apply: hoWrite). While an operation chosen to fail runs:
+//  - an open or a read finds every file read refused (cached pages are dropped first);
+//  - a change can read, but every file write, sync and truncate is refused, so it gets as far
+//    as its commit and fails there. A change that finds nothing to write (deleting a value that
+//    does not exist) touches no file and so cannot fail this way.
+// The hive then raises ERegistryException, as it would for a failing disk.
+#pragma once
+
+enum THiveOperation : unsigned {
+  hoOpen = 1,
+  hoRead = 2,
+  hoWrite = 4,
+  hoAnyOperation = hoOpen | hoRead | hoWrite,
+};
+
+// Arms a failure for as long as it lives; only one may be alive at a time (EInvalidOperation
+// otherwise). Of the operations of the kinds in Operations, made through any hive handle of this
+// process from now on, the first Pass run normally and the next Fail ones (Fail < 0: all the
+// rest) are made to fail. Within a failing operation the first IoCallsBeforeFailure file calls
+// of the refused kind still go through, which lets a commit write part of its data first.
+class THiveFaultInjection {
+public:
+  THiveFaultInjection(unsigned Operations, int Pass, int Fail = 1, int IoCallsBeforeFailure = 0);
+  ~THiveFaultInjection();
+  THiveFaultInjection(const THiveFaultInjection&) = delete;
+  THiveFaultInjection& operator=(const THiveFaultInjection&) = delete;
+
+  // Counted operations seen so far, and how many of them were chosen to fail.
+  int OperationsSeen() const;
+  int OperationsFailed() const;
+  // File calls refused so far.
+  int IoCallsRefused() const;
+};

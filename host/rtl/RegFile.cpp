@@ -1,0 +1,506 @@
+#include "rtl/RegFile.h"
+
+#include "rtl/Exception.h"
+
+#include <unicode/utf8.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+namespace {
+
+const char16_t* const Header5 = u"Windows Registry Editor Version 5.00";
+const char16_t* const Header4 = u"REGEDIT4";
+const char16_t* const RootName = u"HKEY_CURRENT_USER";
+
+UnicodeString Quoted(std::u16string_view S) {
+  return u"'" + UnicodeString(S) + u"'";
+}
+
+UnicodeString ErrnoText(int Error) {
+  return UTF8Decode(std::strerror(Error));
+}
+
+// --- export -----------------------------------------------------------------------------------
+
+bool HasLineBreak(std::u16string_view S) {
+  return S.find_first_of(u"\r\n") != std::u16string_view::npos;
+}
+
+void AppendEscaped(UnicodeString& Out, std::u16string_view S) {
+  Out += u'"';
+  for (char16_t C : S) {
+    if (C == u'\\' || C == u'"')
+      Out += u'\\';
+    Out += C;
+  }
+  Out += u'"';
+}
+
+// The text of a REG_SZ value when the quoted form carries it exactly: UTF-16LE units ending in
+// one NUL, with no other NUL, no line break and no unpaired surrogate.
+std::optional<UnicodeString> QuotableText(const TRegValue& V) {
+  if (V.Type != REG_SZ || V.Data.size() < 2 || V.Data.size() % 2 != 0)
+    return std::nullopt;
+  UnicodeString S;
+  for (size_t I = 0; I < V.Data.size(); I += 2)
+    S.push_back(static_cast<char16_t>(V.Data[I] | (V.Data[I + 1] << 8)));
+  if (S.back() != u'\0')
+    return std::nullopt;
+  S.pop_back();
+  if (S.find(u'\0') != UnicodeString::npos || HasLineBreak(S) || !IsWellFormedUTF16(S))
+    return std::nullopt;
+  return S;
+}
+
+UnicodeString Hex(uint32_t N, int Digits) {
+  static const char16_t D[] = u"0123456789abcdef";
+  UnicodeString S;
+  do {
+    S.insert(S.begin(), D[N & 0xF]);
+    N >>= 4;
+  } while (N != 0 || static_cast<int>(S.size()) < Digits);
+  return S;
+}
+
+void AppendValue(UnicodeString& Out, const TRegValue& V) {
+  UnicodeString Line;
+  if (V.Name.empty())
+    Line = u"@";
+  else
+    AppendEscaped(Line, V.Name);
+  Line += u'=';
+  if (auto Text = QuotableText(V)) {
+    AppendEscaped(Line, *Text);
+    Out += Line + u"\r\n";
+    return;
+  }
+  if (V.Type == REG_DWORD && V.Data.size() == 4) {
+    uint32_t N = V.Data[0] | (V.Data[1] << 8) | (V.Data[2] << 16) | (uint32_t(V.Data[3]) << 24);
+    Out += Line + u"dword:" + Hex(N, 8) + u"\r\n";
+    return;
+  }
+  Line += V.Type == REG_BINARY ? UnicodeString(u"hex:") : u"hex(" + Hex(V.Type, 1) + u"):";
+  // Wrapped as the Windows Registry Editor does, to lines of about 80 characters.
+  for (size_t I = 0; I < V.Data.size(); ++I) {
+    Line += Hex(V.Data[I], 2);
+    if (I + 1 < V.Data.size()) {
+      Line += u',';
+      if (Line.size() > 76) {
+        Out += Line + u"\\\r\n";
+        Line = u"  ";
+      }
+    }
+  }
+  Out += Line + u"\r\n";
+}
+
+void AppendKey(TRegistryHive& Hive, UnicodeString& Out, const UnicodeString& Path) {
+  if (HasLineBreak(Path))
+    throw ERegistryException(u"Cannot export key " + Quoted(Path) +
+                             u": a key name contains a line break");
+  Out += u"[" + UnicodeString(RootName) + (Path.empty() ? u"" : u"\\") + Path + u"]\r\n";
+  for (const UnicodeString& Name : Hive.ValueNames(Path)) {
+    if (HasLineBreak(Name))
+      throw ERegistryException(u"Cannot export value " + Quoted(Name) + u" of key " + Quoted(Path) +
+                               u": its name contains a line break");
+    std::optional<TRegValue> V = Hive.ReadValue(Path, Name);
+    if (V)
+      AppendValue(Out, *V);
+  }
+  Out += u"\r\n";
+  for (const UnicodeString& Sub : Hive.SubKeyNames(Path))
+    AppendKey(Hive, Out, Path.empty() ? Sub : Path + u"\\" + Sub);
+}
+
+// The key path with each component spelled as stored.
+UnicodeString StoredSpelling(TRegistryHive& Hive, std::u16string_view Key) {
+  UnicodeString Path;
+  for (const UnicodeString& Part : RegistryNames::SplitKeyPath(Key)) {
+    UnicodeString Folded = RegistryNames::Fold(Part), Found;
+    for (const UnicodeString& Sub : Hive.SubKeyNames(Path))
+      if (RegistryNames::Fold(Sub) == Folded) {
+        Found = Sub;
+        break;
+      }
+    if (Found.empty())
+      throw ERegistryException(u"Cannot export key " + Quoted(Key) + u": it does not exist");
+    Path = Path.empty() ? Found : Path + u"\\" + Found;
+  }
+  return Path;
+}
+
+// --- import -----------------------------------------------------------------------------------
+
+class TParser {
+public:
+  explicit TParser(std::u16string_view Source) : FSource(Source) {}
+
+  std::vector<TRegChange> Parse(std::string_view Bytes) {
+    SplitLines(Decode(Bytes));
+    size_t I = 0;
+    while (I < FLines.size() && Trim(FLines[I]).empty())
+      ++I;
+    if (I == FLines.size() || (Trim(FLines[I]) != Header5 && Trim(FLines[I]) != Header4))
+      Fail(I < FLines.size() ? I + 1 : 1,
+           u"not a registry file (the first line must be \"Windows Registry Editor Version "
+           u"5.00\" or \"REGEDIT4\")");
+    for (FLine = I + 1; FLine < FLines.size(); ++FLine) {
+      std::u16string_view L = TrimLeft(FLines[FLine]);
+      if (L.empty() || L[0] == u';')
+        continue;
+      if (L[0] == u'[')
+        ParseKey(TrimRight(L));
+      else if (L[0] == u'"' || L[0] == u'@')
+        ParseValue(L);
+      else
+        Fail(u"unrecognised line (expected [key], \"name\"=data, @=data or a ; comment)");
+    }
+    return std::move(FChanges);
+  }
+
+private:
+  static bool IsBlank(char16_t C) { return C == u' ' || C == u'\t'; }
+  static std::u16string_view TrimLeft(std::u16string_view S) {
+    while (!S.empty() && IsBlank(S.front()))
+      S.remove_prefix(1);
+    return S;
+  }
+  static std::u16string_view TrimRight(std::u16string_view S) {
+    while (!S.empty() && IsBlank(S.back()))
+      S.remove_suffix(1);
+    return S;
+  }
+  static std::u16string_view Trim(std::u16string_view S) { return TrimRight(TrimLeft(S)); }
+
+  [[noreturn]] void Fail(size_t Line, const UnicodeString& Problem) const {
+    throw ERegistryException(u"Cannot import " + Quoted(FSource) + u", line " + IntToStr(Line) +
+                             u": " + Problem);
+  }
+  [[noreturn]] void Fail(const UnicodeString& Problem) const { Fail(FLine + 1, Problem); }
+
+  // Runs a name check of the hive and reports its complaint against the current line.
+  template <typename F> auto Checked(F&& Check) const {
+    try {
+      return Check();
+    } catch (const ERegistryException& E) {
+      Fail(E.Message());
+    }
+  }
+
+  UnicodeString Decode(std::string_view B) {
+    auto Utf16 = [&](size_t Start, bool Big) {
+      if ((B.size() - Start) % 2 != 0)
+        Fail(static_cast<size_t>(std::count(B.begin(), B.end(), '\n')) + 1,
+             u"the file ends in the middle of a UTF-16 character");
+      UnicodeString S;
+      S.reserve((B.size() - Start) / 2);
+      for (size_t I = Start; I + 1 < B.size(); I += 2) {
+        auto Lo = static_cast<uint8_t>(B[I + (Big ? 1 : 0)]);
+        auto Hi = static_cast<uint8_t>(B[I + (Big ? 0 : 1)]);
+        S.push_back(static_cast<char16_t>(Lo | (Hi << 8)));
+      }
+      return S;
+    };
+    if (B.size() >= 2 && uint8_t(B[0]) == 0xFF && uint8_t(B[1]) == 0xFE)
+      return Utf16(2, false);
+    if (B.size() >= 2 && uint8_t(B[0]) == 0xFE && uint8_t(B[1]) == 0xFF)
+      return Utf16(2, true);
+    // UTF-16LE without a byte-order mark starts with an ASCII letter and a zero byte.
+    if (B.size() >= 2 && B[0] != 0 && B[1] == 0)
+      return Utf16(0, false);
+    size_t Start =
+        B.size() >= 3 && uint8_t(B[0]) == 0xEF && uint8_t(B[1]) == 0xBB && uint8_t(B[2]) == 0xBF
+            ? 3
+            : 0;
+    UnicodeString S;
+    S.reserve(B.size());
+    size_t Line = 1;
+    const auto* P = reinterpret_cast<const uint8_t*>(B.data());
+    int32_t I = static_cast<int32_t>(Start), N = static_cast<int32_t>(B.size());
+    while (I < N) {
+      UChar32 C;
+      U8_NEXT(P, I, N, C);
+      if (C < 0)
+        Fail(Line, u"the text is neither UTF-16 nor valid UTF-8");
+      if (C == u'\n')
+        ++Line;
+      if (C <= 0xFFFF) {
+        S.push_back(static_cast<char16_t>(C));
+      } else {
+        S.push_back(static_cast<char16_t>(0xD7C0 + (C >> 10)));
+        S.push_back(static_cast<char16_t>(0xDC00 | (C & 0x3FF)));
+      }
+    }
+    return S;
+  }
+
+  void SplitLines(const UnicodeString& Text) {
+    size_t Start = 0;
+    while (Start <= Text.size()) {
+      size_t End = Text.find(u'\n', Start);
+      if (End == UnicodeString::npos)
+        End = Text.size();
+      std::u16string_view L(Text.data() + Start, End - Start);
+      if (!L.empty() && L.back() == u'\r')
+        L.remove_suffix(1);
+      FLines.emplace_back(L);
+      Start = End + 1;
+    }
+    // A final line break ends the last line rather than starting an empty one.
+    if (FLines.size() > 1 && FLines.back().empty())
+      FLines.pop_back();
+  }
+
+  void ParseKey(std::u16string_view L) {
+    if (L.size() < 2 || L.back() != u']')
+      Fail(u"a key line must end with ']'");
+    std::u16string_view Inner = L.substr(1, L.size() - 2);
+    bool Delete = !Inner.empty() && Inner[0] == u'-';
+    if (Delete)
+      Inner.remove_prefix(1);
+    size_t Slash = Inner.find(u'\\');
+    std::u16string_view Root = Inner.substr(0, Slash);
+    auto SameAscii = [](std::u16string_view A, std::u16string_view B) {
+      if (A.size() != B.size())
+        return false;
+      for (size_t I = 0; I < A.size(); ++I) {
+        char16_t X = A[I], Y = B[I];
+        if (X >= u'a' && X <= u'z')
+          X = static_cast<char16_t>(X - 32);
+        if (Y >= u'a' && Y <= u'z')
+          Y = static_cast<char16_t>(Y - 32);
+        if (X != Y)
+          return false;
+      }
+      return true;
+    };
+    if (!SameAscii(Root, RootName) && !SameAscii(Root, u"HKCU"))
+      Fail(u"only keys below HKEY_CURRENT_USER can be imported, not " + Quoted(Root));
+    UnicodeString Path(Slash == std::u16string_view::npos ? std::u16string_view()
+                                                          : Inner.substr(Slash + 1));
+    Checked([&] { return RegistryNames::SplitKeyPath(Path); });
+    if (Delete && Path.empty())
+      Fail(u"the root key HKEY_CURRENT_USER cannot be deleted");
+    FChanges.push_back({Delete ? TRegChange::DeleteKey : TRegChange::CreateKey, Path, {}});
+    FKey = Path;
+    FInKey = true;
+    FKeyDeleted = Delete;
+  }
+
+  // A quoted string at the start of S; S is left after the closing quote.
+  UnicodeString QuotedString(std::u16string_view& S) {
+    UnicodeString Out;
+    for (size_t I = 1; I < S.size(); ++I) {
+      char16_t C = S[I];
+      if (C == u'"') {
+        S.remove_prefix(I + 1);
+        return Out;
+      }
+      if (C == u'\\') {
+        if (I + 1 >= S.size() || (S[I + 1] != u'\\' && S[I + 1] != u'"'))
+          Fail(u"unknown escape in a quoted string (only \\\\ and \\\" are allowed)");
+        C = S[++I];
+      }
+      Out += C;
+    }
+    Fail(u"a quoted string has no closing '\"'");
+  }
+
+  // Only blanks or a comment may follow a value.
+  void ExpectEnd(std::u16string_view Rest) {
+    Rest = TrimLeft(Rest);
+    if (!Rest.empty() && Rest[0] != u';')
+      Fail(u"unexpected text after the value: " + Quoted(Rest));
+  }
+
+  static int HexDigit(char16_t C) {
+    if (C >= u'0' && C <= u'9')
+      return C - u'0';
+    if (C >= u'a' && C <= u'f')
+      return C - u'a' + 10;
+    if (C >= u'A' && C <= u'F')
+      return C - u'A' + 10;
+    return -1;
+  }
+  // A hexadecimal number of 1 to 8 digits.
+  uint32_t HexNumber(std::u16string_view S, const char16_t* What) {
+    if (S.empty() || S.size() > 8)
+      Fail(UnicodeString(u"invalid ") + What + u": " + Quoted(S));
+    uint32_t N = 0;
+    for (char16_t C : S) {
+      int D = HexDigit(C);
+      if (D < 0)
+        Fail(UnicodeString(u"invalid ") + What + u": " + Quoted(S));
+      N = (N << 4) | static_cast<uint32_t>(D);
+    }
+    return N;
+  }
+
+  // Comma-separated bytes, continued on the next lines while a line ends with '\'.
+  std::vector<uint8_t> HexBytes(std::u16string_view S) {
+    UnicodeString Text;
+    while (true) {
+      size_t Comment = S.find(u';');
+      std::u16string_view Part = Trim(S.substr(0, Comment));
+      if (Part.empty() || Part.back() != u'\\') {
+        Text += Part;
+        break;
+      }
+      Text += Part.substr(0, Part.size() - 1);
+      if (++FLine >= FLines.size())
+        Fail(FLine, u"the file ends inside a continued hex value");
+      S = FLines[FLine];
+    }
+    std::vector<uint8_t> Bytes;
+    if (Trim(Text).empty())
+      return Bytes;
+    size_t Start = 0;
+    while (true) {
+      size_t Comma = Text.find(u',', Start);
+      std::u16string_view Item = Trim(std::u16string_view(Text).substr(
+          Start, Comma == UnicodeString::npos ? UnicodeString::npos : Comma - Start));
+      if (Item.empty() || Item.size() > 2 || HexDigit(Item[0]) < 0 ||
+          (Item.size() == 2 && HexDigit(Item[1]) < 0))
+        Fail(u"invalid byte in hex data: " + Quoted(Item));
+      Bytes.push_back(static_cast<uint8_t>(HexNumber(Item, u"byte")));
+      if (Comma == UnicodeString::npos)
+        break;
+      Start = Comma + 1;
+    }
+    return Bytes;
+  }
+
+  void ParseValue(std::u16string_view L) {
+    if (!FInKey)
+      Fail(u"a value comes before any [key] line");
+    if (FKeyDeleted)
+      Fail(u"a value follows the deletion of its key");
+    size_t ValueLine = FLine;
+    TRegValue V;
+    if (L[0] == u'@')
+      L.remove_prefix(1);
+    else
+      V.Name = QuotedString(L);
+    Checked([&] {
+      RegistryNames::CheckValueName(V.Name);
+      return 0;
+    });
+    L = TrimLeft(L);
+    if (L.empty() || L[0] != u'=')
+      Fail(u"expected '=' after the value name");
+    L = TrimLeft(L.substr(1));
+    if (!L.empty() && L[0] == u'-') {
+      ExpectEnd(L.substr(1));
+      FChanges.push_back({TRegChange::DeleteValue, FKey, std::move(V)});
+      return;
+    }
+    if (!L.empty() && L[0] == u'"') {
+      UnicodeString Text = QuotedString(L);
+      ExpectEnd(L);
+      V = TRegValue::String(std::move(V.Name), Text);
+    } else if (L.starts_with(u"dword:")) {
+      L.remove_prefix(6);
+      size_t End = L.find_first_of(u" \t;");
+      uint32_t N = HexNumber(L.substr(0, End), u"dword");
+      ExpectEnd(End == std::u16string_view::npos ? std::u16string_view() : L.substr(End));
+      V.Type = REG_DWORD;
+      V.Data = {uint8_t(N), uint8_t(N >> 8), uint8_t(N >> 16), uint8_t(N >> 24)};
+    } else if (L.starts_with(u"hex:")) {
+      V.Type = REG_BINARY;
+      V.Data = HexBytes(L.substr(4));
+    } else if (L.starts_with(u"hex(")) {
+      size_t Close = L.find(u"):");
+      if (Close == std::u16string_view::npos)
+        Fail(u"expected hex(type): before the data");
+      V.Type = HexNumber(L.substr(4, Close - 4), u"value type");
+      V.Data = HexBytes(L.substr(Close + 2));
+    } else {
+      Fail(ValueLine + 1, u"unrecognised value data (expected \"text\", dword:, hex:, "
+                          u"hex(type): or -)");
+    }
+    FChanges.push_back({TRegChange::WriteValue, FKey, std::move(V)});
+  }
+
+  UnicodeString FSource;
+  std::vector<UnicodeString> FLines;
+  size_t FLine = 0; // index of the line being read
+  std::vector<TRegChange> FChanges;
+  UnicodeString FKey;
+  bool FInKey = false;
+  bool FKeyDeleted = false;
+};
+
+} // namespace
+
+std::string ExportRegistryText(TRegistryHive& Hive, std::u16string_view Key) {
+  UnicodeString Path = StoredSpelling(Hive, Key);
+  UnicodeString Text = UnicodeString(Header5) + u"\r\n\r\n";
+  AppendKey(Hive, Text, Path);
+  std::string Bytes = "\xFF\xFE";
+  Bytes.reserve(2 + Text.size() * 2);
+  for (char16_t C : Text) {
+    Bytes.push_back(static_cast<char>(C & 0xFF));
+    Bytes.push_back(static_cast<char>(C >> 8));
+  }
+  return Bytes;
+}
+
+void ExportRegistryFile(TRegistryHive& Hive, std::u16string_view Key,
+                        const UnicodeString& FileName) {
+  std::string Bytes = ExportRegistryText(Hive, Key);
+  std::string Target = UTF8Encode(FileName);
+  std::string Temp = Target + ".partial";
+  auto Fail = [&](const char16_t* Doing, int Error) {
+    ::unlink(Temp.c_str());
+    throw ERegistryException(u"Cannot export to " + Quoted(FileName) + u": " + Doing + u" (" +
+                             ErrnoText(Error) + u")");
+  };
+  int Fd = ::open(Temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (Fd < 0)
+    Fail(u"the file cannot be created", errno);
+  size_t Done = 0;
+  while (Done < Bytes.size()) {
+    ssize_t N = ::write(Fd, Bytes.data() + Done, Bytes.size() - Done);
+    if (N < 0 && errno == EINTR)
+      continue;
+    if (N < 0) {
+      int Error = errno;
+      ::close(Fd);
+      Fail(u"the file cannot be written", Error);
+    }
+    Done += static_cast<size_t>(N);
+  }
+  if (::fsync(Fd) != 0) {
+    int Error = errno;
+    ::close(Fd);
+    Fail(u"the file cannot be written", Error);
+  }
+  if (::close(Fd) != 0)
+    Fail(u"the file cannot be written", errno);
+  if (std::rename(Temp.c_str(), Target.c_str()) != 0)
+    Fail(u"the file cannot be replaced", errno);
+}
+
+std::vector<TRegChange> ParseRegistryText(std::string_view Bytes, std::u16string_view Source) {
+  return TParser(Source).Parse(Bytes);
+}
+
+void ImportRegistryFile(TRegistryHive& Hive, const UnicodeString& FileName) {
+  std::ifstream In(UTF8Encode(FileName), std::ios::binary);
+  if (!In)
+    throw ERegistryException(u"Cannot import " + Quoted(FileName) + u": the file cannot be read (" +
+                             ErrnoText(errno) + u")");
+  std::string Bytes((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+  if (In.bad())
+    throw ERegistryException(u"Cannot import " + Quoted(FileName) + u": the file cannot be read");
+  Hive.Apply(ParseRegistryText(Bytes, FileName));
+}

@@ -1,0 +1,250 @@
+#include "rtl/RegFile.h"
+#include "rtl/HiveFaults.h"
+#include "rtl/SqliteHive.h"
+
+#include "HiveTestSupport.h"
+
+#include <gmock/gmock.h>
+
+namespace {
+
+using ::testing::HasSubstr;
+
+const UnicodeString Orvik = u"Software\\Orvik";
+const UnicodeString Categories = u"Software\\Orvik\\Palette Menu\\Categories";
+
+TRegValue Raw(UnicodeString Name, uint32_t Type, std::string_view Bytes) {
+  return {std::move(Name), Type, std::vector<uint8_t>(Bytes.begin(), Bytes.end())};
+}
+
+std::string Utf16Le(std::u16string_view S) {
+  std::string B;
+  for (char16_t C : S) {
+    B.push_back(static_cast<char>(C & 0xFF));
+    B.push_back(static_cast<char>(C >> 8));
+  }
+  return B;
+}
+
+// Every key below Path with every value, as one comparable list.
+std::vector<std::pair<UnicodeString, TRegValue>> Dump(TRegistryHive& H, const UnicodeString& Path) {
+  std::vector<std::pair<UnicodeString, TRegValue>> Out;
+  Out.push_back({Path, {}});
+  for (const UnicodeString& N : H.ValueNames(Path))
+    Out.push_back({Path, *H.ReadValue(Path, N)});
+  for (const UnicodeString& S : H.SubKeyNames(Path))
+    for (auto& E : Dump(H, Path.empty() ? S : Path + u"\\" + S))
+      Out.push_back(std::move(E));
+  return Out;
+}
+
+// A key with one value of every kind the format distinguishes.
+void Fill(TRegistryHive& H) {
+  H.WriteValue(Orvik, TRegValue::String(u"", u"default \"quoted\" C:\\dir\\"));
+  H.WriteValue(Orvik, TRegValue::String(u"Name \"with\" \\ back", u"\u00c4\u20ac\U0001F600"));
+  H.WriteValue(Orvik, Raw(u"Count", REG_DWORD, std::string_view("\x40\xe2\x01\x00", 4)));
+  std::string Bin;
+  for (int I = 0; I < 32; ++I)
+    Bin.push_back(static_cast<char>(I));
+  H.WriteValue(Orvik, Raw(u"Bin", REG_BINARY, Bin));
+  H.WriteValue(Orvik, Raw(u"Exp", REG_EXPAND_SZ, Utf16Le(std::u16string(u"%A%\0", 4))));
+  H.WriteValue(Orvik, Raw(u"Multi", REG_MULTI_SZ, Utf16Le(std::u16string(u"a\0b\0\0", 5))));
+  H.WriteValue(Orvik, TRegValue::String(u"Lines", u"a\r\nb"));
+  H.WriteValue(Orvik, Raw(u"None", REG_NONE, ""));
+  H.CreateKey(u"Software\\Orvik\\Palette Menu");
+  H.WriteValue(Categories, TRegValue::String(u"Standard", u"Common;VCL"));
+}
+
+TEST(RegFile, ExportWritesTheRegistryEditorFormat) {
+  auto H = NewMemoryHive();
+  Fill(*H);
+  const std::u16string Expected =
+      u"\uFEFFWindows Registry Editor Version 5.00\r\n"
+      u"\r\n"
+      u"[HKEY_CURRENT_USER\\Software\\Orvik]\r\n"
+      u"@=\"default \\\"quoted\\\" C:\\\\dir\\\\\"\r\n"
+      u"\"Name \\\"with\\\" \\\\ back\"=\"\u00c4\u20ac\U0001F600\"\r\n"
+      u"\"Count\"=dword:0001e240\r\n"
+      u"\"Bin\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\\\r\n"
+      u"  17,18,19,1a,1b,1c,1d,1e,1f\r\n"
+      u"\"Exp\"=hex(2):25,00,41,00,25,00,00,00\r\n"
+      u"\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
+      u"\"Lines\"=hex(1):61,00,0d,00,0a,00,62,00,00,00\r\n"
+      u"\"None\"=hex(0):\r\n"
+      u"\r\n"
+      u"[HKEY_CURRENT_USER\\Software\\Orvik\\Palette Menu]\r\n"
+      u"\r\n"
+      u"[HKEY_CURRENT_USER\\Software\\Orvik\\Palette Menu\\Categories]\r\n"
+      u"\"Standard\"=\"Common;VCL\"\r\n"
+      u"\r\n";
+  EXPECT_EQ(ExportRegistryText(*H, u"software\\ORVIK"), Utf16Le(Expected));
+  EXPECT_THROW(ExportRegistryText(*H, u"Software\\Missing"), ERegistryException);
+  H->WriteValue(Orvik, TRegValue::String(u"Two\nLines", u""));
+  EXPECT_THROW(ExportRegistryText(*H, Orvik), ERegistryException);
+}
+
+TEST(RegFile, ExportThenImportGivesBackEveryValueExactly) {
+  TTempDir Temp;
+  auto From = OpenSqliteHive(Temp.Path("from.db"));
+  Fill(*From);
+  From->WriteValue(Categories, TRegValue::String(u"\u00c4rger \u6f22\u5b57", u""));
+  From->WriteValue(Categories, TRegValue::String(u"Odd", std::u16string(u"x\0y\xD800", 4)));
+  From->WriteValue(Categories, Raw(u"NoTerminator", REG_SZ, "a"));
+  From->WriteValue(Categories, Raw(u"Custom", 0x12345678, "\x01\x02"));
+  From->WriteValue(Categories, Raw(u"ShortDword", REG_DWORD, "\x01"));
+  From->WriteValue(u"", TRegValue::String(u"AtTheRoot", u"r"));
+  ExportRegistryFile(*From, u"", Temp.Path("all.reg"));
+
+  auto To = OpenSqliteHive(Temp.Path("to.db"));
+  ImportRegistryFile(*To, Temp.Path("all.reg"));
+  EXPECT_EQ(Dump(*To, u""), Dump(*From, u""));
+  EXPECT_EQ(ExportRegistryText(*To, u""), ReadBytes(Temp.File("all.reg")));
+}
+
+TEST(RegFile, ImportReadsRegedit4Utf8Utf16CommentsContinuationsAndDeletions) {
+  const std::u16string Text = u"REGEDIT4\n"
+                              u"\n"
+                              u"; assignments moved from another machine\n"
+                              u"[HKCU\\Software\\Orvik\\Palette Menu\\Categories]\n"
+                              u"\"Standard\"=\"Common;VCL\"   ; kept as typed\n"
+                              u"\"\u00c4rger\"=\"\u00dc\"\n"
+                              u"@=\"default\"\n"
+                              u"\"Gone\"=-\n"
+                              u"\"Num\"=dword:0000002A\n"
+                              u"\"Bin\"=hex:DE,AD,\\\n"
+                              u"   BE,EF\n"
+                              u"\"Q\"=hex(b):01,00,00,00,00,00,00,00\n"
+                              u"\n"
+                              u"[-HKEY_CURRENT_USER\\Software\\Old]\n";
+  std::string Utf8 = UTF8Encode(Text);
+  std::string Utf16Be = "\xFE\xFF";
+  for (char16_t C : Text) {
+    Utf16Be.push_back(static_cast<char>(C >> 8));
+    Utf16Be.push_back(static_cast<char>(C & 0xFF));
+  }
+  for (const std::string& Bytes : {Utf8, "\xEF\xBB\xBF" + Utf8, Utf16Le(Text), Utf16Be}) {
+    auto H = NewMemoryHive();
+    H->WriteValue(Categories, TRegValue::String(u"Gone", u"x"));
+    H->WriteValue(u"Software\\Old\\Sub", TRegValue::String(u"A", u"1"));
+    H->Apply(ParseRegistryText(Bytes, u"moved.reg"));
+    EXPECT_EQ(H->ValueNames(Categories),
+              (std::vector<UnicodeString>{u"Standard", u"\u00c4rger", u"", u"Num", u"Bin", u"Q"}));
+    EXPECT_EQ(H->ReadValue(Categories, u"standard")->AsString(), u"Common;VCL");
+    EXPECT_EQ(H->ReadValue(Categories, u"\u00e4rger")->AsString(), u"\u00dc");
+    EXPECT_EQ(*H->ReadValue(Categories, u"Num"), Raw(u"Num", REG_DWORD, std::string("*\0\0\0", 4)));
+    EXPECT_EQ(*H->ReadValue(Categories, u"Bin"), Raw(u"Bin", REG_BINARY, "\xDE\xAD\xBE\xEF"));
+    EXPECT_EQ(H->ReadValue(Categories, u"Q")->Type, REG_QWORD);
+    EXPECT_FALSE(H->KeyExists(u"Software\\Old"));
+  }
+}
+
+// Each malformed file is refused with its line named, and nothing of it is applied, although
+// lines before the error would delete a key, create one and write a value.
+TEST(RegFile, MalformedInputNamesItsLineAndChangesNothing) {
+  TTempDir Temp;
+  auto H = OpenSqliteHive(Temp.Path("HKCU.db"));
+  Fill(*H);
+  const std::string Before = ExportRegistryText(*H, u"");
+  const std::string Good = "Windows Registry Editor Version 5.00\r\n"
+                           "\r\n"
+                           "[-HKEY_CURRENT_USER\\Software\\Orvik]\r\n"
+                           "[HKEY_CURRENT_USER\\Software\\Imported]\r\n"
+                           "\"New\"=\"value\"\r\n";
+  struct TCase {
+    std::string Text;
+    int Line;
+    std::string Problem;
+  };
+  const std::vector<TCase> Cases = {
+      {"REGEDIT5\r\n[HKEY_CURRENT_USER\\A]\r\n", 1, "not a registry file"},
+      {Good + "\"y\"=\"unterminated\r\n", 6, "no closing"},
+      {Good + "hello\r\n", 6, "unrecognised line"},
+      {Good + "[HKEY_LOCAL_MACHINE\\Software]\r\n", 6, "HKEY_CURRENT_USER"},
+      {Good + "[HKEY_CURRENT_USER\\A\\\\B]\r\n", 6, "empty key name"},
+      {Good + "[HKEY_CURRENT_USER\\" + std::string(256, 'k') + "]\r\n", 6, "too long"},
+      {Good + "[HKEY_CURRENT_USER\\A\r\n", 6, "must end with ']'"},
+      {Good + "[-HKEY_CURRENT_USER]\r\n", 6, "cannot be deleted"},
+      {Good + "\"a\\q\"=\"1\"\r\n", 6, "unknown escape"},
+      {Good + "\"x\" \"1\"\r\n", 6, "expected '='"},
+      {Good + "\"x\"=\"1\" junk\r\n", 6, "unexpected text"},
+      {Good + "\"x\"=dword:xyz\r\n", 6, "invalid dword"},
+      {Good + "\"x\"=dword:123456789\r\n", 6, "invalid dword"},
+      {Good + "\"x\"=hex:01,\\\r\n  02,zz\r\n", 7, "invalid byte"},
+      {Good + "\"x\"=hex:01,\\\r\n", 6, "ends inside a continued hex value"},
+      {Good + "\"x\"=hex(zz):01\r\n", 6, "invalid value type"},
+      {Good + "\"x\"=string\r\n", 6, "unrecognised value data"},
+      {Good + "\"" + std::string(16384, 'n') + "\"=\"1\"\r\n", 6, "too long"},
+      {Good + "[-HKEY_CURRENT_USER\\Software\\Imported]\r\n\"x\"=\"1\"\r\n", 7,
+       "follows the deletion"},
+      {"Windows Registry Editor Version 5.00\r\n\"x\"=\"1\"\r\n", 2, "before any [key]"},
+      {Good + "\"bad\"=\"\xC3\x28\"\r\n", 6, "neither UTF-16 nor valid UTF-8"},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Problem);
+    WriteBytes(Temp.File("bad.reg"), C.Text);
+    try {
+      ImportRegistryFile(*H, Temp.Path("bad.reg"));
+      ADD_FAILURE() << "imported";
+    } catch (const ERegistryException& E) {
+      EXPECT_THAT(MessageOf(E),
+                  HasSubstr(Temp.File("bad.reg") + "', line " + std::to_string(C.Line) + ": "));
+      EXPECT_THAT(MessageOf(E), HasSubstr(C.Problem));
+    }
+    EXPECT_EQ(ExportRegistryText(*H, u""), Before);
+  }
+  try {
+    ImportRegistryFile(*H, Temp.Path("missing.reg"));
+    ADD_FAILURE() << "imported a missing file";
+  } catch (const ERegistryException& E) {
+    EXPECT_THAT(MessageOf(E), HasSubstr(Temp.File("missing.reg")));
+  }
+}
+
+TEST(RegFile, AnImportIsOneTransactionInEveryHive) {
+  TTempDir Temp;
+  const std::string Text = "Windows Registry Editor Version 5.00\r\n\r\n"
+                           "[-HKEY_CURRENT_USER\\Software\\Orvik]\r\n"
+                           "[HKEY_CURRENT_USER\\Software\\Imported]\r\n"
+                           "\"New\"=\"value\"\r\n";
+  WriteBytes(Temp.File("good.reg"), Text);
+
+  // A failing disk in the middle of the import's commit.
+  auto H = OpenSqliteHive(Temp.Path("HKCU.db"));
+  Fill(*H);
+  const std::string Before = ExportRegistryText(*H, u"");
+  {
+    THiveFaultInjection Fault(hoWrite, 0, 1, 1);
+    EXPECT_THROW(ImportRegistryFile(*H, Temp.Path("good.reg")), ERegistryException);
+  }
+  EXPECT_EQ(ExportRegistryText(*H, u""), Before);
+  H.reset();
+  EXPECT_EQ(IntegrityCheck(Temp.File("HKCU.db")), "ok");
+
+  // The memory hive refuses a batch whose last change is invalid without applying the rest.
+  auto M = NewMemoryHive();
+  Fill(*M);
+  const std::string MemoryBefore = ExportRegistryText(*M, u"");
+  std::vector<TRegChange> Batch = ParseRegistryText(Text, u"good.reg");
+  Batch.push_back({TRegChange::DeleteKey, u"", {}});
+  EXPECT_THROW(M->Apply(Batch), ERegistryException);
+  EXPECT_EQ(ExportRegistryText(*M, u""), MemoryBefore);
+  Batch.pop_back();
+  M->Apply(Batch);
+  EXPECT_FALSE(M->KeyExists(Orvik));
+  EXPECT_EQ(M->ReadValue(u"Software\\Imported", u"New")->AsString(), u"value");
+}
+
+TEST(RegFile, AFailedExportLeavesAnExistingFileAlone) {
+  TTempDir Temp;
+  auto H = NewMemoryHive();
+  Fill(*H);
+  WriteBytes(Temp.File("out.reg"), "previous export");
+  EXPECT_THROW(ExportRegistryFile(*H, u"Software\\Missing", Temp.Path("out.reg")),
+               ERegistryException);
+  EXPECT_EQ(ReadBytes(Temp.File("out.reg")), "previous export");
+  ExportRegistryFile(*H, Orvik, Temp.Path("out.reg"));
+  EXPECT_EQ(ReadBytes(Temp.File("out.reg")), ExportRegistryText(*H, Orvik));
+  EXPECT_FALSE(std::filesystem::exists(Temp.File("out.reg.partial")));
+}
+
+} // namespace

@@ -1,0 +1,477 @@
+#include "rtl/SqliteHive.h"
+#include "rtl/HiveFaults.h"
+#include "rtl/RegIniFile.h"
+#include "rtl/StringList.h"
+
+#include "HiveTestSupport.h"
+
+#include <gmock/gmock.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using ::testing::HasSubstr;
+using namespace std::chrono_literals;
+
+const UnicodeString Key = u"Software\\Orvik\\Palette Menu";
+const UnicodeString Categories = Key + u"\\Categories";
+
+class SqliteHiveTest : public ::testing::Test {
+protected:
+  std::unique_ptr<TRegistryHive> Open(std::chrono::milliseconds Timeout = 2000ms) {
+    return OpenSqliteHive(HivePath, Timeout);
+  }
+  std::unique_ptr<TRegIniFile> Reg() { return std::make_unique<TRegIniFile>(Key, Open()); }
+
+  TTempDir Temp;
+  std::string HiveFile = Temp.File("HKCU.db");
+  UnicodeString HivePath = Temp.Path("HKCU.db");
+};
+
+TEST_F(SqliteHiveTest, ValuesKeysAndTheirSpellingSurviveReopening) {
+  const UnicodeString Odd(u"a\0b \u00e9\U0001F600 \xD800!", 10); // NUL and a lone surrogate
+  {
+    auto R = Reg();
+    R->WriteString(u"Categories", u"Standard", u"Common;VCL");
+    R->WriteString(u"Categories", u"\u00c4rger", Odd);
+    R->WriteString(u"Categories", u"Empty", u"");
+    R->Hive().WriteValue(Categories, {u"Bits", REG_BINARY, {}});
+    R->Hive().WriteValue(Categories, {u"Count", 0x12345678, {1, 2, 3}});
+    R->Hive().CreateKey(Key + u"\\Deeper\\Still");
+  }
+  auto R = Reg();
+  EXPECT_EQ(R->ReadString(u"CATEGORIES", u"standard", u""), u"Common;VCL");
+  EXPECT_EQ(R->ReadString(u"Categories", u"\u00e4RGER", u""), Odd);
+  EXPECT_EQ(R->ReadString(u"Categories", u"Empty", u"default"), u"");
+  EXPECT_EQ(R->Hive().ReadValue(Categories, u"Bits"), (TRegValue{u"Bits", REG_BINARY, {}}));
+  EXPECT_EQ(R->Hive().ReadValue(Categories, u"count"),
+            (TRegValue{u"Count", 0x12345678, {1, 2, 3}}));
+  EXPECT_THROW(R->ReadString(u"Categories", u"Count", u""), ERegistryException);
+  EXPECT_EQ(R->Hive().ValueNames(Categories),
+            (std::vector<UnicodeString>{u"Standard", u"\u00c4rger", u"Empty", u"Bits", u"Count"}));
+  EXPECT_EQ(R->Hive().SubKeyNames(Key), (std::vector<UnicodeString>{u"Categories", u"Deeper"}));
+  EXPECT_TRUE(R->Hive().KeyExists(u"software\\ORVIK\\palette menu\\deeper\\still"));
+  EXPECT_EQ(IntegrityCheck(HiveFile), "ok");
+}
+
+TEST_F(SqliteHiveTest, NamesFoldByUnicodeCaseAndKeepTheirLength) {
+  auto R = Reg();
+  R->WriteString(u"\u00c4PFEL", u"\U00010400", u"deseret capital");
+  R->WriteString(u"\u00e4pfel", u"\U00010428", u"deseret small");
+  R->WriteString(u"\u00e4pfel", u"Ma\u00dfe", u"measures");
+  R->WriteString(u"\u00e4pfel", u"MASSE", u"mass");
+  R->WriteString(u"\u00e4pfel", u"\u03a3\u039f\u03a6\u0399\u0391", u"sophia");
+  EXPECT_EQ(R->ReadString(u"\u00e4PFEL", u"\U00010400", u""), u"deseret small");
+  EXPECT_EQ(R->ReadString(u"\u00c4pfel", u"Ma\u00dfe", u""), u"measures");
+  EXPECT_EQ(R->ReadString(u"\u00c4pfel", u"masse", u""), u"mass");
+  EXPECT_EQ(R->ReadString(u"\u00c4pfel", u"\u03c3\u03bf\u03c6\u03b9\u03b1", u""), u"sophia");
+  EXPECT_EQ(R->Hive().SubKeyNames(Key), (std::vector<UnicodeString>{u"\u00c4PFEL"}));
+  EXPECT_EQ(R->Hive().ValueNames(Key + u"\\\u00c4PFEL"),
+            (std::vector<UnicodeString>{u"\U00010400", u"Ma\u00dfe", u"MASSE",
+                                        u"\u03a3\u039f\u03a6\u0399\u0391"}));
+}
+
+TEST_F(SqliteHiveTest, NameRulesAreEnforcedAndBadNamesRefusedNotMangled) {
+  auto R = Reg();
+  EXPECT_NO_THROW(R->WriteString(UnicodeString(255, u'k'), u"v", u"x"));
+  EXPECT_THROW(R->WriteString(UnicodeString(256, u'k'), u"v", u"x"), ERegistryException);
+  EXPECT_NO_THROW(R->WriteString(u"S", UnicodeString(16383, u'n'), u"x"));
+  EXPECT_THROW(R->WriteString(u"S", UnicodeString(16384, u'n'), u"x"), ERegistryException);
+  EXPECT_THROW(R->WriteString(u"a\\\\b", u"v", u"x"), ERegistryException);
+  try {
+    R->WriteString(u"S", UnicodeString(u"a\0b", 3), u"x");
+    ADD_FAILURE() << "a value name with NUL was accepted";
+  } catch (const ERegistryException& E) {
+    EXPECT_THAT(MessageOf(E), HasSubstr("NUL"));
+  }
+  try {
+    R->WriteString(UnicodeString(u"k\xDC00", 2), u"v", u"x");
+    ADD_FAILURE() << "a key name with a lone surrogate was accepted";
+  } catch (const ERegistryException& E) {
+    EXPECT_THAT(MessageOf(E), HasSubstr("surrogate"));
+  }
+  // Only the accepted writes are there.
+  EXPECT_EQ(R->Hive().SubKeyNames(Key),
+            (std::vector<UnicodeString>{UnicodeString(255, u'k'), u"S"}));
+  EXPECT_EQ(R->Hive().ValueNames(Key + u"\\S"),
+            (std::vector<UnicodeString>{UnicodeString(16383, u'n')}));
+}
+
+// The number of rows of a table of the hive file.
+int Rows(const std::string& File, const char* Table) {
+  sqlite3* Db = nullptr;
+  sqlite3_open_v2(File.c_str(), &Db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_stmt* S = nullptr;
+  sqlite3_prepare_v2(Db, (std::string("SELECT count(*) FROM ") + Table).c_str(), -1, &S, nullptr);
+  int N = sqlite3_step(S) == SQLITE_ROW ? sqlite3_column_int(S, 0) : -1;
+  sqlite3_finalize(S);
+  sqlite3_close_v2(Db);
+  return N;
+}
+
+TEST_F(SqliteHiveTest, DeletingAKeyTakesEverythingBelowIt) {
+  auto R = Reg();
+  R->WriteString(u"Categories", u"A", u"1");
+  R->WriteString(u"Categories\\Deeper", u"B", u"2");
+  R->WriteString(u"Categories\\Deeper\\Deepest", u"C", u"3");
+  R->WriteString(u"Kept", u"D", u"4");
+  R->EraseSection(u"CATEGORIES");
+  EXPECT_FALSE(R->Hive().KeyExists(Categories));
+  EXPECT_EQ(R->Hive().SubKeyNames(Key), (std::vector<UnicodeString>{u"Kept"}));
+  R->Hive().CreateKey(Categories + u"\\Deeper");
+  EXPECT_EQ(R->ReadString(u"Categories\\Deeper", u"B", u"new"), u"new");
+  R.reset();
+  // Root, Software, Orvik, Palette Menu, Kept, Categories, Deeper; one value.
+  EXPECT_EQ(Rows(HiveFile, "reg_keys"), 7);
+  EXPECT_EQ(Rows(HiveFile, "reg_values"), 1);
+}
+
+TEST_F(SqliteHiveTest, DeletingWhatDoesNotExistChangesNothing) {
+  auto R = Reg();
+  R->WriteString(u"Categories", u"Standard", u"A; B");
+  R.reset(); // closing folds the journal into the file
+  std::string Before = ReadBytes(HiveFile);
+  {
+    auto H = Open();
+    H->DeleteValue(Categories, u"Nothing");
+    H->DeleteValue(Key + u"\\No Section", u"Nothing");
+    H->DeleteKey(Key + u"\\No Section\\Deeper");
+    EXPECT_FALSE(H->KeyExists(Key + u"\\No Section"));
+  }
+  EXPECT_EQ(ReadBytes(HiveFile), Before);
+  EXPECT_THROW(Open()->DeleteKey(u""), ERegistryException);
+}
+
+TEST_F(SqliteHiveTest, TwoHandlesInOneProcessSeeEachOthersWrites) {
+  auto A = Reg();
+  auto B = Reg();
+  EXPECT_EQ(B->ReadString(u"Categories", u"Shared", u"none"), u"none");
+  A->WriteString(u"Categories", u"Shared", u"yes");
+  EXPECT_EQ(B->ReadString(u"Categories", u"Shared", u""), u"yes");
+  B->DeleteKey(u"Categories", u"Shared");
+  EXPECT_EQ(A->ReadString(u"Categories", u"Shared", u"gone"), u"gone");
+}
+
+TEST_F(SqliteHiveTest, TwoProcessesSeeEachOthersWritesWhileTheyHappen) {
+  int Go[2];
+  ASSERT_EQ(::pipe(Go), 0);
+  constexpr int Writes = 100;
+  pid_t Pid = ::fork();
+  if (Pid == 0) {
+    // The child: waits for the parent's write, checks it, then writes a counter.
+    ::close(Go[1]);
+    char C;
+    int Code = 0;
+    try {
+      if (::read(Go[0], &C, 1) != 1)
+        ::_exit(2);
+      auto R = Reg();
+      if (R->ReadString(u"Categories", u"FromParent", u"") != u"hello")
+        Code = 3;
+      for (int I = 1; I <= Writes; ++I)
+        R->WriteString(u"Categories", u"Counter", IntToStr(I));
+    } catch (...) {
+      Code = 4;
+    }
+    ::_exit(Code);
+  }
+  ::close(Go[0]);
+  auto R = Reg();
+  R->WriteString(u"Categories", u"FromParent", u"hello");
+  ASSERT_EQ(::write(Go[1], "g", 1), 1);
+  ::close(Go[1]);
+  // Reads while the child writes: never an error, never going backwards.
+  long Last = 0;
+  int Status = 0;
+  auto Deadline = std::chrono::steady_clock::now() + 60s;
+  while (::waitpid(Pid, &Status, WNOHANG) == 0 && std::chrono::steady_clock::now() < Deadline) {
+    long Now = std::stol(UTF8Encode(R->ReadString(u"Categories", u"Counter", u"0")));
+    EXPECT_GE(Now, Last);
+    Last = Now;
+  }
+  ASSERT_TRUE(WIFEXITED(Status));
+  EXPECT_EQ(WEXITSTATUS(Status), 0) << "3: the child missed the parent's write; 4: it failed";
+  EXPECT_EQ(R->ReadString(u"Categories", u"Counter", u""), IntToStr(Writes));
+}
+
+TEST_F(SqliteHiveTest, AWriteThatReturnedSurvivesTheProcessBeingKilled) {
+  pid_t Pid = ::fork();
+  if (Pid == 0) {
+    try {
+      auto R = Reg();
+      R->WriteString(u"Categories", u"Standard", u"Written before the crash");
+      ::kill(::getpid(), SIGKILL);
+    } catch (...) {
+    }
+    ::_exit(1);
+  }
+  int Status = 0;
+  ASSERT_EQ(::waitpid(Pid, &Status, 0), Pid);
+  ASSERT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == SIGKILL);
+  // The journal was never folded into the file; opening recovers from it.
+  EXPECT_TRUE(std::filesystem::exists(HiveFile + "-wal"));
+  auto R = Reg();
+  EXPECT_EQ(R->ReadString(u"Categories", u"Standard", u""), u"Written before the crash");
+  EXPECT_EQ(IntegrityCheck(HiveFile), "ok");
+}
+
+// Each case: a file that must be refused with a message naming it and the problem, and left
+// exactly as it was.
+TEST_F(SqliteHiveTest, FilesThatAreNotHivesOrAreDamagedAreRefusedAndLeftAlone) {
+  auto ExpectRefused = [&](const std::string& File, const std::string& Problem) {
+    SCOPED_TRACE(Problem);
+    std::string Before = ReadBytes(File);
+    try {
+      OpenSqliteHive(UTF8Decode(File));
+      ADD_FAILURE() << "opened";
+    } catch (const ERegistryException& E) {
+      EXPECT_THAT(MessageOf(E), HasSubstr(File));
+      EXPECT_THAT(MessageOf(E), HasSubstr(Problem));
+    }
+    EXPECT_EQ(ReadBytes(File), Before);
+    EXPECT_FALSE(std::filesystem::exists(File + "-wal"));
+    EXPECT_FALSE(std::filesystem::exists(File + "-shm"));
+  };
+
+  WriteBytes(Temp.File("text.db"), "[Settings]\nThis is not a hive\n");
+  ExpectRefused(Temp.File("text.db"), "not a registry hive (it is not an SQLite database)");
+
+  {
+    sqlite3* Db = nullptr;
+    sqlite3_open(Temp.File("other.db").c_str(), &Db);
+    sqlite3_exec(Db, "CREATE TABLE t(x); INSERT INTO t VALUES(42)", nullptr, nullptr, nullptr);
+    sqlite3_close(Db);
+  }
+  ExpectRefused(Temp.File("other.db"), "SQLite database of another kind");
+
+  {
+    auto R = Reg();
+    for (int I = 0; I < 300; ++I)
+      R->WriteString(u"Categories", u"Tab " + IntToStr(I), UnicodeString(60, u'x'));
+  }
+  std::string Good = ReadBytes(HiveFile);
+  ASSERT_GT(Good.size(), 5u * 4096);
+  std::string Damaged = Good;
+  for (size_t I = 2 * 4096; I < 2 * 4096 + 300; ++I)
+    Damaged[I] = '\x5A';
+  WriteBytes(Temp.File("damaged.db"), Damaged);
+  ExpectRefused(Temp.File("damaged.db"), "damaged");
+
+  WriteBytes(Temp.File("truncated.db"), Good.substr(0, Good.size() / 2));
+  ExpectRefused(Temp.File("truncated.db"), "damaged");
+
+  std::filesystem::create_directory(Temp.File("folder.db"));
+  try {
+    OpenSqliteHive(Temp.Path("folder.db"));
+    ADD_FAILURE() << "a folder was opened as a hive";
+  } catch (const ERegistryException& E) {
+    EXPECT_THAT(MessageOf(E), HasSubstr("not a file"));
+  }
+}
+
+// Permissions do not bind root, so as root the child becomes "nobody" first.
+TEST_F(SqliteHiveTest, AReadOnlyHiveOrFolderIsRefusedAndLeftAlone) {
+  namespace fs = std::filesystem;
+  TTempDir Shared;
+  fs::permissions(Shared.Dir(), fs::perms::all);
+  auto Prepare = [&](const std::string& Folder) {
+    fs::create_directory(Shared.File(Folder));
+    fs::permissions(Shared.File(Folder), fs::perms::all);
+    std::string File = Shared.File(Folder) + "/HKCU.db";
+    {
+      TRegIniFile R(Key, OpenSqliteHive(UTF8Decode(File)));
+      R.WriteString(u"Categories", u"Standard", u"kept");
+    }
+    fs::permissions(File, fs::perms::all);
+    return File;
+  };
+  auto TryOpen = [&](const std::string& File) {
+    return RunInChild(
+        [&] {
+          try {
+            TRegIniFile R(Key, OpenSqliteHive(UTF8Decode(File)));
+            R.WriteString(u"Categories", u"Standard", u"changed");
+            return std::string("opened and written");
+          } catch (const ERegistryException& E) {
+            return MessageOf(E);
+          }
+        },
+        true);
+  };
+
+  std::string ReadOnlyFile = Prepare("file");
+  fs::permissions(ReadOnlyFile,
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  std::string Before = ReadBytes(ReadOnlyFile);
+  std::string Message = TryOpen(ReadOnlyFile);
+  EXPECT_THAT(Message, HasSubstr(ReadOnlyFile));
+  EXPECT_THAT(Message, HasSubstr("the file is read-only"));
+  EXPECT_EQ(ReadBytes(ReadOnlyFile), Before);
+
+  std::string InReadOnlyFolder = Prepare("folder");
+  fs::permissions(Shared.File("folder"), fs::perms::owner_read | fs::perms::owner_exec |
+                                             fs::perms::others_read | fs::perms::others_exec);
+  Before = ReadBytes(InReadOnlyFolder);
+  Message = TryOpen(InReadOnlyFolder);
+  EXPECT_THAT(Message, HasSubstr(InReadOnlyFolder));
+  EXPECT_THAT(Message, HasSubstr("cannot be written"));
+  EXPECT_EQ(ReadBytes(InReadOnlyFolder), Before);
+  EXPECT_FALSE(fs::exists(InReadOnlyFolder + "-wal"));
+}
+
+TEST_F(SqliteHiveTest, AHiveLockedPastTheBoundedWaitIsReportedAsLocked) {
+  auto H = Open(300ms);
+  H->WriteValue(Categories, TRegValue::String(u"Standard", u"before"));
+  sqlite3* Other = nullptr;
+  ASSERT_EQ(sqlite3_open(HiveFile.c_str(), &Other), SQLITE_OK);
+  ASSERT_EQ(
+      sqlite3_exec(Other, "BEGIN EXCLUSIVE; DELETE FROM reg_values", nullptr, nullptr, nullptr),
+      SQLITE_OK);
+  auto Start = std::chrono::steady_clock::now();
+  try {
+    H->WriteValue(Categories, TRegValue::String(u"Standard", u"after"));
+    ADD_FAILURE() << "wrote while another process held the hive";
+  } catch (const ERegistryException& E) {
+    EXPECT_THAT(MessageOf(E), HasSubstr(HiveFile));
+    EXPECT_THAT(MessageOf(E), HasSubstr("locked by another process"));
+  }
+  auto Waited = std::chrono::steady_clock::now() - Start;
+  EXPECT_GE(Waited, 250ms);
+  EXPECT_LT(Waited, 5s);
+  // Reading, and opening a key that exists, go on past the other writer.
+  EXPECT_EQ(H->ReadValue(Categories, u"Standard")->AsString(), u"before");
+  EXPECT_EQ(TRegIniFile(Key, Open(300ms)).ReadString(u"Categories", u"Standard", u""), u"before");
+  sqlite3_exec(Other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(Other);
+  H->WriteValue(Categories, TRegValue::String(u"Standard", u"after"));
+  EXPECT_EQ(H->ReadValue(Categories, u"Standard")->AsString(), u"after");
+}
+
+TEST_F(SqliteHiveTest, AFailingWriteInASeriesKeepsTheEarlierOnesAndLeavesNoTrace) {
+  auto R = Reg();
+  R->WriteString(u"Categories", u"Big", UnicodeString(20000, u'o')); // old value, many pages
+  {
+    THiveFaultInjection Fault(hoWrite, 3);
+    for (int I = 1; I <= 3; ++I)
+      R->WriteString(u"Categories", u"Tab " + IntToStr(I), u"written");
+    try {
+      R->WriteString(u"Categories", u"Tab 4", u"lost");
+      ADD_FAILURE() << "the fourth write did not fail";
+    } catch (const ERegistryException& E) {
+      EXPECT_THAT(MessageOf(E), HasSubstr(HiveFile));
+      EXPECT_THAT(MessageOf(E), HasSubstr("'Tab 4'"));
+    }
+    R->WriteString(u"Categories", u"Tab 5", u"written");
+    EXPECT_EQ(Fault.OperationsFailed(), 1);
+  }
+  {
+    // This commit writes a few pages of its frames to the journal before the disk fails.
+    THiveFaultInjection Fault(hoWrite, 0, 1, 2);
+    EXPECT_THROW(R->WriteString(u"Categories", u"Big", UnicodeString(20000, u'n')),
+                 ERegistryException);
+    EXPECT_GE(Fault.IoCallsRefused(), 1);
+  }
+  auto Check = [&](TRegIniFile& Reg) {
+    for (int I : {1, 2, 3, 5})
+      EXPECT_EQ(Reg.ReadString(u"Categories", u"Tab " + IntToStr(I), u""), u"written");
+    EXPECT_EQ(Reg.ReadString(u"Categories", u"Tab 4", u"absent"), u"absent");
+    EXPECT_EQ(Reg.ReadString(u"Categories", u"Big", u""), UnicodeString(20000, u'o'));
+  };
+  Check(*R);
+  auto Other = Reg();
+  Check(*Other);
+  R.reset();
+  Other.reset();
+  EXPECT_EQ(IntegrityCheck(HiveFile), "ok");
+  auto Reopened = Reg();
+  Check(*Reopened);
+}
+
+TEST_F(SqliteHiveTest, FailingReadsOpensAndBatchesRaiseAndChangeNothing) {
+  auto R = Reg();
+  R->WriteString(u"Categories", u"Standard", u"Common");
+  {
+    THiveFaultInjection Fault(hoRead, 1, -1);
+    EXPECT_EQ(R->ReadString(u"Categories", u"Standard", u""), u"Common");
+    EXPECT_THROW(R->ReadString(u"Categories", u"Standard", u""), ERegistryException);
+    EXPECT_THROW(R->Hive().ValueNames(Categories), ERegistryException);
+  }
+  EXPECT_EQ(R->ReadString(u"Categories", u"Standard", u""), u"Common");
+  {
+    THiveFaultInjection Fault(hoOpen, 0);
+    EXPECT_THROW(Reg(), ERegistryException);
+    EXPECT_THROW(THiveFaultInjection(hoWrite, 0), EInvalidOperation);
+  }
+  {
+    THiveFaultInjection Fault(hoWrite, 0);
+    std::vector<TRegChange> Batch{
+        {TRegChange::WriteValue, Categories, TRegValue::String(u"Standard", u"Changed")},
+        {TRegChange::WriteValue, Key + u"\\New", TRegValue::String(u"A", u"1")},
+        {TRegChange::DeleteKey, Categories, {}},
+    };
+    EXPECT_THROW(R->Hive().Apply(Batch), ERegistryException);
+  }
+  EXPECT_EQ(R->ReadString(u"Categories", u"Standard", u""), u"Common");
+  EXPECT_FALSE(R->Hive().KeyExists(Key + u"\\New"));
+  R.reset();
+  EXPECT_EQ(IntegrityCheck(HiveFile), "ok");
+}
+
+class CurrentUserHiveTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    for (const char* Name : {"HOSTIDE_REGISTRY", "XDG_CONFIG_HOME", "HOME"}) {
+      const char* V = std::getenv(Name);
+      Saved.emplace_back(Name, V ? std::optional<std::string>(V) : std::nullopt);
+    }
+  }
+  void TearDown() override {
+    for (auto& [Name, V] : Saved)
+      V ? ::setenv(Name, V->c_str(), 1) : ::unsetenv(Name);
+    SetCurrentUserHiveFile(u"");
+  }
+  std::vector<std::pair<const char*, std::optional<std::string>>> Saved;
+  TTempDir Temp;
+};
+
+TEST_F(CurrentUserHiveTest, TheFileComesFromTheOptionTheEnvironmentOrTheConfigFolder) {
+  ::setenv("HOME", "/home/someone", 1);
+  ::unsetenv("HOSTIDE_REGISTRY");
+  ::unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(CurrentUserHiveFile(), u"/home/someone/.config/hostide/HKCU.db");
+  ::setenv("XDG_CONFIG_HOME", "relative/is/ignored", 1);
+  EXPECT_EQ(CurrentUserHiveFile(), u"/home/someone/.config/hostide/HKCU.db");
+  ::setenv("XDG_CONFIG_HOME", "/xdg", 1);
+  EXPECT_EQ(CurrentUserHiveFile(), u"/xdg/hostide/HKCU.db");
+  ::setenv("HOSTIDE_REGISTRY", "/elsewhere/hive.db", 1);
+  EXPECT_EQ(CurrentUserHiveFile(), u"/elsewhere/hive.db");
+  SetCurrentUserHiveFile(u"/chosen.db");
+  EXPECT_EQ(CurrentUserHiveFile(), u"/chosen.db");
+}
+
+TEST_F(CurrentUserHiveTest, RegIniFileUsesTheHiveFileAndCreatesItsFolder) {
+  ::unsetenv("HOSTIDE_REGISTRY");
+  ::setenv("XDG_CONFIG_HOME", Temp.Dir().c_str(), 1);
+  {
+    TRegIniFile Reg(Key);
+    EXPECT_THAT(UTF8Encode(Reg.Hive().Location()), HasSubstr(Temp.File("hostide/HKCU.db")));
+    Reg.WriteString(u"Categories", u"Standard", u"Common");
+  }
+  SetCurrentUserHiveFile(Temp.Path("deep/er/chosen.db"));
+  {
+    TRegIniFile Reg(Key);
+    Reg.WriteString(u"Categories", u"Standard", u"Chosen");
+  }
+  EXPECT_EQ(TRegIniFile(Key, OpenSqliteHive(Temp.Path("hostide/HKCU.db")))
+                .ReadString(u"Categories", u"Standard", u""),
+            u"Common");
+  EXPECT_EQ(TRegIniFile(Key, OpenSqliteHive(Temp.Path("deep/er/chosen.db")))
+                .ReadString(u"Categories", u"Standard", u""),
+            u"Chosen");
+}
+
+} // namespace
