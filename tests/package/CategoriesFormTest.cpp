@@ -1,10 +1,10 @@
 #include "OvPaletteMenuCategoriesForm.h"
 #include "PaletteMenuFixture.h"
 
+#include "rtl/HiveFaults.h"
+#include "rtl/SqliteHive.h"
 #include "vcl/Creation.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -16,34 +16,13 @@ namespace {
 const UnicodeString StoreKey = u"Software\\Orvik\\Palette Menu";
 const UnicodeString CategoriesKey = StoreKey + u"\\Categories";
 
-// Whatever hive the current user's handles open, it must not be the user's own: point every
-// place a hive file may come from at a folder of this run.
-class THiveSandbox : public ::testing::Environment {
-public:
-  void SetUp() override {
-    std::string Pattern = (std::filesystem::temp_directory_path() / "hostide-test-XXXXXX").string();
-    if (!mkdtemp(Pattern.data()))
-      FAIL() << "cannot make a temporary folder";
-    FDir = Pattern;
-    setenv("XDG_CONFIG_HOME", FDir.c_str(), 1);
-    setenv("HOSTIDE_REGISTRY", (FDir / "HKCU.db").c_str(), 1);
-  }
-  void TearDown() override { std::filesystem::remove_all(FDir); }
-
-private:
-  std::filesystem::path FDir;
-};
-[[maybe_unused]] ::testing::Environment* const Sandbox =
-    ::testing::AddGlobalTestEnvironment(new THiveSandbox);
-
-// What the dialog's store handles did, and a write or delete to fail.
+// What the dialog's store handles changed, and how many are open.
 struct TStoreLog {
   std::vector<std::string> Changes; // "write Name=Value", "delete Name"
-  int FailChange = -1;              // index of the change that fails
-  bool FailOpen = false;
   int OpenHandles = 0;
 };
 
+// Passes everything to a handle on the real hive and logs the changes that went through.
 class TStoreSpy : public TRegistryHive {
 public:
   TStoreSpy(std::unique_ptr<TRegistryHive> Inner, TStoreLog& Log)
@@ -58,12 +37,12 @@ public:
     return FInner->ReadValue(P, N);
   }
   void WriteValue(std::u16string_view P, const TRegValue& V) override {
-    Change("write " + UTF8Encode(V.Name) + "=" + UTF8Encode(V.AsString()));
     FInner->WriteValue(P, V);
+    FLog.Changes.push_back("write " + UTF8Encode(V.Name) + "=" + UTF8Encode(V.AsString()));
   }
   void DeleteValue(std::u16string_view P, std::u16string_view N) override {
-    Change("delete " + UTF8Encode(N));
     FInner->DeleteValue(P, N);
+    FLog.Changes.push_back("delete " + UTF8Encode(N));
   }
   std::vector<UnicodeString> ValueNames(std::u16string_view P) override {
     return FInner->ValueNames(P);
@@ -72,30 +51,23 @@ public:
     return FInner->SubKeyNames(P);
   }
   void DeleteKey(std::u16string_view P) override { FInner->DeleteKey(P); }
+  void Apply(const std::vector<TRegChange>& C) override { FInner->Apply(C); }
 
 private:
-  void Change(const std::string& What) {
-    if (static_cast<int>(FLog.Changes.size()) == FLog.FailChange)
-      throw ERegistryException(u"Injected failure of " + UTF8Decode(What));
-    FLog.Changes.push_back(What);
-  }
   std::unique_ptr<TRegistryHive> FInner;
   TStoreLog& FLog;
 };
 
-// The dialog plays against the current user's hive, seen through a spy.
+// The dialog plays against the current user's hive (the test program's own hive file), seen
+// through a spy.
 class CategoriesDialogTest : public PaletteMenuTest {
 protected:
   void SetUp() override {
     PaletteMenuTest::SetUp();
-    PreviousFactory = CurrentUserHiveFactory();
-    SetCurrentUserHiveFactory([this] {
-      if (Log.FailOpen)
-        throw ERegistryException(u"Injected failure to open the hive");
-      return std::make_unique<TStoreSpy>(PreviousFactory(), Log);
-    });
+    SetCurrentUserHiveFactory(
+        [this] { return std::make_unique<TStoreSpy>(OpenSqliteHive(CurrentUserHiveFile()), Log); });
     PreviousRunner = ModalRunner();
-    Store = std::make_unique<TRegIniFile>(StoreKey, PreviousFactory());
+    Store = std::make_unique<TRegIniFile>(StoreKey, OpenSqliteHive(CurrentUserHiveFile()));
     Store->EraseSection(u"Categories");
     FormsBefore = Screen->FormCount();
     OwnedBefore = Application->ComponentCount();
@@ -103,7 +75,7 @@ protected:
   void TearDown() override {
     Store->EraseSection(u"Categories");
     SetModalRunner(PreviousRunner);
-    SetCurrentUserHiveFactory(PreviousFactory);
+    SetCurrentUserHiveFactory({}); // back to the default: the hive file
     PaletteMenuTest::TearDown();
   }
 
@@ -143,7 +115,6 @@ protected:
   }
 
   TStoreLog Log;
-  THiveFactory PreviousFactory;
   TModalRunner PreviousRunner;
   std::unique_ptr<TRegIniFile> Store; // a handle of our own, past the spy
   int FormsBefore = 0, OwnedBefore = 0;
@@ -360,15 +331,19 @@ TEST_F(CategoriesDialogTest, GridPaintsHeadersKeysSelectionAndFocus) {
 TEST_F(CategoriesDialogTest, StoreFailingInSaveKeepsEarlierRowsAndReleasesTheDialog) {
   for (auto C : {u"A", u"B", u"C"})
     Tab(C);
-  Log.FailChange = 1;
-  EXPECT_THROW(EditCategories([](TOvFrmPaletteMenuCategories& D) {
+  // Armed when OK is pressed: the hive file takes the first write and refuses the second.
+  std::optional<THiveFaultInjection> Fault;
+  EXPECT_THROW(EditCategories([&](TOvFrmPaletteMenuCategories& D) {
                  for (int Row = 1; Row <= 3; ++Row) {
                    D.GrdCategories->UserSelectCell(1, Row);
                    D.GrdCategories->UserEditCell(u"Cat" + IntToStr(Row));
                  }
+                 Fault.emplace(hoWrite, 1);
                  return PressOk(D);
                }),
                ERegistryException);
+  EXPECT_EQ(Fault->OperationsFailed(), 1);
+  Fault.reset();
   EXPECT_EQ(Log.Changes, (std::vector<std::string>{"write A=Cat1"}));
   EXPECT_EQ(Stored(u"A"), "Cat1");
   EXPECT_EQ(Stored(u"B"), std::nullopt);
@@ -378,13 +353,15 @@ TEST_F(CategoriesDialogTest, StoreFailingInSaveKeepsEarlierRowsAndReleasesTheDia
 
 TEST_F(CategoriesDialogTest, StoreFailingToOpenReleasesTheHalfBuiltDialog) {
   Tab(u"Standard");
-  Log.FailOpen = true;
   bool Shown = false;
-  EXPECT_THROW(EditCategories([&](TOvFrmPaletteMenuCategories& D) {
-                 Shown = true;
-                 return PressOk(D);
-               }),
-               ERegistryException);
+  {
+    THiveFaultInjection Fault(hoOpen, 0);
+    EXPECT_THROW(EditCategories([&](TOvFrmPaletteMenuCategories& D) {
+                   Shown = true;
+                   return PressOk(D);
+                 }),
+                 ERegistryException);
+  }
   EXPECT_FALSE(Shown);
   ExpectDialogReleased();
 }
