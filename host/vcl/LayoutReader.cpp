@@ -111,6 +111,7 @@ private:
   std::string_view S;
   size_t P = 0;
   int Line = 1;
+  int Depth = 0; // objects, lists and collections open around the current place
   std::u16string_view FSource;
 
   [[noreturn]] void Fail(const UnicodeString& Msg) { Fail(Line, Msg); }
@@ -196,7 +197,21 @@ private:
     return Negative ? static_cast<int64_t>(0 - Magnitude) : static_cast<int64_t>(Magnitude);
   }
 
+  // Counts one level of nesting while it lives; a text nested deeper than any layout is refused
+  // before it can exhaust the stack.
+  struct TNesting {
+    TLayoutParser& P;
+    explicit TNesting(TLayoutParser& AP) : P(AP) {
+      if (P.Depth == MaxDepth)
+        P.Fail(u"objects and values are nested more than " + IntToStr(MaxDepth) + u" deep");
+      ++P.Depth;
+    }
+    ~TNesting() { --P.Depth; }
+  };
+  static constexpr int MaxDepth = 200;
+
   TLayoutObject ParseObject() {
+    TNesting Nest(*this);
     TLayoutObject Obj;
     Obj.Line = Line;
     const std::string_view Keyword = Ident(false, u"'object'");
@@ -265,6 +280,7 @@ private:
   }
 
   TLayoutValue ParseValue() {
+    TNesting Nest(*this);
     SkipBlanks();
     TLayoutValue V;
     V.Line = Line;

@@ -1,6 +1,7 @@
 #include "vcl/LayoutReader.h"
 
 #include "vcl/Creation.h"
+#include "vcl/DataModule.h"
 #include "vcl/Forms.h"
 #include "vcl/Grids.h"
 #include "vcl/StdCtrls.h"
@@ -208,6 +209,11 @@ TEST(LayoutSyntax, ErrorsNameTheLayoutAndTheLine) {
       {"object A: TA\n  X = #\nend", "line 2: character code expected"},
       {"object A: TA\n  X = ;\nend", "line 2: value expected but ';' found"},
   };
+  // Nesting deep enough to exhaust the stack is refused first.
+  EXPECT_NE(ErrorOf([] {
+              Parse("object A: TA\n  X = " + std::string(100000, '('));
+            }).find("line 2: objects and values are nested more than 200 deep"),
+            std::string::npos);
   for (const TCase& C : Cases) {
     const std::string Msg = ErrorOf([&] { Parse(C.Text); });
     EXPECT_NE(Msg.find(std::string("Error reading layout test.dfm, ") + C.Message),
@@ -265,6 +271,18 @@ TEST_F(LayoutTest, BuildErrorsNameWhatIsUnknownAndTheLine) {
             "class TStringGrid");
   // What was built before the failure belongs to the root, which releases it.
   EXPECT_NE(Form->FindComponent(u"G"), nullptr);
+}
+
+TEST_F(LayoutTest, DataModuleLayoutSetsItsDesignSize) {
+  TOwned<TDataModule> Module(new TDataModule(nullptr));
+  ReadLayout(Module.get(),
+             Parse("object Wizard: TWizard\n  OldCreateOrder = False\n  Height = 144\n"
+                   "  Width = 319\nend\n"),
+             u"test.dfm");
+  EXPECT_EQ(Module->Name(), u"Wizard");
+  EXPECT_FALSE(Module->OldCreateOrder());
+  EXPECT_EQ(Module->Height(), 144);
+  EXPECT_EQ(Module->Width(), 319);
 }
 
 TEST_F(LayoutTest, CreationReadsTheStoredLayoutThenFiresOnCreate) {
