@@ -628,6 +628,12 @@ private:
       if (!Class->Factory)
         Fail(L.Line, u"class " + Class->ClassName() + u" cannot be created from a layout");
       C = Class->Factory(LookupRoot);
+      // A frame reads its own stored layouts first, as its constructor would; the layout that
+      // places it names it afterwards.
+      if (L.Kind == TLayoutObject::loInline) {
+        TLoading Guard(C);
+        ReadComponentLayouts(C, FindHInstance(Class));
+      }
       Guarded(L.Line, [&] {
         C->SetName(L.Name);
         if (auto* Control = dynamic_cast<TControl*>(C))
@@ -636,13 +642,8 @@ private:
       });
     }
     TLoading Guard(C);
-    if (L.Kind == TLayoutObject::loInline) {
-      // A frame: its own stored layouts first, then what this layout changes in it.
-      ReadComponentLayouts(C, FindHInstance(Class));
-      ReadObject(C, L, C);
-    } else {
-      ReadObject(C, L, LookupRoot);
-    }
+    // Within a frame, names and methods are the frame's.
+    ReadObject(C, L, L.Kind == TLayoutObject::loInline ? C : LookupRoot);
   }
 
   [[noreturn]] void BadValue(const TLayoutProperty& P, const TPropInfo& Info, const TObject& O,
@@ -775,6 +776,19 @@ void ReadLayout(TComponent* Root, const TLayoutObject& Layout, std::u16string_vi
 }
 
 void ReadComponentLayouts(TComponent* Instance, HINSTANCE Module) {
+  // Frames placed in frames read their own layouts from here again; a layout that places its
+  // own class would never end.
+  static thread_local int Nesting = 0;
+  constexpr int MaxNesting = 32;
+  if (Nesting == MaxNesting)
+    throw EReadError(u"Error reading the layouts of " + Instance->ClassName() +
+                     u": frames are "
+                     u"placed in frames more than " +
+                     IntToStr(MaxNesting) + u" deep");
+  ++Nesting;
+  struct TLeave {
+    ~TLeave() { --Nesting; }
+  } Leave;
   std::vector<const TClassInfo*> Chain;
   for (const TClassInfo* C = &Instance->ClassType(); C; C = C->Parent())
     Chain.push_back(C);

@@ -86,6 +86,32 @@ const TClassInfo& TBrokenLayoutForm::StaticClass() {
 }
 HOST_CLASS_TYPE(TBrokenLayoutForm)
 
+// Frames: controls with a stored layout of their own, placed in other layouts with "inline".
+class TTestFrame : public TWinControl {
+public:
+  explicit TTestFrame(TComponent* AOwner) : TWinControl(AOwner) {}
+  HOST_CLASS_INFO;
+};
+const TClassInfo& TTestFrame::StaticClass() {
+  static const TClassInfo Info =
+      TClassBuilder<TTestFrame>(u"TTestFrame", &TWinControl::StaticClass()).Creatable();
+  return Info;
+}
+HOST_CLASS_TYPE(TTestFrame)
+
+// Its layout places a frame of its own class.
+class TLoopFrame : public TWinControl {
+public:
+  explicit TLoopFrame(TComponent* AOwner) : TWinControl(AOwner) {}
+  HOST_CLASS_INFO;
+};
+const TClassInfo& TLoopFrame::StaticClass() {
+  static const TClassInfo Info =
+      TClassBuilder<TLoopFrame>(u"TLoopFrame", &TWinControl::StaticClass()).Creatable();
+  return Info;
+}
+HOST_CLASS_TYPE(TLoopFrame)
+
 class LayoutTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -271,6 +297,34 @@ TEST_F(LayoutTest, BuildErrorsNameWhatIsUnknownAndTheLine) {
             "class TStringGrid");
   // What was built before the failure belongs to the root, which releases it.
   EXPECT_NE(Form->FindComponent(u"G"), nullptr);
+}
+
+TEST_F(LayoutTest, InlineFrameReadsItsOwnLayoutThenTheChangesMadeToIt) {
+  RegisterClass(TTestFrame::StaticClass());
+  RegisterClass(TLoopFrame::StaticClass());
+  TOwned<TForm> Form(new TForm(nullptr));
+  ReadLayout(Form.get(),
+             Parse("object F: TForm\n  inline Frame1: TTestFrame\n    Left = 7\n"
+                   "    inherited Btn: TButton\n      Caption = 'Changed'\n    end\n  end\nend"),
+             u"test.dfm");
+  auto* Frame = dynamic_cast<TTestFrame*>(Form->FindComponent(u"Frame1"));
+  ASSERT_NE(Frame, nullptr);
+  EXPECT_EQ(Frame->Parent(), Form.get());
+  EXPECT_EQ(Frame->Left(), 7);
+  EXPECT_EQ(Frame->Width(), 120);
+  EXPECT_EQ(Frame->Name(), u"Frame1"); // the placing layout names the frame
+  auto* Btn = dynamic_cast<TButton*>(Frame->FindComponent(u"Btn"));
+  ASSERT_NE(Btn, nullptr);
+  EXPECT_EQ(Btn->Caption(), u"Changed");
+  EXPECT_EQ(Btn->Parent(), Frame);
+
+  // A frame whose layout places its own class is refused, not followed for ever.
+  TOwned<TForm> Loop(new TForm(nullptr));
+  EXPECT_NE(ErrorOf([&] {
+              ReadLayout(Loop.get(), Parse("object F: TForm\n  inline L: TLoopFrame\n  end\nend"),
+                         u"test.dfm");
+            }).find("frames are placed in frames more than 32 deep"),
+            std::string::npos);
 }
 
 TEST_F(LayoutTest, DataModuleLayoutSetsItsDesignSize) {
