@@ -1,5 +1,6 @@
 # Writes a C++ source that embeds files as module resources.
-# Called at build time: cmake -DOUTPUT=out.cpp -DRESOURCES="NAME=path;NAME=path" -P EmbedResources.cmake
+# Called at build time: cmake -DOUTPUT=out.cpp -DRESOURCES="NAME=path|NAME=path" -P EmbedResources.cmake
+string(REPLACE "|" ";" RESOURCES "${RESOURCES}")
 set(body "// Generated at build time; do not edit.\n#include \"rtl/Resources.h\"\n\nnamespace {\n")
 set(regs "")
 set(index 0)

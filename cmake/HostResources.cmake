@@ -16,7 +16,8 @@ function(host_add_resources target)
     list(APPEND files "${file}")
   endforeach()
   set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp)
-  string(REPLACE ";" "\\;" entries_arg "${entries}")
+  # A list separator would not survive the command line: entries travel joined by "|".
+  string(REPLACE ";" "|" entries_arg "${entries}")
   add_custom_command(
     OUTPUT ${out}
     COMMAND ${CMAKE_COMMAND} -DOUTPUT=${out} "-DRESOURCES=${entries_arg}" -P ${HOST_EMBED_SCRIPT}

@@ -1,5 +1,6 @@
 #include "OvPaletteMenu.h"
 
+#include "OvPaletteMenuCategoriesForm.h"
 #include "OvPaletteMenuCommon.h"
 
 #include "rtl/StringList.h"
@@ -7,6 +8,8 @@
 #include "vcl/ActnList.h"
 #include "vcl/ActnPopup.h"
 #include "vcl/CategoryButtons.h"
+#include "vcl/Creation.h"
+#include "vcl/Forms.h"
 #include "vcl/Menus.h"
 
 namespace {
@@ -149,5 +152,21 @@ void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCateg
 }
 
 void TOvPaletteMenuWizardDataModule::EditCategories(TObject*) {
-  // Opens the categories editor once the editor dialog is part of the package.
+  // The dialog and the list go on every path; FormDestroy closes the dialog's store handle.
+  TOwned<TOvFrmPaletteMenuCategories> Dialog(
+      CreateComponent<TOvFrmPaletteMenuCategories>(Application));
+  {
+    // Sorted before anything is added: captions equal to one already added (ignoring letter
+    // case) are dropped.
+    TOwned<TStringList> Captions(new TStringList);
+    Captions->SetSorted(true);
+    TButtonCategories* Categories = FToolPalette->Categories();
+    const int Count = Categories->Count();
+    for (int I = 0; I < Count; ++I)
+      Captions->Add(GetStrProp(Categories->Items(I), u"Caption"));
+    Dialog->Tabs = *Captions;
+  }
+  Dialog->UpdateControls();
+  if (Dialog->ShowModal() == mrOk)
+    Dialog->SaveCategories();
 }

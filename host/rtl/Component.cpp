@@ -82,10 +82,31 @@ void TComponent::ValidateName(std::u16string_view NewName, const TComponent* Own
   }
 }
 
+const TFieldInfo* TComponent::OwnerField(const TComponent* Owner, std::u16string_view Name) const {
+  if (!Owner || Name.empty())
+    return nullptr;
+  const TFieldInfo* Field = Owner->ClassType().FindField(Name);
+  if (Field && !Field->Set(const_cast<TComponent&>(*Owner), const_cast<TComponent*>(this)))
+    throw EComponentError(u"Field " + Field->Name + u" of class " + Owner->ClassName() +
+                          u" cannot hold " + UnicodeString(Name) + u" of class " + ClassName());
+  return Field;
+}
+
+void TComponent::ClearReference(const TFieldInfo* Field) {
+  if (Field && Field->Get(*FOwner) == this)
+    Field->Set(*FOwner, nullptr);
+}
+
 void TComponent::SetName(const UnicodeString& NewName) {
   if (NewName == FName)
     return;
   ValidateName(NewName, FOwner);
+  const TFieldInfo* NewField = OwnerField(FOwner, NewName);
+  if (FOwner && !FName.empty()) {
+    const TFieldInfo* OldField = FOwner->ClassType().FindField(FName);
+    if (OldField != NewField)
+      ClearReference(OldField);
+  }
   FName = NewName;
   Changed(u"Name");
 }
@@ -93,9 +114,10 @@ void TComponent::SetName(const UnicodeString& NewName) {
 void TComponent::InsertComponent(TComponent* AComponent) {
   if (!AComponent || AComponent->FOwner == this)
     return;
+  ValidateName(AComponent->FName, this);
+  AComponent->OwnerField(this, AComponent->FName); // refuses a component the field cannot hold
   if (AComponent->FOwner)
     AComponent->FOwner->RemoveComponent(AComponent);
-  ValidateName(AComponent->FName, this);
   FComponents.push_back(AComponent);
   AComponent->FOwner = this;
   Notification(AComponent, TOperation::opInsert);
@@ -104,6 +126,8 @@ void TComponent::InsertComponent(TComponent* AComponent) {
 void TComponent::RemoveComponent(TComponent* AComponent) {
   if (!AComponent || AComponent->FOwner != this)
     return;
+  if (!AComponent->FName.empty())
+    AComponent->ClearReference(ClassType().FindField(AComponent->FName));
   Notification(AComponent, TOperation::opRemove);
   auto It = std::find(FComponents.begin(), FComponents.end(), AComponent);
   if (It != FComponents.end())

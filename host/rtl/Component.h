@@ -68,6 +68,10 @@ protected:
 
 private:
   void ValidateName(std::u16string_view NewName, const TComponent* Owner) const;
+  // The owner's published field named Name, if any; raises EComponentError when the field
+  // cannot hold this component. Such a field always refers to the owned component of its name.
+  const TFieldInfo* OwnerField(const TComponent* Owner, std::u16string_view Name) const;
+  void ClearReference(const TFieldInfo* Field);
 
   TComponent* FOwner = nullptr;
   std::vector<TComponent*> FComponents;

@@ -80,6 +80,14 @@ const TMethodInfo* TClassInfo::FindMethod(std::u16string_view Name) const {
   return nullptr;
 }
 
+const TFieldInfo* TClassInfo::FindField(std::u16string_view Name) const {
+  for (const TClassInfo* C = this; C; C = C->FParent)
+    for (const TFieldInfo& F : C->Fields)
+      if (SameText(F.Name, Name))
+        return &F;
+  return nullptr;
+}
+
 // --- class registry ---------------------------------------------------------------------------
 
 namespace {
@@ -156,6 +164,9 @@ void SetOrdProp(TObject* Instance, std::u16string_view PropName, int64_t Value) 
   const TPropInfo& P = GetPropInfo(O, PropName);
   if (!P.SetOrd)
     WrongKind(P, O, u"a writable ordinal property");
+  if (Value < P.MinValue || Value > P.MaxValue)
+    throw EPropertyError(u"Value " + IntToStr(Value) + u" is out of range for property " + P.Name +
+                         u" of class " + O.ClassName());
   P.SetOrd(*Instance, Value);
 }
 

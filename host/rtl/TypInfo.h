@@ -8,6 +8,7 @@
 #include <any>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string_view>
 #include <type_traits>
@@ -39,11 +40,20 @@ struct TPropInfo {
   std::function<void(TObject&, const UnicodeString&)> SetStr;
   std::function<int64_t(const TObject&)> GetOrd; // integers, enumerations, booleans, sets
   std::function<void(TObject&, int64_t)> SetOrd;
+  int64_t MinValue = INT64_MIN, MaxValue = INT64_MAX; // what SetOrd accepts without truncation
   std::function<double(const TObject&)> GetFloat;
   std::function<void(TObject&, double)> SetFloat;
   std::function<TObject*(const TObject&)> GetObj; // owned sub-object (a font, a collection)
   std::type_index MethodType = typeid(void);      // closure type of an event
   std::function<void(TObject&, const std::any&)> SetMethod;
+};
+
+// A published field: a component reference that a stored layout fills in by the component's
+// name. Set refuses (returns false) a component that is not of the field's type.
+struct TFieldInfo {
+  UnicodeString Name;
+  std::function<TComponent*(const TObject&)> Get;
+  std::function<bool(TObject&, TComponent*)> Set;
 };
 
 struct TMethodInfo {
@@ -65,11 +75,13 @@ public:
   // Own and inherited entries; names compare as identifiers (ASCII case ignored).
   const TPropInfo* FindProp(std::u16string_view Name) const;
   const TMethodInfo* FindMethod(std::u16string_view Name) const;
+  const TFieldInfo* FindField(std::u16string_view Name) const;
 
   // Creates an instance with the given owner; empty for classes that cannot be created by name.
   TFactory Factory;
   std::vector<TPropInfo> Props;
   std::vector<TMethodInfo> Methods;
+  std::vector<TFieldInfo> Fields;
 
 private:
   UnicodeString FName;
@@ -126,6 +138,10 @@ public:
       P.Kind = TTypeKind::tkEnumeration;
     } else {
       P.Kind = TTypeKind::tkInteger;
+      P.MinValue = static_cast<int64_t>(std::numeric_limits<V>::min());
+      P.MaxValue = std::numeric_limits<V>::max() > static_cast<std::make_unsigned_t<V>>(INT64_MAX)
+                       ? INT64_MAX
+                       : static_cast<int64_t>(std::numeric_limits<V>::max());
     }
     P.GetOrd = [Get](const TObject& O) { return static_cast<int64_t>(std::invoke(Get, Self(O))); };
     P.SetOrd = [Set](TObject& O, int64_t V2) { std::invoke(Set, Self(O), static_cast<V>(V2)); };
@@ -190,6 +206,22 @@ public:
       });
     };
     FInfo.Methods.push_back(std::move(I));
+    return *this;
+  }
+
+  // A published field of a component type C (C derives from TComponent).
+  template <class C> TClassBuilder& Field(UnicodeString Name, C* T::*Member) {
+    TFieldInfo F;
+    F.Name = std::move(Name);
+    F.Get = [Member](const TObject& O) -> TComponent* { return Self(O).*Member; };
+    F.Set = [Member](TObject& O, TComponent* V) {
+      C* Typed = dynamic_cast<C*>(V);
+      if (V && !Typed)
+        return false;
+      Self(O).*Member = Typed;
+      return true;
+    };
+    FInfo.Fields.push_back(std::move(F));
     return *this;
   }
 

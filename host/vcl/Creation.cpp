@@ -1,18 +1,28 @@
 #include "vcl/Creation.h"
 
-#include "rtl/Exception.h"
+#include "vcl/DataModule.h"
+#include "vcl/Forms.h"
+#include "vcl/Grids.h"
+#include "vcl/LayoutReader.h"
+#include "vcl/StdCtrls.h"
 
 void InitComponent(TComponent* Instance, HINSTANCE Module) {
   try {
-    UnicodeString ResName = Instance->ClassName();
-    for (char16_t& C : ResName)
-      if (C >= u'a' && C <= u'z')
-        C = static_cast<char16_t>(C - 32);
-    if (Module && HasResource(Module, ResName))
-      throw EReadError(u"Stored layout " + ResName + u" cannot be read: no layout reader");
+    ReadComponentLayouts(Instance, Module);
     Instance->AfterConstruction();
   } catch (...) {
     Free(Instance);
     throw;
   }
 }
+
+namespace {
+// The classes of this library that stored layouts may create by name.
+const bool Registered = [] {
+  RegisterClass(TForm::StaticClass());
+  RegisterClass(TDataModule::StaticClass());
+  RegisterClass(TButton::StaticClass());
+  RegisterClass(TStringGrid::StaticClass());
+  return true;
+}();
+} // namespace

@@ -8,8 +8,9 @@
 #include "rtl/Component.h"
 #include "rtl/Resources.h"
 
-// Reads the stored layout of Instance's class from Module, if it has one, and fires
-// AfterConstruction; releases Instance and rethrows on failure.
+// Reads the stored layouts of Instance's class (from Module) and of its ancestors, if they have
+// any (see ReadComponentLayouts), and fires AfterConstruction; releases Instance and rethrows
+// on failure.
 void InitComponent(TComponent* Instance, HINSTANCE Module);
 
 template <class T> T* CreateComponent(TComponent* AOwner) {

@@ -4,6 +4,9 @@ const TClassInfo& TDataModule::StaticClass() {
   static const TClassInfo Info =
       TClassBuilder<TDataModule>(u"TDataModule", &TComponent::StaticClass())
           .Creatable()
+          .Ord(u"Height", &TDataModule::Height, &TDataModule::SetHeight)
+          .Ord(u"OldCreateOrder", &TDataModule::OldCreateOrder, &TDataModule::SetOldCreateOrder)
+          .Ord(u"Width", &TDataModule::Width, &TDataModule::SetWidth)
           .Event(u"OnCreate", &TDataModule::OnCreate)
           .Event(u"OnDestroy", &TDataModule::OnDestroy);
   return Info;

@@ -1,6 +1,7 @@
 #include "vcl/Forms.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 TModalRunner& Runner() {
@@ -16,20 +17,70 @@ const TModalRunner& ModalRunner() {
   return Runner();
 }
 
+const TEnumInfo& ModalResultIdents() {
+  static const TEnumInfo Info{{},
+                              {{u"mrNone", mrNone},
+                               {u"mrOk", mrOk},
+                               {u"mrCancel", mrCancel},
+                               {u"mrAbort", mrAbort},
+                               {u"mrRetry", mrRetry},
+                               {u"mrIgnore", mrIgnore},
+                               {u"mrYes", mrYes},
+                               {u"mrNo", mrNo},
+                               {u"mrAll", mrAll},
+                               {u"mrNoToAll", mrNoToAll},
+                               {u"mrYesToAll", mrYesToAll},
+                               {u"mrClose", mrClose}}};
+  return Info;
+}
+
+TCustomForm* GetParentForm(TControl* Control) {
+  while (Control && !dynamic_cast<TCustomForm*>(Control))
+    Control = Control->Parent();
+  return static_cast<TCustomForm*>(Control);
+}
+
 // --- TCustomForm ------------------------------------------------------------------------------
+
+namespace {
+const TEnumInfo& BorderStyleInfo() {
+  static const TEnumInfo Info{
+      {u"bsNone", u"bsSingle", u"bsSizeable", u"bsDialog", u"bsToolWindow", u"bsSizeToolWin"}, {}};
+  return Info;
+}
+const TEnumInfo& PositionInfo() {
+  static const TEnumInfo Info{{u"poDesigned", u"poDefault", u"poDefaultPosOnly",
+                               u"poDefaultSizeOnly", u"poScreenCenter", u"poDesktopCenter",
+                               u"poMainFormCenter", u"poOwnerFormCenter"},
+                              {}};
+  return Info;
+}
+} // namespace
 
 const TClassInfo& TCustomForm::StaticClass() {
   static const TClassInfo Info =
       TClassBuilder<TCustomForm>(u"TCustomForm", &TWinControl::StaticClass())
+          .Ord(u"BorderStyle", &TCustomForm::BorderStyle, &TCustomForm::SetBorderStyle,
+               &BorderStyleInfo())
           .Str(u"Caption", &TCustomForm::Caption, &TCustomForm::SetCaption)
+          .Ord(u"ClientHeight", &TCustomForm::ClientHeight, &TCustomForm::SetClientHeight)
+          .Ord(u"ClientWidth", &TCustomForm::ClientWidth, &TCustomForm::SetClientWidth)
+          .Ord(u"Color", &TCustomForm::Color, &TCustomForm::SetColor, &ColorIdents())
+          .Ord(u"Ctl3D", &TCustomForm::Ctl3D, &TCustomForm::SetCtl3D)
+          .Object(u"Font", &TCustomForm::Font)
+          .Ord(u"OldCreateOrder", &TCustomForm::OldCreateOrder, &TCustomForm::SetOldCreateOrder)
+          .Ord(u"PixelsPerInch", &TCustomForm::PixelsPerInch, &TCustomForm::SetPixelsPerInch)
+          .Ord(u"Position", &TCustomForm::Position, &TCustomForm::SetPosition, &PositionInfo())
+          .Ord(u"TextHeight", &TCustomForm::TextHeight, &TCustomForm::SetTextHeight)
           .Event(u"OnCreate", &TCustomForm::OnCreate)
           .Event(u"OnDestroy", &TCustomForm::OnDestroy);
   return Info;
 }
 HOST_CLASS_TYPE(TCustomForm)
 
-TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), FFont(new TFont) {
   SetVisible(false);
+  FFont->OnChange = [this](TObject*) { Changed(u"Font"); };
   if (Screen)
     Screen->FForms.push_back(this);
 }
@@ -59,6 +110,90 @@ void TCustomForm::SetCaption(const UnicodeString& Value) {
   Changed(u"Caption");
 }
 
+void TCustomForm::SetBorderStyle(TFormBorderStyle Value) {
+  if (Value == FBorderStyle)
+    return;
+  FBorderStyle = Value;
+  Changed(u"BorderStyle");
+}
+
+void TCustomForm::SetPosition(TPosition Value) {
+  FPosition = Value;
+}
+
+void TCustomForm::SetColor(TColor Value) {
+  if (Value == FColor)
+    return;
+  FColor = Value;
+  Changed(u"Color");
+}
+
+void TCustomForm::SetActiveControl(TWinControl* Value) {
+  if (Value == FActiveControl)
+    return;
+  if (Value && GetParentForm(Value) != this)
+    throw EInvalidOperation(u"Cannot focus " + Value->Name() + u": it is not on form " + Name());
+  if (FActiveControl)
+    FActiveControl->RemoveFreeNotification(this);
+  FActiveControl = Value;
+  if (FActiveControl)
+    FActiveControl->FreeNotification(this);
+  Changed(u"ActiveControl");
+}
+
+void TCustomForm::SelectFirst() {
+  // Controls without a tab order (-1) come after the others, in the order they were placed.
+  auto Rank = [](const TControl* C) {
+    return C->TabOrder() >= 0 ? C->TabOrder() : std::numeric_limits<int>::max();
+  };
+  TWinControl* First = nullptr;
+  for (int I = 0; I < ControlCount(); ++I) {
+    auto* C = dynamic_cast<TWinControl*>(Controls(I));
+    if (C && C->Visible() && (!First || Rank(C) < Rank(First)))
+      First = C;
+  }
+  if (First)
+    SetActiveControl(First);
+}
+
+void TCustomForm::Notification(TComponent* AComponent, TOperation Operation) {
+  TWinControl::Notification(AComponent, Operation);
+  if (Operation == TOperation::opRemove && AComponent == FActiveControl)
+    FActiveControl = nullptr;
+}
+
+void TCustomForm::ApplyPosition() {
+  const TControl* Around = nullptr;
+  switch (FPosition) {
+  case poMainFormCenter:
+    Around = Application ? Application->MainForm() : nullptr;
+    break;
+  case poOwnerFormCenter:
+    Around = dynamic_cast<TCustomForm*>(Owner());
+    break;
+  case poScreenCenter:
+  case poDesktopCenter:
+    break;
+  default:
+    return;
+  }
+  if (Around == this)
+    Around = nullptr;
+  if (Around)
+    SetBounds(Around->Left() + (Around->Width() - Width()) / 2,
+              Around->Top() + (Around->Height() - Height()) / 2, Width(), Height());
+  else if (Screen)
+    SetBounds((Screen->Width() - Width()) / 2, (Screen->Height() - Height()) / 2, Width(),
+              Height());
+}
+
+void TCustomForm::Close() {
+  if (FModal)
+    SetModalResult(mrCancel);
+  else
+    SetVisible(false);
+}
+
 void TCustomForm::SetModalResult(int Value) {
   FModalResult = Value;
   if (FModal && Value != mrNone)
@@ -78,6 +213,9 @@ int TCustomForm::ShowModal() {
       F.SetVisible(false);
     }
   } State{*this};
+  ApplyPosition();
+  if (!FActiveControl)
+    SelectFirst();
   FModal = true;
   FModalResult = mrNone;
   SetVisible(true);
@@ -123,6 +261,11 @@ const TClassInfo& TScreen::StaticClass() {
 HOST_CLASS_TYPE(TScreen)
 
 TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {}
+
+void TScreen::SetSize(int AWidth, int AHeight) {
+  FWidth = AWidth;
+  FHeight = AHeight;
+}
 
 TCustomForm* TScreen::Forms(int Index) const {
   if (Index < 0 || Index >= FormCount())
