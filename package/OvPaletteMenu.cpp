@@ -91,6 +91,7 @@ void TOvPaletteMenuWizardDataModule::WizardDataModuleCreate(TObject*) {
   FDelphiForm = Application->MainForm();
   Watch(FDelphiForm);
 
+  // Everything the attachment relies on is checked before anything in the IDE changes.
   FToolForm = nullptr;
   const int FormCount = Screen->FormCount();
   for (int I = 0; I < FormCount; ++I)
@@ -104,13 +105,30 @@ void TOvPaletteMenuWizardDataModule::WizardDataModuleCreate(TObject*) {
 
   FToolPalette = ToolFormPart<TCategoryButtons>(u"Palette");
   FToolbar = ToolFormPart<TToolBar>(u"Toolbar1");
-
   if (FToolbar->ControlCount() == 0)
     CannotAttach(u"the tool bar ToolForm.Toolbar1 has no control");
-  FOrigToolButton = dynamic_cast<TToolButton*>(FToolbar->Controls(0));
-  if (!FOrigToolButton)
+  auto* FirstButton = dynamic_cast<TToolButton*>(FToolbar->Controls(0));
+  if (!FirstButton)
     CannotAttach(u"control 0 of ToolForm.Toolbar1 is a " + FToolbar->Controls(0)->ClassName() +
                  u", not a TToolButton");
+  TCustomImageList* Images = FToolbar->Images();
+  if (!Images)
+    CannotAttach(u"the tool bar ToolForm.Toolbar1 has no image list");
+  if (!HasResource(HInstance(), GlyphResource))
+    CannotAttach(u"the package has no bitmap resource " + GlyphResource);
+  {
+    if (!BorlandIDEServices)
+      CannotAttach(u"the IDE offers no services");
+    TInterfacePtr<INTAServices> Services;
+    if (!Supports(BorlandIDEServices, Services))
+      CannotAttach(u"the IDE services do not include INTAServices " + INTAServices::IID.ToString());
+    FDelphiMenu = Services->GetMainMenu();
+    if (!FDelphiMenu)
+      CannotAttach(u"the IDE services give no main menu");
+    Watch(FDelphiMenu);
+  }
+
+  FOrigToolButton = FirstButton;
   Watch(FOrigToolButton);
   FOrigToolButton->SetVisible(false);
 
@@ -129,29 +147,12 @@ void TOvPaletteMenuWizardDataModule::WizardDataModuleCreate(TObject*) {
   FToolButton->OnClick = Handler(this, &TOvPaletteMenuWizardDataModule::PaletteButtonClickHandler);
 
   {
-    TCustomImageList* Images = FToolbar->Images();
-    if (!Images)
-      CannotAttach(u"the tool bar ToolForm.Toolbar1 has no image list");
-    if (!HasResource(HInstance(), GlyphResource))
-      CannotAttach(u"the package has no bitmap resource " + GlyphResource);
     TOwned<TBitmap> Glyph(new TBitmap);
     Glyph->LoadFromResourceName(HInstance(), GlyphResource);
     // The bottom-left pixel holds the background, which the image list makes transparent.
     const TColor Transparent = Glyph->Pixels(0, 15);
     Images->AddMasked(Glyph.get(), Transparent);
     FToolButton->SetImageIndex(Images->Count() - 1);
-  }
-
-  {
-    if (!BorlandIDEServices)
-      CannotAttach(u"the IDE offers no services");
-    TInterfacePtr<INTAServices> Services;
-    if (!Supports(BorlandIDEServices, Services))
-      CannotAttach(u"the IDE services do not include INTAServices " + INTAServices::IID.ToString());
-    FDelphiMenu = Services->GetMainMenu();
-    if (!FDelphiMenu)
-      CannotAttach(u"the IDE services give no main menu");
-    Watch(FDelphiMenu);
   }
 
   FPaletteMenu = new TMenuItem(this);
