@@ -19,8 +19,7 @@ std::string ReadArgument(std::string_view Text, size_t& Pos) {
   const size_t Open = Pos++;
   while (true) {
     if (Pos >= Text.size())
-      throw EShellSyntax(
-          UTF8Decode("The quote opened at column " + std::to_string(Open + 1) + " is not closed"));
+      throw EShellSyntax(UTF8Decode("The quote is not closed: " + std::string(Text.substr(Open))));
     if (Text[Pos] == '"') {
       if (Pos + 1 < Text.size() && Text[Pos + 1] == '"') {
         Arg += '"';
@@ -30,7 +29,7 @@ std::string ReadArgument(std::string_view Text, size_t& Pos) {
       ++Pos;
       if (Pos < Text.size() && !IsBlank(Text[Pos]))
         throw EShellSyntax(
-            UTF8Decode("A blank must follow the closing quote at column " + std::to_string(Pos)));
+            UTF8Decode("A blank must follow the closing quote: " + std::string(Text.substr(Open))));
       return Arg;
     }
     Arg += Text[Pos++];
