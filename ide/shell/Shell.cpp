@@ -2,6 +2,7 @@
 
 #include "Ide.h"
 
+#include "rtl/RegFile.h"
 #include "rtl/RegistryHive.h"
 #include "rtl/SysUtils.h"
 #include "vcl/CategoryButtons.h"
@@ -533,9 +534,9 @@ void TShell::CmdReg(const TCommandLine& L) {
            << (V ? ValueText(*V) : std::string()) << '\n';
     }
   } else if (Verb == "export" && Args.size() == 3) {
-    throw ERegistryException(u"reg export is not available yet");
+    ExportRegistryFile(*Hive, KeyPath(Args[1]), U16(Args[2]));
   } else if (Verb == "import" && Args.size() == 2) {
-    throw ERegistryException(u"reg import is not available yet");
+    ImportRegistryFile(*Hive, U16(Args[1]));
   } else {
     Usage(Text);
   }

@@ -154,11 +154,8 @@ int main(int Argc, char** Argv) {
       Reader = std::make_unique<TStreamLineReader>(std::cin);
   }
 
-  if (O.Registry) {
-    // INTERIM: a hive in memory until hive files can be chosen.
-    std::shared_ptr<TRegistryHive> Unused;
-    (void)Unused;
-  }
+  if (O.Registry)
+    SetCurrentUserHiveFile(UTF8Decode(*O.Registry));
 
   THostIde Ide;
   TShell Shell(Ide, *Reader, std::cout, O.Strict);

@@ -6,8 +6,13 @@ get_filename_component(dir ${SCRIPT} DIRECTORY)
 get_filename_component(name ${SCRIPT} NAME_WE)
 set(expected_file ${dir}/${name}.expected)
 
+# Each run works in a folder of its own, with a copy of the fixtures, so that scripts may write
+# files beside them.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
+if(EXISTS ${dir}/fixtures)
+  file(COPY ${dir}/fixtures DESTINATION ${WORK})
+endif()
 
 set(args "")
 set(expected_exit 0)
@@ -28,8 +33,8 @@ set(ENV{XDG_STATE_HOME} ${WORK})
 set(ENV{E2E_WORK} ${WORK})
 
 execute_process(
-  COMMAND ${HOSTIDE} --script ${SCRIPT} --registry ${WORK}/hive.db ${args}
-  WORKING_DIRECTORY ${dir}
+  COMMAND ${HOSTIDE} --script ${SCRIPT} --registry hive.db ${args}
+  WORKING_DIRECTORY ${WORK}
   OUTPUT_VARIABLE actual
   ERROR_VARIABLE errors
   RESULT_VARIABLE status)
