@@ -40,11 +40,7 @@ const TClassInfo& TOvPaletteMenuWizardDataModule::StaticClass() {
 HOST_CLASS_TYPE(TOvPaletteMenuWizardDataModule)
 
 TOvPaletteMenuWizardDataModule::TOvPaletteMenuWizardDataModule(TComponent* AOwner)
-    : TDataModule(AOwner) {
-  // INTERIM: bound here until the stored layout can be read.
-  OnCreate = Handler(this, &TOvPaletteMenuWizardDataModule::WizardDataModuleCreate);
-  OnDestroy = Handler(this, &TOvPaletteMenuWizardDataModule::WizardDataModuleDestroy);
-}
+    : TDataModule(AOwner) {}
 
 TOvPaletteMenuWizardDataModule::~TOvPaletteMenuWizardDataModule() = default;
 

@@ -8,7 +8,9 @@
 #include "vcl/CategoryButtons.h"
 #include "vcl/ComCtrls.h"
 #include "vcl/Forms.h"
+#include "vcl/Grids.h"
 #include "vcl/Menus.h"
+#include "vcl/StdCtrls.h"
 
 #include <charconv>
 #include <istream>
@@ -578,22 +580,82 @@ void TShell::CmdIde(const TCommandLine& L) {
 
 // --- the modal editor -------------------------------------------------------------------------
 
-void TShell::PrintGrid() {}
+namespace {
+// The first component of a form of class T that Wanted accepts, or nullptr.
+template <class T, class P> T* FindPart(TCustomForm& Form, P Wanted) {
+  for (int I = 0; I < Form.ComponentCount(); ++I)
+    if (auto* C = dynamic_cast<T*>(Form.Components(I)))
+      if (Wanted(*C))
+        return C;
+  return nullptr;
+}
+template <class T> T* FindPart(TCustomForm& Form) {
+  return FindPart<T>(Form, [](const T&) { return true; });
+}
+} // namespace
 
-void TShell::CmdGrid(const TCommandLine&) {
+TStringGrid* TShell::ModalGrid() {
+  TStringGrid* Grid = FModalForm ? FindPart<TStringGrid>(*FModalForm) : nullptr;
+  if (!Grid)
+    throw EInvalidOperation(u"The open form has no grid");
+  return Grid;
+}
+
+void TShell::PrintGrid() {
+  TStringGrid* Grid = FModalForm ? FindPart<TStringGrid>(*FModalForm) : nullptr;
+  if (!Grid)
+    return;
+  for (int R = 0; R < Grid->RowCount(); ++R) {
+    FOut << R << ':';
+    for (int C = 0; C < Grid->ColCount(); ++C)
+      FOut << (C ? " | " : " ") << U8(Grid->Cells(C, R));
+    FOut << '\n';
+  }
+  if (Grid->HasCurrentCell())
+    FOut << "selection: " << Grid->Selection().Left << ',' << Grid->Selection().Top << '\n';
+  else
+    FOut << "selection: none\n";
+}
+
+void TShell::CmdGrid(const TCommandLine& L) {
+  if (!L.Rest.empty())
+    Usage("grid");
+  ModalGrid();
   PrintGrid();
 }
 
-void TShell::CmdSet(const TCommandLine&) {
-  throw EInvalidOperation(u"The open form has no grid");
+void TShell::CmdSet(const TCommandLine& L) {
+  // ROW, one blank, then TEXT exactly as typed (quotes around it optional).
+  const size_t Blank = L.Rest.find(' ');
+  if (L.Rest.empty() || Blank == std::string::npos)
+    Usage("set ROW TEXT (set ROW \"\" empties the cell)");
+  const int Row = ToInt(L.Rest.substr(0, Blank), "The row");
+  const std::string Text = RestArgument(std::string_view(L.Rest).substr(Blank + 1));
+  TStringGrid* Grid = ModalGrid();
+  if (!Grid->UserSelectCell(1, Row))
+    throw EInvalidOperation(u"Cell 1," + IntToStr(Row) + u" cannot be selected");
+  if (!Grid->UserEditCell(U16(Text)))
+    throw EInvalidOperation(u"Cell 1," + IntToStr(Row) + u" cannot be edited");
 }
 
-void TShell::CmdSelect(const TCommandLine&) {
-  throw EInvalidOperation(u"The open form has no grid");
+void TShell::CmdSelect(const TCommandLine& L) {
+  const std::vector<std::string> Args = SplitArguments(L.Rest);
+  if (Args.size() != 2)
+    Usage("select COL ROW");
+  const int Col = ToInt(Args[0], "The column");
+  const int Row = ToInt(Args[1], "The row");
+  FOut << (ModalGrid()->UserSelectCell(Col, Row) ? "selected" : "refused") << '\n';
 }
 
 void TShell::CloseModal(int Result) {
-  FModalForm->SetModalResult(Result);
+  // As a user does: a click on the form's button of that result, if it has one that shows.
+  TButton* Button = FindPart<TButton>(*FModalForm, [Result](const TButton& B) {
+    return B.ModalResult() == Result && B.Visible() && B.Enabled();
+  });
+  if (Button)
+    Button->Click();
+  else
+    FModalForm->SetModalResult(Result);
 }
 
 void TShell::CmdOk(const TCommandLine&) {

@@ -9,12 +9,14 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 class THostIde;
 class TCustomForm;
 class TMenuItem;
 class TPopupMenu;
 class TToolButton;
+class TStringGrid;
 
 // Where the shell's lines come from.
 class TLineReader {
@@ -90,6 +92,8 @@ private:
   // Helpers.
   void PrintTree(const TMenuItem* Parent, int Depth);
   void PrintGrid();
+  // The grid of the form that runs modally; EInvalidOperation when there is none.
+  TStringGrid* ModalGrid();
   TToolButton* FindButton(const std::string& Name);
   TMenuItem* FindItem(TMenuItem* Parent, const std::string& Caption, const std::string& Where);
   void CloseModal(int Result);

@@ -91,6 +91,11 @@ TEST_F(WizardTest, RegisterAttachesAndReleasingTheWizardDetachesExactlyOnce) {
   EXPECT_EQ(Registered[0]->GetName(), u"Component Palette Menu");
   EXPECT_EQ(Registered[0]->GetState(), 0u);
   ASSERT_NE(OvPaletteMenuWizardDataModule, nullptr);
+  // Built from its stored layout, which also bound the creation and destruction handlers.
+  EXPECT_EQ(OvPaletteMenuWizardDataModule->Name(), u"OvPaletteMenuWizardDataModule");
+  EXPECT_EQ(OvPaletteMenuWizardDataModule->Width(), 319);
+  EXPECT_EQ(OvPaletteMenuWizardDataModule->Height(), 144);
+  EXPECT_FALSE(OvPaletteMenuWizardDataModule->OldCreateOrder());
 
   // The first button hidden, the add-in's drop-down button at the left end with the glyph.
   EXPECT_EQ(Toolbar(), "tbPalette tbCollapseAll(hidden) tbExpandAll ToolButton3 tbShowCaptions ");
