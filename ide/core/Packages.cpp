@@ -175,13 +175,23 @@ std::string TPackageManager::Release(TLoadedPackage& Package) {
   return Problems;
 }
 
-void TPackageManager::Unload(std::string_view Name) {
+std::vector<std::unique_ptr<TLoadedPackage>>::const_iterator
+TPackageManager::Lookup(std::string_view Name) const {
   auto It = std::find_if(FPackages.begin(), FPackages.end(), [&](const auto& P) {
     return P->FileName == Name || Stem(P->FileName) == Name ||
            SameText(P->Name, U(std::string(Name)));
   });
   if (It == FPackages.end())
     throw EPackageError(U("No package " + std::string(Name) + " is loaded"));
+  return It;
+}
+
+const TLoadedPackage& TPackageManager::Find(std::string_view Name) const {
+  return **Lookup(Name);
+}
+
+void TPackageManager::Unload(std::string_view Name) {
+  auto It = FPackages.begin() + (Lookup(Name) - FPackages.cbegin());
   std::unique_ptr<TLoadedPackage> P = std::move(*It);
   FPackages.erase(It);
   const std::string Problems = Release(*P);

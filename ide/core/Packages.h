@@ -44,7 +44,10 @@ public:
 
   // Loads and registers a package; answers it. EPackageError names what went wrong.
   const TLoadedPackage& Load(const std::string& File);
-  // Unloads the package of that file name (with or without its suffix) or package name.
+  // The loaded package of that file name (with or without its suffix) or package name;
+  // EPackageError when there is none.
+  const TLoadedPackage& Find(std::string_view Name) const;
+  // Unloads the package Find names.
   void Unload(std::string_view Name);
   // Unloads every package, the last loaded first.
   void UnloadAll();
@@ -56,6 +59,7 @@ public:
 private:
   void AddWizard(const TInterfacePtr<IOTAWizard>& Wizard);
   std::string Resolve(const std::string& File) const;
+  std::vector<std::unique_ptr<TLoadedPackage>>::const_iterator Lookup(std::string_view Name) const;
   // Releases the wizards and unloads the library; answers what could not be done cleanly.
   std::string Release(TLoadedPackage& Package);
 

@@ -2,6 +2,7 @@
 
 #include "Ide.h"
 
+#include "rtl/PackageInfo.h"
 #include "rtl/RegFile.h"
 #include "rtl/RegistryHive.h"
 #include "rtl/SysUtils.h"
@@ -13,6 +14,7 @@
 #include "vcl/StdCtrls.h"
 
 #include <charconv>
+#include <cstdio>
 #include <istream>
 #include <ostream>
 
@@ -146,7 +148,8 @@ const std::vector<TShell::TCommand>& TShell::Commands() {
        "reg export KEY FILE | reg import FILE",
        "the current user's registry (KEY below HKEY_CURRENT_USER)", TCommand::Normal,
        &TShell::CmdReg},
-      {"packages", "packages", "the loaded packages and their wizards", TCommand::Normal,
+      {"packages", "packages [NAME]",
+       "the loaded packages and their wizards, or what one package declares", TCommand::Normal,
        &TShell::CmdPackages},
       {"load", "load FILE", "load a package and call its Register", TCommand::Normal,
        &TShell::CmdLoad},
@@ -546,12 +549,44 @@ void TShell::CmdReg(const TCommandLine& L) {
 
 // --- packages ---------------------------------------------------------------------------------
 
-void TShell::CmdPackages(const TCommandLine&) {
-  for (const auto& P : FIde.Packages().Packages()) {
-    FOut << P->FileName << "  " << Quote(U8(P->Description)) << "  " << U8(P->Version) << '\n';
-    for (const TPackageWizard& W : P->Wizards)
-      FOut << "  " << Quote(U8(W.IDString)) << "  " << Quote(U8(W.Name)) << '\n';
+void TShell::CmdPackages(const TCommandLine& L) {
+  const std::vector<std::string> Args = SplitArguments(L.Rest);
+  if (Args.size() > 1)
+    Usage("packages [NAME]");
+  if (Args.empty()) {
+    for (const auto& P : FIde.Packages().Packages()) {
+      FOut << P->FileName << "  " << Quote(U8(P->Description)) << "  " << U8(P->Version) << '\n';
+      for (const TPackageWizard& W : P->Wizards)
+        FOut << "  " << Quote(U8(W.IDString)) << "  " << Quote(U8(W.Name)) << '\n';
+    }
+    return;
   }
+  // One package in detail: what its package unit declares.
+  const TLoadedPackage& P = FIde.Packages().Find(Args[0]);
+  const TPackageInfo& I = *P.Info;
+  auto List = [](auto Items, auto Name) {
+    std::string S;
+    for (const auto& Item : Items)
+      S += (S.empty() ? "" : ", ") + U8(Name(Item));
+    return S;
+  };
+  char Language[8];
+  std::snprintf(Language, sizeof Language, "%04X", static_cast<unsigned>(I.Version.LanguageId));
+  FOut << P.FileName << '\n'
+       << "  name: " << U8(P.Name) << '\n'
+       << "  description: " << Quote(U8(P.Description)) << '\n'
+       << "  kind: " << ((I.Flags & pfDesignOnly) ? "design-time only" : "design-time and runtime")
+       << ((I.Flags & pfNeverBuild) ? ", never built implicitly" : "") << '\n'
+       << "  requires: " << List(I.Requires, [](const char16_t* R) { return R; }) << '\n'
+       << "  contains: " << List(I.Contains, [](const TPackageUnitInfo& U) { return U.Name; })
+       << '\n'
+       << "  file version: " << U8(I.Version.FileVersion) << '\n'
+       << "  product version: " << U8(I.Version.ProductVersion) << '\n'
+       << "  file description: " << Quote(U8(I.Version.FileDescription)) << '\n'
+       << "  product name: " << Quote(U8(I.Version.ProductName)) << '\n'
+       << "  language: " << Language << ", code page " << I.Version.CodePage << '\n';
+  for (const TPackageWizard& W : P.Wizards)
+    FOut << "  wizard: " << Quote(U8(W.IDString)) << "  " << Quote(U8(W.Name)) << '\n';
 }
 
 void TShell::CmdLoad(const TCommandLine& L) {

@@ -1,6 +1,8 @@
 // Loading and unloading packages in the stand-in IDE, with the add-in built beside the tests.
 #include "Ide.h"
 
+#include "rtl/PackageInfo.h"
+
 #include "vcl/ComCtrls.h"
 #include "vcl/Forms.h"
 #include "vcl/Menus.h"
@@ -64,6 +66,29 @@ TEST_F(PackagesTest, LoadRegistersTheWizardAndUnloadReleasesItBeforeTheLibraryGo
   EXPECT_EQ(LastMenuEntry(), "P&alette");
   Ide.Packages().Unload("OrvikPaletteMenu");
   EXPECT_THROW(Ide.Packages().Unload("OrvikPaletteMenu"), EPackageError);
+}
+
+TEST_F(PackagesTest, ThePackageUnitDeclaresWhatThePackageRequiresAndContains) {
+  const TPackageInfo& I = *Ide.Packages().Load("OrvikPaletteMenu170.so").Info;
+  EXPECT_EQ(I.Flags & (pfDesignOnly | pfRunOnly), pfDesignOnly);
+  ASSERT_EQ(I.Requires.size(), 2u);
+  EXPECT_EQ(std::u16string(I.Requires[0]), u"designide170");
+  EXPECT_EQ(std::u16string(I.Requires[1]), u"vcl170");
+  std::vector<std::u16string> Units;
+  int Registers = 0;
+  for (const TPackageUnitInfo& U : I.Contains) {
+    Units.emplace_back(U.Name);
+    Registers += U.Register != nullptr;
+  }
+  EXPECT_EQ(Units, (std::vector<std::u16string>{u"OrvikPaletteMenu", u"OvPaletteMenuCommon",
+                                                u"OvPaletteMenuCategoriesForm", u"OvPaletteMenu"}));
+  EXPECT_EQ(Registers, 1);
+  EXPECT_EQ(I.Version.LanguageId, 0x0409);
+  EXPECT_EQ(I.Version.CodePage, 1252);
+  EXPECT_EQ(std::u16string(I.Version.ProductVersion), u"3.2.0.0");
+  EXPECT_EQ(std::u16string(I.Version.FileDescription), u"Orvik Palette Menu Expert");
+  EXPECT_EQ(std::u16string(I.Version.ProductName), u"Orvik Palette Menu Expert");
+  EXPECT_EQ(&Ide.Packages().Find("OrvikPaletteMenu"), &Ide.Packages().Find("OrvikPaletteMenu170"));
 }
 
 TEST_F(PackagesTest, AFailingRegisterUnloadsThePackageAndLeavesNothingBehind) {
