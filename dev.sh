@@ -2,6 +2,7 @@
 # One entry point for a fresh Debian 12 machine:
 #   ./dev.sh test    install what is missing, build, run every test
 #   ./dev.sh start   install what is missing, build, start the stand-in IDE with the add-in
+#                    (further arguments go to hostide, e.g. ./dev.sh start --palette FILE)
 #   ./dev.sh build   install what is missing and build only
 # Set PRESET=sanitize to build and test with AddressSanitizer and UBSan.
 set -euo pipefail
@@ -9,7 +10,7 @@ cd "$(dirname "$0")"
 
 PRESET="${PRESET:-default}"
 PACKAGES=(cmake g++ make pkg-config libicu-dev libsqlite3-dev googletest libgtest-dev libgmock-dev
-          libbenchmark-dev)
+          libbenchmark-dev libreadline-dev)
 
 install_missing() {
   local missing=()
@@ -42,7 +43,8 @@ case "${1:-}" in
   start)
     install_missing
     build
-    echo "The stand-in IDE is not built yet; './dev.sh test' runs the test suite."
+    shift
+    exec "build/$PRESET/bin/hostide" "$@"
     ;;
   *)
     echo "usage: $0 test|start|build" >&2

@@ -3,23 +3,38 @@
 #include "OvPaletteMenuCategoriesForm.h"
 #include "OvPaletteMenuCommon.h"
 
+#include "rtl/Resources.h"
 #include "rtl/StringList.h"
 #include "rtl/SysUtils.h"
 #include "vcl/ActnList.h"
 #include "vcl/ActnPopup.h"
+#include "vcl/Bitmap.h"
 #include "vcl/CategoryButtons.h"
+#include "vcl/ComCtrls.h"
 #include "vcl/Creation.h"
 #include "vcl/Forms.h"
+#include "vcl/ImgList.h"
 #include "vcl/Menus.h"
 
 namespace {
+const UnicodeString RegistryKey = u"Software\\Orvik\\Palette Menu";
 const UnicodeString CategoriesSection = u"Categories";
 const UnicodeString OtherCategory = u"Other";
+const UnicodeString GlyphResource = u"ORVIK_PALETTE_MENU";
+
+[[noreturn]] void CannotAttach(const UnicodeString& What) {
+  throw EComponentError(u"Cannot attach the palette menu to the IDE: " + What);
+}
 } // namespace
 
+TOvPaletteMenuWizardDataModule* OvPaletteMenuWizardDataModule = nullptr;
+
 const TClassInfo& TOvPaletteMenuWizardDataModule::StaticClass() {
-  static const TClassInfo Info = TClassBuilder<TOvPaletteMenuWizardDataModule>(
-      u"TOvPaletteMenuWizardDataModule", &TDataModule::StaticClass());
+  using T = TOvPaletteMenuWizardDataModule;
+  static const TClassInfo Info =
+      TClassBuilder<T>(u"TOvPaletteMenuWizardDataModule", &TDataModule::StaticClass())
+          .Method(u"WizardDataModuleCreate", &T::WizardDataModuleCreate)
+          .Method(u"WizardDataModuleDestroy", &T::WizardDataModuleDestroy);
   return Info;
 }
 HOST_CLASS_TYPE(TOvPaletteMenuWizardDataModule)
@@ -28,6 +43,139 @@ TOvPaletteMenuWizardDataModule::TOvPaletteMenuWizardDataModule(TComponent* AOwne
     : TDataModule(AOwner) {}
 
 TOvPaletteMenuWizardDataModule::~TOvPaletteMenuWizardDataModule() = default;
+
+// --- attachment -------------------------------------------------------------------------------
+
+void TOvPaletteMenuWizardDataModule::Watch(TComponent* IdeObject) {
+  if (IdeObject)
+    IdeObject->FreeNotification(this);
+}
+
+void TOvPaletteMenuWizardDataModule::Notification(TComponent* AComponent, TOperation Operation) {
+  TDataModule::Notification(AComponent, Operation);
+  if (Operation != TOperation::opRemove)
+    return;
+  auto Forget = [AComponent](auto*& Field) {
+    if (static_cast<TComponent*>(Field) == AComponent)
+      Field = nullptr;
+  };
+  Forget(FDelphiForm);
+  Forget(FDelphiMenu);
+  Forget(FToolForm);
+  Forget(FToolPalette);
+  Forget(FToolbar);
+  Forget(FToolButton);
+  Forget(FOrigToolButton);
+  Forget(FPaletteButtonMenu);
+  Forget(FPaletteMenu);
+}
+
+template <class T> T* TOvPaletteMenuWizardDataModule::ToolFormPart(const UnicodeString& PartName) {
+  TComponent* Part = FToolForm->FindComponent(PartName);
+  if (!Part)
+    CannotAttach(u"the form ToolForm has no component named \"" + PartName + u"\"");
+  T* Typed = dynamic_cast<T*>(Part);
+  if (!Typed)
+    CannotAttach(u"ToolForm." + PartName + u" is a " + Part->ClassName() + u", not a " +
+                 T::StaticClass().ClassName());
+  Watch(Typed);
+  return Typed;
+}
+
+void TOvPaletteMenuWizardDataModule::WizardDataModuleCreate(TObject*) {
+  FReg = std::make_unique<TRegIniFile>(RegistryKey);
+  FDelphiForm = Application->MainForm();
+  Watch(FDelphiForm);
+
+  // Everything the attachment relies on is checked before anything in the IDE changes.
+  FToolForm = nullptr;
+  const int FormCount = Screen->FormCount();
+  for (int I = 0; I < FormCount; ++I)
+    if (Screen->Forms(I)->Name() == u"ToolForm") {
+      FToolForm = Screen->Forms(I);
+      break;
+    }
+  if (!FToolForm)
+    CannotAttach(u"no open form is named \"ToolForm\"");
+  Watch(FToolForm);
+
+  FToolPalette = ToolFormPart<TCategoryButtons>(u"Palette");
+  FToolbar = ToolFormPart<TToolBar>(u"Toolbar1");
+  if (FToolbar->ControlCount() == 0)
+    CannotAttach(u"the tool bar ToolForm.Toolbar1 has no control");
+  auto* FirstButton = dynamic_cast<TToolButton*>(FToolbar->Controls(0));
+  if (!FirstButton)
+    CannotAttach(u"control 0 of ToolForm.Toolbar1 is a " + FToolbar->Controls(0)->ClassName() +
+                 u", not a TToolButton");
+  TCustomImageList* Images = FToolbar->Images();
+  if (!Images)
+    CannotAttach(u"the tool bar ToolForm.Toolbar1 has no image list");
+  if (!HasResource(HInstance(), GlyphResource))
+    CannotAttach(u"the package has no bitmap resource " + GlyphResource);
+  {
+    if (!BorlandIDEServices)
+      CannotAttach(u"the IDE offers no services");
+    TInterfacePtr<INTAServices> Services;
+    if (!Supports(BorlandIDEServices, Services))
+      CannotAttach(u"the IDE services do not include INTAServices " + INTAServices::IID.ToString());
+    FDelphiMenu = Services->GetMainMenu();
+    if (!FDelphiMenu)
+      CannotAttach(u"the IDE services give no main menu");
+    Watch(FDelphiMenu);
+  }
+
+  FOrigToolButton = FirstButton;
+  Watch(FOrigToolButton);
+  FOrigToolButton->SetVisible(false);
+
+  // Left first, then the tool bar: it places the new button by its Left, at the left end.
+  FToolButton = new TToolButton(this);
+  FToolButton->SetLeft(0);
+  FToolButton->SetParent(FToolbar);
+  FToolButton->SetName(u"tbPalette");
+  FToolButton->SetStyle(TToolButtonStyle::tbsDropDown);
+  FToolButton->SetHint(u"Orvik Palette Menu");
+
+  FPaletteButtonMenu = new TPopupActionBar(this);
+  FPaletteButtonMenu->OnPopup =
+      Handler(this, &TOvPaletteMenuWizardDataModule::PaletteButtonMenuHandler);
+  FToolButton->SetDropdownMenu(FPaletteButtonMenu);
+  FToolButton->OnClick = Handler(this, &TOvPaletteMenuWizardDataModule::PaletteButtonClickHandler);
+
+  {
+    TOwned<TBitmap> Glyph(new TBitmap);
+    Glyph->LoadFromResourceName(HInstance(), GlyphResource);
+    // The bottom-left pixel holds the background, which the image list makes transparent.
+    const TColor Transparent = Glyph->Pixels(0, 15);
+    Images->AddMasked(Glyph.get(), Transparent);
+    FToolButton->SetImageIndex(Images->Count() - 1);
+  }
+
+  FPaletteMenu = new TMenuItem(this);
+  FPaletteMenu->SetCaption(u"P&alette");
+  FPaletteMenu->OnClick = Handler(this, &TOvPaletteMenuWizardDataModule::PaletteMenuClickHandler);
+  FDelphiMenu->Items()->Add(FPaletteMenu);
+
+  // A child makes "P&alette" a sub-menu, whose opening fires its click and so rebuilds it.
+  auto* Placeholder = new TMenuItem(this);
+  Placeholder->SetCaption(u"Hidden");
+  Placeholder->SetVisible(false);
+  FPaletteMenu->Add(Placeholder);
+}
+
+void TOvPaletteMenuWizardDataModule::WizardDataModuleDestroy(TObject*) {
+  // Runs also when the creation handler failed half-way: every field may still be empty.
+  if (FOrigToolButton)
+    FOrigToolButton->SetVisible(true);
+  FReg.reset();
+  if (OvPaletteMenuWizardDataModule == this)
+    OvPaletteMenuWizardDataModule = nullptr;
+}
+
+void TOvPaletteMenuWizardDataModule::PaletteButtonClickHandler(TObject*) {
+  if (FToolButton)
+    FToolButton->CheckMenuDropdown();
+}
 
 UnicodeString TOvPaletteMenuWizardDataModule::GetCategory(const UnicodeString& TabKey) {
   return FReg->ReadString(CategoriesSection, TabKey, u"");
@@ -45,6 +193,8 @@ void TOvPaletteMenuWizardDataModule::TabItemClickHandler(TObject* Sender) {
 }
 
 void TOvPaletteMenuWizardDataModule::SwitchToTab(const UnicodeString& Caption) {
+  if (!FToolPalette)
+    return;
   const UnicodeString Want = RemoveAmpersand(Caption);
   TButtonCategories* Categories = FToolPalette->Categories();
   const int Count = Categories->Count();
@@ -115,8 +265,8 @@ void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCateg
 
   {
     auto Tabs = std::make_unique<TStringList>();
-    TButtonCategories* Categories = FToolPalette->Categories();
-    const int Count = Categories->Count();
+    TButtonCategories* Categories = FToolPalette ? FToolPalette->Categories() : nullptr;
+    const int Count = Categories ? Categories->Count() : 0;
     for (int I = 0; I < Count; ++I)
       Tabs->Add(GetStrProp(Categories->Items(I), u"Caption"));
     // Sorted only now, so that tabs of equal captions all stay.
@@ -169,4 +319,59 @@ void TOvPaletteMenuWizardDataModule::EditCategories(TObject*) {
   Dialog->UpdateControls();
   if (Dialog->ShowModal() == mrOk)
     Dialog->SaveCategories();
+}
+
+// --- the wizard -------------------------------------------------------------------------------
+
+const TClassInfo& TOvPaletteMenuWizard::StaticClass() {
+  static const TClassInfo Info(u"TOvPaletteMenuWizard", &TInterfacedObject::StaticClass());
+  return Info;
+}
+HOST_CLASS_TYPE(TOvPaletteMenuWizard)
+
+TOvPaletteMenuWizard::TOvPaletteMenuWizard() {
+  // One attachment at a time: a second would put a second button and menu entry in the IDE,
+  // and releasing either wizard would release the other's attachment.
+  if (OvPaletteMenuWizardDataModule)
+    throw EComponentError(u"The palette menu is already attached to the IDE");
+  // The creation handler runs inside this call; if it fails, the half-built attachment is
+  // released and so is this wizard, and the failure goes on to Register.
+  OvPaletteMenuWizardDataModule = CreateComponent<TOvPaletteMenuWizardDataModule>(nullptr);
+}
+
+TOvPaletteMenuWizard::~TOvPaletteMenuWizard() {
+  // Its destruction handler detaches the add-in and empties the variable.
+  Free(OvPaletteMenuWizardDataModule);
+}
+
+void* TOvPaletteMenuWizard::GetInterface(const TGUID& Iid) {
+  // IOTAWizard extends IOTANotifier: one table of operations serves both.
+  if (Iid == IOTAWizard::IID)
+    return static_cast<IOTAWizard*>(this);
+  if (Iid == IOTANotifier::IID)
+    return static_cast<IOTANotifier*>(static_cast<IOTAWizard*>(this));
+  return TInterfacedObject::GetInterface(Iid);
+}
+
+void TOvPaletteMenuWizard::AfterSave() {}
+void TOvPaletteMenuWizard::BeforeSave() {}
+void TOvPaletteMenuWizard::Destroyed() {}
+void TOvPaletteMenuWizard::Modified() {}
+
+UnicodeString TOvPaletteMenuWizard::GetIDString() {
+  return u"Orvik Software.Component Palette Menu";
+}
+
+UnicodeString TOvPaletteMenuWizard::GetName() {
+  return u"Component Palette Menu";
+}
+
+TWizardState TOvPaletteMenuWizard::GetState() {
+  return 0;
+}
+
+void TOvPaletteMenuWizard::Execute() {}
+
+void Register() {
+  RegisterPackageWizard(MakeInterfaced<TOvPaletteMenuWizard, IOTAWizard>());
 }

@@ -1,8 +1,10 @@
 // The palette menu add-in: the attachment object that builds the "P&alette" main-menu entry and
 // the Tool Palette's drop-down button menu from the live palette and the stored categories, and
-// moves the palette to the tab the user picks.
+// moves the palette to the tab the user picks; the wizard that owns it while the IDE keeps the
+// wizard; and Register, which the IDE calls once after loading the package.
 #pragma once
 
+#include "designide/ToolsAPI.h"
 #include "rtl/RegIniFile.h"
 #include "vcl/DataModule.h"
 
@@ -22,6 +24,16 @@ public:
   explicit TOvPaletteMenuWizardDataModule(TComponent* AOwner);
   ~TOvPaletteMenuWizardDataModule() override;
   HOST_CLASS_INFO;
+
+  // Published, bound by name from the stored layout. The creation handler attaches the add-in
+  // to the IDE; it fails with an error naming what the IDE lacks, which ends the construction.
+  // The destruction handler undoes what ownership does not, whatever was attached.
+  void WizardDataModuleCreate(TObject* Sender);
+  void WizardDataModuleDestroy(TObject* Sender);
+
+protected:
+  // Forgets an object of the IDE that is released while the add-in is attached.
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
   friend class TOvPaletteMenuTestAccess;
@@ -54,11 +66,48 @@ private:
   TMenuItem* CategoryMenuItem(const UnicodeString& Caption);
   TMenuItem* CategoryButtonMenuItem(const UnicodeString& Caption);
 
+  // Click handler of the face of the add-in's tool button: drops its menu down as the arrow does.
+  void PaletteButtonClickHandler(TObject* Sender);
   // Click handler of every "Edit Categories..." item.
   void EditCategories(TObject* Sender);
+
+  // Asks to be told when an object of the IDE that a field refers to is released.
+  void Watch(TComponent* IdeObject);
+  // The component of the Tool Palette window of that name, which must be a T.
+  template <class T> T* ToolFormPart(const UnicodeString& PartName);
 
   using TCategoryItemFunc = TMenuItem* (TOvPaletteMenuWizardDataModule::*)(const UnicodeString&);
   void BuildMenu(TMenuItem* Target, int FirstCategory, TCategoryItemFunc CategoryItem);
   TMenuItem* FindOrCreateCategory(TMenuItem* Target, int FirstCategory,
                                   const UnicodeString& Caption);
 };
+
+// The one attachment object while the wizard lives, or nullptr.
+extern TOvPaletteMenuWizardDataModule* OvPaletteMenuWizardDataModule;
+
+// The wizard the package registers. It owns the attachment object: it creates it when it is
+// created and releases it when the IDE lets the wizard go.
+class TOvPaletteMenuWizard : public TInterfacedObject, public IOTAWizard {
+public:
+  TOvPaletteMenuWizard();
+  ~TOvPaletteMenuWizard() override;
+  HOST_CLASS_INFO;
+  INTFOBJECT_IMPL_IUNKNOWN(TInterfacedObject)
+
+  // IOTANotifier: nothing to do.
+  void AfterSave() override;
+  void BeforeSave() override;
+  void Destroyed() override;
+  void Modified() override;
+  // IOTAWizard
+  UnicodeString GetIDString() override;
+  UnicodeString GetName() override;
+  TWizardState GetState() override;
+  void Execute() override;
+
+protected:
+  void* GetInterface(const TGUID& Iid) override;
+};
+
+// The package's entry: creates the wizard (and with it the attachment) and hands it to the IDE.
+void Register();

@@ -37,6 +37,8 @@ void TControl::SetVisible(bool Value) {
     return;
   FVisible = Value;
   Changed(u"Visible");
+  if (FParent)
+    FParent->ChildChanged(this, u"Visible");
 }
 
 void TControl::SetLeft(int Value) {
@@ -60,6 +62,8 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
   FWidth = AWidth;
   FHeight = AHeight;
   Changed(u"Bounds");
+  if (FParent)
+    FParent->ChildChanged(this, u"Bounds");
 }
 
 void TControl::SetHint(const UnicodeString& Value) {
@@ -103,6 +107,8 @@ TControl* TWinControl::Controls(int Index) const {
 int TWinControl::InsertPosition(const TControl*) const {
   return ControlCount();
 }
+
+void TWinControl::ChildChanged(TControl*, std::u16string_view) {}
 
 void TWinControl::InsertControl(TControl* AControl) {
   int At = std::clamp(InsertPosition(AControl), 0, ControlCount());

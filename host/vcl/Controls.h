@@ -62,6 +62,9 @@ protected:
   virtual int InsertPosition(const TControl* AControl) const;
   virtual void InsertControl(TControl* AControl);
   virtual void RemoveControl(TControl* AControl);
+  // Told when a child's bounds or visibility changed ("Bounds", "Visible"); a tool bar keeps
+  // its buttons in order of their Left through it.
+  virtual void ChildChanged(TControl* AControl, std::u16string_view What);
   // Children in order, for subclasses that reorder them.
   std::vector<TControl*>& ControlList() { return FControls; }
 

@@ -1,0 +1,82 @@
+// The stand-in IDE's model: the main form with its main menu, the Tool Palette window
+// "ToolForm" with its palette "Palette" and tool bar "Toolbar1", the IDE services behind
+// BorlandIDEServices, and the packages. Front ends (the command shell, a desktop window) drive
+// and observe it; it does no terminal or window work of its own. Failures go to the caller,
+// which shows them: that is the IDE's event boundary.
+#pragma once
+
+#include "Packages.h"
+#include "PaletteFile.h"
+
+#include "rtl/UnicodeString.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TForm;
+class TMainMenu;
+class TMenuItem;
+class TCategoryButtons;
+class TToolBar;
+class TToolButton;
+class TImageList;
+class TIdeServices;
+
+class THostIde {
+public:
+  // Builds the IDE with an empty palette and no package. Packages are looked for beside the
+  // executable. Only one IDE may exist at a time (it fills Application, Screen and
+  // BorlandIDEServices).
+  THostIde();
+  // Unloads the packages (the last loaded first) before anything else goes.
+  ~THostIde();
+  THostIde(const THostIde&) = delete;
+  THostIde& operator=(const THostIde&) = delete;
+
+  TForm* MainForm() const { return FMainForm; }
+  TMainMenu* MainMenu() const { return FMainMenu; }
+  TForm* ToolForm() const { return FToolForm; }
+  TCategoryButtons* Palette() const { return FPalette; }
+  TToolBar* ToolBar() const { return FToolBar; }
+  TImageList* ToolImages() const { return FToolImages; }
+  TImageList* MainImages() const { return FMainImages; }
+  TPackageManager& Packages() { return *FPackages; }
+
+  void LoadPalette(const std::vector<TPaletteCategory>& Categories);
+  // The palette that comes with the IDE.
+  static std::vector<TPaletteCategory> DefaultPalette();
+  // The add-in built with the IDE, beside the executable.
+  static std::string DefaultPackage();
+
+  // Set by the front end: shows a message of the IDE's own (Help > About).
+  std::function<void(const UnicodeString& Text)> OnMessage;
+  // File > Exit asks the front end to end the session.
+  bool Terminated() const { return FTerminated; }
+  void Terminate() { FTerminated = true; }
+
+  // Test aids: take one piece away that an add-in relies on, and put everything back.
+  static const std::vector<std::string>& PieceNames();
+  void BreakPiece(const std::string& Piece);
+  void Repair();
+
+private:
+  void BuildMainForm();
+  void BuildToolForm();
+  TMenuItem* AddMenuItem(TMenuItem* Parent, const UnicodeString& Caption,
+                         std::function<void()> Action = nullptr);
+  void SetAllCollapsed(bool Collapsed);
+
+  TForm* FMainForm = nullptr;
+  TMainMenu* FMainMenu = nullptr;
+  TImageList* FMainImages = nullptr;
+  TForm* FToolForm = nullptr;
+  TCategoryButtons* FPalette = nullptr;
+  TToolBar* FToolBar = nullptr;
+  TImageList* FToolImages = nullptr;
+  TIdeServices* FServices = nullptr; // kept alive by BorlandIDEServices while the IDE runs
+  std::unique_ptr<TPackageManager> FPackages;
+  bool FTerminated = false;
+  std::vector<std::pair<std::string, std::function<void()>>> FBroken; // piece, repair
+};

@@ -1,0 +1,208 @@
+#include "Packages.h"
+
+#include "rtl/PackageInfo.h"
+#include "rtl/SysUtils.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The packages the IDE itself is made of; every package may require them.
+const char16_t* const HostPackages[] = {u"rtl170", u"vcl170", u"designide170"};
+
+UnicodeString U(const std::string& S) {
+  return UTF8Decode(S);
+}
+
+UnicodeString Str(const char16_t* S) {
+  return S ? UnicodeString(S) : UnicodeString();
+}
+
+std::string Stem(std::string_view FileName) {
+  const size_t Dot = FileName.find('.');
+  return std::string(FileName.substr(0, Dot));
+}
+
+} // namespace
+
+TPackageManager::TPackageManager(std::string SearchDir) : FSearchDir(std::move(SearchDir)) {
+  SetRegisterPackageWizardHook(
+      Badge(), [this](const TInterfacePtr<IOTAWizard>& Wizard) { AddWizard(Wizard); });
+}
+
+TPackageManager::~TPackageManager() {
+  UnloadAll();
+  SetRegisterPackageWizardHook(Badge(), nullptr);
+}
+
+std::string TPackageManager::ExecutableDir() {
+  std::error_code Error;
+  fs::path Exe = fs::read_symlink("/proc/self/exe", Error);
+  return Error ? std::string(".") : Exe.parent_path().string();
+}
+
+std::string TPackageManager::Resolve(const std::string& File) const {
+  if (File.find('/') != std::string::npos)
+    return File;
+  std::error_code Error;
+  if (fs::exists(File, Error))
+    return "./" + File;
+  const fs::path Beside = fs::path(FSearchDir) / File;
+  if (fs::exists(Beside, Error))
+    return Beside.string();
+  throw EPackageError(
+      U("Package " + File + " not found (looked in the current folder and in " + FSearchDir + ")"));
+}
+
+void TPackageManager::AddWizard(const TInterfacePtr<IOTAWizard>& Wizard) {
+  if (!FRegistering)
+    throw EPackageError(u"RegisterPackageWizard may only be called from a package's Register");
+  TPackageWizard W{Wizard, Wizard->GetIDString(), Wizard->GetName()};
+  for (const auto& P : FPackages)
+    for (const TPackageWizard& Other : P->Wizards)
+      if (Other.IDString == W.IDString)
+        throw EPackageError(u"A wizard with the ID \"" + W.IDString +
+                            u"\" is already registered by " + U(P->FileName));
+  for (const TPackageWizard& Other : FRegistering->Wizards)
+    if (Other.IDString == W.IDString)
+      throw EPackageError(u"A wizard with the ID \"" + W.IDString + u"\" is already registered");
+  FRegistering->Wizards.push_back(std::move(W));
+}
+
+const TLoadedPackage& TPackageManager::Load(const std::string& File) {
+  const std::string Path = Resolve(File);
+  auto P = std::make_unique<TLoadedPackage>();
+  P->Path = Path;
+  P->FileName = fs::path(Path).filename().string();
+  std::error_code Error;
+  const fs::path Canonical = fs::weakly_canonical(Path, Error);
+  for (const auto& Other : FPackages)
+    if (Other->FileName == P->FileName ||
+        (!Error && fs::weakly_canonical(Other->Path, Error) == Canonical))
+      throw EPackageError(U("Package " + P->FileName + " is already loaded"));
+
+  dlerror();
+  P->Handle = dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!P->Handle) {
+    const char* Why = dlerror();
+    throw EPackageError(U("Cannot load package " + P->FileName + ": " + (Why ? Why : "unknown")));
+  }
+
+  // From here on a failure unloads the library again, with whatever it registered.
+  UnicodeString Failure;
+  try {
+    auto Get = reinterpret_cast<TGetPackageInfoTable>(dlsym(P->Handle, PackageInfoEntryName));
+    if (!Get)
+      throw EPackageError(U(P->FileName + " is not a package: it has no " + PackageInfoEntryName));
+    P->Info = Get();
+    if (!P->Info || P->Info->FormatVersion != PackageInfoFormatVersion)
+      throw EPackageError(U(P->FileName + " has package information of an unknown format"));
+    const TPackageInfo& Info = *P->Info;
+    P->Name = Str(Info.Name);
+    P->Description = Str(Info.Description);
+    P->Version = Str(Info.Version.FileVersion);
+    if (Info.Flags & pfRunOnly)
+      throw EPackageError(U(P->FileName) + u" is a runtime package and cannot be installed");
+    for (const auto& Other : FPackages)
+      if (SameText(Other->Name, P->Name))
+        throw EPackageError(u"A package named " + P->Name + u" is already loaded (" +
+                            U(Other->FileName) + u")");
+    for (const char16_t* Required : Info.Requires) {
+      const UnicodeString R = Str(Required);
+      const bool Host = std::any_of(std::begin(HostPackages), std::end(HostPackages),
+                                    [&](const char16_t* H) { return SameText(H, R); });
+      const bool Loaded = std::any_of(FPackages.begin(), FPackages.end(),
+                                      [&](const auto& O) { return SameText(O->Name, R); });
+      if (!Host && !Loaded)
+        throw EPackageError(U(P->FileName) + u" requires package " + R + u", which is not loaded");
+    }
+
+    FRegistering = P.get();
+    struct TDone {
+      TLoadedPackage*& Field;
+      ~TDone() { Field = nullptr; }
+    } Done{FRegistering};
+    for (const TPackageUnitInfo& Unit : Info.Contains)
+      if (Unit.Register)
+        Unit.Register();
+  } catch (const EPackageError& E) {
+    Failure = E.Message();
+  } catch (const Exception& E) {
+    Failure = U(P->FileName) + u" failed to register: " + E.Message();
+  } catch (const std::exception& E) {
+    Failure = U(P->FileName + " failed to register: " + E.what());
+  } catch (...) {
+    Failure = U(P->FileName + " failed to register: unknown failure");
+  }
+  // The failure object is gone before the library that may have made it is unloaded.
+  if (!Failure.empty()) {
+    const std::string Left = Release(*P);
+    if (!Left.empty())
+      Failure += U("; " + Left);
+    throw EPackageError(Failure);
+  }
+  FPackages.push_back(std::move(P));
+  return *FPackages.back();
+}
+
+std::string TPackageManager::Release(TLoadedPackage& Package) {
+  std::string Problems;
+  bool KeepCode = false;
+  while (!Package.Wizards.empty()) {
+    TPackageWizard W = std::move(Package.Wizards.back());
+    Package.Wizards.pop_back();
+    const int32_t Left = W.Wizard.Reset();
+    if (Left > 0) {
+      // Someone still holds the wizard; its code must stay.
+      KeepCode = true;
+      Problems += (Problems.empty() ? "" : "; ") + std::string("wizard ") + UTF8Encode(W.IDString) +
+                  " is still referenced " + std::to_string(Left) +
+                  " time(s), so the package's code stays loaded";
+    }
+  }
+  if (Package.Handle && !KeepCode && dlclose(Package.Handle) != 0) {
+    const char* Why = dlerror();
+    Problems += (Problems.empty() ? "" : "; ") + std::string("cannot unload ") + Package.FileName +
+                ": " + (Why ? Why : "unknown");
+  }
+  Package.Handle = nullptr;
+  Package.Info = nullptr;
+  return Problems;
+}
+
+std::vector<std::unique_ptr<TLoadedPackage>>::const_iterator
+TPackageManager::Lookup(std::string_view Name) const {
+  auto It = std::find_if(FPackages.begin(), FPackages.end(), [&](const auto& P) {
+    return P->FileName == Name || Stem(P->FileName) == Name ||
+           SameText(P->Name, U(std::string(Name)));
+  });
+  if (It == FPackages.end())
+    throw EPackageError(U("No package " + std::string(Name) + " is loaded"));
+  return It;
+}
+
+const TLoadedPackage& TPackageManager::Find(std::string_view Name) const {
+  return **Lookup(Name);
+}
+
+void TPackageManager::Unload(std::string_view Name) {
+  auto It = FPackages.begin() + (Lookup(Name) - FPackages.cbegin());
+  std::unique_ptr<TLoadedPackage> P = std::move(*It);
+  FPackages.erase(It);
+  const std::string Problems = Release(*P);
+  if (!Problems.empty())
+    throw EPackageError(U(P->FileName + ": " + Problems));
+}
+
+void TPackageManager::UnloadAll() {
+  while (!FPackages.empty()) {
+    std::unique_ptr<TLoadedPackage> P = std::move(FPackages.back());
+    FPackages.pop_back();
+    Release(*P);
+  }
+}

@@ -1,0 +1,123 @@
+// Loading and unloading packages in the stand-in IDE, with the add-in built beside the tests.
+#include "Ide.h"
+
+#include "rtl/PackageInfo.h"
+
+#include "vcl/ComCtrls.h"
+#include "vcl/Forms.h"
+#include "vcl/Menus.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+namespace {
+
+class PackagesTest : public ::testing::Test {
+protected:
+  std::string Toolbar() {
+    std::string S;
+    for (int I = 0; I < Ide.ToolBar()->ButtonCount(); ++I) {
+      TToolButton* B = Ide.ToolBar()->Buttons(I);
+      S += UTF8Encode(B->Name()) + (B->Visible() ? " " : "(hidden) ");
+    }
+    return S;
+  }
+  std::string LastMenuEntry() {
+    TMenuItem* Root = Ide.MainMenu()->Items();
+    return UTF8Encode(Root->Items(Root->Count() - 1)->Caption());
+  }
+  std::u16string LoadError(const std::string& File) {
+    try {
+      Ide.Packages().Load(File);
+    } catch (const EPackageError& E) {
+      return E.Message();
+    }
+    return u"(loaded)";
+  }
+
+  THostIde Ide;
+};
+
+TEST_F(PackagesTest, LoadRegistersTheWizardAndUnloadReleasesItBeforeTheLibraryGoes) {
+  const std::string Pristine = Toolbar();
+  const TLoadedPackage& P = Ide.Packages().Load("OrvikPaletteMenu170.so");
+  EXPECT_EQ(P.FileName, "OrvikPaletteMenu170.so");
+  EXPECT_EQ(P.Name, u"OrvikPaletteMenu");
+  EXPECT_EQ(P.Description, u"Orvik Palette Menu 3.2");
+  EXPECT_EQ(P.Version, u"3.2.0.0");
+  ASSERT_EQ(P.Wizards.size(), 1u);
+  EXPECT_EQ(P.Wizards[0].IDString, u"Orvik Software.Component Palette Menu");
+  EXPECT_EQ(P.Wizards[0].Name, u"Component Palette Menu");
+  EXPECT_EQ(Toolbar(), "tbPalette tbCollapseAll(hidden) tbExpandAll ToolButton3 tbShowCaptions ");
+  EXPECT_EQ(LastMenuEntry(), "P&alette");
+  EXPECT_EQ(LoadError("OrvikPaletteMenu170.so"), u"Package OrvikPaletteMenu170.so is already "
+                                                 u"loaded");
+
+  // Released by its stem; the wizard's release detaches the add-in while its code is there.
+  Ide.Packages().Unload("OrvikPaletteMenu170");
+  EXPECT_TRUE(Ide.Packages().Packages().empty());
+  EXPECT_EQ(Toolbar(), Pristine);
+  EXPECT_EQ(LastMenuEntry(), "&Help");
+
+  // Loaded afresh, it attaches again.
+  Ide.Packages().Load("OrvikPaletteMenu170.so");
+  EXPECT_EQ(LastMenuEntry(), "P&alette");
+  Ide.Packages().Unload("OrvikPaletteMenu");
+  EXPECT_THROW(Ide.Packages().Unload("OrvikPaletteMenu"), EPackageError);
+}
+
+TEST_F(PackagesTest, ThePackageUnitDeclaresWhatThePackageRequiresAndContains) {
+  const TPackageInfo& I = *Ide.Packages().Load("OrvikPaletteMenu170.so").Info;
+  EXPECT_EQ(I.Flags & (pfDesignOnly | pfRunOnly), pfDesignOnly);
+  ASSERT_EQ(I.Requires.size(), 2u);
+  EXPECT_EQ(std::u16string(I.Requires[0]), u"designide170");
+  EXPECT_EQ(std::u16string(I.Requires[1]), u"vcl170");
+  std::vector<std::u16string> Units;
+  int Registers = 0;
+  for (const TPackageUnitInfo& U : I.Contains) {
+    Units.emplace_back(U.Name);
+    Registers += U.Register != nullptr;
+  }
+  EXPECT_EQ(Units, (std::vector<std::u16string>{u"OrvikPaletteMenu", u"OvPaletteMenuCommon",
+                                                u"OvPaletteMenuCategoriesForm", u"OvPaletteMenu"}));
+  EXPECT_EQ(Registers, 1);
+  EXPECT_EQ(I.Version.LanguageId, 0x0409);
+  EXPECT_EQ(I.Version.CodePage, 1252);
+  EXPECT_EQ(std::u16string(I.Version.ProductVersion), u"3.2.0.0");
+  EXPECT_EQ(std::u16string(I.Version.FileDescription), u"Orvik Palette Menu Expert");
+  EXPECT_EQ(std::u16string(I.Version.ProductName), u"Orvik Palette Menu Expert");
+  EXPECT_EQ(&Ide.Packages().Find("OrvikPaletteMenu"), &Ide.Packages().Find("OrvikPaletteMenu170"));
+}
+
+TEST_F(PackagesTest, AFailingRegisterUnloadsThePackageAndLeavesNothingBehind) {
+  const std::string Pristine = Toolbar();
+  EXPECT_EQ(LoadError("OrvikPaletteMenuNoGlyph170.so"),
+            u"OrvikPaletteMenuNoGlyph170.so failed to register: Cannot attach the palette menu "
+            u"to the IDE: the package has no bitmap resource ORVIK_PALETTE_MENU");
+  EXPECT_TRUE(Ide.Packages().Packages().empty());
+  EXPECT_EQ(Toolbar(), Pristine);
+  EXPECT_EQ(LastMenuEntry(), "&Help");
+  // A glyph that cannot be read fails after the first button was hidden: it shows again.
+  EXPECT_EQ(LoadError("OrvikPaletteMenuBadGlyph170.so"),
+            u"OrvikPaletteMenuBadGlyph170.so failed to register: Bitmap resource "
+            u"ORVIK_PALETTE_MENU: 32 bits per pixel are not supported (only 24)");
+  EXPECT_EQ(Toolbar(), Pristine);
+  EXPECT_EQ(LastMenuEntry(), "&Help");
+  // The same package under its real file loads: nothing of the failed ones is in the way.
+  EXPECT_EQ(LoadError("OrvikPaletteMenu170.so"), u"(loaded)");
+}
+
+TEST_F(PackagesTest, FilesThatAreNotPackagesAreRefusedByName) {
+  EXPECT_EQ(LoadError("NoSuchPackage170.so").substr(0, 37),
+            u"Package NoSuchPackage170.so not found");
+  EXPECT_EQ(LoadError("librtl170.so"),
+            u"librtl170.so is not a package: it has no GetPackageInfoTable");
+  const std::string Text = ::testing::TempDir() + "NotALibrary.so";
+  std::ofstream(Text) << "not a library";
+  EXPECT_EQ(LoadError(Text).substr(0, 36), u"Cannot load package NotALibrary.so: ");
+  EXPECT_TRUE(Ide.Packages().Packages().empty());
+}
+
+} // namespace
