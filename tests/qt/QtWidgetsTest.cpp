@@ -1,0 +1,206 @@
+// Drives the real widgets of the desktop window against a small model, under the offscreen
+// platform.
+#include "OvFailures.h"
+#include "OvMenus.h"
+#include "OvPaletteView.h"
+
+#include "rtl/Exception.h"
+#include "vcl/ActnList.h"
+#include "vcl/ActnPopup.h"
+#include "vcl/CategoryButtons.h"
+#include "vcl/Menus.h"
+
+#include <QScrollBar>
+#include <QTest>
+
+namespace {
+
+TMenuItem* NewItem(TComponent* Owner, TMenuItem* Parent, const UnicodeString& Caption) {
+  auto* Item = new TMenuItem(Owner);
+  Item->SetCaption(Caption);
+  Parent->Add(Item);
+  return Item;
+}
+
+QStringList Texts(QMenu* Menu) {
+  QStringList R;
+  for (QAction* A : Menu->actions())
+    R << (A->isSeparator() ? QStringLiteral("-") : A->text());
+  return R;
+}
+
+QAction* ActionNamed(QMenu* Menu, const QString& Text) {
+  for (QAction* A : Menu->actions())
+    if (A->text() == Text)
+      return A;
+  return nullptr;
+}
+
+} // namespace
+
+class QtWidgetsTest : public QObject {
+  Q_OBJECT
+
+private slots:
+  void init() {
+    Failures.clear();
+    SetFailureSink([this](QWidget*, const QString& M) { Failures << M; });
+  }
+
+  void menuBarFiresTheEntrysClickThenShowsItsItemsAsTheyNowAre() {
+    TComponent Ide(nullptr);
+    auto* Menu = new TMainMenu(&Ide);
+    TMenuItem* File = NewItem(&Ide, Menu->Items(), u"&File");
+    TMenuItem* Exit = NewItem(&Ide, File, u"E&xit");
+    int Exits = 0;
+    Exit->OnClick = [&](TObject*) { ++Exits; };
+    TMenuItem* Palette = NewItem(&Ide, Menu->Items(), u"P&alette");
+    NewItem(&Ide, Palette, u"Hidden")->SetVisible(false);
+    int Builds = 0;
+    TMenuItem* Picked = nullptr;
+    // Rebuilt at every opening, as the add-in does.
+    Palette->OnClick = [&](TObject*) {
+      ++Builds;
+      while (Palette->Count() > 1)
+        Free(Palette->Items(1));
+      TMenuItem* Cat = NewItem(&Ide, Palette, u"Build " + IntToStr(Builds));
+      TMenuItem* Tab = NewItem(&Ide, Cat, u"Save && Close");
+      Tab->OnClick = [&, Tab](TObject* S) {
+        Picked = static_cast<TMenuItem*>(S);
+        (void)Tab;
+      };
+      NewItem(&Ide, Palette, u"-");
+      NewItem(&Ide, Palette, u"Edit Categories...");
+    };
+
+    OvMenuBar Bar(Menu, nullptr);
+    QCOMPARE(Bar.actions().size(), 2);
+    QCOMPARE(Bar.actions()[1]->text(), QStringLiteral("P&alette"));
+
+    QMenu* M = Bar.MenuFor(QStringLiteral("palette"));
+    QVERIFY(M);
+    M->popup(QPoint(0, 0));
+    QCOMPARE(Builds, 1);
+    QCOMPARE(Texts(M), (QStringList{"Build 1", "-", "Edit Categories..."}));
+    M->hide();
+    M->popup(QPoint(0, 0));
+    QCOMPARE(Builds, 2);
+    QCOMPARE(Texts(M), (QStringList{"Build 2", "-", "Edit Categories..."}));
+    QMenu* Sub = ActionNamed(M, QStringLiteral("Build 2"))->menu();
+    QVERIFY(Sub);
+    Sub->popup(QPoint(0, 0));
+    QCOMPARE(Texts(Sub), (QStringList{"Save && Close"}));
+    Sub->actions()[0]->trigger();
+    QVERIFY(Picked != nullptr);
+    QCOMPARE(Picked->Caption(), UnicodeString(u"Save && Close"));
+    M->hide();
+
+    QMenu* FileMenu = Bar.MenuFor(QStringLiteral("&File"));
+    FileMenu->popup(QPoint(0, 0));
+    ActionNamed(FileMenu, QStringLiteral("E&xit"))->trigger();
+    QCOMPARE(Exits, 1);
+    FileMenu->hide();
+  }
+
+  void menuBarFollowsEntriesThatComeAndGo() {
+    TComponent Ide(nullptr);
+    auto* Menu = new TMainMenu(&Ide);
+    NewItem(&Ide, Menu->Items(), u"&File");
+    OvMenuBar Bar(Menu, nullptr);
+    QCOMPARE(Bar.actions().size(), 1);
+    {
+      TComponent Package(nullptr);
+      TMenuItem* Entry = NewItem(&Package, Menu->Items(), u"P&alette");
+      NewItem(&Package, Entry, u"Hidden")->SetVisible(false);
+      QCOMPARE(Bar.actions().size(), 2);
+    }
+    QCOMPARE(Bar.actions().size(), 1);
+    QVERIFY(!Bar.MenuFor(QStringLiteral("P&alette")));
+  }
+
+  void popupFiresBeforeShowAndClicksArriveThroughAnAction() {
+    TComponent Owner(nullptr);
+    auto* Popup = new TPopupActionBar(&Owner);
+    int Shown = 0;
+    bool GotAction = false;
+    Popup->OnPopup = [&](TObject*) {
+      ++Shown;
+      Popup->Items()->Clear();
+      TMenuItem* Cat = NewItem(&Owner, Popup->Items(), u"Other");
+      TMenuItem* Tab = NewItem(&Owner, Cat, u"Standard");
+      Tab->OnClick = [&](TObject* S) { GotAction = dynamic_cast<TCustomAction*>(S) != nullptr; };
+    };
+    QWidget Anchor;
+    OvPopupMenu Menu(Popup, &Anchor);
+    // Opened by Qt (the arrow): the before-show event fires once.
+    Menu.popup(QPoint(0, 0));
+    QCOMPARE(Shown, 1);
+    QCOMPARE(Texts(&Menu), (QStringList{"Other"}));
+    QMenu* Sub = Menu.actions()[0]->menu();
+    Sub->popup(QPoint(0, 0));
+    Sub->actions()[0]->trigger();
+    QVERIFY(GotAction);
+    Menu.hide();
+    QVERIFY(!Popup->IsPoppedUp());
+    // Opened by the model (the button's face): shown, and still built only once.
+    Popup->Popup(0, 0);
+    QCOMPARE(Shown, 2);
+    QVERIFY(Menu.isVisible());
+    QCOMPARE(Texts(&Menu), (QStringList{"Other"}));
+    Menu.hide();
+  }
+
+  void paletteViewFollowsAndDrivesTheModel() {
+    TCategoryButtons Palette(nullptr);
+    for (int I = 0; I < 20; ++I) {
+      TButtonCategory* C = Palette.Categories()->Add();
+      C->SetCaption(u"Tab " + IntToStr(I));
+      for (int B = 0; B < 4; ++B)
+        C->AddButton(u"TComponent" + IntToStr(B));
+      C->SetCollapsed(true);
+    }
+    OvPaletteView View(&Palette, nullptr);
+    View.resize(200, 150);
+    View.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&View));
+    // The view's height is the model's.
+    QCOMPARE(Palette.ClientHeight(), View.viewport()->height());
+    // Expanding and scrolling in the model shows at once.
+    Palette.Categories()->Items(15)->SetCollapsed(false);
+    Palette.ScrollIntoView(15);
+    QCOMPARE(View.verticalScrollBar()->value(), Palette.ScrollPosition());
+    QVERIFY(Palette.ScrollPosition() > 0);
+    // Clicking a header toggles its category.
+    const int Y = Palette.CategoryTop(15) - Palette.ScrollPosition() + 5;
+    QCOMPARE(View.HeaderAt(QPoint(10, Y)), 15);
+    QTest::mouseClick(View.viewport(), Qt::LeftButton, {}, QPoint(10, Y));
+    QVERIFY(Palette.Categories()->Items(15)->Collapsed());
+    // The scroll bar drives the model.
+    View.verticalScrollBar()->setValue(0);
+    QCOMPARE(Palette.ScrollPosition(), 0);
+    // Categories removed or renamed in the model are gone from the view's hit testing.
+    Palette.Categories()->Delete(0);
+    QCOMPARE(View.HeaderAt(QPoint(10, 5)), 0);
+    QCOMPARE(Palette.Categories()->Items(0)->Caption(), UnicodeString(u"Tab 1"));
+  }
+
+  void failuresOfHandlersReachTheFailureSinkAndTheMenuGoesOn() {
+    TComponent Ide(nullptr);
+    auto* Menu = new TMainMenu(&Ide);
+    TMenuItem* Tools = NewItem(&Ide, Menu->Items(), u"&Tools");
+    TMenuItem* Broken = NewItem(&Ide, Tools, u"Broken");
+    Broken->OnClick = [](TObject*) { throw ERegistryException(u"Hive HKCU.db is locked"); };
+    OvMenuBar Bar(Menu, nullptr);
+    QMenu* M = Bar.MenuFor(QStringLiteral("Tools"));
+    M->popup(QPoint(0, 0));
+    M->actions()[0]->trigger();
+    QCOMPARE(Failures, (QStringList{"Hive HKCU.db is locked"}));
+    M->hide();
+  }
+
+private:
+  QStringList Failures;
+};
+
+QTEST_MAIN(QtWidgetsTest)
+#include "QtWidgetsTest.moc"
