@@ -3,15 +3,18 @@
 #include "OvFailures.h"
 #include "OvMenus.h"
 #include "OvPaletteView.h"
+#include "OvToolBarView.h"
 
 #include "rtl/Exception.h"
 #include "vcl/ActnList.h"
 #include "vcl/ActnPopup.h"
 #include "vcl/CategoryButtons.h"
+#include "vcl/ComCtrls.h"
 #include "vcl/Menus.h"
 
 #include <QScrollBar>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -182,6 +185,58 @@ private slots:
     Palette.Categories()->Delete(0);
     QCOMPARE(View.HeaderAt(QPoint(10, 5)), 0);
     QCOMPARE(Palette.Categories()->Items(0)->Caption(), UnicodeString(u"Tab 1"));
+  }
+
+  void toolBarMirrorsButtonsInOrderWithTheirMenusAndClicks() {
+    TComponent Ide(nullptr);
+    auto* Bar = new TToolBar(&Ide);
+    auto NewButton = [&](const UnicodeString& Name, int Left) {
+      auto* B = new TToolButton(&Ide);
+      B->SetName(Name);
+      B->SetLeft(Left);
+      B->SetParent(Bar);
+      return B;
+    };
+    TToolButton* Categories = NewButton(u"tbCategories", 0);
+    NewButton(u"tbSearch", 30);
+    OvToolBarView View(
+        Bar, [](int I) { return I < 0 ? QIcon() : QIcon(QPixmap(16, 16)); }, nullptr);
+    QVERIFY(View.ButtonNamed(QStringLiteral("tbCategories")));
+    QVERIFY(!View.ButtonNamed(QStringLiteral("tbPalette")));
+
+    // What the add-in does: hide the first button, put a drop-down button with a hint first.
+    Categories->SetVisible(false);
+    auto* Popup = new TPopupActionBar(&Ide);
+    int Builds = 0;
+    Popup->OnPopup = [&](TObject*) {
+      ++Builds;
+      Popup->Items()->Clear();
+      NewItem(&Ide, Popup->Items(), u"Edit Categories...");
+    };
+    auto* Mine = new TToolButton(&Ide);
+    Mine->SetLeft(0);
+    Mine->SetParent(Bar);
+    Mine->SetName(u"tbPalette");
+    Mine->SetStyle(TToolButtonStyle::tbsDropDown);
+    Mine->SetHint(u"Orvik Palette Menu");
+    Mine->SetImageIndex(0);
+    Mine->SetDropdownMenu(Popup);
+    Mine->OnClick = [&](TObject*) { Popup->Popup(0, 0); };
+    QCoreApplication::processEvents();
+
+    QToolButton* Q = View.ButtonNamed(QStringLiteral("tbPalette"));
+    QVERIFY(Q);
+    QCOMPARE(Q->toolTip(), QStringLiteral("Orvik Palette Menu"));
+    QCOMPARE(Q->popupMode(), QToolButton::MenuButtonPopup);
+    QVERIFY(!Q->icon().isNull());
+    QVERIFY(!View.ButtonNamed(QStringLiteral("tbCategories"))->isVisibleTo(&View));
+    QVERIFY(View.ButtonNamed(QStringLiteral("tbSearch"))->isVisibleTo(&View));
+    // The face's click goes to the model, which drops the same menu down.
+    Q->click();
+    QCOMPARE(Builds, 1);
+    QVERIFY(Q->menu()->isVisible());
+    QCOMPARE(Texts(Q->menu()), (QStringList{"Edit Categories..."}));
+    Q->menu()->hide();
   }
 
   void failuresOfHandlersReachTheFailureSinkAndTheMenuGoesOn() {
