@@ -35,8 +35,10 @@ void OvToolBarView::Unlink() {
 void OvToolBarView::Rebuild() {
   Unlink();
   clear();
+  // Only the buttons this view made: the tool bar has an extension button of its own.
   for (QToolButton* Old : findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly))
-    Old->deleteLater();
+    if (Old->property("ovButton").toBool())
+      Old->deleteLater();
   if (!FBar)
     return;
   for (int I = 0; I < FBar->ControlCount(); ++I) {
@@ -51,6 +53,7 @@ void OvToolBarView::Rebuild() {
       continue;
     }
     auto* Button = new QToolButton(this);
+    Button->setProperty("ovButton", true);
     Button->setObjectName(ToQString(Model->Name()));
     Button->setToolTip(ToQString(Model->Hint()));
     Button->setText(ToQString(Model->Name()));
@@ -69,7 +72,7 @@ void OvToolBarView::Rebuild() {
 
 QToolButton* OvToolBarView::ButtonNamed(const QString& Name) const {
   for (QToolButton* B : findChildren<QToolButton*>(Name, Qt::FindDirectChildrenOnly))
-    if (!B->property("stale").toBool())
+    if (B->property("ovButton").toBool() && !B->property("stale").toBool())
       return B;
   return nullptr;
 }

@@ -222,6 +222,9 @@ private slots:
     Mine->SetImageIndex(0);
     Mine->SetDropdownMenu(Popup);
     Mine->OnClick = [&](TObject*) { Popup->Popup(0, 0); };
+    View.resize(300, 30);
+    View.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&View));
     QCoreApplication::processEvents();
 
     QToolButton* Q = View.ButtonNamed(QStringLiteral("tbPalette"));
