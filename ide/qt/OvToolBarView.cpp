@@ -83,6 +83,8 @@ void OvToolBarView::ComponentChanged(TComponent*, std::u16string_view Property) 
   if (Property == u"Popup" || Property == u"CloseUp")
     return;
   for (QToolButton* B : findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (!B->property("ovButton").toBool())
+      continue;
     B->setProperty("stale", true);
     B->setEnabled(false); // its model button may be gone before the rebuild
   }
