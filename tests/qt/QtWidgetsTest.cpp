@@ -1,19 +1,30 @@
 // Drives the real widgets of the desktop window against a small model, under the offscreen
 // platform.
 #include "OvFailures.h"
+#include "OvFormDialog.h"
+#include "OvGridWidget.h"
 #include "OvMenus.h"
 #include "OvPaletteView.h"
 #include "OvToolBarView.h"
 
+#include "OvPaletteMenuCategoriesForm.h"
+
 #include "rtl/Exception.h"
+#include "rtl/RegIniFile.h"
 #include "vcl/ActnList.h"
 #include "vcl/ActnPopup.h"
 #include "vcl/CategoryButtons.h"
 #include "vcl/ComCtrls.h"
+#include "vcl/Creation.h"
 #include "vcl/Menus.h"
 
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -256,7 +267,78 @@ private slots:
     M->hide();
   }
 
+  // The categories dialog as a real modal dialog: typing into a cell and OK stores the text,
+  // Escape cancels, the tab column stays read-only.
+  void categoriesDialogEditsTheCategoryColumnOnly() {
+    QTemporaryDir Dir;
+    SetCurrentUserHiveFile(FromQ(Dir.filePath(QStringLiteral("HKCU.db"))));
+    const UnicodeString Key = u"Software\\Orvik\\Palette Menu";
+    TRegIniFile(Key).WriteString(u"Categories", u"Standard", u"Old");
+    OvFormDialog::InstallModalRunner(nullptr);
+
+    auto Run = [&](const std::function<void(OvFormDialog*, OvGridWidget*, TStringGrid*)>& User) {
+      TStringList Tabs;
+      Tabs.Add(u"Additional");
+      Tabs.Add(u"&Standard");
+      TOwned<TOvFrmPaletteMenuCategories> Dlg(
+          CreateComponent<TOvFrmPaletteMenuCategories>(Application));
+      Dlg->Tabs = Tabs;
+      Dlg->UpdateControls();
+      QTimer::singleShot(0, [&] {
+        auto* D = qobject_cast<OvFormDialog*>(QApplication::activeModalWidget());
+        QVERIFY(D);
+        QCOMPARE(D->windowTitle(), QStringLiteral("Component Palette Categories"));
+        QCOMPARE(D->size(), QSize(297, 373));
+        User(D, D->findChild<OvGridWidget*>(QStringLiteral("GrdCategories")), Dlg->GrdCategories);
+      });
+      const int Result = Dlg->ShowModal();
+      if (Result == mrOk)
+        Dlg->SaveCategories();
+      return Result;
+    };
+    auto Center = [](TStringGrid* G, int C, int R) {
+      const TRect Rc = G->CellRect(C, R);
+      return QPoint((Rc.Left + Rc.Right) / 2, (Rc.Top + Rc.Bottom) / 2);
+    };
+
+    const int Ok = Run([&](OvFormDialog* D, OvGridWidget* W, TStringGrid* G) {
+      QVERIFY(W);
+      // The tab column refuses the click; the selection stays on (1, 1).
+      QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 0, 2));
+      QCOMPARE(G->Col(), 1);
+      QCOMPARE(G->Row(), 1);
+      QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 2));
+      QCOMPARE(G->Row(), 2);
+      QTest::keyClick(W, 'V');
+      QVERIFY(W->Editor());
+      QTest::keyClicks(W->Editor(), QStringLiteral("CL; Common"));
+      QTest::keyClick(W->Editor(), Qt::Key_Return);
+      QCOMPARE(G->Cells(1, 2), UnicodeString(u"VCL; Common"));
+      QCOMPARE(G->Cells(0, 2), UnicodeString(u"Standard"));
+      D->findChild<QPushButton*>(QStringLiteral("BtnOk"))->click();
+    });
+    QCOMPARE(Ok, int(mrOk));
+    QCOMPARE(TRegIniFile(Key).ReadString(u"Categories", u"Standard", u""),
+             UnicodeString(u"VCL; Common"));
+
+    const int Cancel = Run([&](OvFormDialog* D, OvGridWidget* W, TStringGrid* G) {
+      QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 1));
+      QTest::keyClick(W, 'X');
+      QTest::keyClick(W->Editor(), Qt::Key_Return);
+      QCOMPARE(G->Cells(1, 1), UnicodeString(u"X"));
+      QTest::keyClick(D, Qt::Key_Escape);
+    });
+    QCOMPARE(Cancel, int(mrCancel));
+    QCOMPARE(TRegIniFile(Key).ReadString(u"Categories", u"Additional", u"none"),
+             UnicodeString(u"none"));
+    SetModalRunner({});
+  }
+
 private:
+  static UnicodeString FromQ(const QString& S) {
+    return UnicodeString(reinterpret_cast<const char16_t*>(S.utf16()),
+                         static_cast<size_t>(S.size()));
+  }
   QStringList Failures;
 };
 
