@@ -5,6 +5,10 @@
 
 #include "rtl/RegistryHive.h"
 
+#ifdef HOSTIDE_WITH_QT
+#include "OvDesktop.h"
+#endif
+
 #include <readline/history.h>
 #include <readline/readline.h>
 #include <unistd.h>
@@ -12,18 +16,21 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <optional>
 
 namespace {
 
 const char* const UsageText =
-    "usage: hostide [--shell | --script FILE [--strict]] [--palette FILE] [--registry FILE]\n"
-    "               [--package FILE]... [--no-package]\n"
-    "  --shell          the interactive command shell (the default while no desktop window\n"
-    "                   is available)\n"
+    "usage: hostide [--shell | --script FILE [--strict] [--screenshot PNG]] [--palette FILE]\n"
+    "               [--registry FILE] [--package FILE]... [--no-package]\n"
+    "  (no option)      the desktop window when a display is available, else the shell\n"
+    "  --shell          the interactive command shell\n"
     "  --script FILE    run the shell's commands from FILE, printing their output\n"
     "  --strict         with --script: stop at the first failure and exit with status 1\n"
+    "  --screenshot PNG with --script: run the script in the desktop window and save an\n"
+    "                   image of it (with the menu or dialog open at the end) to PNG\n"
     "  --palette FILE   fill the Tool Palette from FILE instead of the default palette\n"
     "  --registry FILE  the registry hive file to use instead of the user's own\n"
     "  --package FILE   load this package at start (repeatable); without it the\n"
@@ -34,6 +41,7 @@ struct TOptions {
   bool Shell = false;
   std::optional<std::string> Script;
   bool Strict = false;
+  std::optional<std::string> Screenshot;
   std::optional<std::string> Palette;
   std::optional<std::string> Registry;
   std::vector<std::string> Packages;
@@ -60,6 +68,8 @@ TOptions ParseOptions(int Argc, char** Argv) {
       O.Script = Value();
     else if (A == "--strict")
       O.Strict = true;
+    else if (A == "--screenshot")
+      O.Screenshot = Value();
     else if (A == "--palette")
       O.Palette = Value();
     else if (A == "--registry")
@@ -78,6 +88,8 @@ TOptions ParseOptions(int Argc, char** Argv) {
     BadUsage("--shell and --script exclude each other");
   if (O.Strict && !O.Script)
     BadUsage("--strict goes with --script");
+  if (O.Screenshot && !O.Script)
+    BadUsage("--screenshot goes with --script");
   if (O.NoPackage && !O.Packages.empty())
     BadUsage("--no-package and --package exclude each other");
   return O;
@@ -132,6 +144,22 @@ bool DisplayAvailable() {
 
 int main(int Argc, char** Argv) {
   const TOptions O = ParseOptions(Argc, Argv);
+  if (O.Registry)
+    SetCurrentUserHiveFile(UTF8Decode(*O.Registry));
+
+  // What every front end does once the IDE exists: fill the palette, load the packages. Each
+  // step's failure is reported by the front end, and the IDE goes on.
+  auto Start = [&O](THostIde& Ide,
+                    const std::function<void(const std::function<void()>&)>& Report) {
+    Report([&] {
+      Ide.LoadPalette(O.Palette ? ReadPaletteFile(*O.Palette) : THostIde::DefaultPalette());
+    });
+    std::vector<std::string> Packages = O.Packages;
+    if (Packages.empty() && !O.NoPackage)
+      Packages.push_back(THostIde::DefaultPackage());
+    for (const std::string& P : Packages)
+      Report([&] { Ide.Packages().Load(P); });
+  };
 
   std::unique_ptr<TLineReader> Reader;
   std::ifstream ScriptFile;
@@ -143,31 +171,43 @@ int main(int Argc, char** Argv) {
     }
     Reader = std::make_unique<TStreamLineReader>(ScriptFile);
   } else {
-    if (!O.Shell)
-      std::cerr << (DisplayAvailable()
-                        ? "hostide: this build has no desktop window; starting the command shell."
-                        : "hostide: no display available; starting the command shell.")
-                << " Type help for the commands.\n";
+#ifdef HOSTIDE_WITH_QT
+    if (!O.Shell && DisplayAvailable())
+      return RunDesktop(Argc, Argv, Start);
+#endif
+    if (!O.Shell) {
+#ifdef HOSTIDE_WITH_QT
+      const char* Why = "hostide: no display available; starting the command shell.";
+#else
+      const char* Why =
+          DisplayAvailable()
+              ? "hostide: this build has no desktop window; starting the command shell."
+              : "hostide: no display available; starting the command shell.";
+#endif
+      std::cerr << Why << " Type help for the commands.\n";
+    }
     if (isatty(STDIN_FILENO))
       Reader = std::make_unique<TReadlineReader>();
     else
       Reader = std::make_unique<TStreamLineReader>(std::cin);
   }
 
-  if (O.Registry)
-    SetCurrentUserHiveFile(UTF8Decode(*O.Registry));
+  if (O.Screenshot) {
+#ifdef HOSTIDE_WITH_QT
+    const int Code = RunScriptInWindow(Argc, Argv, *Reader, O.Strict, *O.Screenshot, Start);
+    if (Code != 0)
+      std::cerr << "hostide: " << *O.Script << ": stopped after a failure\n";
+    return Code;
+#else
+    std::cerr << "hostide: this build has no desktop window to take a screenshot of\n";
+    return 2;
+#endif
+  }
 
   THostIde Ide;
   TShell Shell(Ide, *Reader, std::cout, O.Strict);
   try {
-    Shell.Guard([&] {
-      Ide.LoadPalette(O.Palette ? ReadPaletteFile(*O.Palette) : THostIde::DefaultPalette());
-    });
-    std::vector<std::string> Packages = O.Packages;
-    if (Packages.empty() && !O.NoPackage)
-      Packages.push_back(THostIde::DefaultPackage());
-    for (const std::string& P : Packages)
-      Shell.Guard([&] { Ide.Packages().Load(P); });
+    Start(Ide, [&](const std::function<void()>& Action) { Shell.Guard(Action); });
   } catch (const TStopScript&) {
     std::cout.flush();
     std::cerr << "hostide: stopped: a failure while starting\n";

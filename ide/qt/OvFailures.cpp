@@ -1,0 +1,32 @@
+#include "OvFailures.h"
+
+#include "OvQtStrings.h"
+
+#include "rtl/Exception.h"
+
+#include <QMessageBox>
+
+namespace {
+OvFailureSink& Sink() {
+  static OvFailureSink S = [](QWidget* Parent, const QString& Message) {
+    QMessageBox::critical(Parent, QStringLiteral("hostide"), Message);
+  };
+  return S;
+}
+} // namespace
+
+void SetFailureSink(OvFailureSink NewSink) {
+  Sink() = std::move(NewSink);
+}
+
+bool RunGuarded(QWidget* Parent, const std::function<void()>& Action) {
+  try {
+    Action();
+    return true;
+  } catch (const Exception& E) {
+    Sink()(Parent, ToQString(E.Message()));
+  } catch (const std::exception& E) {
+    Sink()(Parent, QString::fromUtf8(E.what()));
+  }
+  return false;
+}

@@ -1,0 +1,15 @@
+// The window's event boundary: a failure raised by the model or an add-in while handling a user
+// action is shown in a message box, and the window goes on.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+// How failures are shown; tests replace it to see them without a modal box.
+using OvFailureSink = std::function<void(QWidget* Parent, const QString& Message)>;
+void SetFailureSink(OvFailureSink Sink);
+
+// Runs Action; a failure that escapes it goes to the failure sink. True when it succeeded.
+bool RunGuarded(QWidget* Parent, const std::function<void()>& Action);

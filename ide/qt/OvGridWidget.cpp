@@ -1,0 +1,231 @@
+#include "OvGridWidget.h"
+
+#include "OvColors.h"
+#include "OvFailures.h"
+#include "OvQtStrings.h"
+
+#include "vcl/Grids.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QScrollBar>
+
+namespace {
+QRect ToQRect(const TRect& R) {
+  return QRect(R.Left, R.Top, R.Width(), R.Height());
+}
+
+QFont ToQFont(const TCanvasOperation& Op, const QFont& Base) {
+  QFont F = Base;
+  if (!Op.FontName.empty())
+    F.setFamily(ToQString(Op.FontName));
+  if (Op.FontHeight != 0)
+    F.setPixelSize(Op.FontHeight < 0 ? -Op.FontHeight : Op.FontHeight);
+  F.setBold(Op.FontStyle & fsBold);
+  F.setItalic(Op.FontStyle & fsItalic);
+  F.setUnderline(Op.FontStyle & fsUnderline);
+  F.setStrikeOut(Op.FontStyle & fsStrikeOut);
+  return F;
+}
+} // namespace
+
+OvGridWidget::OvGridWidget(TCustomGrid* Grid, QWidget* Parent)
+    : QWidget(Parent), FGrid(Grid), FScroll(new QScrollBar(Qt::Vertical, this)) {
+  setObjectName(ToQString(Grid->Name()));
+  setFocusPolicy(Qt::StrongFocus);
+  setGeometry(Grid->Left(), Grid->Top(), Grid->Width(), Grid->Height());
+  FScroll->setGeometry(width() - 16, 0, 16, height());
+  connect(FScroll, &QScrollBar::valueChanged, this, [this](int Value) {
+    if (FGrid && Value + FGrid->FixedRows() != FGrid->TopRow())
+      Guard([&] { FGrid->SetTopRow(Value + FGrid->FixedRows()); });
+  });
+  FGrid->SetView(this);
+  SyncScrollBar();
+}
+
+OvGridWidget::~OvGridWidget() {
+  if (FGrid)
+    FGrid->SetView(nullptr);
+}
+
+bool OvGridWidget::Guard(const std::function<void()>& Action) {
+  const bool Ok = RunGuarded(window(), Action);
+  update();
+  return Ok;
+}
+
+void OvGridWidget::SyncScrollBar() {
+  if (!FGrid)
+    return;
+  const int Scrollable = FGrid->RowCount() - FGrid->FixedRows();
+  const int Hidden = Scrollable - FGrid->VisibleRowCount();
+  FScroll->setVisible(Hidden > 0);
+  FScroll->setRange(0, std::max(0, Hidden));
+  FScroll->setPageStep(std::max(1, FGrid->VisibleRowCount()));
+  const QSignalBlocker Block(FScroll);
+  FScroll->setValue(FGrid->TopRow() - FGrid->FixedRows());
+}
+
+void OvGridWidget::ComponentChanged(TComponent*, std::u16string_view) {
+  SyncScrollBar();
+  update();
+}
+
+void OvGridWidget::ComponentDestroying(TComponent*) {
+  FGrid = nullptr;
+  update();
+}
+
+bool OvGridWidget::CellAt(const QPoint& Point, int& ACol, int& ARow) const {
+  if (!FGrid)
+    return false;
+  for (int R = 0; R < FGrid->RowCount(); ++R)
+    for (int C = 0; C < FGrid->ColCount(); ++C) {
+      const TRect Cell = FGrid->CellRect(C, R);
+      if (!Cell.IsEmpty() && ToQRect(Cell).contains(Point)) {
+        ACol = C;
+        ARow = R;
+        return true;
+      }
+    }
+  return false;
+}
+
+void OvGridWidget::paintEvent(QPaintEvent*) {
+  QPainter P(this);
+  const QPalette& Pal = palette();
+  P.fillRect(rect(), ToQColor(clBtnFace, Pal));
+  if (!FGrid)
+    return;
+  if (!RunGuarded(window(), [&] { FGrid->Paint(); }))
+    return;
+  for (const TCanvasOperation& Op : FGrid->Canvas()->Operations()) {
+    const QRect R = ToQRect(Op.Rect);
+    switch (Op.Kind) {
+    case TCanvasOperation::coFillRect:
+      P.fillRect(R, ToQColor(Op.Color, Pal));
+      break;
+    case TCanvasOperation::coText:
+      P.save();
+      P.setClipRect(R);
+      P.setFont(ToQFont(Op, font()));
+      P.setPen(ToQColor(Op.Color, Pal));
+      P.drawText(QRect(Op.X, Op.Y, R.right() - Op.X + 1, R.bottom() - Op.Y + 1),
+                 Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, ToQString(Op.Text));
+      P.restore();
+      break;
+    case TCanvasOperation::coFocusRect: {
+      QPen Dotted(ToQColor(clWindowText, Pal), 1, Qt::DotLine);
+      P.setPen(Dotted);
+      P.setBrush(Qt::NoBrush);
+      P.drawRect(R.adjusted(0, 0, -1, -1));
+      break;
+    }
+    }
+  }
+  // Grid lines between the cells, as the grid's options ask for them.
+  P.setPen(ToQColor(clBtnText, Pal).lighter(250));
+  const TGridOptions O = FGrid->Options();
+  for (int Row = 0; Row < FGrid->RowCount(); ++Row)
+    for (int Col = 0; Col < FGrid->ColCount(); ++Col) {
+      const TRect Cell = FGrid->CellRect(Col, Row);
+      if (Cell.IsEmpty())
+        continue;
+      const bool Fixed = Col < FGrid->FixedCols() || Row < FGrid->FixedRows();
+      const QRect R = ToQRect(Cell);
+      if (O & (Fixed ? goFixedVertLine : goVertLine))
+        P.drawLine(R.right() + 1, R.top(), R.right() + 1, R.bottom() + 1);
+      if (O & (Fixed ? goFixedHorzLine : goHorzLine))
+        P.drawLine(R.left(), R.bottom() + 1, R.right() + 1, R.bottom() + 1);
+    }
+}
+
+void OvGridWidget::mousePressEvent(QMouseEvent* Event) {
+  setFocus();
+  int Col, Row;
+  if (!CellAt(Event->position().toPoint(), Col, Row))
+    return;
+  FinishEditing(true);
+  Guard([&] { FGrid->UserSelectCell(Col, Row); });
+}
+
+void OvGridWidget::wheelEvent(QWheelEvent* Event) {
+  if (!FGrid)
+    return;
+  const int Steps = Event->angleDelta().y() / 120;
+  Guard([&] { FGrid->SetTopRow(std::max(FGrid->FixedRows(), FGrid->TopRow() - Steps)); });
+}
+
+bool OvGridWidget::StartEditing(const QString* Text) {
+  if (!FGrid || FEditor || !FGrid->CanEditCell())
+    return false;
+  const TRect Cell = FGrid->CellRect(FGrid->Col(), FGrid->Row());
+  if (Cell.IsEmpty())
+    return false;
+  FEditor = new QLineEdit(this);
+  FEditor->setObjectName(QStringLiteral("CellEditor"));
+  FEditor->setFrame(false);
+  FEditor->setGeometry(ToQRect(Cell));
+  if (auto* S = dynamic_cast<TStringGrid*>(FGrid))
+    FEditor->setText(Text ? *Text : ToQString(S->Cells(FGrid->Col(), FGrid->Row())));
+  else if (Text)
+    FEditor->setText(*Text);
+  FEditor->show();
+  FEditor->setFocus();
+  connect(FEditor, &QLineEdit::returnPressed, this, [this] {
+    FinishEditing(true);
+    setFocus();
+  });
+  return true;
+}
+
+void OvGridWidget::FinishEditing(bool Confirm) {
+  if (!FEditor)
+    return;
+  QLineEdit* Editor = FEditor;
+  FEditor = nullptr;
+  const UnicodeString Text = FromQString(Editor->text());
+  Editor->hide();
+  Editor->deleteLater();
+  if (Confirm && FGrid)
+    Guard([&] { FGrid->UserEditCell(Text); });
+}
+
+void OvGridWidget::keyPressEvent(QKeyEvent* Event) {
+  if (!FGrid)
+    return QWidget::keyPressEvent(Event);
+  int Col = FGrid->Col(), Row = FGrid->Row();
+  switch (Event->key()) {
+  case Qt::Key_Up:
+    --Row;
+    break;
+  case Qt::Key_Down:
+    ++Row;
+    break;
+  case Qt::Key_Left:
+    --Col;
+    break;
+  case Qt::Key_Right:
+    ++Col;
+    break;
+  case Qt::Key_F2:
+    StartEditing();
+    return;
+  case Qt::Key_Escape:
+    if (FEditor) {
+      FinishEditing(false);
+      return;
+    }
+    return QWidget::keyPressEvent(Event); // the dialog's Escape
+  default:
+    if (!Event->text().isEmpty() && Event->text().at(0).isPrint()) {
+      const QString Typed = Event->text();
+      if (StartEditing(&Typed))
+        return;
+    }
+    return QWidget::keyPressEvent(Event);
+  }
+  if (Col >= 0 && Row >= 0 && Col < FGrid->ColCount() && Row < FGrid->RowCount())
+    Guard([&] { FGrid->UserSelectCell(Col, Row); });
+}

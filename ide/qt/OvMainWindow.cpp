@@ -1,0 +1,119 @@
+#include "OvMainWindow.h"
+
+#include "OvFailures.h"
+#include "OvFormDialog.h"
+#include "OvMenus.h"
+#include "OvPaletteView.h"
+#include "OvQtStrings.h"
+#include "OvToolBarView.h"
+
+#include "Ide.h"
+
+#include "vcl/ComCtrls.h"
+#include "vcl/Forms.h"
+#include "vcl/ImgList.h"
+
+#include <QApplication>
+#include <QDockWidget>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// An image of the image list, its masked pixels transparent.
+QIcon ImageOf(const TCustomImageList* List, int Index) {
+  if (!List || Index < 0 || Index >= List->Count())
+    return QIcon();
+  QImage Image(List->Width(), List->Height(), QImage::Format_ARGB32);
+  for (int Y = 0; Y < List->Height(); ++Y)
+    for (int X = 0; X < List->Width(); ++X) {
+      const TColor C = List->Pixel(Index, X, Y);
+      Image.setPixel(X, Y,
+                     List->IsTransparent(Index, X, Y)
+                         ? qRgba(0, 0, 0, 0)
+                         : qRgb(GetRValue(C), GetGValue(C), GetBValue(C)));
+    }
+  return QIcon(QPixmap::fromImage(Image));
+}
+
+} // namespace
+
+OvMainWindow::OvMainWindow(THostIde& Ide) : FIde(Ide) {
+  setObjectName(QStringLiteral("hostide"));
+  setWindowTitle(QStringLiteral("hostide - the stand-in IDE"));
+  resize(960, 640);
+
+  FMenuBar = new OvMenuBar(Ide.MainMenu(), this);
+  setMenuBar(FMenuBar);
+
+  auto* Editor = new QPlainTextEdit(this);
+  Editor->setPlainText(QStringLiteral("unit Unit1;\n\ninterface\n\nimplementation\n\nend.\n"));
+  setCentralWidget(Editor);
+
+  FDock = new QDockWidget(QStringLiteral("Tool Palette"), this);
+  FDock->setObjectName(QStringLiteral("ToolForm"));
+  FDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+  auto* Panel = new QWidget(FDock);
+  auto* Layout = new QVBoxLayout(Panel);
+  Layout->setContentsMargins(0, 0, 0, 0);
+  Layout->setSpacing(0);
+  TToolBar* Bar = Ide.ToolBar();
+  FToolBar = new OvToolBarView(
+      Bar, [Bar](int Index) { return ImageOf(Bar->Images(), Index); }, Panel);
+  FPalette = new OvPaletteView(Ide.Palette(), Panel);
+  Layout->addWidget(FToolBar);
+  Layout->addWidget(FPalette, 1);
+  FDock->setWidget(Panel);
+  FDock->setMinimumWidth(240);
+  addDockWidget(Qt::RightDockWidgetArea, FDock);
+
+  // The model's messages and failures, shown as the IDE shows them.
+  Ide.OnMessage = [this](const UnicodeString& Text) {
+    QMessageBox::information(this, QStringLiteral("hostide"), ToQString(Text));
+  };
+  OvFormDialog::InstallModalRunner(this);
+
+  // File > Exit asks the session to end.
+  auto* Watch = new QTimer(this);
+  connect(Watch, &QTimer::timeout, this, [this] {
+    if (FIde.Terminated())
+      close();
+  });
+  Watch->start(100);
+}
+
+OvMainWindow::~OvMainWindow() {
+  FIde.OnMessage = nullptr;
+  SetModalRunner({});
+}
+
+QImage OvMainWindow::Screenshot() const {
+  // The window and whatever popups and dialogs stand over it: grab the screen where they are.
+  QRect Area = frameGeometry();
+  for (QWidget* W : QApplication::topLevelWidgets())
+    if (W->isVisible() && W != this)
+      Area = Area.united(W->frameGeometry());
+  QScreen* Screen = QGuiApplication::primaryScreen();
+  QImage Shot =
+      Screen ? Screen->grabWindow(0, Area.x(), Area.y(), Area.width(), Area.height()).toImage()
+             : QImage();
+  if (!Shot.isNull() && Shot.pixelColor(Area.width() / 2, Area.height() / 2).alpha() != 0)
+    return Shot;
+  // No screen to grab (the offscreen platform): paint the windows ourselves.
+  QImage Image(Area.size(), QImage::Format_ARGB32);
+  Image.fill(Qt::white);
+  QPainter P(&Image);
+  auto Draw = [&](QWidget* W) {
+    P.drawPixmap(W->geometry().topLeft() - Area.topLeft(), W->grab());
+  };
+  Draw(const_cast<OvMainWindow*>(this));
+  for (QWidget* W : QApplication::topLevelWidgets())
+    if (W->isVisible() && W != this)
+      Draw(W);
+  return Image;
+}

@@ -1,0 +1,36 @@
+// The Tool Palette's categorised button view: collapsible category headers with the component
+// buttons below, scrolled as the model scrolls. The model's geometry is the view's: the view
+// sets the palette's height to its own, draws what the model says is in view, and shows every
+// change of the model (a category expanded, scrolled into view, added, removed, renamed) at once.
+#pragma once
+
+#include "rtl/Component.h"
+
+#include <QAbstractScrollArea>
+
+class TCategoryButtons;
+
+class OvPaletteView : public QAbstractScrollArea, private TComponentView {
+  Q_OBJECT
+public:
+  OvPaletteView(TCategoryButtons* Palette, QWidget* Parent);
+  ~OvPaletteView() override;
+
+  TCategoryButtons* Palette() const { return FPalette; }
+  // The category whose header lies at a point of the viewport, or -1.
+  int HeaderAt(const QPoint& Point) const;
+
+protected:
+  void paintEvent(QPaintEvent* Event) override;
+  void resizeEvent(QResizeEvent* Event) override;
+  void mousePressEvent(QMouseEvent* Event) override;
+  void scrollContentsBy(int Dx, int Dy) override;
+
+private:
+  void ComponentChanged(TComponent* Sender, std::u16string_view Property) override;
+  void ComponentDestroying(TComponent* Sender) override;
+  void SyncScrollBar();
+
+  TCategoryButtons* FPalette;
+  bool FSyncing = false;
+};

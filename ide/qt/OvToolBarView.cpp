@@ -1,0 +1,101 @@
+#include "OvToolBarView.h"
+
+#include "OvFailures.h"
+#include "OvMenus.h"
+#include "OvQtStrings.h"
+
+#include "vcl/ComCtrls.h"
+#include "vcl/Menus.h"
+
+#include <QTimer>
+#include <QToolButton>
+
+OvToolBarView::OvToolBarView(TToolBar* Bar, TImageSource Images, QWidget* Parent)
+    : QToolBar(Parent), FBar(Bar), FImages(std::move(Images)) {
+  setObjectName(ToQString(Bar->Name()));
+  setMovable(false);
+  setIconSize(QSize(16, 16));
+  FBar->SetView(this);
+  Rebuild();
+}
+
+OvToolBarView::~OvToolBarView() {
+  Unlink();
+  if (FBar)
+    FBar->SetView(nullptr);
+}
+
+void OvToolBarView::Unlink() {
+  for (TToolButton* B : FLinked)
+    if (B->View() == this)
+      B->SetView(nullptr);
+  FLinked.clear();
+}
+
+void OvToolBarView::Rebuild() {
+  Unlink();
+  clear();
+  // Only the buttons this view made: the tool bar has an extension button of its own.
+  for (QToolButton* Old : findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly))
+    if (Old->property("ovButton").toBool())
+      Old->deleteLater();
+  if (!FBar)
+    return;
+  for (int I = 0; I < FBar->ControlCount(); ++I) {
+    auto* Model = dynamic_cast<TToolButton*>(FBar->Controls(I));
+    if (!Model)
+      continue;
+    Model->SetView(this);
+    FLinked.push_back(Model);
+    if (Model->Style() == TToolButtonStyle::tbsSeparator ||
+        Model->Style() == TToolButtonStyle::tbsDivider) {
+      addSeparator()->setVisible(Model->Visible());
+      continue;
+    }
+    auto* Button = new QToolButton(this);
+    Button->setProperty("ovButton", true);
+    Button->setObjectName(ToQString(Model->Name()));
+    Button->setToolTip(ToQString(Model->Hint()));
+    Button->setText(ToQString(Model->Name()));
+    Button->setIcon(FImages ? FImages(Model->ImageIndex()) : QIcon());
+    Button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    Button->setCheckable(Model->Style() == TToolButtonStyle::tbsCheck);
+    if (Model->Style() == TToolButtonStyle::tbsDropDown && Model->DropdownMenu()) {
+      Button->setPopupMode(QToolButton::MenuButtonPopup);
+      Button->setMenu(new OvPopupMenu(Model->DropdownMenu(), Button));
+    }
+    connect(Button, &QToolButton::clicked, this,
+            [this, Model] { RunGuarded(window(), [&] { Model->Click(); }); });
+    addWidget(Button)->setVisible(Model->Visible());
+  }
+}
+
+QToolButton* OvToolBarView::ButtonNamed(const QString& Name) const {
+  for (QToolButton* B : findChildren<QToolButton*>(Name, Qt::FindDirectChildrenOnly))
+    if (B->property("ovButton").toBool() && !B->property("stale").toBool())
+      return B;
+  return nullptr;
+}
+
+void OvToolBarView::ComponentChanged(TComponent*, std::u16string_view Property) {
+  // Buttons added, removed, shown, hidden or restyled: show the bar as it now is. Deferred, so
+  // that a change made while a button's own click runs does not pull that button away.
+  if (Property == u"Popup" || Property == u"CloseUp")
+    return;
+  for (QToolButton* B : findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (!B->property("ovButton").toBool())
+      continue;
+    B->setProperty("stale", true);
+    B->setEnabled(false); // its model button may be gone before the rebuild
+  }
+  QTimer::singleShot(0, this, [this] { Rebuild(); });
+}
+
+void OvToolBarView::ComponentDestroying(TComponent* Sender) {
+  if (Sender == FBar) {
+    Unlink();
+    FBar = nullptr;
+  } else {
+    std::erase(FLinked, static_cast<TToolButton*>(Sender));
+  }
+}
