@@ -55,6 +55,14 @@ std::string TPackageManager::Resolve(const std::string& File) const {
   const fs::path Beside = fs::path(FSearchDir) / File;
   if (fs::exists(Beside, Error))
     return Beside.string();
+  // A package named without its suffix, as unload names it.
+  if (fs::path(File).extension() != ".so") {
+    const std::string WithSuffix = File + ".so";
+    if (fs::exists(WithSuffix, Error))
+      return "./" + WithSuffix;
+    if (fs::exists(fs::path(FSearchDir) / WithSuffix, Error))
+      return (fs::path(FSearchDir) / WithSuffix).string();
+  }
   throw EPackageError(
       U("Package " + File + " not found (looked in the current folder and in " + FSearchDir + ")"));
 }
