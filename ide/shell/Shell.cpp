@@ -362,17 +362,26 @@ private:
 };
 } // namespace
 
+namespace {
+// The drop-down menu of a visible tool button, which the user can open.
+TPopupMenu* DropdownOf(TToolButton* Button) {
+  if (!Button->Visible())
+    throw EInvalidOperation(u"The tool button " + Button->Name() + u" is hidden");
+  TPopupMenu* Menu = Button->DropdownMenu();
+  if (!Menu)
+    throw EInvalidOperation(u"The tool button " + Button->Name() + u" has no drop-down menu");
+  return Menu;
+}
+
+} // namespace
+
 void TShell::CmdOpen(const TCommandLine& L) {
   const std::string What = TrimRight(RestArgument(L.Rest));
   if (What.empty())
     Usage("open CAPTION | open @BUTTON");
   if (What.starts_with('@')) {
     TToolButton* Button = FindButton(What);
-    if (!Button->Visible())
-      throw EInvalidOperation(u"The tool button " + Button->Name() + u" is hidden");
-    TPopupMenu* Menu = Button->DropdownMenu();
-    if (!Menu)
-      throw EInvalidOperation(u"The tool button " + Button->Name() + u" has no drop-down menu");
+    TPopupMenu* Menu = DropdownOf(Button);
     TPopupGuard Close(Menu);
     Button->CheckMenuDropdown();
     PrintTree(Menu->Items(), 0);
@@ -393,11 +402,7 @@ void TShell::CmdPick(const TCommandLine& L) {
     if (Parts.size() < 2)
       throw EShellSyntax(U16("pick " + Parts[0] + " needs the path of an item in its menu"));
     TToolButton* Button = FindButton(Parts[0]);
-    if (!Button->Visible())
-      throw EInvalidOperation(u"The tool button " + Button->Name() + u" is hidden");
-    TPopupMenu* Menu = Button->DropdownMenu();
-    if (!Menu)
-      throw EInvalidOperation(u"The tool button " + Button->Name() + u" has no drop-down menu");
+    TPopupMenu* Menu = DropdownOf(Button);
     TPopupGuard Close(Menu);
     Button->CheckMenuDropdown();
     TMenuItem* Current = Menu->Items();
