@@ -173,11 +173,20 @@ bool OvGridWidget::StartEditing(const QString* Text) {
     FEditor->setText(*Text);
   FEditor->show();
   FEditor->setFocus();
-  connect(FEditor, &QLineEdit::returnPressed, this, [this] {
-    FinishEditing(true);
-    setFocus();
-  });
+  FEditor->installEventFilter(this);
   return true;
+}
+
+bool OvGridWidget::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == FEditor && Event->type() == QEvent::KeyPress) {
+    const int Key = static_cast<QKeyEvent*>(Event)->key();
+    if (Key == Qt::Key_Return || Key == Qt::Key_Enter || Key == Qt::Key_Escape) {
+      FinishEditing(Key != Qt::Key_Escape);
+      setFocus();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(Watched, Event);
 }
 
 void OvGridWidget::FinishEditing(bool Confirm) {

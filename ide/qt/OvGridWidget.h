@@ -30,6 +30,8 @@ public:
   void FinishEditing(bool Confirm);
 
 protected:
+  // Enter and Escape in the in-place editor belong to the cell, not to the dialog.
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
   void paintEvent(QPaintEvent* Event) override;
   void mousePressEvent(QMouseEvent* Event) override;
   void keyPressEvent(QKeyEvent* Event) override;

@@ -106,6 +106,15 @@ private slots:
     QCOMPARE(Window->PaletteView()->HeaderAt(QPoint(10, Y)), I);
   }
 
+  void altAOpensThePaletteEntryByItsHotKey() {
+    QMenu* Palette = Window->MenuBar()->MenuFor(QStringLiteral("P&alette"));
+    QVERIFY(!Palette->isVisible());
+    QTest::keyClick(Window.get(), Qt::Key_A, Qt::AltModifier);
+    QTRY_VERIFY(Palette->isVisible());
+    QVERIFY(Texts(Palette).contains(QStringLiteral("Edit Categories...")));
+    Palette->hide();
+  }
+
   void theButtonsArrowAndFaceDropDownTheSameRebuiltMenu() {
     QToolButton* Button = Window->ToolBarView()->ButtonNamed(QStringLiteral("tbPalette"));
     QVERIFY(Button);
@@ -140,8 +149,11 @@ private slots:
       QTest::keyClick(W, 'C');
       QVERIFY(W->Editor());
       QTest::keyClicks(W->Editor(), QStringLiteral("ommon"));
-      QTest::keyClick(W->Editor(), Qt::Key_Return);
-      D->findChild<QPushButton*>(QStringLiteral("BtnOk"))->click();
+      QTest::keyClick(W->Editor(), Qt::Key_Return); // confirms the cell
+      QVERIFY(!W->Editor());
+      QVERIFY(D->isVisible());
+      QTest::keyClick(W, Qt::Key_Return); // and Enter in the grid is OK
+      QVERIFY(!D->isVisible());
     });
     QCOMPARE(TRegIniFile(Key).ReadString(u"Categories", u"Standard", u""),
              UnicodeString(u"Common"));
