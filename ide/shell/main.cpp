@@ -6,7 +6,7 @@
 #include "rtl/RegistryHive.h"
 
 #ifdef HOSTIDE_WITH_QT
-#include "OvDesktop.h"
+#include "Desktop.h"
 #endif
 
 #include <readline/history.h>

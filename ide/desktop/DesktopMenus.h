@@ -16,21 +16,21 @@ class TMenuItem;
 class TPopupMenu;
 
 // What opening a sub-menu and choosing an item do in the model.
-struct OvMenuDriver {
+struct DesktopMenuDriver {
   std::function<void(TMenuItem*)> Open;  // before the sub-menu of this item shows
   std::function<void(TMenuItem*)> Click; // an item without children was chosen
 };
 
 // Replaces Menu's entries with the visible children of Item: "-" as a separator, items with
 // children as sub-menus that open through the driver, the rest as actions.
-void FillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver);
+void FillMenu(QMenu* Menu, TMenuItem* Item, const DesktopMenuDriver& Driver);
 
 // The main window's menu bar, following the main menu's top-level entries as they come and go.
-class OvMenuBar : public QMenuBar, private TComponentView {
+class DesktopMenuBar : public QMenuBar, private TComponentView {
   Q_OBJECT
 public:
-  OvMenuBar(TMainMenu* Menu, QWidget* Parent);
-  ~OvMenuBar() override;
+  DesktopMenuBar(TMainMenu* Menu, QWidget* Parent);
+  ~DesktopMenuBar() override;
 
   // The Qt menu of a top-level entry (matched as the host's Find matches), or nullptr.
   QMenu* MenuFor(const QString& Caption) const;
@@ -41,23 +41,23 @@ private:
   void ComponentDestroying(TComponent* Sender) override;
 
   TMenuItem* FRoot;
-  OvMenuDriver FDriver;
+  DesktopMenuDriver FDriver;
 };
 
 // A popup menu of the model shown as a Qt menu: the before-show event fires as it opens, and
 // its items are clicked through the popup (which may stand an action in for the item).
-class OvPopupMenu : public QMenu, private TComponentView {
+class DesktopPopupMenu : public QMenu, private TComponentView {
   Q_OBJECT
 public:
-  OvPopupMenu(TPopupMenu* Popup, QWidget* Parent);
-  ~OvPopupMenu() override;
+  DesktopPopupMenu(TPopupMenu* Popup, QWidget* Parent);
+  ~DesktopPopupMenu() override;
 
 private:
   void ComponentChanged(TComponent* Sender, std::u16string_view Property) override;
   void ComponentDestroying(TComponent* Sender) override;
 
   TPopupMenu* FPopup;
-  OvMenuDriver FDriver;
+  DesktopMenuDriver FDriver;
   bool FOpenedByModel = false; // the model fired the before-show event already
   bool FFiring = false;        // the Qt arrow is firing it now
 };

@@ -1,11 +1,11 @@
-#include "OvMenus.h"
+#include "DesktopMenus.h"
 
-#include "OvFailures.h"
-#include "OvQtStrings.h"
+#include "DesktopFailures.h"
+#include "DesktopQtStrings.h"
 
 #include "vcl/Menus.h"
 
-void FillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver) {
+void FillMenu(QMenu* Menu, TMenuItem* Item, const DesktopMenuDriver& Driver) {
   Menu->clear();
   for (QMenu* Old : Menu->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
     Old->deleteLater();
@@ -37,9 +37,11 @@ void FillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver) {
   }
 }
 
-// --- OvMenuBar --------------------------------------------------------------------------------
+// --- DesktopMenuBar
+// --------------------------------------------------------------------------------
 
-OvMenuBar::OvMenuBar(TMainMenu* Menu, QWidget* Parent) : QMenuBar(Parent), FRoot(Menu->Items()) {
+DesktopMenuBar::DesktopMenuBar(TMainMenu* Menu, QWidget* Parent)
+    : QMenuBar(Parent), FRoot(Menu->Items()) {
   // The host fires a main-menu item's click when its sub-menu opens, and when it is chosen.
   FDriver.Open = [](TMenuItem* Item) { Item->Click(); };
   FDriver.Click = [](TMenuItem* Item) { Item->Click(); };
@@ -47,12 +49,12 @@ OvMenuBar::OvMenuBar(TMainMenu* Menu, QWidget* Parent) : QMenuBar(Parent), FRoot
   Rebuild();
 }
 
-OvMenuBar::~OvMenuBar() {
+DesktopMenuBar::~DesktopMenuBar() {
   if (FRoot)
     FRoot->SetView(nullptr);
 }
 
-void OvMenuBar::Rebuild() {
+void DesktopMenuBar::Rebuild() {
   clear();
   for (QMenu* Old : findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
     Old->deleteLater();
@@ -77,7 +79,7 @@ void OvMenuBar::Rebuild() {
   }
 }
 
-QMenu* OvMenuBar::MenuFor(const QString& Caption) const {
+QMenu* DesktopMenuBar::MenuFor(const QString& Caption) const {
   if (!FRoot)
     return nullptr;
   TMenuItem* Item = FRoot->Find(FromQString(Caption));
@@ -89,20 +91,22 @@ QMenu* OvMenuBar::MenuFor(const QString& Caption) const {
   return nullptr;
 }
 
-void OvMenuBar::ComponentChanged(TComponent*, std::u16string_view Property) {
+void DesktopMenuBar::ComponentChanged(TComponent*, std::u16string_view Property) {
   // Entries come and go (a package adds its own); captions of open menus are refilled anyway.
   if (Property == u"Items")
     Rebuild();
 }
 
-void OvMenuBar::ComponentDestroying(TComponent*) {
+void DesktopMenuBar::ComponentDestroying(TComponent*) {
   FRoot = nullptr;
   clear();
 }
 
-// --- OvPopupMenu ------------------------------------------------------------------------------
+// --- DesktopPopupMenu
+// ------------------------------------------------------------------------------
 
-OvPopupMenu::OvPopupMenu(TPopupMenu* Popup, QWidget* Parent) : QMenu(Parent), FPopup(Popup) {
+DesktopPopupMenu::DesktopPopupMenu(TPopupMenu* Popup, QWidget* Parent)
+    : QMenu(Parent), FPopup(Popup) {
   FDriver.Open = [this](TMenuItem* Item) {
     if (FPopup)
       FPopup->OpenSubmenu(Item);
@@ -131,12 +135,12 @@ OvPopupMenu::OvPopupMenu(TPopupMenu* Popup, QWidget* Parent) : QMenu(Parent), FP
   });
 }
 
-OvPopupMenu::~OvPopupMenu() {
+DesktopPopupMenu::~DesktopPopupMenu() {
   if (FPopup)
     FPopup->SetView(nullptr);
 }
 
-void OvPopupMenu::ComponentChanged(TComponent*, std::u16string_view Property) {
+void DesktopPopupMenu::ComponentChanged(TComponent*, std::u16string_view Property) {
   if (Property != u"Popup" || FFiring || isVisible())
     return;
   // The model asked for the menu to drop down (not through the Qt arrow): show it below the
@@ -147,6 +151,6 @@ void OvPopupMenu::ComponentChanged(TComponent*, std::u16string_view Property) {
   popup(At);
 }
 
-void OvPopupMenu::ComponentDestroying(TComponent*) {
+void DesktopPopupMenu::ComponentDestroying(TComponent*) {
   FPopup = nullptr;
 }

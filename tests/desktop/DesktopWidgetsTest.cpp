@@ -1,11 +1,11 @@
 // Drives the real widgets of the desktop window against a small model, under the offscreen
 // platform.
-#include "OvFailures.h"
-#include "OvFormDialog.h"
-#include "OvGridWidget.h"
-#include "OvMenus.h"
-#include "OvPaletteView.h"
-#include "OvToolBarView.h"
+#include "DesktopFailures.h"
+#include "DesktopFormDialog.h"
+#include "DesktopGridWidget.h"
+#include "DesktopMenus.h"
+#include "DesktopPaletteView.h"
+#include "DesktopToolBarView.h"
 
 #include "OvPaletteMenuCategoriesForm.h"
 
@@ -87,7 +87,7 @@ private slots:
       NewItem(&Ide, Palette, u"Edit Categories...");
     };
 
-    OvMenuBar Bar(Menu, nullptr);
+    DesktopMenuBar Bar(Menu, nullptr);
     QCOMPARE(Bar.actions().size(), 2);
     QCOMPARE(Bar.actions()[1]->text(), QStringLiteral("P&alette"));
 
@@ -120,7 +120,7 @@ private slots:
     TComponent Ide(nullptr);
     auto* Menu = new TMainMenu(&Ide);
     NewItem(&Ide, Menu->Items(), u"&File");
-    OvMenuBar Bar(Menu, nullptr);
+    DesktopMenuBar Bar(Menu, nullptr);
     QCOMPARE(Bar.actions().size(), 1);
     {
       TComponent Package(nullptr);
@@ -145,7 +145,7 @@ private slots:
       Tab->OnClick = [&](TObject* S) { GotAction = dynamic_cast<TCustomAction*>(S) != nullptr; };
     };
     QWidget Anchor;
-    OvPopupMenu Menu(Popup, &Anchor);
+    DesktopPopupMenu Menu(Popup, &Anchor);
     // Opened by Qt (the arrow): the before-show event fires once.
     Menu.popup(QPoint(0, 0));
     QCOMPARE(Shown, 1);
@@ -173,7 +173,7 @@ private slots:
         C->AddButton(u"TComponent" + IntToStr(B));
       C->SetCollapsed(true);
     }
-    OvPaletteView View(&Palette, nullptr);
+    DesktopPaletteView View(&Palette, nullptr);
     View.resize(200, 150);
     View.show();
     QVERIFY(QTest::qWaitForWindowExposed(&View));
@@ -210,7 +210,7 @@ private slots:
     };
     TToolButton* Categories = NewButton(u"tbCategories", 0);
     NewButton(u"tbSearch", 30);
-    OvToolBarView View(
+    DesktopToolBarView View(
         Bar, [](int I) { return I < 0 ? QIcon() : QIcon(QPixmap(16, 16)); }, nullptr);
     QVERIFY(View.ButtonNamed(QStringLiteral("tbCategories")));
     QVERIFY(!View.ButtonNamed(QStringLiteral("tbPalette")));
@@ -259,7 +259,7 @@ private slots:
     TMenuItem* Tools = NewItem(&Ide, Menu->Items(), u"&Tools");
     TMenuItem* Broken = NewItem(&Ide, Tools, u"Broken");
     Broken->OnClick = [](TObject*) { throw ERegistryException(u"Hive HKCU.db is locked"); };
-    OvMenuBar Bar(Menu, nullptr);
+    DesktopMenuBar Bar(Menu, nullptr);
     QMenu* M = Bar.MenuFor(QStringLiteral("Tools"));
     M->popup(QPoint(0, 0));
     M->actions()[0]->trigger();
@@ -274,34 +274,36 @@ private slots:
     SetCurrentUserHiveFile(FromQ(Dir.filePath(QStringLiteral("HKCU.db"))));
     const UnicodeString Key = u"Software\\Orvik\\Palette Menu";
     TRegIniFile(Key).WriteString(u"Categories", u"Standard", u"Old");
-    OvFormDialog::InstallModalRunner(nullptr);
+    DesktopFormDialog::InstallModalRunner(nullptr);
 
-    auto Run = [&](const std::function<void(OvFormDialog*, OvGridWidget*, TStringGrid*)>& User) {
-      TStringList Tabs;
-      Tabs.Add(u"Additional");
-      Tabs.Add(u"&Standard");
-      TOwned<TOvFrmPaletteMenuCategories> Dlg(
-          CreateComponent<TOvFrmPaletteMenuCategories>(Application));
-      Dlg->Tabs = Tabs;
-      Dlg->UpdateControls();
-      QTimer::singleShot(0, [&] {
-        auto* D = qobject_cast<OvFormDialog*>(QApplication::activeModalWidget());
-        QVERIFY(D);
-        QCOMPARE(D->windowTitle(), QStringLiteral("Component Palette Categories"));
-        QCOMPARE(D->size(), QSize(297, 373));
-        User(D, D->findChild<OvGridWidget*>(QStringLiteral("GrdCategories")), Dlg->GrdCategories);
-      });
-      const int Result = Dlg->ShowModal();
-      if (Result == mrOk)
-        Dlg->SaveCategories();
-      return Result;
-    };
+    auto Run =
+        [&](const std::function<void(DesktopFormDialog*, DesktopGridWidget*, TStringGrid*)>& User) {
+          TStringList Tabs;
+          Tabs.Add(u"Additional");
+          Tabs.Add(u"&Standard");
+          TOwned<TOvFrmPaletteMenuCategories> Dlg(
+              CreateComponent<TOvFrmPaletteMenuCategories>(Application));
+          Dlg->Tabs = Tabs;
+          Dlg->UpdateControls();
+          QTimer::singleShot(0, [&] {
+            auto* D = qobject_cast<DesktopFormDialog*>(QApplication::activeModalWidget());
+            QVERIFY(D);
+            QCOMPARE(D->windowTitle(), QStringLiteral("Component Palette Categories"));
+            QCOMPARE(D->size(), QSize(297, 373));
+            User(D, D->findChild<DesktopGridWidget*>(QStringLiteral("GrdCategories")),
+                 Dlg->GrdCategories);
+          });
+          const int Result = Dlg->ShowModal();
+          if (Result == mrOk)
+            Dlg->SaveCategories();
+          return Result;
+        };
     auto Center = [](TStringGrid* G, int C, int R) {
       const TRect Rc = G->CellRect(C, R);
       return QPoint((Rc.Left + Rc.Right) / 2, (Rc.Top + Rc.Bottom) / 2);
     };
 
-    const int Ok = Run([&](OvFormDialog* D, OvGridWidget* W, TStringGrid* G) {
+    const int Ok = Run([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
       QVERIFY(W);
       // The tab column refuses the click; the selection stays on (1, 1).
       QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 0, 2));
@@ -321,7 +323,7 @@ private slots:
     QCOMPARE(TRegIniFile(Key).ReadString(u"Categories", u"Standard", u""),
              UnicodeString(u"VCL; Common"));
 
-    const int Cancel = Run([&](OvFormDialog* D, OvGridWidget* W, TStringGrid* G) {
+    const int Cancel = Run([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
       QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 1));
       QTest::keyClick(W, 'X');
       QTest::keyClick(W->Editor(), Qt::Key_Return);
@@ -343,4 +345,4 @@ private:
 };
 
 QTEST_MAIN(QtWidgetsTest)
-#include "QtWidgetsTest.moc"
+#include "DesktopWidgetsTest.moc"

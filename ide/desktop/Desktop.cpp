@@ -1,11 +1,11 @@
-#include "OvDesktop.h"
+#include "Desktop.h"
 
-#include "OvFailures.h"
-#include "OvFormDialog.h"
-#include "OvMainWindow.h"
-#include "OvMenus.h"
-#include "OvQtStrings.h"
-#include "OvToolBarView.h"
+#include "DesktopFailures.h"
+#include "DesktopFormDialog.h"
+#include "DesktopMainWindow.h"
+#include "DesktopMenus.h"
+#include "DesktopQtStrings.h"
+#include "DesktopToolBarView.h"
 
 #include "Ide.h"
 #include "Shell.h"
@@ -68,7 +68,7 @@ std::string Unquote(std::string S) {
 }
 
 // Opens in the window the menu that the script's last command opened in the model.
-void ShowLastMenu(OvMainWindow& Window, THostIde& Ide, const std::string& Command) {
+void ShowLastMenu(DesktopMainWindow& Window, THostIde& Ide, const std::string& Command) {
   std::string Target;
   if (Command.rfind("open ", 0) == 0)
     Target = Unquote(Command.substr(5));
@@ -104,7 +104,7 @@ void ShowLastMenu(OvMainWindow& Window, THostIde& Ide, const std::string& Comman
 int RunDesktop(int Argc, char** Argv, const TStartIde& Start) {
   QApplication App(Argc, Argv);
   THostIde Ide;
-  OvMainWindow Window(Ide);
+  DesktopMainWindow Window(Ide);
   Window.show();
   Start(Ide, [&](const std::function<void()>& Action) { RunGuarded(&Window, Action); });
   return App.exec();
@@ -121,7 +121,7 @@ int RunScriptInWindow(int Argc, char** Argv, TLineReader& Script, bool Strict,
   TRecordingReader Reader(Script);
   TShell Shell(Ide, Reader, std::cout, Strict);
   const TModalRunner ShellRunner = ModalRunner();
-  OvMainWindow Window(Ide);
+  DesktopMainWindow Window(Ide);
   Window.show();
   Settle(200);
 
@@ -137,7 +137,7 @@ int RunScriptInWindow(int Argc, char** Argv, TLineReader& Script, bool Strict,
   // inside it gets the dialog in its picture.
   bool InDialog = false;
   SetModalRunner([&](TCustomForm& Form) {
-    OvFormDialog Dialog(&Form, &Window);
+    DesktopFormDialog Dialog(&Form, &Window);
     Dialog.show();
     Settle(100);
     InDialog = true;

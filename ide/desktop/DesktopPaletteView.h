@@ -10,11 +10,11 @@
 
 class TCategoryButtons;
 
-class OvPaletteView : public QAbstractScrollArea, private TComponentView {
+class DesktopPaletteView : public QAbstractScrollArea, private TComponentView {
   Q_OBJECT
 public:
-  OvPaletteView(TCategoryButtons* Palette, QWidget* Parent);
-  ~OvPaletteView() override;
+  DesktopPaletteView(TCategoryButtons* Palette, QWidget* Parent);
+  ~DesktopPaletteView() override;
 
   TCategoryButtons* Palette() const { return FPalette; }
   // The category whose header lies at a point of the viewport, or -1.

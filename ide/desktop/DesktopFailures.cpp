@@ -1,21 +1,21 @@
-#include "OvFailures.h"
+#include "DesktopFailures.h"
 
-#include "OvQtStrings.h"
+#include "DesktopQtStrings.h"
 
 #include "rtl/Exception.h"
 
 #include <QMessageBox>
 
 namespace {
-OvFailureSink& Sink() {
-  static OvFailureSink S = [](QWidget* Parent, const QString& Message) {
+DesktopFailureSink& Sink() {
+  static DesktopFailureSink S = [](QWidget* Parent, const QString& Message) {
     QMessageBox::critical(Parent, QStringLiteral("hostide"), Message);
   };
   return S;
 }
 } // namespace
 
-void SetFailureSink(OvFailureSink NewSink) {
+void SetFailureSink(DesktopFailureSink NewSink) {
   Sink() = std::move(NewSink);
 }
 

@@ -1,4 +1,4 @@
-#include "OvColors.h"
+#include "DesktopColors.h"
 
 QColor ToQColor(TColor Color, const QPalette& Palette) {
   if (!IsSystemColor(Color))

@@ -13,11 +13,11 @@ class TCustomGrid;
 class QLineEdit;
 class QScrollBar;
 
-class OvGridWidget : public QWidget, private TComponentView {
+class DesktopGridWidget : public QWidget, private TComponentView {
   Q_OBJECT
 public:
-  OvGridWidget(TCustomGrid* Grid, QWidget* Parent);
-  ~OvGridWidget() override;
+  DesktopGridWidget(TCustomGrid* Grid, QWidget* Parent);
+  ~DesktopGridWidget() override;
 
   // The cell at a point of the widget, or false.
   bool CellAt(const QPoint& Point, int& ACol, int& ARow) const;

@@ -1,8 +1,8 @@
-#include "OvGridWidget.h"
+#include "DesktopGridWidget.h"
 
-#include "OvColors.h"
-#include "OvFailures.h"
-#include "OvQtStrings.h"
+#include "DesktopColors.h"
+#include "DesktopFailures.h"
+#include "DesktopQtStrings.h"
 
 #include "vcl/Grids.h"
 
@@ -30,7 +30,7 @@ QFont ToQFont(const TCanvasOperation& Op, const QFont& Base) {
 }
 } // namespace
 
-OvGridWidget::OvGridWidget(TCustomGrid* Grid, QWidget* Parent)
+DesktopGridWidget::DesktopGridWidget(TCustomGrid* Grid, QWidget* Parent)
     : QWidget(Parent), FGrid(Grid), FScroll(new QScrollBar(Qt::Vertical, this)) {
   setObjectName(ToQString(Grid->Name()));
   setFocusPolicy(Qt::StrongFocus);
@@ -44,18 +44,18 @@ OvGridWidget::OvGridWidget(TCustomGrid* Grid, QWidget* Parent)
   SyncScrollBar();
 }
 
-OvGridWidget::~OvGridWidget() {
+DesktopGridWidget::~DesktopGridWidget() {
   if (FGrid)
     FGrid->SetView(nullptr);
 }
 
-bool OvGridWidget::Guard(const std::function<void()>& Action) {
+bool DesktopGridWidget::Guard(const std::function<void()>& Action) {
   const bool Ok = RunGuarded(window(), Action);
   update();
   return Ok;
 }
 
-void OvGridWidget::SyncScrollBar() {
+void DesktopGridWidget::SyncScrollBar() {
   if (!FGrid)
     return;
   const int Scrollable = FGrid->RowCount() - FGrid->FixedRows();
@@ -67,17 +67,17 @@ void OvGridWidget::SyncScrollBar() {
   FScroll->setValue(FGrid->TopRow() - FGrid->FixedRows());
 }
 
-void OvGridWidget::ComponentChanged(TComponent*, std::u16string_view) {
+void DesktopGridWidget::ComponentChanged(TComponent*, std::u16string_view) {
   SyncScrollBar();
   update();
 }
 
-void OvGridWidget::ComponentDestroying(TComponent*) {
+void DesktopGridWidget::ComponentDestroying(TComponent*) {
   FGrid = nullptr;
   update();
 }
 
-bool OvGridWidget::CellAt(const QPoint& Point, int& ACol, int& ARow) const {
+bool DesktopGridWidget::CellAt(const QPoint& Point, int& ACol, int& ARow) const {
   if (!FGrid)
     return false;
   for (int R = 0; R < FGrid->RowCount(); ++R)
@@ -92,7 +92,7 @@ bool OvGridWidget::CellAt(const QPoint& Point, int& ACol, int& ARow) const {
   return false;
 }
 
-void OvGridWidget::paintEvent(QPaintEvent*) {
+void DesktopGridWidget::paintEvent(QPaintEvent*) {
   QPainter P(this);
   const QPalette& Pal = palette();
   P.fillRect(rect(), ToQColor(clBtnFace, Pal));
@@ -141,7 +141,7 @@ void OvGridWidget::paintEvent(QPaintEvent*) {
     }
 }
 
-void OvGridWidget::mousePressEvent(QMouseEvent* Event) {
+void DesktopGridWidget::mousePressEvent(QMouseEvent* Event) {
   setFocus();
   int Col, Row;
   if (!CellAt(Event->position().toPoint(), Col, Row))
@@ -150,14 +150,14 @@ void OvGridWidget::mousePressEvent(QMouseEvent* Event) {
   Guard([&] { FGrid->UserSelectCell(Col, Row); });
 }
 
-void OvGridWidget::wheelEvent(QWheelEvent* Event) {
+void DesktopGridWidget::wheelEvent(QWheelEvent* Event) {
   if (!FGrid)
     return;
   const int Steps = Event->angleDelta().y() / 120;
   Guard([&] { FGrid->SetTopRow(std::max(FGrid->FixedRows(), FGrid->TopRow() - Steps)); });
 }
 
-bool OvGridWidget::StartEditing(const QString* Text) {
+bool DesktopGridWidget::StartEditing(const QString* Text) {
   if (!FGrid || FEditor || !FGrid->CanEditCell())
     return false;
   const TRect Cell = FGrid->CellRect(FGrid->Col(), FGrid->Row());
@@ -177,7 +177,7 @@ bool OvGridWidget::StartEditing(const QString* Text) {
   return true;
 }
 
-bool OvGridWidget::eventFilter(QObject* Watched, QEvent* Event) {
+bool DesktopGridWidget::eventFilter(QObject* Watched, QEvent* Event) {
   if (Watched == FEditor && Event->type() == QEvent::KeyPress) {
     const int Key = static_cast<QKeyEvent*>(Event)->key();
     if (Key == Qt::Key_Return || Key == Qt::Key_Enter || Key == Qt::Key_Escape) {
@@ -189,7 +189,7 @@ bool OvGridWidget::eventFilter(QObject* Watched, QEvent* Event) {
   return QWidget::eventFilter(Watched, Event);
 }
 
-void OvGridWidget::FinishEditing(bool Confirm) {
+void DesktopGridWidget::FinishEditing(bool Confirm) {
   if (!FEditor)
     return;
   QLineEdit* Editor = FEditor;
@@ -201,7 +201,7 @@ void OvGridWidget::FinishEditing(bool Confirm) {
     Guard([&] { FGrid->UserEditCell(Text); });
 }
 
-void OvGridWidget::keyPressEvent(QKeyEvent* Event) {
+void DesktopGridWidget::keyPressEvent(QKeyEvent* Event) {
   if (!FGrid)
     return QWidget::keyPressEvent(Event);
   int Col = FGrid->Col(), Row = FGrid->Row();

@@ -1,9 +1,9 @@
-#include "OvFormDialog.h"
+#include "DesktopFormDialog.h"
 
-#include "OvColors.h"
-#include "OvFailures.h"
-#include "OvGridWidget.h"
-#include "OvQtStrings.h"
+#include "DesktopColors.h"
+#include "DesktopFailures.h"
+#include "DesktopGridWidget.h"
+#include "DesktopQtStrings.h"
 
 #include "vcl/Forms.h"
 #include "vcl/Grids.h"
@@ -14,7 +14,8 @@
 #include <QPushButton>
 #include <QScreen>
 
-OvFormDialog::OvFormDialog(TCustomForm* Form, QWidget* Parent) : QDialog(Parent), FForm(Form) {
+DesktopFormDialog::DesktopFormDialog(TCustomForm* Form, QWidget* Parent)
+    : QDialog(Parent), FForm(Form) {
   setObjectName(ToQString(Form->Name()));
   setWindowTitle(ToQString(Form->Caption()));
   setFixedSize(Form->ClientWidth(), Form->ClientHeight());
@@ -44,7 +45,7 @@ OvFormDialog::OvFormDialog(TCustomForm* Form, QWidget* Parent) : QDialog(Parent)
   for (int I = 0; I < Form->ControlCount(); ++I) {
     TControl* C = Form->Controls(I);
     if (auto* Grid = dynamic_cast<TCustomGrid*>(C)) {
-      auto* W = new OvGridWidget(Grid, this);
+      auto* W = new DesktopGridWidget(Grid, this);
       W->setVisible(Grid->Visible());
     } else if (auto* Button = dynamic_cast<TButton*>(C)) {
       auto* B = new QPushButton(ToQString(Button->Caption()), this);
@@ -63,28 +64,28 @@ OvFormDialog::OvFormDialog(TCustomForm* Form, QWidget* Parent) : QDialog(Parent)
   FForm->SetView(this);
 }
 
-OvFormDialog::~OvFormDialog() {
+DesktopFormDialog::~DesktopFormDialog() {
   if (FForm)
     FForm->SetView(nullptr);
 }
 
-int OvFormDialog::Run() {
+int DesktopFormDialog::Run() {
   exec();
   return FForm ? FForm->ModalResult() : mrCancel;
 }
 
-void OvFormDialog::InstallModalRunner(QWidget* Parent) {
+void DesktopFormDialog::InstallModalRunner(QWidget* Parent) {
   SetModalRunner([Parent](TCustomForm& Form) {
-    OvFormDialog Dialog(&Form, Parent);
+    DesktopFormDialog Dialog(&Form, Parent);
     return Dialog.Run();
   });
 }
 
-void OvFormDialog::ClickModel(TButton* Button) {
+void DesktopFormDialog::ClickModel(TButton* Button) {
   RunGuarded(this, [&] { Button->Click(); });
 }
 
-TButton* OvFormDialog::ButtonFor(bool Default) const {
+TButton* DesktopFormDialog::ButtonFor(bool Default) const {
   if (!FForm)
     return nullptr;
   TButton* ByResult = nullptr;
@@ -98,7 +99,7 @@ TButton* OvFormDialog::ButtonFor(bool Default) const {
   return ByResult;
 }
 
-void OvFormDialog::keyPressEvent(QKeyEvent* Event) {
+void DesktopFormDialog::keyPressEvent(QKeyEvent* Event) {
   if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
     if (TButton* B = ButtonFor(true))
       ClickModel(B);
@@ -111,7 +112,7 @@ void OvFormDialog::keyPressEvent(QKeyEvent* Event) {
   QDialog::keyPressEvent(Event);
 }
 
-void OvFormDialog::reject() {
+void DesktopFormDialog::reject() {
   // Escape or the window's close box: the cancel button's click, else the form's Close.
   if (TButton* B = ButtonFor(false))
     ClickModel(B);
@@ -121,14 +122,14 @@ void OvFormDialog::reject() {
     QDialog::reject();
 }
 
-void OvFormDialog::ComponentChanged(TComponent*, std::u16string_view Property) {
+void DesktopFormDialog::ComponentChanged(TComponent*, std::u16string_view Property) {
   if (Property == u"ModalResult" && FForm && FForm->ModalResult() != mrNone)
     done(FForm->ModalResult());
   else if (Property == u"Caption" && FForm)
     setWindowTitle(ToQString(FForm->Caption()));
 }
 
-void OvFormDialog::ComponentDestroying(TComponent*) {
+void DesktopFormDialog::ComponentDestroying(TComponent*) {
   FForm = nullptr;
   QDialog::reject();
 }

@@ -6,28 +6,28 @@
 #include <QMainWindow>
 
 class THostIde;
-class OvMenuBar;
-class OvPaletteView;
-class OvToolBarView;
+class DesktopMenuBar;
+class DesktopPaletteView;
+class DesktopToolBarView;
 class QDockWidget;
 
-class OvMainWindow : public QMainWindow {
+class DesktopMainWindow : public QMainWindow {
   Q_OBJECT
 public:
-  explicit OvMainWindow(THostIde& Ide);
-  ~OvMainWindow() override;
+  explicit DesktopMainWindow(THostIde& Ide);
+  ~DesktopMainWindow() override;
 
-  OvMenuBar* MenuBar() const { return FMenuBar; }
-  OvToolBarView* ToolBarView() const { return FToolBar; }
-  OvPaletteView* PaletteView() const { return FPalette; }
+  DesktopMenuBar* MenuBar() const { return FMenuBar; }
+  DesktopToolBarView* ToolBarView() const { return FToolBar; }
+  DesktopPaletteView* PaletteView() const { return FPalette; }
 
   // An image of the window together with its open menus and dialogs.
   QImage Screenshot() const;
 
 private:
   THostIde& FIde;
-  OvMenuBar* FMenuBar;
-  OvToolBarView* FToolBar;
-  OvPaletteView* FPalette;
+  DesktopMenuBar* FMenuBar;
+  DesktopToolBarView* FToolBar;
+  DesktopPaletteView* FPalette;
   QDockWidget* FDock;
 };

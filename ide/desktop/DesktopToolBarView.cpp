@@ -1,8 +1,8 @@
-#include "OvToolBarView.h"
+#include "DesktopToolBarView.h"
 
-#include "OvFailures.h"
-#include "OvMenus.h"
-#include "OvQtStrings.h"
+#include "DesktopFailures.h"
+#include "DesktopMenus.h"
+#include "DesktopQtStrings.h"
 
 #include "vcl/ComCtrls.h"
 #include "vcl/Menus.h"
@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-OvToolBarView::OvToolBarView(TToolBar* Bar, TImageSource Images, QWidget* Parent)
+DesktopToolBarView::DesktopToolBarView(TToolBar* Bar, TImageSource Images, QWidget* Parent)
     : QToolBar(Parent), FBar(Bar), FImages(std::move(Images)) {
   setObjectName(ToQString(Bar->Name()));
   setMovable(false);
@@ -19,20 +19,20 @@ OvToolBarView::OvToolBarView(TToolBar* Bar, TImageSource Images, QWidget* Parent
   Rebuild();
 }
 
-OvToolBarView::~OvToolBarView() {
+DesktopToolBarView::~DesktopToolBarView() {
   Unlink();
   if (FBar)
     FBar->SetView(nullptr);
 }
 
-void OvToolBarView::Unlink() {
+void DesktopToolBarView::Unlink() {
   for (TToolButton* B : FLinked)
     if (B->View() == this)
       B->SetView(nullptr);
   FLinked.clear();
 }
 
-void OvToolBarView::Rebuild() {
+void DesktopToolBarView::Rebuild() {
   Unlink();
   clear();
   // Only the buttons this view made: the tool bar has an extension button of its own.
@@ -62,7 +62,7 @@ void OvToolBarView::Rebuild() {
     Button->setCheckable(Model->Style() == TToolButtonStyle::tbsCheck);
     if (Model->Style() == TToolButtonStyle::tbsDropDown && Model->DropdownMenu()) {
       Button->setPopupMode(QToolButton::MenuButtonPopup);
-      Button->setMenu(new OvPopupMenu(Model->DropdownMenu(), Button));
+      Button->setMenu(new DesktopPopupMenu(Model->DropdownMenu(), Button));
     }
     connect(Button, &QToolButton::clicked, this,
             [this, Model] { RunGuarded(window(), [&] { Model->Click(); }); });
@@ -70,14 +70,14 @@ void OvToolBarView::Rebuild() {
   }
 }
 
-QToolButton* OvToolBarView::ButtonNamed(const QString& Name) const {
+QToolButton* DesktopToolBarView::ButtonNamed(const QString& Name) const {
   for (QToolButton* B : findChildren<QToolButton*>(Name, Qt::FindDirectChildrenOnly))
     if (B->property("ovButton").toBool() && !B->property("stale").toBool())
       return B;
   return nullptr;
 }
 
-void OvToolBarView::ComponentChanged(TComponent*, std::u16string_view Property) {
+void DesktopToolBarView::ComponentChanged(TComponent*, std::u16string_view Property) {
   // Buttons added, removed, shown, hidden or restyled: show the bar as it now is. Deferred, so
   // that a change made while a button's own click runs does not pull that button away.
   if (Property == u"Popup" || Property == u"CloseUp")
@@ -91,7 +91,7 @@ void OvToolBarView::ComponentChanged(TComponent*, std::u16string_view Property) 
   QTimer::singleShot(0, this, [this] { Rebuild(); });
 }
 
-void OvToolBarView::ComponentDestroying(TComponent* Sender) {
+void DesktopToolBarView::ComponentDestroying(TComponent* Sender) {
   if (Sender == FBar) {
     Unlink();
     FBar = nullptr;

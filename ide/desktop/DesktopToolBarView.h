@@ -15,13 +15,13 @@ class TToolBar;
 class TToolButton;
 class QToolButton;
 
-class OvToolBarView : public QToolBar, private TComponentView {
+class DesktopToolBarView : public QToolBar, private TComponentView {
   Q_OBJECT
 public:
   // Images gives the icon of an image index of the tool bar's image list (null icon for none).
   using TImageSource = std::function<QIcon(int ImageIndex)>;
-  OvToolBarView(TToolBar* Bar, TImageSource Images, QWidget* Parent);
-  ~OvToolBarView() override;
+  DesktopToolBarView(TToolBar* Bar, TImageSource Images, QWidget* Parent);
+  ~DesktopToolBarView() override;
 
   // The Qt button standing for the model's button of that name, or nullptr.
   QToolButton* ButtonNamed(const QString& Name) const;

@@ -1,7 +1,7 @@
-#include "OvPaletteView.h"
+#include "DesktopPaletteView.h"
 
-#include "OvFailures.h"
-#include "OvQtStrings.h"
+#include "DesktopFailures.h"
+#include "DesktopQtStrings.h"
 
 #include "vcl/CategoryButtons.h"
 
@@ -9,7 +9,7 @@
 #include <QPainter>
 #include <QScrollBar>
 
-OvPaletteView::OvPaletteView(TCategoryButtons* Palette, QWidget* Parent)
+DesktopPaletteView::DesktopPaletteView(TCategoryButtons* Palette, QWidget* Parent)
     : QAbstractScrollArea(Parent), FPalette(Palette) {
   setObjectName(QStringLiteral("Palette"));
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -18,12 +18,12 @@ OvPaletteView::OvPaletteView(TCategoryButtons* Palette, QWidget* Parent)
   SyncScrollBar();
 }
 
-OvPaletteView::~OvPaletteView() {
+DesktopPaletteView::~DesktopPaletteView() {
   if (FPalette)
     FPalette->SetView(nullptr);
 }
 
-void OvPaletteView::SyncScrollBar() {
+void DesktopPaletteView::SyncScrollBar() {
   if (!FPalette)
     return;
   FSyncing = true;
@@ -34,23 +34,23 @@ void OvPaletteView::SyncScrollBar() {
   FSyncing = false;
 }
 
-void OvPaletteView::ComponentChanged(TComponent*, std::u16string_view) {
+void DesktopPaletteView::ComponentChanged(TComponent*, std::u16string_view) {
   SyncScrollBar();
   viewport()->update();
 }
 
-void OvPaletteView::ComponentDestroying(TComponent*) {
+void DesktopPaletteView::ComponentDestroying(TComponent*) {
   FPalette = nullptr;
   viewport()->update();
 }
 
-void OvPaletteView::scrollContentsBy(int, int) {
+void DesktopPaletteView::scrollContentsBy(int, int) {
   if (FPalette && !FSyncing)
     FPalette->SetScrollPosition(verticalScrollBar()->value());
   viewport()->update();
 }
 
-void OvPaletteView::resizeEvent(QResizeEvent* Event) {
+void DesktopPaletteView::resizeEvent(QResizeEvent* Event) {
   QAbstractScrollArea::resizeEvent(Event);
   if (FPalette)
     FPalette->SetBounds(FPalette->Left(), FPalette->Top(), viewport()->width(),
@@ -58,7 +58,7 @@ void OvPaletteView::resizeEvent(QResizeEvent* Event) {
   SyncScrollBar();
 }
 
-int OvPaletteView::HeaderAt(const QPoint& Point) const {
+int DesktopPaletteView::HeaderAt(const QPoint& Point) const {
   if (!FPalette)
     return -1;
   const int Y = Point.y() + FPalette->ScrollPosition();
@@ -70,7 +70,7 @@ int OvPaletteView::HeaderAt(const QPoint& Point) const {
   return -1;
 }
 
-void OvPaletteView::mousePressEvent(QMouseEvent* Event) {
+void DesktopPaletteView::mousePressEvent(QMouseEvent* Event) {
   const int Index = HeaderAt(Event->position().toPoint());
   if (Index < 0)
     return QAbstractScrollArea::mousePressEvent(Event);
@@ -80,7 +80,7 @@ void OvPaletteView::mousePressEvent(QMouseEvent* Event) {
   });
 }
 
-void OvPaletteView::paintEvent(QPaintEvent*) {
+void DesktopPaletteView::paintEvent(QPaintEvent*) {
   QPainter P(viewport());
   const QPalette& Pal = palette();
   P.fillRect(viewport()->rect(), Pal.base());

@@ -1,11 +1,11 @@
-#include "OvMainWindow.h"
+#include "DesktopMainWindow.h"
 
-#include "OvFailures.h"
-#include "OvFormDialog.h"
-#include "OvMenus.h"
-#include "OvPaletteView.h"
-#include "OvQtStrings.h"
-#include "OvToolBarView.h"
+#include "DesktopFailures.h"
+#include "DesktopFormDialog.h"
+#include "DesktopMenus.h"
+#include "DesktopPaletteView.h"
+#include "DesktopQtStrings.h"
+#include "DesktopToolBarView.h"
 
 #include "Ide.h"
 
@@ -43,12 +43,12 @@ QIcon ImageOf(const TCustomImageList* List, int Index) {
 
 } // namespace
 
-OvMainWindow::OvMainWindow(THostIde& Ide) : FIde(Ide) {
+DesktopMainWindow::DesktopMainWindow(THostIde& Ide) : FIde(Ide) {
   setObjectName(QStringLiteral("hostide"));
   setWindowTitle(QStringLiteral("hostide - the stand-in IDE"));
   resize(960, 640);
 
-  FMenuBar = new OvMenuBar(Ide.MainMenu(), this);
+  FMenuBar = new DesktopMenuBar(Ide.MainMenu(), this);
   setMenuBar(FMenuBar);
 
   auto* Editor = new QPlainTextEdit(this);
@@ -63,9 +63,9 @@ OvMainWindow::OvMainWindow(THostIde& Ide) : FIde(Ide) {
   Layout->setContentsMargins(0, 0, 0, 0);
   Layout->setSpacing(0);
   TToolBar* Bar = Ide.ToolBar();
-  FToolBar = new OvToolBarView(
+  FToolBar = new DesktopToolBarView(
       Bar, [Bar](int Index) { return ImageOf(Bar->Images(), Index); }, Panel);
-  FPalette = new OvPaletteView(Ide.Palette(), Panel);
+  FPalette = new DesktopPaletteView(Ide.Palette(), Panel);
   Layout->addWidget(FToolBar);
   Layout->addWidget(FPalette, 1);
   FDock->setWidget(Panel);
@@ -76,7 +76,7 @@ OvMainWindow::OvMainWindow(THostIde& Ide) : FIde(Ide) {
   Ide.OnMessage = [this](const UnicodeString& Text) {
     QMessageBox::information(this, QStringLiteral("hostide"), ToQString(Text));
   };
-  OvFormDialog::InstallModalRunner(this);
+  DesktopFormDialog::InstallModalRunner(this);
 
   // File > Exit asks the session to end.
   auto* Watch = new QTimer(this);
@@ -87,12 +87,12 @@ OvMainWindow::OvMainWindow(THostIde& Ide) : FIde(Ide) {
   Watch->start(100);
 }
 
-OvMainWindow::~OvMainWindow() {
+DesktopMainWindow::~DesktopMainWindow() {
   FIde.OnMessage = nullptr;
   SetModalRunner({});
 }
 
-QImage OvMainWindow::Screenshot() const {
+QImage DesktopMainWindow::Screenshot() const {
   // The window and whatever popups and dialogs stand over it: grab the screen where they are.
   QRect Area = frameGeometry();
   for (QWidget* W : QApplication::topLevelWidgets())
@@ -111,7 +111,7 @@ QImage OvMainWindow::Screenshot() const {
   auto Draw = [&](QWidget* W) {
     P.drawPixmap(W->geometry().topLeft() - Area.topLeft(), W->grab());
   };
-  Draw(const_cast<OvMainWindow*>(this));
+  Draw(const_cast<DesktopMainWindow*>(this));
   for (QWidget* W : QApplication::topLevelWidgets())
     if (W->isVisible() && W != this)
       Draw(W);

@@ -8,8 +8,8 @@
 #include <functional>
 
 // How failures are shown; tests replace it to see them without a modal box.
-using OvFailureSink = std::function<void(QWidget* Parent, const QString& Message)>;
-void SetFailureSink(OvFailureSink Sink);
+using DesktopFailureSink = std::function<void(QWidget* Parent, const QString& Message)>;
+void SetFailureSink(DesktopFailureSink Sink);
 
 // Runs Action; a failure that escapes it goes to the failure sink. True when it succeeded.
 bool RunGuarded(QWidget* Parent, const std::function<void()>& Action);

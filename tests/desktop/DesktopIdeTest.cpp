@@ -1,13 +1,13 @@
 // The desktop window over the whole IDE with the add-in loaded, driven through its real
 // widgets under the offscreen platform.
-#include "OvFailures.h"
-#include "OvFormDialog.h"
-#include "OvGridWidget.h"
-#include "OvMainWindow.h"
-#include "OvMenus.h"
-#include "OvPaletteView.h"
-#include "OvQtStrings.h"
-#include "OvToolBarView.h"
+#include "DesktopFailures.h"
+#include "DesktopFormDialog.h"
+#include "DesktopGridWidget.h"
+#include "DesktopMainWindow.h"
+#include "DesktopMenus.h"
+#include "DesktopPaletteView.h"
+#include "DesktopQtStrings.h"
+#include "DesktopToolBarView.h"
 
 #include "Ide.h"
 
@@ -74,7 +74,7 @@ private slots:
     Ide = std::make_unique<THostIde>();
     Ide->LoadPalette(THostIde::DefaultPalette());
     Ide->Packages().Load(THostIde::DefaultPackage());
-    Window = std::make_unique<OvMainWindow>(*Ide);
+    Window = std::make_unique<DesktopMainWindow>(*Ide);
     Window->show();
     QVERIFY(QTest::qWaitForWindowExposed(Window.get()));
   }
@@ -135,7 +135,7 @@ private slots:
   }
 
   void typingACategoryAndOkStoresItAndTheNextMenuShowsIt() {
-    RunEditor([](OvFormDialog* D, OvGridWidget* W, TStringGrid* G) {
+    RunEditor([](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
       const int Row = RowOf(G, u"Standard");
       QVERIFY(Row > 0);
       G->SetTopRow(Row); // scrolled to it, as a user would
@@ -165,7 +165,7 @@ private slots:
   }
 
   void cancelWritesNothing() {
-    RunEditor([](OvFormDialog* D, OvGridWidget* W, TStringGrid* G) {
+    RunEditor([](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
       QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 1));
       QTest::keyClick(W, 'X');
       QTest::keyClick(W->Editor(), Qt::Key_Return);
@@ -206,10 +206,10 @@ private:
     return -1;
   }
   // Chooses "Edit Categories..." in the main menu; User works the dialog once it shows.
-  void RunEditor(std::function<void(OvFormDialog*, OvGridWidget*, TStringGrid*)> User) {
+  void RunEditor(std::function<void(DesktopFormDialog*, DesktopGridWidget*, TStringGrid*)> User) {
     bool Ran = false;
     QTimer::singleShot(0, [&] {
-      auto* D = qobject_cast<OvFormDialog*>(QApplication::activeModalWidget());
+      auto* D = qobject_cast<DesktopFormDialog*>(QApplication::activeModalWidget());
       QVERIFY(D);
       // Whatever the checks find, the dialog does not stay open.
       struct TCloser {
@@ -219,7 +219,7 @@ private:
             Dialog->reject();
         }
       } Closer{D};
-      auto* W = D->findChild<OvGridWidget*>(QStringLiteral("GrdCategories"));
+      auto* W = D->findChild<DesktopGridWidget*>(QStringLiteral("GrdCategories"));
       QVERIFY(W);
       auto* Grid =
           dynamic_cast<TStringGrid*>(Application->FindComponent(u"OvFrmPaletteMenuCategories")
@@ -237,8 +237,8 @@ private:
   QTemporaryDir Dir;
   int Round = 0;
   std::unique_ptr<THostIde> Ide;
-  std::unique_ptr<OvMainWindow> Window;
+  std::unique_ptr<DesktopMainWindow> Window;
 };
 
 QTEST_MAIN(QtIdeTest)
-#include "QtIdeTest.moc"
+#include "DesktopIdeTest.moc"

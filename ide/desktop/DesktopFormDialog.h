@@ -12,11 +12,11 @@
 class TCustomForm;
 class TButton;
 
-class OvFormDialog : public QDialog, private TComponentView {
+class DesktopFormDialog : public QDialog, private TComponentView {
   Q_OBJECT
 public:
-  OvFormDialog(TCustomForm* Form, QWidget* Parent);
-  ~OvFormDialog() override;
+  DesktopFormDialog(TCustomForm* Form, QWidget* Parent);
+  ~DesktopFormDialog() override;
 
   // Runs the dialog modally and returns the form's modal result.
   int Run();
