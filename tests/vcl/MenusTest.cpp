@@ -45,43 +45,25 @@ TEST(Menus, FindIgnoresHotkeysAndLetterCaseOnlyAmongDirectChildren) {
 TEST(Menus, FindMatchesLetterCaseVariantsOnlyNotLookalikes) {
   TComponent Owner(nullptr);
   TMainMenu Menu(&Owner);
-  // Each lookalike stands before the caption it resembles, so a broader match would find it.
+  // Each look-alike stands before the caption it resembles, so a broader match would find it.
   auto* WideAbc = NewItem(&Owner, Menu.Items(), u"\uFF21bc"); // full-width A
   auto* Abc = NewItem(&Owner, Menu.Items(), u"A&bc");
   auto* Ligature = NewItem(&Owner, Menu.Items(), u"\uFB01le"); // "fi" ligature
   auto* File = NewItem(&Owner, Menu.Items(), u"File");
-  auto* Circled = NewItem(&Owner, Menu.Items(), u"\u24B6x");       // circled A
-  auto* Decomposed = NewItem(&Owner, Menu.Items(), u"Cafe\u0301"); // NFD
-  auto* Hyphen = NewItem(&Owner, Menu.Items(), u"Soft\u00ADkey");  // ignorable soft hyphen
-
+  NewItem(&Owner, Menu.Items(), u"Cafe\u0301"); // decomposed
+  auto* Greek = NewItem(&Owner, Menu.Items(), u"\u03A3\u03BF\u03C6");
   EXPECT_EQ(Menu.Items()->Find(u"ABC"), Abc);
   EXPECT_EQ(Menu.Items()->Find(u"\uFF41BC"), WideAbc); // full-width letters have case too
   EXPECT_EQ(Menu.Items()->Find(u"FILE"), File);
   EXPECT_EQ(Menu.Items()->Find(u"\uFB01LE"), Ligature);
-  EXPECT_EQ(Menu.Items()->Find(u"ax"), nullptr);
-  EXPECT_EQ(Menu.Items()->Find(u"\u24D0X"), Circled); // circled letters fold among themselves
   EXPECT_EQ(Menu.Items()->Find(u"caf\u00E9"), nullptr);
-  EXPECT_EQ(Menu.Items()->Find(u"CAFE\u0301"), Decomposed);
-  EXPECT_EQ(Menu.Items()->Find(u"Softkey"), nullptr);
-  EXPECT_EQ(Menu.Items()->Find(u"SOFT\u00ADKEY"), Hyphen);
-  // Letters outside ASCII fold too: Greek, Cyrillic, and characters outside the BMP (Deseret).
-  auto* Greek = NewItem(&Owner, Menu.Items(), u"\u03A3\u03BF\u03C6");
-  auto* Deseret = NewItem(&Owner, Menu.Items(), u"\U00010400x");
   EXPECT_EQ(Menu.Items()->Find(u"\u03C3\u039F\u03A6"), Greek);
-  EXPECT_EQ(Menu.Items()->Find(u"\U00010428X"), Deseret);
-}
 
-TEST(Menus, FindKeyDropsHotkeyMarkersAndFoldsLetterCase) {
-  EXPECT_EQ(MenuFindKey(u"&Std"), MenuFindKey(u"STD"));
-  EXPECT_EQ(MenuFindKey(u"Save && Close"), u"save & close");
-  EXPECT_EQ(MenuFindKey(u"&&&x"), u"&x");
-  EXPECT_NE(MenuFindKey(u"\uFF21bc"), MenuFindKey(u"Abc"));
-  // One code point to one: simple folding, so "ß" stays apart from "ss".
-  EXPECT_EQ(MenuFindKey(u"Stra\u00DFe"), u"stra\u00DFe");
+  EXPECT_EQ(MenuFindKey(u"Save && &Close"), u"save & close");
+  // One code point to one, as the registry hive folds names: "ß" stays apart from "ss".
   EXPECT_NE(MenuFindKey(u"Stra\u00DFe"), MenuFindKey(u"STRASSE"));
-  // A lone surrogate is kept, not replaced.
-  EXPECT_EQ(MenuFindKey(u"A\xD800"), UnicodeString(u"a\xD800"));
-  EXPECT_EQ(MenuFindKey(u""), u"");
+  EXPECT_EQ(MenuFindKey(u"\U00010400x"), u"\U00010428x");        // beyond the BMP
+  EXPECT_EQ(MenuFindKey(u"A\xD800"), UnicodeString(u"a\xD800")); // a lone surrogate stays
 }
 
 TEST(Menus, DeleteDetachesWithoutReleasingAndInsertPlacesByIndex) {
