@@ -5,7 +5,6 @@
 
 #include "rtl/Resources.h"
 #include "rtl/StringList.h"
-#include "rtl/SysUtils.h"
 #include "vcl/ActnList.h"
 #include "vcl/ActnPopup.h"
 #include "vcl/Bitmap.h"
@@ -199,8 +198,12 @@ void TOvPaletteMenuWizardDataModule::SwitchToTab(const UnicodeString& Caption) {
   TButtonCategories* Categories = FToolPalette->Categories();
   const int Count = Categories->Count();
   TButtonCategory* Match = nullptr;
-  // A tab whose caption is the key itself wins; otherwise the first whose own key matches, so
-  // that a tab with "&" in its caption is reached by its own item too.
+  // The tab whose caption is the item's caption as it stands wins, so that tabs whose captions
+  // differ only in "&" ("&Std", "Std") are each reached by their own item. Then a tab whose
+  // caption is the key itself; then the first whose own key matches.
+  for (int I = 0; I < Count && !Match; ++I)
+    if (GetStrProp(Categories->Items(I), u"Caption") == Caption)
+      Match = Categories->Items(I);
   for (int I = 0; I < Count && !Match; ++I)
     if (GetStrProp(Categories->Items(I), u"Caption") == Want)
       Match = Categories->Items(I);
@@ -238,9 +241,9 @@ TMenuItem* TOvPaletteMenuWizardDataModule::FindOrCreateCategory(TMenuItem* Targe
                                                                 const UnicodeString& Caption) {
   // Matched as the host's Find matches, but only among the category items: the main menu's
   // placeholder never takes a category in.
-  const UnicodeString Wanted = StripHotkey(Caption);
+  const UnicodeString Wanted = MenuFindKey(Caption);
   for (int I = FirstCategory; I < Target->Count(); ++I)
-    if (AnsiSameText(StripHotkey(Target->Items(I)->Caption()), Wanted))
+    if (MenuFindKey(Target->Items(I)->Caption()) == Wanted)
       return Target->Items(I);
 
   auto* Item = new TMenuItem(this);

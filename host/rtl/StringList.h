@@ -1,5 +1,6 @@
 // TStrings and TStringList. A string list compares its entries case-insensitively by the user's
-// locale (AnsiCompareText).
+// locale (AnsiCompareText): two entries are equal exactly when they differ in letter case only,
+// as two names in the registry hive are the same, and sort in the locale's order.
 #pragma once
 
 #include "rtl/Object.h"

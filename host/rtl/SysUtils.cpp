@@ -4,7 +4,9 @@
 
 #include <unicode/coll.h>
 #include <unicode/locid.h>
+#include <unicode/uchar.h>
 #include <unicode/ustring.h>
+#include <unicode/utf16.h>
 
 #include <memory>
 #include <mutex>
@@ -38,17 +40,27 @@ const icu::Collator& UserCollator() {
 
 } // namespace
 
-int AnsiCompareText(std::u16string_view S1, std::u16string_view S2) {
+int CompareFoldedText(std::u16string_view Folded1, std::u16string_view Folded2) {
   UErrorCode Status = U_ZERO_ERROR;
-  UCollationResult R = UserCollator().compare(S1.data(), static_cast<int32_t>(S1.size()), S2.data(),
-                                              static_cast<int32_t>(S2.size()), Status);
+  UCollationResult R =
+      UserCollator().compare(Folded1.data(), static_cast<int32_t>(Folded1.size()), Folded2.data(),
+                             static_cast<int32_t>(Folded2.size()), Status);
   if (U_FAILURE(Status))
     throw Exception(u"Text comparison failed");
-  return R == UCOL_LESS ? -1 : (R == UCOL_GREATER ? 1 : 0);
+  if (R != UCOL_EQUAL)
+    return R == UCOL_LESS ? -1 : 1;
+  // The collator also merges width, compatibility and canonically equivalent spellings and
+  // skips ignorable characters; such strings are distinct names and are ordered by code unit.
+  const int C = Folded1.compare(Folded2);
+  return C < 0 ? -1 : (C > 0 ? 1 : 0);
+}
+
+int AnsiCompareText(std::u16string_view S1, std::u16string_view S2) {
+  return CompareFoldedText(SimpleFoldCase(S1), SimpleFoldCase(S2));
 }
 
 bool AnsiSameText(std::u16string_view S1, std::u16string_view S2) {
-  return AnsiCompareText(S1, S2) == 0;
+  return SimpleFoldCase(S1) == SimpleFoldCase(S2);
 }
 
 bool SameText(std::u16string_view S1, std::u16string_view S2) {
@@ -78,5 +90,22 @@ UnicodeString FoldCase(std::u16string_view S) {
                 &Status);
   if (U_FAILURE(Status))
     throw Exception(u"Case folding failed");
+  return Out;
+}
+
+UnicodeString SimpleFoldCase(std::u16string_view S) {
+  UnicodeString Out;
+  Out.reserve(S.size());
+  for (size_t I = 0; I < S.size();) {
+    UChar32 C;
+    U16_NEXT(S.data(), I, S.size(), C);
+    C = u_foldCase(C, U_FOLD_CASE_DEFAULT);
+    if (U_IS_BMP(C)) {
+      Out.push_back(static_cast<char16_t>(C));
+    } else {
+      Out.push_back(U16_LEAD(C));
+      Out.push_back(U16_TRAIL(C));
+    }
+  }
   return Out;
 }

@@ -21,6 +21,10 @@ UnicodeString StripHotkey(std::u16string_view Caption) {
   return R;
 }
 
+UnicodeString MenuFindKey(std::u16string_view Caption) {
+  return SimpleFoldCase(StripHotkey(Caption));
+}
+
 // --- TMenuItem --------------------------------------------------------------------------------
 
 const TClassInfo& TMenuItem::StaticClass() {
@@ -87,9 +91,9 @@ TMenu* TMenuItem::GetParentMenu() const {
 }
 
 TMenuItem* TMenuItem::Find(std::u16string_view ACaption) const {
-  const UnicodeString Wanted = StripHotkey(ACaption);
+  const UnicodeString Wanted = MenuFindKey(ACaption);
   for (TMenuItem* Item : FItems)
-    if (AnsiSameText(StripHotkey(Item->FCaption), Wanted))
+    if (MenuFindKey(Item->FCaption) == Wanted)
       return Item;
   return nullptr;
 }

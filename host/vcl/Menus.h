@@ -10,6 +10,11 @@ class TMenu;
 // The caption without hot-key markers: each "&" goes, "&&" stands for one literal "&".
 UnicodeString StripHotkey(std::u16string_view Caption);
 
+// Two captions match under TMenuItem::Find exactly when their keys are equal: the caption with
+// its hot-key markers removed (StripHotkey) and its letter case folded (SimpleFoldCase), so that
+// "&File", "FILE" and "file" match while "Ｆile" and "ﬁle" are other captions.
+UnicodeString MenuFindKey(std::u16string_view Caption);
+
 class TMenuItem : public TComponent {
 public:
   explicit TMenuItem(TComponent* AOwner);
@@ -38,7 +43,7 @@ public:
   TMenu* GetParentMenu() const;
 
   // The first direct child whose caption equals ACaption when hot-key markers and letter case
-  // are ignored (StripHotkey, then AnsiSameText), or nullptr.
+  // are ignored (equal MenuFindKey), or nullptr.
   TMenuItem* Find(std::u16string_view ACaption) const;
   int IndexOf(const TMenuItem* Item) const;
   void Add(TMenuItem* Item);

@@ -261,6 +261,35 @@ TEST_F(CategoriesDialogTest, CaptionsEqualButForCaseOrAmpersandShareOneRow) {
   EXPECT_EQ(Stored(u"Standard"), "Mine");
 }
 
+TEST_F(CategoriesDialogTest, LookalikeCaptionsAreNamesOfTheirOwnWithRowsOfTheirOwn) {
+  for (auto C : {u"Standard", u"\uFF21bc", u"\uFB01le", u"STANDARD", u"Abc", u"file"})
+    Tab(C);
+  Put(u"Abc", u"Latin");
+  Put(u"\uFF21bc", u"Wide");
+  Put(u"Standard", u"Common");
+  EditCategories([](TOvFrmPaletteMenuCategories& D) {
+    EXPECT_EQ(D.Tabs->Count(), 5); // only 'STANDARD' is dropped
+    EXPECT_EQ(Column(D.GrdCategories, 0),
+              (std::vector<std::string>{"Tab", "Abc", UTF8Encode(u"\uFF21bc"), "file",
+                                        UTF8Encode(u"\uFB01le"), "Standard"}));
+    EXPECT_EQ(Column(D.GrdCategories, 1),
+              (std::vector<std::string>{"Category", "Latin", "Wide", "", "", "Common"}));
+    D.GrdCategories->UserSelectCell(1, 2);
+    D.GrdCategories->UserEditCell(u"Full");
+    D.GrdCategories->UserSelectCell(1, 4);
+    D.GrdCategories->UserEditCell(u"Ligature");
+    return PressOk(D);
+  });
+  EXPECT_EQ(Log.Changes, (std::vector<std::string>{
+                             "write Abc=Latin", UTF8Encode(u"write \uFF21bc=Full"), "delete file",
+                             UTF8Encode(u"write \uFB01le=Ligature"), "write Standard=Common"}));
+  EXPECT_EQ(Stored(u"Abc"), "Latin");
+  EXPECT_EQ(Stored(u"\uFF21bc"), "Full");
+  EXPECT_EQ(Stored(u"file"), std::nullopt);
+  EXPECT_EQ(Stored(u"\uFB01le"), "Ligature");
+  ExpectDialogReleased();
+}
+
 TEST_F(CategoriesDialogTest, NoPaletteTabsGiveTheHeaderOnlyAndOkWritesNothing) {
   EditCategories([](TOvFrmPaletteMenuCategories& D) {
     TStringGrid* G = D.GrdCategories;

@@ -56,6 +56,27 @@ TEST_F(PaletteMenuTest, PiecesDifferingInCaseOrHotkeyShareTheFirstCreatedItem) {
   EXPECT_EQ(OpenButton(), "vcl\n  One\n  Three\n  Two\n-\nEdit Categories...\n");
 }
 
+TEST_F(PaletteMenuTest, PiecesDifferingBeyondLetterCaseGetTheirOwnCategoryItems) {
+  Tab(u"One");
+  Tab(u"\uFF21bc");
+  Tab(u"Abc");
+  // Ligature, full-width and decomposed spellings are other names; case and "&" are not.
+  Assign(u"One", u"\uFB01le;FILE;\uFF21bc;abc;A&BC;Cafe\u0301;caf\u00E9");
+  Assign(u"\uFF21bc", u"Wide");
+  Assign(u"Abc", u"Latin");
+  const std::string Want = UTF8Encode(u"Cafe\u0301\n  One\n"
+                                      u"FILE\n  One\n"
+                                      u"Latin\n  Abc\n"
+                                      u"Wide\n  \uFF21bc\n"
+                                      u"abc\n  One\n  One\n"
+                                      u"caf\u00E9\n  One\n"
+                                      u"\uFB01le\n  One\n"
+                                      u"\uFF21bc\n  One\n"
+                                      u"-\nEdit Categories...\n");
+  EXPECT_EQ(OpenButton(), Want);
+  EXPECT_EQ(OpenMain(), "Hidden (hidden)\n" + Want);
+}
+
 TEST_F(PaletteMenuTest, EqualPaletteCaptionsEachGetAnItemAndAmpersandsStayInItems) {
   Tab(u"Standard");
   Tab(u"Stand&ard");
@@ -161,13 +182,31 @@ TEST_F(PaletteMenuTest, OnlyTheFirstOfEqualCaptionsIsActedOn) {
   EXPECT_TRUE(Palette->Categories()->Items(1)->Collapsed());
 }
 
-TEST_F(PaletteMenuTest, ExactCaptionWinsOverAKeyMatchAndKeysReachAmpersandTabs) {
+TEST_F(PaletteMenuTest, EachTabItemReachesItsOwnTabAmongCaptionsOfOneKey) {
+  Tab(u"&Std");
+  Tab(u"Std");
+  Tab(u"S&td");
+  OpenButton();
+  TMenuItem* Other = ButtonMenu()->Items()->Find(u"Other");
+  ASSERT_EQ(Other->Count(), 3);
+  for (int I = 0; I < Other->Count(); ++I) {
+    for (int C = 0; C < Palette->Categories()->Count(); ++C)
+      Palette->Categories()->Items(C)->SetCollapsed(true);
+    ButtonMenu()->ClickItem(Other->Items(I));
+    EXPECT_EQ(Expanded(), (std::vector<UnicodeString>{Other->Items(I)->Caption()}));
+  }
+}
+
+TEST_F(PaletteMenuTest, CaptionsOfNoTabFallBackToTheTabNamedByTheKeyThenToAnyOfThatKey) {
   Tab(u"Stand&ard");
   Tab(u"Standard");
-  Access::SwitchToTab(*AddIn, u"Stand&ard");
+  Access::SwitchToTab(*AddIn, u"&Standard");
   EXPECT_EQ(Expanded(), (std::vector<UnicodeString>{u"Standard"}));
   Tab(u"Dialo&gs");
-  Access::SwitchToTab(*AddIn, u"Dialo&gs");
+  Access::SwitchToTab(*AddIn, u"Dial&ogs");
+  EXPECT_EQ(Expanded(), (std::vector<UnicodeString>{u"Standard", u"Dialo&gs"}));
+  // The fallback stays exact: letter case is not ignored.
+  Access::SwitchToTab(*AddIn, u"stand&ard");
   EXPECT_EQ(Expanded(), (std::vector<UnicodeString>{u"Standard", u"Dialo&gs"}));
 }
 

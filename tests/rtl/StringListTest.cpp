@@ -1,8 +1,12 @@
 #include "rtl/StringList.h"
 #include "rtl/Exception.h"
+#include "rtl/RegistryHive.h"
+#include "rtl/SysUtils.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <vector>
 
 namespace {
@@ -53,6 +57,105 @@ TEST(StringList, AccentsAreNotLetterCase) {
   L.Add(u"R\u00c9SUM\u00c9");
   EXPECT_EQ(L.Count(), 2);
   EXPECT_EQ(L.IndexOf(u"r\u00e9sum\u00e9"), 1);
+}
+
+// Pairs the locale's collator calls equal although they are different names: full-width,
+// ligature, circled, compatibility, NFC/NFD and ignorable-character spellings.
+const V Lookalikes = {u"Abc",     u"\uFF21bc",  u"file",       u"\uFB01le",      u"Ax",
+                      u"\u24B6x", u"Caf\u00E9", u"Cafe\u0301", u"Soft\u00ADkey", u"Softkey",
+                      u"x2",      u"x\u00B2"};
+
+TEST(StringList, OnlyLetterCaseMakesEntriesEqual) {
+  TStringList Sorted, Unsorted;
+  Sorted.SetSorted(true);
+  for (const auto& S : Lookalikes) {
+    Sorted.Add(S);
+    Unsorted.Add(S);
+  }
+  ASSERT_EQ(Sorted.Count(), static_cast<int>(Lookalikes.size()));
+  EXPECT_EQ(Sorted.Add(u"FILE"), Sorted.IndexOf(u"file"));
+  EXPECT_EQ(Sorted.Count(), static_cast<int>(Lookalikes.size()));
+  for (const TStringList* L : {&Sorted, &Unsorted}) {
+    EXPECT_EQ(L->Get(L->IndexOf(u"\uFF41BC")), u"\uFF21bc");
+    EXPECT_EQ(L->Get(L->IndexOf(u"ABC")), u"Abc");
+    EXPECT_EQ(L->Get(L->IndexOf(u"\uFB01LE")), u"\uFB01le");
+    EXPECT_EQ(L->Get(L->IndexOf(u"CAFE\u0301")), u"Cafe\u0301");
+  }
+}
+
+TEST(StringList, CollatorTiesGetOneOrderWhateverTheInsertionOrder) {
+  V Input = Lookalikes;
+  for (auto S : {u"alpha", u"Zulu", u"cafe", u"ABD", u"soft"})
+    Input.push_back(S);
+  std::mt19937 Random(7);
+  V First;
+  for (int Round = 0; Round < 40; ++Round) {
+    std::shuffle(Input.begin(), Input.end(), Random);
+    TStringList L;
+    L.SetDuplicates(TDuplicates::dupAccept);
+    for (const auto& S : Input)
+      L.Add(S);
+    L.SetSorted(true);
+    if (First.empty())
+      First = Entries(L);
+    ASSERT_EQ(Entries(L), First) << "round " << Round;
+    // Sorting the entries present and adding them one by one to a sorted list agree.
+    TStringList A;
+    A.SetSorted(true);
+    for (const auto& S : Input)
+      A.Add(S);
+    ASSERT_EQ(Entries(A), First) << "round " << Round;
+    // Binary search reaches every entry.
+    for (int I = 0; I < L.Count(); ++I) {
+      int At = -1;
+      ASSERT_TRUE(L.Find(L[I], At)) << UTF8Encode(L[I]);
+      ASSERT_EQ(At, I);
+    }
+  }
+  // The locale's order leads, not the code units: width and case aside, "Ａbc" sorts before
+  // "ABD" and "alpha" before "Zulu".
+  const auto Pos = [&](const UnicodeString& S) {
+    return std::find(First.begin(), First.end(), S) - First.begin();
+  };
+  EXPECT_LT(Pos(u"Abc"), Pos(u"alpha"));
+  EXPECT_LT(Pos(u"\uFF21bc"), Pos(u"ABD"));
+  EXPECT_LT(Pos(u"alpha"), Pos(u"Zulu"));
+  EXPECT_LT(Pos(u"Soft\u00ADkey"), Pos(u"Zulu"));
+}
+
+TEST(StringList, CompareTextIsATotalOrderWhoseEqualityIsTheHiveFolding) {
+  V All = Lookalikes;
+  for (auto S : {u"ABC", u"\uFF41BC", u"FILE", u"Stra\u00DFe", u"STRASSE", u"\u212A", u"k", u""})
+    All.push_back(S);
+  for (const auto& A : All)
+    for (const auto& B : All) {
+      const int AB = AnsiCompareText(A, B), BA = AnsiCompareText(B, A);
+      EXPECT_EQ(AB, -BA) << UTF8Encode(A) << " / " << UTF8Encode(B);
+      EXPECT_EQ(AB == 0, RegistryNames::Fold(A) == RegistryNames::Fold(B))
+          << UTF8Encode(A) << " / " << UTF8Encode(B);
+      EXPECT_EQ(AnsiSameText(A, B), AB == 0);
+      for (const auto& C : All) {
+        if (AB < 0 && AnsiCompareText(B, C) < 0) {
+          EXPECT_LT(AnsiCompareText(A, C), 0)
+              << UTF8Encode(A) << " < " << UTF8Encode(B) << " < " << UTF8Encode(C);
+        }
+      }
+    }
+}
+
+TEST(StringList, FoldingAgreesWithTheHiveOnEveryCodePoint) {
+  UnicodeString Every;
+  for (char32_t C = 0; C <= 0x10FFFF; ++C) {
+    if (C < 0x10000) {
+      Every.push_back(static_cast<char16_t>(C)); // lone surrogates included
+    } else {
+      Every.push_back(static_cast<char16_t>(0xD7C0 + (C >> 10)));
+      Every.push_back(static_cast<char16_t>(0xDC00 | (C & 0x3FF)));
+    }
+    Every.push_back(u' '); // keeps lone surrogates from pairing up
+  }
+  EXPECT_EQ(SimpleFoldCase(Every), RegistryNames::Fold(Every));
+  EXPECT_EQ(SimpleFoldCase(u"STANDARD"), SimpleFoldCase(u"Standard"));
 }
 
 TEST(StringList, FindGivesFirstEqualEntryOrInsertionPoint) {

@@ -42,6 +42,30 @@ TEST(Menus, FindIgnoresHotkeysAndLetterCaseOnlyAmongDirectChildren) {
   EXPECT_EQ(File->GetParentMenu(), &Menu);
 }
 
+TEST(Menus, FindMatchesLetterCaseVariantsOnlyNotLookalikes) {
+  TComponent Owner(nullptr);
+  TMainMenu Menu(&Owner);
+  // Each look-alike stands before the caption it resembles, so a broader match would find it.
+  auto* WideAbc = NewItem(&Owner, Menu.Items(), u"\uFF21bc"); // full-width A
+  auto* Abc = NewItem(&Owner, Menu.Items(), u"A&bc");
+  auto* Ligature = NewItem(&Owner, Menu.Items(), u"\uFB01le"); // "fi" ligature
+  auto* File = NewItem(&Owner, Menu.Items(), u"File");
+  NewItem(&Owner, Menu.Items(), u"Cafe\u0301"); // decomposed
+  auto* Greek = NewItem(&Owner, Menu.Items(), u"\u03A3\u03BF\u03C6");
+  EXPECT_EQ(Menu.Items()->Find(u"ABC"), Abc);
+  EXPECT_EQ(Menu.Items()->Find(u"\uFF41BC"), WideAbc); // full-width letters have case too
+  EXPECT_EQ(Menu.Items()->Find(u"FILE"), File);
+  EXPECT_EQ(Menu.Items()->Find(u"\uFB01LE"), Ligature);
+  EXPECT_EQ(Menu.Items()->Find(u"caf\u00E9"), nullptr);
+  EXPECT_EQ(Menu.Items()->Find(u"\u03C3\u039F\u03A6"), Greek);
+
+  EXPECT_EQ(MenuFindKey(u"Save && &Close"), u"save & close");
+  // One code point to one, as the registry hive folds names: "ß" stays apart from "ss".
+  EXPECT_NE(MenuFindKey(u"Stra\u00DFe"), MenuFindKey(u"STRASSE"));
+  EXPECT_EQ(MenuFindKey(u"\U00010400x"), u"\U00010428x");        // beyond the BMP
+  EXPECT_EQ(MenuFindKey(u"A\xD800"), UnicodeString(u"a\xD800")); // a lone surrogate stays
+}
+
 TEST(Menus, DeleteDetachesWithoutReleasingAndInsertPlacesByIndex) {
   TComponent Owner(nullptr);
   auto* Root = NewItem(&Owner, nullptr, u"root");
