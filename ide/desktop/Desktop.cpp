@@ -51,8 +51,22 @@ QMenu* ShowOpenedMenu(DesktopMainWindow& Window, const TOpenedMenu& Opened) {
   }
   if (Opened.Kind != TOpenedMenu::MainMenuEntry || !Opened.Entry)
     return nullptr;
+  // The entry's menu among those the bar shows now: menus of earlier rebuilds may still wait
+  // for their deletion under the same name.
   DesktopMenuBar* Bar = Window.MenuBar();
-  QMenu* Menu = Bar->MenuFor(ToQString(Opened.Entry->Caption()));
+  auto Find = [&]() -> QMenu* {
+    for (QAction* A : Bar->actions())
+      if (A->menu() && A->menu()->objectName() == ToQString(Opened.Entry->Caption()))
+        return A->menu();
+    return nullptr;
+  };
+  QMenu* Menu = Find();
+  if (!Menu && Opened.Entry->Count() > 0) {
+    // An entry that got its first item after the bar last looked shows as a plain entry:
+    // the bar catches up with the model first.
+    Bar->Rebuild();
+    Menu = Find();
+  }
   if (!Menu)
     return nullptr;
   // Under its entry, as a click on the entry opens it; the bar lays its entries out first.
