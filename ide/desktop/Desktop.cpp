@@ -42,6 +42,8 @@ bool DisplayAvailable() {
 } // namespace
 
 QMenu* ShowOpenedMenu(DesktopMainWindow& Window, const TOpenedMenu& Opened) {
+  // The views catch up with the model first (the tool bar rebuilds itself when it next can).
+  QApplication::processEvents();
   if (Opened.Kind == TOpenedMenu::ButtonMenu && Opened.Button) {
     QToolButton* Q = Window.ToolBarView()->ButtonNamed(ToQString(Opened.Button->Name()));
     if (!Q || !Q->menu())
