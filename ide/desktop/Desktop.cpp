@@ -115,57 +115,57 @@ int RunScriptInWindow(int Argc, char** Argv, const std::string& Script, bool Str
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication App(Argc, Argv);
   THostIde Ide;
-  DesktopMainWindow Window(Ide);
   TCommandInterpreter Interpreter(Ide, Reader, std::cout, Strict);
-  // Installed after the window's own: while the script runs, messages are printed and modal
-  // forms are worked by the script, never left waiting for a user who is not there.
-  TInterpreterHooks Hooks(Interpreter);
-  // Failures that reach the window outside a command (a menu shown for the picture) are printed
-  // as the script's failures are, not shown in a box nobody can close.
-  TFailureSinkScope Failures([](QWidget*, const QString& Message) {
-    std::cout << "error: " << Message.toStdString() << '\n';
-  });
-  Window.show();
-  Settle(200);
-
-  bool Saved = false;
-  auto Save = [&] {
-    Settle(300);
-    const QImage Shot = Window.Screenshot();
-    if (Shot.isNull() || !Shot.save(QString::fromStdString(Png)))
-      std::cerr << "hostide: cannot save the screenshot to " << Png << '\n';
-    Saved = true;
-  };
-  // A modal form opens as a real dialog while the script's commands work it; a script that ends
-  // inside it gets the dialog in its picture.
-  TModalRunnerScope Dialogs([&](TCustomForm& Form) {
-    DesktopFormDialog Dialog(&Form, &Window);
-    Dialog.show();
-    Settle(100);
-    return Interpreter.RunModal(Form);
-  });
-  Interpreter.OnInputEnd = [&] {
-    if (Interpreter.ModalForm() && !Saved)
-      Save();
-  };
   auto Guard = [&](const std::function<void()>& Step) { Interpreter.Guard(Step); };
   int Code = 0;
-  try {
-    StartIde(Ide, Start, Guard);
-    Code = Interpreter.Run();
-  } catch (const TStopScript&) {
-    Code = 1;
+  {
+    DesktopMainWindow Window(Ide);
+    // Installed after the window's own: while the script runs, messages are printed and modal
+    // forms are worked by the script, never left waiting for a user who is not there.
+    TInterpreterHooks Hooks(Interpreter);
+    // Failures that reach the window outside a command (a menu shown for the picture) are
+    // printed as the script's failures are, not shown in a box nobody can close.
+    TFailureSinkScope Failures([](QWidget*, const QString& Message) {
+      std::cout << "error: " << Message.toStdString() << '\n';
+    });
+    Window.show();
+    Settle(200);
+
+    bool Saved = false;
+    auto Save = [&] {
+      Settle(300);
+      const QImage Shot = Window.Screenshot();
+      if (Shot.isNull() || !Shot.save(QString::fromStdString(Png)))
+        std::cerr << "hostide: cannot save the screenshot to " << Png << '\n';
+      Saved = true;
+    };
+    // A modal form opens as a real dialog while the script's commands work it; a script that
+    // ends inside it gets the dialog in its picture.
+    TModalRunnerScope Dialogs([&](TCustomForm& Form) {
+      DesktopFormDialog Dialog(&Form, &Window);
+      Dialog.show();
+      Settle(100);
+      return Interpreter.RunModal(Form);
+    });
+    Interpreter.OnInputEnd = [&] {
+      if (Interpreter.ModalForm() && !Saved)
+        Save();
+    };
+    try {
+      StartIde(Ide, Start, Guard);
+      Code = Interpreter.Run();
+    } catch (const TStopScript&) {
+      Code = 1;
+    }
+    Interpreter.OnInputEnd = nullptr;
+    std::cout.flush();
+    if (!Saved) {
+      Settle(100);
+      ShowOpenedMenu(Window, Interpreter.Opened());
+      Save();
+    }
   }
-  std::cout.flush();
-  if (!Saved) {
-    Settle(100);
-    ShowOpenedMenu(Window, Interpreter.Opened());
-    Save();
-  }
-  // Menus close before the packages that built them go.
-  for (QWidget* W : QApplication::topLevelWidgets())
-    if (auto* M = qobject_cast<QMenu*>(W))
-      M->hide();
+  // The window and its hooks are gone before the packages, as when the window is closed.
   try {
     StopIde(Ide, Guard);
   } catch (const TStopScript&) {
