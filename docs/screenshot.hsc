@@ -5,4 +5,4 @@ reg set "Software\Orvik\Palette Menu\Categories" Additional VCL
 reg set "Software\Orvik\Palette Menu\Categories" Win32 VCL
 reg set "Software\Orvik\Palette Menu\Categories" Dialogs Common
 pick P&alette > VCL > Additional
-open @button
+open P&alette

@@ -4,18 +4,21 @@
 #include <limits>
 
 namespace {
-TModalRunner& Runner() {
-  static TModalRunner R;
-  return R;
+THookSlot<TModalRunner>& Runners() {
+  static THookSlot<TModalRunner> Slot;
+  return Slot;
 }
 } // namespace
 
-void SetModalRunner(TModalRunner Runner_) {
-  Runner() = std::move(Runner_);
+void SetModalRunner(TModalRunner Runner) {
+  Runners().SetBase(std::move(Runner));
 }
 const TModalRunner& ModalRunner() {
-  return Runner();
+  return Runners().Current();
 }
+
+TModalRunnerScope::TModalRunnerScope(TModalRunner Runner) : FScope(Runners(), std::move(Runner)) {}
+TModalRunnerScope::~TModalRunnerScope() = default;
 
 const TEnumInfo& ModalResultIdents() {
   static const TEnumInfo Info{{},
@@ -219,7 +222,9 @@ int TCustomForm::ShowModal() {
   FModal = true;
   FModalResult = mrNone;
   SetVisible(true);
-  FModalResult = ModalRunner()(*this);
+  // A copy: the runner may install or remove others while it runs.
+  const TModalRunner Runner = ModalRunner();
+  FModalResult = Runner(*this);
   return FModalResult;
 }
 

@@ -1,6 +1,7 @@
 // Forms, the application object and the screen's list of open forms.
 #pragma once
 
+#include "rtl/ScopedHook.h"
 #include "vcl/Controls.h"
 #include "vcl/Graphics.h"
 
@@ -43,10 +44,25 @@ enum : int {
 const TEnumInfo& ModalResultIdents();
 
 // Runs a form modally and returns its modal result. The running front end installs one (the
-// desktop window, the shell, a test); ShowModal fails without one.
+// desktop window, the shell, a test) through a TModalRunnerScope; ShowModal fails without one.
 using TModalRunner = std::function<int(TCustomForm& Form)>;
+// The runner in force when no scope has installed one.
 void SetModalRunner(TModalRunner Runner);
+// The runner in force: the one of the innermost living TModalRunnerScope, else the one
+// SetModalRunner set.
 const TModalRunner& ModalRunner();
+
+// Installs a modal runner while it lives; the one it covered is in force again afterwards.
+class TModalRunnerScope {
+public:
+  explicit TModalRunnerScope(TModalRunner Runner);
+  ~TModalRunnerScope();
+  TModalRunnerScope(const TModalRunnerScope&) = delete;
+  TModalRunnerScope& operator=(const TModalRunnerScope&) = delete;
+
+private:
+  THookSlot<TModalRunner>::TScope FScope;
+};
 
 class TCustomForm : public TWinControl {
 public:

@@ -184,8 +184,7 @@ void THostIde::BuildMainForm() {
   AddMenuItem(Help, u"&Contents");
   AddMenuItem(Help, u"-");
   AddMenuItem(Help, u"&About...", [this] {
-    if (OnMessage)
-      OnMessage(u"hostide: a stand-in IDE for design-time packages (runtime packages 170)");
+    ShowMessage(u"hostide: a stand-in IDE for design-time packages (runtime packages 170)");
   });
   FMainForm->SetVisible(true);
 }
@@ -267,7 +266,7 @@ void THostIde::BreakPiece(const std::string& Piece) {
       All += (All.empty() ? "" : ", ") + N;
     throw EInvalidOperation(UTF8Decode("Unknown piece " + Piece + " (one of " + All + ")"));
   }
-  if (!FPackages->Packages().empty())
+  if (FPackages->AnyRegistered())
     throw EInvalidOperation(u"Unload the packages before breaking the IDE");
   for (const auto& B : FBroken)
     if (B.first == Piece)
@@ -332,4 +331,11 @@ void THostIde::Repair() {
     FBroken.pop_back();
     Fix();
   }
+}
+
+void THostIde::ShowMessage(const UnicodeString& Text) const {
+  // A copy: the handler may install or remove others while it runs.
+  const TMessageHandler Handler = FMessageHandlers.Current();
+  if (Handler)
+    Handler(Text);
 }

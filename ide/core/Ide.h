@@ -8,6 +8,7 @@
 #include "Packages.h"
 #include "PaletteFile.h"
 
+#include "rtl/ScopedHook.h"
 #include "rtl/UnicodeString.h"
 
 #include <functional>
@@ -50,8 +51,11 @@ public:
   // The add-in built with the IDE, beside the executable.
   static std::string DefaultPackage();
 
-  // Set by the front end: shows a message of the IDE's own (Help > About).
-  std::function<void(const UnicodeString& Text)> OnMessage;
+  // Shows a message of the IDE's own (Help > About) through the handler in force; the front end
+  // installs one with a TMessageHandlerScope. Without one the message goes nowhere.
+  using TMessageHandler = std::function<void(const UnicodeString& Text)>;
+  void ShowMessage(const UnicodeString& Text) const;
+  THookSlot<TMessageHandler>& MessageHandlers() { return FMessageHandlers; }
   // File > Exit asks the front end to end the session.
   bool Terminated() const { return FTerminated; }
   void Terminate() { FTerminated = true; }
@@ -78,5 +82,17 @@ private:
   TIdeServices* FServices = nullptr; // kept alive by BorlandIDEServices while the IDE runs
   std::unique_ptr<TPackageManager> FPackages;
   bool FTerminated = false;
+  THookSlot<TMessageHandler> FMessageHandlers;
   std::vector<std::pair<std::string, std::function<void()>>> FBroken; // piece, repair
+};
+
+// Installs the IDE's message handler while it lives; the one it covered is in force again
+// afterwards.
+class TMessageHandlerScope {
+public:
+  TMessageHandlerScope(THostIde& Ide, THostIde::TMessageHandler Handler)
+      : FScope(Ide.MessageHandlers(), std::move(Handler)) {}
+
+private:
+  THookSlot<THostIde::TMessageHandler>::TScope FScope;
 };

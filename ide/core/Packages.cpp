@@ -36,7 +36,11 @@ TPackageManager::TPackageManager(std::string SearchDir) : FSearchDir(std::move(S
 }
 
 TPackageManager::~TPackageManager() {
-  UnloadAll();
+  // Nobody is left to tell: the front end asks UnloadAll for its report before this.
+  try {
+    UnloadAll();
+  } catch (const EPackageError&) {
+  }
   SetRegisterPackageWizardHook(Badge(), nullptr);
 }
 
@@ -82,55 +86,111 @@ void TPackageManager::AddWizard(const TInterfacePtr<IOTAWizard>& Wizard) {
   FRegistering->Wizards.push_back(std::move(W));
 }
 
-const TLoadedPackage& TPackageManager::Load(const std::string& File) {
-  const std::string Path = Resolve(File);
+const char* PackageStateName(TPackageState State) {
+  switch (State) {
+  case TPackageState::Found:
+    return "found";
+  case TPackageState::Loaded:
+    return "loaded";
+  case TPackageState::Registered:
+    return "registered";
+  case TPackageState::Failed:
+    return "failed";
+  case TPackageState::Unloaded:
+    return "unloaded";
+  }
+  return "unknown";
+}
+
+bool TPackageManager::AnyRegistered() const {
+  return !FLoadOrder.empty();
+}
+
+TLoadedPackage& TPackageManager::RecordFor(const std::string& FileName, const std::string& Path) {
+  for (const auto& P : FPackages)
+    if (P->FileName == FileName) {
+      P->Path = Path;
+      return *P;
+    }
   auto P = std::make_unique<TLoadedPackage>();
+  P->FileName = FileName;
   P->Path = Path;
-  P->FileName = fs::path(Path).filename().string();
+  FPackages.push_back(std::move(P));
+  return *FPackages.back();
+}
+
+const TLoadedPackage& TPackageManager::Load(const std::string& File) {
+  std::string Path;
+  try {
+    Path = Resolve(File);
+  } catch (const EPackageError& E) {
+    // Not found: the record is kept under the name asked for.
+    TLoadedPackage& P = RecordFor(fs::path(File).filename().string(), File);
+    P.State = TPackageState::Failed;
+    P.LastError = E.Message();
+    throw;
+  }
+  const std::string FileName = fs::path(Path).filename().string();
   std::error_code Error;
   const fs::path Canonical = fs::weakly_canonical(Path, Error);
-  for (const auto& Other : FPackages)
-    if (Other->FileName == P->FileName ||
+  for (const TLoadedPackage* Other : FLoadOrder)
+    if (Other->FileName == FileName ||
         (!Error && fs::weakly_canonical(Other->Path, Error) == Canonical))
-      throw EPackageError(U("Package " + P->FileName + " is already loaded"));
+      throw EPackageError(U("Package " + FileName + " is already loaded"));
+  TLoadedPackage& P = RecordFor(FileName, Path);
+  if (P.State == TPackageState::Loaded)
+    throw EPackageError(
+        U("Package " + FileName +
+          " could not be unloaded before and is still in memory: " + UTF8Encode(P.LastError)));
+  P.State = TPackageState::Found;
+  P.LastError.clear();
+  P.Name.clear();
+  P.Description.clear();
+  P.Version.clear();
+  P.Info = nullptr;
+  P.Wizards.clear();
 
   dlerror();
-  P->Handle = dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!P->Handle) {
+  P.Handle = dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!P.Handle) {
     const char* Why = dlerror();
-    throw EPackageError(U("Cannot load package " + P->FileName + ": " + (Why ? Why : "unknown")));
+    P.State = TPackageState::Failed;
+    P.LastError = U("Cannot load package " + FileName + ": " + (Why ? Why : "unknown"));
+    throw EPackageError(P.LastError);
   }
+  P.State = TPackageState::Loaded;
 
   // From here on a failure unloads the library again, with whatever it registered.
   UnicodeString Failure;
   try {
-    auto Get = reinterpret_cast<TGetPackageInfoTable>(dlsym(P->Handle, PackageInfoEntryName));
+    auto Get = reinterpret_cast<TGetPackageInfoTable>(dlsym(P.Handle, PackageInfoEntryName));
     if (!Get)
-      throw EPackageError(U(P->FileName + " is not a package: it has no " + PackageInfoEntryName));
-    P->Info = Get();
-    if (!P->Info || P->Info->FormatVersion != PackageInfoFormatVersion)
-      throw EPackageError(U(P->FileName + " has package information of an unknown format"));
-    const TPackageInfo& Info = *P->Info;
-    P->Name = Str(Info.Name);
-    P->Description = Str(Info.Description);
-    P->Version = Str(Info.Version.FileVersion);
+      throw EPackageError(U(FileName + " is not a package: it has no " + PackageInfoEntryName));
+    P.Info = Get();
+    if (!P.Info || P.Info->FormatVersion != PackageInfoFormatVersion)
+      throw EPackageError(U(FileName + " has package information of an unknown format"));
+    const TPackageInfo& Info = *P.Info;
+    P.Name = Str(Info.Name);
+    P.Description = Str(Info.Description);
+    P.Version = Str(Info.Version.FileVersion);
     if (Info.Flags & pfRunOnly)
-      throw EPackageError(U(P->FileName) + u" is a runtime package and cannot be installed");
-    for (const auto& Other : FPackages)
-      if (SameText(Other->Name, P->Name))
-        throw EPackageError(u"A package named " + P->Name + u" is already loaded (" +
+      throw EPackageError(U(FileName) + u" is a runtime package and cannot be installed");
+    for (const TLoadedPackage* Other : FLoadOrder)
+      if (SameText(Other->Name, P.Name))
+        throw EPackageError(u"A package named " + P.Name + u" is already loaded (" +
                             U(Other->FileName) + u")");
     for (const char16_t* Required : Info.Requires) {
       const UnicodeString R = Str(Required);
       const bool Host = std::any_of(std::begin(HostPackages), std::end(HostPackages),
                                     [&](const char16_t* H) { return SameText(H, R); });
-      const bool Loaded = std::any_of(FPackages.begin(), FPackages.end(),
-                                      [&](const auto& O) { return SameText(O->Name, R); });
+      const bool Loaded =
+          std::any_of(FLoadOrder.begin(), FLoadOrder.end(),
+                      [&](const TLoadedPackage* O) { return SameText(O->Name, R); });
       if (!Host && !Loaded)
-        throw EPackageError(U(P->FileName) + u" requires package " + R + u", which is not loaded");
+        throw EPackageError(U(FileName) + u" requires package " + R + u", which is not loaded");
     }
 
-    FRegistering = P.get();
+    FRegistering = &P;
     struct TDone {
       TLoadedPackage*& Field;
       ~TDone() { Field = nullptr; }
@@ -141,21 +201,25 @@ const TLoadedPackage& TPackageManager::Load(const std::string& File) {
   } catch (const EPackageError& E) {
     Failure = E.Message();
   } catch (const Exception& E) {
-    Failure = U(P->FileName) + u" failed to register: " + E.Message();
+    Failure = U(FileName) + u" failed to register: " + E.Message();
   } catch (const std::exception& E) {
-    Failure = U(P->FileName + " failed to register: " + E.what());
+    Failure = U(FileName + " failed to register: " + E.what());
   } catch (...) {
-    Failure = U(P->FileName + " failed to register: unknown failure");
+    Failure = U(FileName + " failed to register: unknown failure");
   }
   // The failure object is gone before the library that may have made it is unloaded.
   if (!Failure.empty()) {
-    const std::string Left = Release(*P);
+    const std::string Left = Release(P);
     if (!Left.empty())
       Failure += U("; " + Left);
+    // Information that pointed into the library is gone with it; the texts stay.
+    P.State = P.Handle ? TPackageState::Loaded : TPackageState::Failed;
+    P.LastError = Failure;
     throw EPackageError(Failure);
   }
-  FPackages.push_back(std::move(P));
-  return *FPackages.back();
+  P.State = TPackageState::Registered;
+  FLoadOrder.push_back(&P);
+  return P;
 }
 
 std::string TPackageManager::Release(TLoadedPackage& Package) {
@@ -173,44 +237,57 @@ std::string TPackageManager::Release(TLoadedPackage& Package) {
                   " time(s), so the package's code stays loaded";
     }
   }
-  if (Package.Handle && !KeepCode && dlclose(Package.Handle) != 0) {
-    const char* Why = dlerror();
-    Problems += (Problems.empty() ? "" : "; ") + std::string("cannot unload ") + Package.FileName +
-                ": " + (Why ? Why : "unknown");
+  if (Package.Handle && !KeepCode) {
+    if (dlclose(Package.Handle) != 0) {
+      const char* Why = dlerror();
+      Problems += (Problems.empty() ? "" : "; ") + std::string("cannot unload ") +
+                  Package.FileName + ": " + (Why ? Why : "unknown");
+    } else {
+      Package.Handle = nullptr;
+    }
   }
-  Package.Handle = nullptr;
   Package.Info = nullptr;
   return Problems;
 }
 
-std::vector<std::unique_ptr<TLoadedPackage>>::const_iterator
-TPackageManager::Lookup(std::string_view Name) const {
-  auto It = std::find_if(FPackages.begin(), FPackages.end(), [&](const auto& P) {
+void TPackageManager::Released(TLoadedPackage& Package, const std::string& Problems) {
+  FLoadOrder.erase(std::remove(FLoadOrder.begin(), FLoadOrder.end(), &Package), FLoadOrder.end());
+  // A library whose code had to stay is still in memory: it stays loaded, and says why.
+  Package.State = Package.Handle ? TPackageState::Loaded : TPackageState::Unloaded;
+  Package.LastError = Problems.empty() ? UnicodeString() : U(Package.FileName + ": " + Problems);
+}
+
+TLoadedPackage& TPackageManager::Lookup(std::string_view Name) const {
+  auto It = std::find_if(FLoadOrder.begin(), FLoadOrder.end(), [&](const TLoadedPackage* P) {
     return P->FileName == Name || Stem(P->FileName) == Name ||
            SameText(P->Name, U(std::string(Name)));
   });
-  if (It == FPackages.end())
+  if (It == FLoadOrder.end())
     throw EPackageError(U("No package " + std::string(Name) + " is loaded"));
-  return It;
+  return **It;
 }
 
 const TLoadedPackage& TPackageManager::Find(std::string_view Name) const {
-  return **Lookup(Name);
+  return Lookup(Name);
 }
 
 void TPackageManager::Unload(std::string_view Name) {
-  auto It = FPackages.begin() + (Lookup(Name) - FPackages.cbegin());
-  std::unique_ptr<TLoadedPackage> P = std::move(*It);
-  FPackages.erase(It);
-  const std::string Problems = Release(*P);
+  TLoadedPackage& P = Lookup(Name);
+  const std::string Problems = Release(P);
+  Released(P, Problems);
   if (!Problems.empty())
-    throw EPackageError(U(P->FileName + ": " + Problems));
+    throw EPackageError(P.LastError);
 }
 
 void TPackageManager::UnloadAll() {
-  while (!FPackages.empty()) {
-    std::unique_ptr<TLoadedPackage> P = std::move(FPackages.back());
-    FPackages.pop_back();
-    Release(*P);
+  std::string StaysLoaded;
+  while (!FLoadOrder.empty()) {
+    TLoadedPackage& P = *FLoadOrder.back();
+    const std::string Problems = Release(P);
+    Released(P, Problems);
+    if (!Problems.empty())
+      StaysLoaded += (StaysLoaded.empty() ? "" : "; ") + UTF8Encode(P.LastError);
   }
+  if (!StaysLoaded.empty())
+    throw EPackageError(U("Not every package could be unloaded: " + StaysLoaded));
 }

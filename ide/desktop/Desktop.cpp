@@ -8,7 +8,7 @@
 #include "DesktopToolBarView.h"
 
 #include "Ide.h"
-#include "Shell.h"
+#include "Interpreter.h"
 
 #include "vcl/ComCtrls.h"
 #include "vcl/Forms.h"
@@ -20,6 +20,7 @@
 #include <QToolButton>
 
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 
 namespace {
@@ -32,136 +33,146 @@ void Settle(int Milliseconds) {
     QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-// Records the lines a script gives, and whether it has ended.
-class TRecordingReader : public TLineReader {
-public:
-  explicit TRecordingReader(TLineReader& Inner) : FInner(Inner) {}
-  bool ReadLine(std::string& Line, const std::string& Prompt) override {
-    if (!FInner.ReadLine(Line, Prompt)) {
-      if (!FEnded && OnEnd)
-        OnEnd();
-      FEnded = true;
-      return false;
-    }
-    const size_t First = Line.find_first_not_of(" \t");
-    if (First != std::string::npos && Line[First] != '#')
-      FLast = Line.substr(First);
-    return true;
-  }
-  bool Ended() const { return FEnded; }
-  // Runs once, when the script has no more lines (before the shell acts on that).
-  std::function<void()> OnEnd;
-  const std::string& LastCommand() const { return FLast; }
-
-private:
-  TLineReader& FInner;
-  bool FEnded = false;
-  std::string FLast;
-};
-
-std::string Unquote(std::string S) {
-  while (!S.empty() && (S.back() == ' ' || S.back() == '\t' || S.back() == '\r'))
-    S.pop_back();
-  if (S.size() >= 2 && S.front() == '"' && S.back() == '"')
-    S = S.substr(1, S.size() - 2);
-  return S;
-}
-
-// Opens in the window the menu that the script's last command opened in the model.
-void ShowLastMenu(DesktopMainWindow& Window, THostIde& Ide, const std::string& Command) {
-  std::string Target;
-  if (Command.rfind("open ", 0) == 0)
-    Target = Unquote(Command.substr(5));
-  else if (Command == "press" || Command.rfind("press ", 0) == 0)
-    Target = "@button";
-  if (Target.empty())
-    return;
-  if (Target[0] == '@') {
-    const std::string Name = Target.substr(1);
-    for (int I = 0; I < Ide.ToolBar()->ControlCount(); ++I) {
-      auto* B = dynamic_cast<TToolButton*>(Ide.ToolBar()->Controls(I));
-      if (!B || !B->Visible() || !B->DropdownMenu())
-        continue;
-      if (Name != "button" && UTF8Encode(B->Name()) != Name)
-        continue;
-      if (QToolButton* Q = Window.ToolBarView()->ButtonNamed(ToQString(B->Name())))
-        if (Q->menu())
-          Q->menu()->popup(Q->mapToGlobal(QPoint(0, Q->height())));
-      return;
-    }
-    return;
-  }
-  if (QMenu* M = Window.MenuBar()->MenuFor(QString::fromStdString(Target))) {
-    Window.MenuBar()->setActiveAction(M->menuAction());
-    if (!M->isVisible())
-      M->popup(Window.MenuBar()->mapToGlobal(
-          Window.MenuBar()->actionGeometry(M->menuAction()).bottomLeft()));
-  }
+bool DisplayAvailable() {
+  const char* Display = std::getenv("DISPLAY");
+  const char* Wayland = std::getenv("WAYLAND_DISPLAY");
+  return (Display && *Display) || (Wayland && *Wayland);
 }
 
 } // namespace
 
-int RunDesktop(int Argc, char** Argv, const TStartIde& Start) {
-  QApplication App(Argc, Argv);
-  THostIde Ide;
-  DesktopMainWindow Window(Ide);
-  Window.show();
-  Start(Ide, [&](const std::function<void()>& Action) { RunGuarded(&Window, Action); });
-  return App.exec();
+QMenu* ShowOpenedMenu(DesktopMainWindow& Window, const TOpenedMenu& Opened) {
+  // The views catch up with the model first (the tool bar rebuilds itself when it next can).
+  QApplication::processEvents();
+  if (Opened.Kind == TOpenedMenu::ButtonMenu && Opened.Button) {
+    QToolButton* Q = Window.ToolBarView()->ButtonNamed(ToQString(Opened.Button->Name()));
+    if (!Q || !Q->menu())
+      return nullptr;
+    Q->menu()->popup(Q->mapToGlobal(QPoint(0, Q->height())));
+    return Q->menu();
+  }
+  if (Opened.Kind != TOpenedMenu::MainMenuEntry || !Opened.Entry)
+    return nullptr;
+  // The entry's menu among those the bar shows now: menus of earlier rebuilds may still wait
+  // for their deletion under the same name.
+  DesktopMenuBar* Bar = Window.MenuBar();
+  auto Find = [&]() -> QMenu* {
+    for (QAction* A : Bar->actions())
+      if (A->menu() && A->menu()->objectName() == ToQString(Opened.Entry->Caption()))
+        return A->menu();
+    return nullptr;
+  };
+  QMenu* Menu = Find();
+  if (!Menu && Opened.Entry->Count() > 0) {
+    // An entry that got its first item after the bar last looked shows as a plain entry:
+    // the bar catches up with the model first.
+    Bar->Rebuild();
+    Menu = Find();
+  }
+  if (!Menu)
+    return nullptr;
+  // Under its entry, as a click on the entry opens it; the bar lays its entries out first.
+  Bar->adjustSize();
+  Bar->updateGeometry();
+  QApplication::processEvents();
+  const QRect Entry = Bar->actionGeometry(Menu->menuAction());
+  Bar->setActiveAction(Menu->menuAction());
+  if (!Menu->isVisible())
+    Menu->popup(Bar->mapToGlobal(Entry.bottomLeft()));
+  return Menu;
 }
 
-int RunScriptInWindow(int Argc, char** Argv, TLineReader& Script, bool Strict,
-                      const std::string& Png, const TStartIde& Start) {
-  const char* Display = std::getenv("DISPLAY");
-  const char* Wayland = std::getenv("WAYLAND_DISPLAY");
-  if (!(Display && *Display) && !(Wayland && *Wayland) && !std::getenv("QT_QPA_PLATFORM"))
+int RunDesktop(int Argc, char** Argv, const TStartOptions& Start) {
+  QApplication App(Argc, Argv);
+  THostIde Ide;
+  int Code = 0;
+  {
+    DesktopMainWindow Window(Ide);
+    Window.show();
+    StartIde(Ide, Start, [&](const std::function<void()>& Step) { RunGuarded(&Window, Step); });
+    Code = App.exec();
+  }
+  // The window is gone: what stays loaded is told on the terminal.
+  StopIde(Ide, [](const std::function<void()>& Step) {
+    try {
+      Step();
+    } catch (const Exception& E) {
+      std::cerr << "hostide: " << UTF8Encode(E.Message()) << '\n';
+    }
+  });
+  return Code;
+}
+
+int RunScriptInWindow(int Argc, char** Argv, const std::string& Script, bool Strict,
+                      const std::string& Png, const TStartOptions& Start) {
+  std::ifstream ScriptFile(Script);
+  if (!ScriptFile) {
+    std::cerr << "hostide: cannot read script " << Script << '\n';
+    return 2;
+  }
+  TStreamLineReader Reader(ScriptFile);
+  if (!DisplayAvailable() && !std::getenv("QT_QPA_PLATFORM"))
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication App(Argc, Argv);
   THostIde Ide;
-  TRecordingReader Reader(Script);
-  TShell Shell(Ide, Reader, std::cout, Strict);
-  const TModalRunner ShellRunner = ModalRunner();
-  DesktopMainWindow Window(Ide);
-  Window.show();
-  Settle(200);
-
-  bool Saved = false;
-  auto Save = [&] {
-    Settle(300);
-    const QImage Shot = Window.Screenshot();
-    if (Shot.isNull() || !Shot.save(QString::fromStdString(Png)))
-      std::cerr << "hostide: cannot save the screenshot to " << Png << '\n';
-    Saved = true;
-  };
-  // A modal form opens as a real dialog while the script's commands work it; a script that ends
-  // inside it gets the dialog in its picture.
-  bool InDialog = false;
-  SetModalRunner([&](TCustomForm& Form) {
-    DesktopFormDialog Dialog(&Form, &Window);
-    Dialog.show();
-    Settle(100);
-    InDialog = true;
-    const int Result = ShellRunner(Form);
-    InDialog = false;
-    return Result;
-  });
-  Reader.OnEnd = [&] {
-    if (InDialog && !Saved)
-      Save();
-  };
-  // The shell prints the starting failures as "error: ..." lines, as a script expects.
+  TCommandInterpreter Interpreter(Ide, Reader, std::cout, Strict);
+  auto Guard = [&](const std::function<void()>& Step) { Interpreter.Guard(Step); };
   int Code = 0;
+  {
+    DesktopMainWindow Window(Ide);
+    // Installed after the window's own: while the script runs, messages are printed and modal
+    // forms are worked by the script, never left waiting for a user who is not there.
+    TInterpreterHooks Hooks(Interpreter);
+    // Failures that reach the window outside a command (a menu shown for the picture) are
+    // printed as the script's failures are, not shown in a box nobody can close.
+    TFailureSinkScope Failures([](QWidget*, const QString& Message) {
+      std::cout << "error: " << Message.toStdString() << '\n';
+    });
+    Window.show();
+    Settle(200);
+
+    bool Saved = false;
+    auto Save = [&] {
+      Settle(300);
+      const QImage Shot = Window.Screenshot();
+      if (Shot.isNull() || !Shot.save(QString::fromStdString(Png)))
+        std::cerr << "hostide: cannot save the screenshot to " << Png << '\n';
+      Saved = true;
+    };
+    // A modal form opens as a real dialog while the script's commands work it; a script that
+    // ends inside it gets the dialog in its picture.
+    TModalRunnerScope Dialogs([&](TCustomForm& Form) {
+      DesktopFormDialog Dialog(&Form, &Window);
+      Dialog.show();
+      Settle(100);
+      return Interpreter.RunModal(Form);
+    });
+    Interpreter.OnInputEnd = [&] {
+      if (Interpreter.ModalForm() && !Saved)
+        Save();
+    };
+    try {
+      StartIde(Ide, Start, Guard);
+      Code = Interpreter.Run();
+    } catch (const TStopScript&) {
+      Code = 1;
+    }
+    Interpreter.OnInputEnd = nullptr;
+    std::cout.flush();
+    if (!Saved) {
+      Settle(100);
+      ShowOpenedMenu(Window, Interpreter.Opened());
+      Save();
+    }
+  }
+  // The window and its hooks are gone before the packages, as when the window is closed.
   try {
-    Start(Ide, [&](const std::function<void()>& Action) { Shell.Guard(Action); });
-    Code = Shell.Run();
+    StopIde(Ide, Guard);
   } catch (const TStopScript&) {
     Code = 1;
   }
   std::cout.flush();
-  if (!Saved) {
-    Settle(100);
-    ShowLastMenu(Window, Ide, Reader.LastCommand());
-    Save();
-  }
+  if (Code != 0)
+    std::cerr << "hostide: " << Script << ": stopped after a failure\n";
   return Code;
 }

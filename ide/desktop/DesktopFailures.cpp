@@ -19,14 +19,24 @@ void SetFailureSink(DesktopFailureSink NewSink) {
   Sink() = std::move(NewSink);
 }
 
+TFailureSinkScope::TFailureSinkScope(DesktopFailureSink NewSink) : FPrevious(Sink()) {
+  Sink() = std::move(NewSink);
+}
+
+TFailureSinkScope::~TFailureSinkScope() {
+  Sink() = std::move(FPrevious);
+}
+
 bool RunGuarded(QWidget* Parent, const std::function<void()>& Action) {
+  // A copy: showing a failure may replace the sink.
+  const DesktopFailureSink Show = Sink();
   try {
     Action();
     return true;
   } catch (const Exception& E) {
-    Sink()(Parent, ToQString(E.Message()));
+    Show(Parent, ToQString(E.Message()));
   } catch (const std::exception& E) {
-    Sink()(Parent, QString::fromUtf8(E.what()));
+    Show(Parent, QString::fromUtf8(E.what()));
   }
   return false;
 }

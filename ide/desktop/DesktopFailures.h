@@ -11,5 +11,17 @@
 using DesktopFailureSink = std::function<void(QWidget* Parent, const QString& Message)>;
 void SetFailureSink(DesktopFailureSink Sink);
 
+// Shows failures through Sink while it lives; the sink it covered is in force again afterwards.
+class TFailureSinkScope {
+public:
+  explicit TFailureSinkScope(DesktopFailureSink Sink);
+  ~TFailureSinkScope();
+  TFailureSinkScope(const TFailureSinkScope&) = delete;
+  TFailureSinkScope& operator=(const TFailureSinkScope&) = delete;
+
+private:
+  DesktopFailureSink FPrevious;
+};
+
 // Runs Action; a failure that escapes it goes to the failure sink. True when it succeeded.
 bool RunGuarded(QWidget* Parent, const std::function<void()>& Action);

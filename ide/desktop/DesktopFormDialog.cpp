@@ -74,11 +74,15 @@ int DesktopFormDialog::Run() {
   return FForm ? FForm->ModalResult() : mrCancel;
 }
 
-void DesktopFormDialog::InstallModalRunner(QWidget* Parent) {
-  SetModalRunner([Parent](TCustomForm& Form) {
+TModalRunner DesktopFormDialog::Runner(QWidget* Parent) {
+  return [Parent](TCustomForm& Form) {
     DesktopFormDialog Dialog(&Form, Parent);
     return Dialog.Run();
-  });
+  };
+}
+
+void DesktopFormDialog::InstallModalRunner(QWidget* Parent) {
+  SetModalRunner(Runner(Parent));
 }
 
 void DesktopFormDialog::ClickModel(TButton* Button) {

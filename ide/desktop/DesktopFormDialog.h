@@ -6,6 +6,7 @@
 #pragma once
 
 #include "rtl/Component.h"
+#include "vcl/Forms.h"
 
 #include <QDialog>
 
@@ -21,7 +22,9 @@ public:
   // Runs the dialog modally and returns the form's modal result.
   int Run();
 
-  // Installs a modal runner that shows every modal form of the model this way.
+  // A modal runner that shows every modal form of the model this way, over Parent.
+  static TModalRunner Runner(QWidget* Parent);
+  // Makes Runner(Parent) the modal runner in force when no scope has installed one.
   static void InstallModalRunner(QWidget* Parent);
 
 protected:

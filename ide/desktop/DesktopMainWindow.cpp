@@ -73,10 +73,10 @@ DesktopMainWindow::DesktopMainWindow(THostIde& Ide) : FIde(Ide) {
   addDockWidget(Qt::RightDockWidgetArea, FDock);
 
   // The model's messages and failures, shown as the IDE shows them.
-  Ide.OnMessage = [this](const UnicodeString& Text) {
+  FMessages = std::make_unique<TMessageHandlerScope>(Ide, [this](const UnicodeString& Text) {
     QMessageBox::information(this, QStringLiteral("hostide"), ToQString(Text));
-  };
-  DesktopFormDialog::InstallModalRunner(this);
+  });
+  FModalForms = std::make_unique<TModalRunnerScope>(DesktopFormDialog::Runner(this));
 
   // File > Exit asks the session to end.
   auto* Watch = new QTimer(this);
@@ -87,10 +87,7 @@ DesktopMainWindow::DesktopMainWindow(THostIde& Ide) : FIde(Ide) {
   Watch->start(100);
 }
 
-DesktopMainWindow::~DesktopMainWindow() {
-  FIde.OnMessage = nullptr;
-  SetModalRunner({});
-}
+DesktopMainWindow::~DesktopMainWindow() = default;
 
 QImage DesktopMainWindow::Screenshot() const {
   // The window and whatever popups and dialogs stand over it: grab the screen where they are.

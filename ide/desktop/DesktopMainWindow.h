@@ -5,11 +5,15 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class THostIde;
 class DesktopMenuBar;
 class DesktopPaletteView;
 class DesktopToolBarView;
 class QDockWidget;
+class TMessageHandlerScope;
+class TModalRunnerScope;
 
 class DesktopMainWindow : public QMainWindow {
   Q_OBJECT
@@ -30,4 +34,7 @@ private:
   DesktopToolBarView* FToolBar;
   DesktopPaletteView* FPalette;
   QDockWidget* FDock;
+  // While the window lives it shows the IDE's messages and runs its modal forms as dialogs.
+  std::unique_ptr<TMessageHandlerScope> FMessages;
+  std::unique_ptr<TModalRunnerScope> FModalForms;
 };

@@ -1,5 +1,7 @@
 # Runs one end-to-end script and compares its transcript with the expected one.
 # -DHOSTIDE=path -DSCRIPT=path -DWORK=folder for the run's own files.
+# Besides "#! args:" and "#! exit:" (see CMakeLists.txt), "#! env: NAME=VALUE" sets a variable
+# for the run and "#! creates: FILE" checks that the run made FILE in its folder.
 # With the environment variable HOSTIDE_UPDATE_EXPECTED=1 the transcript is written as the
 # expected one instead (review the change before committing it).
 get_filename_component(dir ${SCRIPT} DIRECTORY)
@@ -16,6 +18,7 @@ endif()
 
 set(args "")
 set(expected_exit 0)
+set(creates "")
 file(STRINGS ${SCRIPT} directives REGEX "^#! ")
 foreach(d IN LISTS directives)
   if(d MATCHES "^#! args: (.*)$")
@@ -23,6 +26,10 @@ foreach(d IN LISTS directives)
     list(APPEND args ${more})
   elseif(d MATCHES "^#! exit: ([0-9]+)$")
     set(expected_exit ${CMAKE_MATCH_1})
+  elseif(d MATCHES "^#! env: ([A-Za-z_][A-Za-z0-9_]*)=(.*)$")
+    set(ENV{${CMAKE_MATCH_1}} "${CMAKE_MATCH_2}")
+  elseif(d MATCHES "^#! creates: (.*)$")
+    list(APPEND creates ${CMAKE_MATCH_1})
   endif()
 endforeach()
 
@@ -48,6 +55,12 @@ if(NOT status STREQUAL "${expected_exit}")
   message("hostide exited with ${status}, expected ${expected_exit}")
   set(failed TRUE)
 endif()
+foreach(f IN LISTS creates)
+  if(NOT EXISTS ${WORK}/${f})
+    message("the run did not create ${f}")
+    set(failed TRUE)
+  endif()
+endforeach()
 if(NOT EXISTS ${expected_file})
   message("no expected transcript ${expected_file}")
   set(failed TRUE)

@@ -37,6 +37,14 @@ protected:
     return u"(loaded)";
   }
 
+  // Every record as "FILE STATE", in order.
+  std::string States() {
+    std::string S;
+    for (const auto& P : Ide.Packages().Packages())
+      S += (S.empty() ? "" : ", ") + P->FileName + " " + PackageStateName(P->State);
+    return S;
+  }
+
   THostIde Ide;
 };
 
@@ -56,14 +64,17 @@ TEST_F(PackagesTest, LoadRegistersTheWizardAndUnloadReleasesItBeforeTheLibraryGo
                                                  u"loaded");
 
   // Released by its stem; the wizard's release detaches the add-in while its code is there.
+  // The record stays, unloaded.
   Ide.Packages().Unload("OrvikPaletteMenu170");
-  EXPECT_TRUE(Ide.Packages().Packages().empty());
+  EXPECT_EQ(States(), "OrvikPaletteMenu170.so unloaded");
+  EXPECT_FALSE(Ide.Packages().AnyRegistered());
   EXPECT_EQ(Toolbar(), Pristine);
   EXPECT_EQ(LastMenuEntry(), "&Help");
 
-  // Loaded afresh, it attaches again.
+  // Loaded afresh, it attaches again, in the same record.
   Ide.Packages().Load("OrvikPaletteMenu170.so");
   EXPECT_EQ(LastMenuEntry(), "P&alette");
+  EXPECT_EQ(States(), "OrvikPaletteMenu170.so registered");
   Ide.Packages().Unload("OrvikPaletteMenu");
   EXPECT_THROW(Ide.Packages().Unload("OrvikPaletteMenu"), EPackageError);
 }
@@ -96,7 +107,7 @@ TEST_F(PackagesTest, AFailingRegisterUnloadsThePackageAndLeavesNothingBehind) {
   EXPECT_EQ(LoadError("OrvikPaletteMenuNoGlyph170.so"),
             u"OrvikPaletteMenuNoGlyph170.so failed to register: Cannot attach the palette menu "
             u"to the IDE: the package has no bitmap resource ORVIK_PALETTE_MENU");
-  EXPECT_TRUE(Ide.Packages().Packages().empty());
+  EXPECT_FALSE(Ide.Packages().AnyRegistered());
   EXPECT_EQ(Toolbar(), Pristine);
   EXPECT_EQ(LastMenuEntry(), "&Help");
   // A glyph that cannot be read fails after the first button was hidden: it shows again.
@@ -119,7 +130,58 @@ TEST_F(PackagesTest, FilesThatAreNotPackagesAreRefusedByName) {
   const std::string Text = ::testing::TempDir() + "NotALibrary.so";
   std::ofstream(Text) << "not a library";
   EXPECT_EQ(LoadError(Text).substr(0, 36), u"Cannot load package NotALibrary.so: ");
-  EXPECT_TRUE(Ide.Packages().Packages().empty());
+  EXPECT_FALSE(Ide.Packages().AnyRegistered());
+  // Each is listed as failed, with its error.
+  EXPECT_EQ(States(), "NoSuchPackage170.so failed, NoSuchPackage170 failed, librtl170.so failed, "
+                      "NotALibrary.so failed");
+  EXPECT_EQ(Ide.Packages().Packages()[2]->LastError,
+            u"librtl170.so is not a package: it has no GetPackageInfoTable");
+}
+
+TEST_F(PackagesTest, AFailedPackageKeepsItsLastErrorUntilItLoads) {
+  EXPECT_NE(LoadError("OrvikPaletteMenuNoGlyph170.so"), u"(loaded)");
+  EXPECT_NE(LoadError("OrvikPaletteMenuNoGlyph170.so"), u"(loaded)");
+  // Asked for twice, listed once: what the package is, and why it failed.
+  ASSERT_EQ(Ide.Packages().Packages().size(), 1u);
+  const TLoadedPackage& P = *Ide.Packages().Packages()[0];
+  EXPECT_EQ(P.State, TPackageState::Failed);
+  EXPECT_EQ(P.Description, u"Orvik Palette Menu 3.2");
+  EXPECT_EQ(P.Info, nullptr);
+  EXPECT_TRUE(P.Wizards.empty());
+  EXPECT_NE(P.LastError.find(u"no bitmap resource ORVIK_PALETTE_MENU"), std::u16string::npos);
+  // A failed package is not loaded: it cannot be found or unloaded.
+  EXPECT_THROW(Ide.Packages().Find("OrvikPaletteMenuNoGlyph170"), EPackageError);
+  EXPECT_THROW(Ide.Packages().Unload("OrvikPaletteMenuNoGlyph170"), EPackageError);
+
+  // A later success clears the error of the same file.
+  ASSERT_EQ(LoadError("OrvikPaletteMenu170.so"), u"(loaded)");
+  Ide.Packages().Unload("OrvikPaletteMenu170");
+  ASSERT_EQ(LoadError("OrvikPaletteMenu170.so"), u"(loaded)");
+  EXPECT_EQ(States(), "OrvikPaletteMenuNoGlyph170.so failed, OrvikPaletteMenu170.so registered");
+  EXPECT_TRUE(Ide.Packages().Packages()[1]->LastError.empty());
+}
+
+TEST_F(PackagesTest, UnloadingEverythingReportsWhatStaysLoaded) {
+  Ide.Packages().Load("OrvikPaletteMenu170.so");
+  // Someone outside the IDE still holds the wizard: its code cannot go.
+  TInterfacePtr<IOTAWizard> Held = Ide.Packages().Packages()[0]->Wizards[0].Wizard;
+  try {
+    Ide.Packages().UnloadAll();
+    ADD_FAILURE() << "UnloadAll reported nothing";
+  } catch (const EPackageError& E) {
+    EXPECT_EQ(E.Message(), u"Not every package could be unloaded: OrvikPaletteMenu170.so: "
+                           u"wizard Orvik Software.Component Palette Menu is still referenced 1 "
+                           u"time(s), so the package's code stays loaded");
+  }
+  const TLoadedPackage& P = *Ide.Packages().Packages()[0];
+  EXPECT_EQ(P.State, TPackageState::Loaded);
+  EXPECT_FALSE(Ide.Packages().AnyRegistered());
+  // Still in memory, it cannot be loaded a second time over itself.
+  EXPECT_NE(LoadError("OrvikPaletteMenu170.so").find(u"could not be unloaded before"),
+            std::u16string::npos);
+  // The last reference detaches the add-in while the IDE is still whole.
+  Held.Reset();
+  EXPECT_EQ(LastMenuEntry(), "&Help");
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <string>
 #include <vector>
 
@@ -143,6 +145,66 @@ TEST(Graphics, CanvasRecordsFillsTextAndFocusFrames) {
   EXPECT_EQ(Ops[3].Kind, TCanvasOperation::coFocusRect);
   Canvas.ClearOperations();
   EXPECT_TRUE(Canvas.Operations().empty());
+}
+
+} // namespace
+
+namespace {
+
+// Shows a new form modally; the runners below answer who ran it by their result.
+int RunForm() {
+  TOwned<TForm> Form(new TForm(Application));
+  return Form->ShowModal();
+}
+
+TEST(ModalRunnerScope, TheInnermostScopeRunsFormsAndEachEndPutsTheOneItCoveredBack) {
+  TRunnerGuard Base([](TCustomForm&) { return 10; });
+  EXPECT_EQ(RunForm(), 10);
+  {
+    TModalRunnerScope Outer([](TCustomForm&) { return 20; });
+    EXPECT_EQ(RunForm(), 20);
+    {
+      TModalRunnerScope Inner([](TCustomForm&) { return 30; });
+      EXPECT_EQ(RunForm(), 30);
+    }
+    EXPECT_EQ(RunForm(), 20);
+  }
+  EXPECT_EQ(RunForm(), 10);
+  // Setting the base while a scope lives changes nothing until the scope ends.
+  {
+    TModalRunnerScope Scope([](TCustomForm&) { return 40; });
+    SetModalRunner([](TCustomForm&) { return 11; });
+    EXPECT_EQ(RunForm(), 40);
+  }
+  EXPECT_EQ(RunForm(), 11);
+}
+
+TEST(ModalRunnerScope, AScopeThatEndsOutOfOrderTakesOnlyItsOwnRunnerAway) {
+  TRunnerGuard Base(nullptr);
+  auto First = std::make_unique<TModalRunnerScope>([](TCustomForm&) { return 1; });
+  auto Second = std::make_unique<TModalRunnerScope>([](TCustomForm&) { return 2; });
+  First.reset();
+  // The later scope is still in force; the earlier one's runner is gone for good.
+  EXPECT_EQ(RunForm(), 2);
+  Second.reset();
+  TOwned<TForm> Form(new TForm(Application));
+  EXPECT_THROW(Form->ShowModal(), EInvalidOperation);
+}
+
+TEST(ModalRunnerScope, ARunnerMayInstallAnotherForTheFormsItOpens) {
+  TRunnerGuard Base(nullptr);
+  // The outer runner opens a nested form under a scope of its own, which ends inside the run.
+  std::vector<int> Results;
+  TModalRunnerScope Outer([&](TCustomForm&) {
+    TModalRunnerScope Nested([](TCustomForm&) { return mrYes; });
+    TOwned<TForm> Inner(new TForm(Application));
+    Results.push_back(Inner->ShowModal());
+    return mrOk;
+  });
+  TOwned<TForm> Form(new TForm(Application));
+  EXPECT_EQ(Form->ShowModal(), mrOk);
+  EXPECT_EQ(Form->ShowModal(), mrOk);
+  EXPECT_EQ(Results, (std::vector<int>{mrYes, mrYes}));
 }
 
 } // namespace

@@ -1,0 +1,30 @@
+# Checks that the stand-in IDE's layers only point down: no file of one front end (ide/shell,
+# ide/desktop) includes a header of the other, and ide/commands and ide/core include neither
+# front end nor Qt. -DSOURCE=the project's folder.
+function(headers_of dir out)
+  file(GLOB files RELATIVE ${SOURCE}/${dir} ${SOURCE}/${dir}/*.h)
+  set(${out} ${files} PARENT_SCOPE)
+endfunction()
+
+function(check dir forbidden_headers forbidden_regex)
+  file(GLOB files ${SOURCE}/${dir}/*.h ${SOURCE}/${dir}/*.cpp)
+  foreach(f IN LISTS files)
+    file(STRINGS ${f} includes REGEX "^[ \t]*#[ \t]*include")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[^\"<]*[\"<]([^\">]*)[\">].*$" "\\1" header "${line}")
+      get_filename_component(name ${header} NAME)
+      list(FIND forbidden_headers ${name} at)
+      if(NOT at EQUAL -1 OR (forbidden_regex AND header MATCHES "${forbidden_regex}"))
+        message(SEND_ERROR "${f} includes ${header}, which its layer may not see")
+      endif()
+    endforeach()
+  endforeach()
+endfunction()
+
+headers_of(ide/shell shell_headers)
+headers_of(ide/desktop desktop_headers)
+headers_of(ide/commands commands_headers)
+check(ide/shell "${desktop_headers}" "^Q|desktop/")
+check(ide/desktop "${shell_headers}" "shell/|readline")
+check(ide/commands "${shell_headers};${desktop_headers}" "^Q|readline|shell/|desktop/")
+check(ide/core "${shell_headers};${desktop_headers};${commands_headers}" "^Q|readline|shell/|desktop/|commands/")
