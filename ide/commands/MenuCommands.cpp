@@ -68,20 +68,30 @@ TPopupMenu* DropdownOf(TToolButton* Button) {
 }
 
 // The item of Parent that a user would take for Caption: among the items that show, the one
-// whose caption matches as the menus' Find matches. Two that match are an error listing them;
-// a match that does not show is reported as hidden.
+// whose caption matches as the menus' Find matches. When several match, the one whose caption
+// is exactly Caption ("&Std" beside "Std") is taken; otherwise two that match are an error
+// listing them. A match that does not show is reported as hidden.
 TMenuItem* FindItem(TMenuItem* Parent, const std::string& Caption, const std::string& Where) {
-  const UnicodeString Wanted = StripHotkey(U16(Caption));
+  const UnicodeString Typed = U16(Caption);
+  const UnicodeString Wanted = MenuFindKey(Typed);
   std::vector<int> Visible;
   bool Hidden = false;
   for (int I = 0; I < Parent->Count(); ++I) {
     TMenuItem* Item = Parent->Items(I);
-    if (!AnsiSameText(StripHotkey(Item->Caption()), Wanted))
+    if (MenuFindKey(Item->Caption()) != Wanted)
       continue;
     if (Item->Visible())
       Visible.push_back(I);
     else
       Hidden = true;
+  }
+  if (Visible.size() > 1) {
+    std::vector<int> Exact;
+    for (int I : Visible)
+      if (Parent->Items(I)->Caption() == Typed)
+        Exact.push_back(I);
+    if (Exact.size() == 1)
+      Visible = Exact;
   }
   if (Visible.size() > 1) {
     std::string List;
