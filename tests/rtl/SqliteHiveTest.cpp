@@ -15,6 +15,7 @@
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 using namespace std::chrono_literals;
 
 const UnicodeString Key = u"Software\\Orvik\\Palette Menu";
@@ -198,6 +199,50 @@ TEST_F(SqliteHiveTest, TwoProcessesSeeEachOthersWritesWhileTheyHappen) {
   EXPECT_EQ(R->ReadString(u"Categories", u"Counter", u""), IntToStr(Writes));
 }
 
+// Another IDE doing one "reg set", or sqlite3 on the file, opens and closes the hive while this
+// process keeps it open with more than one handle (as the add-in does). Its closing must not
+// take the journal away from under the running process.
+TEST_F(SqliteHiveTest, AnotherProcessOpeningAndClosingTheHiveLeavesTheRunningOneIntact) {
+  namespace fs = std::filesystem;
+  auto First = Reg();
+  First->WriteString(u"Categories", u"Before", u"0");
+  Reg().reset(); // a second handle of this process comes and goes
+  EXPECT_EQ(RunWorker({"touch", HiveFile}), "");
+  EXPECT_TRUE(fs::exists(HiveFile + "-wal"));
+  EXPECT_TRUE(fs::exists(HiveFile + "-shm"));
+  for (int I = 1; I <= 20; ++I) {
+    First->WriteString(u"Categories", u"After " + IntToStr(I), IntToStr(I));
+    ASSERT_EQ(First->ReadString(u"Categories", u"After " + IntToStr(I), u""), IntToStr(I));
+  }
+  EXPECT_EQ(RunWorker({"read", HiveFile, UTF8Encode(Categories), "After 20"}), "20\n");
+  EXPECT_TRUE(fs::exists(HiveFile + "-wal"));
+  First.reset();
+  std::string Dump = RunWorker({"dump", HiveFile});
+  EXPECT_THAT(Dump, HasSubstr("Categories\\Before=0\n"));
+  for (int I = 1; I <= 20; ++I)
+    EXPECT_THAT(Dump, HasSubstr("Categories\\After " + std::to_string(I) + "=" +
+                                std::to_string(I) + "\n"));
+  EXPECT_EQ(IntegrityCheck(HiveFile), "ok");
+}
+
+TEST_F(SqliteHiveTest, NamesWithNoncharactersComeBackExactlyAsStored) {
+  const UnicodeString KeyName = u"Tab\uFFFE", ValueName = u"\uFFFFName\uFFFE";
+  {
+    auto H = Open();
+    H->WriteValue(Key + u"\\" + KeyName, TRegValue::String(ValueName, u"data"));
+    H->WriteValue(Key + u"\\" + KeyName, TRegValue::String(u"Plain\uFFFD", u"other"));
+  }
+  auto H = Open();
+  EXPECT_EQ(H->SubKeyNames(Key), (std::vector<UnicodeString>{KeyName}));
+  const auto Names = H->ValueNames(Key + u"\\" + KeyName);
+  EXPECT_EQ(Names, (std::vector<UnicodeString>{ValueName, u"Plain\uFFFD"}));
+  for (const UnicodeString& Name : Names)
+    EXPECT_TRUE(H->ReadValue(Key + u"\\" + KeyName, Name).has_value());
+  EXPECT_EQ(H->ReadValue(Key + u"\\" + KeyName, ValueName)->Name, ValueName);
+  // U+FFFD is a name of its own, not the same as U+FFFE.
+  EXPECT_FALSE(H->ReadValue(Key + u"\\" + KeyName, u"\uFFFDName\uFFFE").has_value());
+}
+
 TEST_F(SqliteHiveTest, AWriteThatReturnedSurvivesTheProcessBeingKilled) {
   pid_t Pid = ::fork();
   if (Pid == 0) {
@@ -274,7 +319,7 @@ TEST_F(SqliteHiveTest, FilesThatAreNotHivesOrAreDamagedAreRefusedAndLeftAlone) {
 }
 
 // Permissions do not bind root, so as root the child becomes "nobody" first.
-TEST_F(SqliteHiveTest, AReadOnlyHiveOrFolderIsRefusedAndLeftAlone) {
+TEST_F(SqliteHiveTest, AReadOnlyHiveIsReadButNeverWrittenAndAReadOnlyFolderIsRefused) {
   namespace fs = std::filesystem;
   TTempDir Shared;
   fs::permissions(Shared.Dir(), fs::perms::all);
@@ -289,16 +334,22 @@ TEST_F(SqliteHiveTest, AReadOnlyHiveOrFolderIsRefusedAndLeftAlone) {
     fs::permissions(File, fs::perms::all);
     return File;
   };
+  // What a reader and then a writer get, as the add-in opens its keys.
   auto TryOpen = [&](const std::string& File) {
     return RunInChild(
         [&] {
+          std::string Out;
           try {
             TRegIniFile R(Key, OpenSqliteHive(UTF8Decode(File)));
+            Out += "read " + UTF8Encode(R.ReadString(u"Categories", u"Standard", u"?")) + "; ";
+            TRegIniFile Missing(u"Software\\Elsewhere", OpenSqliteHive(UTF8Decode(File)));
+            Out += "missing " + UTF8Encode(Missing.ReadString(u"S", u"I", u"default")) + "; ";
             R.WriteString(u"Categories", u"Standard", u"changed");
-            return std::string("opened and written");
+            Out += "written";
           } catch (const ERegistryException& E) {
-            return MessageOf(E);
+            Out += MessageOf(E);
           }
+          return Out;
         },
         true);
   };
@@ -308,8 +359,9 @@ TEST_F(SqliteHiveTest, AReadOnlyHiveOrFolderIsRefusedAndLeftAlone) {
                   fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   std::string Before = ReadBytes(ReadOnlyFile);
   std::string Message = TryOpen(ReadOnlyFile);
+  EXPECT_THAT(Message, HasSubstr("read kept; missing default; Cannot write value 'Standard'"));
   EXPECT_THAT(Message, HasSubstr(ReadOnlyFile));
-  EXPECT_THAT(Message, HasSubstr("the file is read-only"));
+  EXPECT_THAT(Message, HasSubstr("the hive is read-only"));
   EXPECT_EQ(ReadBytes(ReadOnlyFile), Before);
 
   std::string InReadOnlyFolder = Prepare("folder");
@@ -321,6 +373,61 @@ TEST_F(SqliteHiveTest, AReadOnlyHiveOrFolderIsRefusedAndLeftAlone) {
   EXPECT_THAT(Message, HasSubstr("cannot be written"));
   EXPECT_EQ(ReadBytes(InReadOnlyFolder), Before);
   EXPECT_FALSE(fs::exists(InReadOnlyFolder + "-wal"));
+}
+
+// A file without write permission is read-only for root too; here the hive is open when it
+// becomes so.
+TEST_F(SqliteHiveTest, AHiveThatBecomesReadOnlyWhileOpenIsNotWrittenAgainNotEvenAtClose) {
+  namespace fs = std::filesystem;
+  auto R = Reg();
+  R->WriteString(u"Categories", u"Standard", u"in the journal");
+  fs::permissions(HiveFile, fs::perms::owner_read | fs::perms::group_read);
+  std::string Before = ReadBytes(HiveFile);
+  try {
+    R->WriteString(u"Categories", u"Standard", u"changed");
+    ADD_FAILURE() << "wrote to a read-only hive";
+  } catch (const ERegistryException& E) {
+    EXPECT_THAT(MessageOf(E), HasSubstr(HiveFile));
+    EXPECT_THAT(MessageOf(E), HasSubstr("read-only"));
+  }
+  EXPECT_EQ(R->ReadString(u"Categories", u"Standard", u""), u"in the journal");
+  R.reset(); // the last connection: it would fold the journal into the file
+  EXPECT_EQ(ReadBytes(HiveFile), Before);
+  EXPECT_TRUE(fs::exists(HiveFile + "-wal"));
+  auto Reader = Reg();
+  EXPECT_TRUE(Reader->Hive().ReadOnly());
+  EXPECT_EQ(Reader->ReadString(u"Categories", u"Standard", u""), u"in the journal");
+  EXPECT_THROW(Reader->Hive().DeleteKey(Categories), ERegistryException);
+  Reader.reset();
+  EXPECT_EQ(ReadBytes(HiveFile), Before);
+}
+
+TEST_F(SqliteHiveTest, AHiveEmptiedWhileOpenIsReportedAndItsJournalKept) {
+  namespace fs = std::filesystem;
+  auto R = Reg();
+  R->WriteString(u"Categories", u"Standard", u"acknowledged");
+  ASSERT_EQ(::truncate(HiveFile.c_str(), 0), 0);
+  const auto WalSize = fs::file_size(HiveFile + "-wal");
+  ASSERT_GT(WalSize, 0u);
+  auto ExpectEmptied = [&](const std::function<void()>& Action) {
+    auto Start = std::chrono::steady_clock::now();
+    try {
+      Action();
+      ADD_FAILURE() << "no error for an emptied hive";
+    } catch (const ERegistryException& E) {
+      EXPECT_THAT(MessageOf(E), HasSubstr(HiveFile));
+      EXPECT_THAT(MessageOf(E), HasSubstr("empt"));
+      EXPECT_THAT(MessageOf(E), Not(HasSubstr("locked")));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - Start, 1s);
+    EXPECT_EQ(fs::file_size(HiveFile + "-wal"), WalSize);
+  };
+  ExpectEmptied([&] { Open(); });
+  ExpectEmptied([&] { R->WriteString(u"Categories", u"Other", u"x"); });
+  EXPECT_EQ(RunWorker({"touch", HiveFile}), "worker failed (status 256)");
+  R.reset();
+  EXPECT_EQ(fs::file_size(HiveFile), 0u);
+  EXPECT_EQ(fs::file_size(HiveFile + "-wal"), WalSize);
 }
 
 TEST_F(SqliteHiveTest, AHiveLockedPastTheBoundedWaitIsReportedAsLocked) {
@@ -402,6 +509,19 @@ TEST_F(SqliteHiveTest, FailingReadsOpensAndBatchesRaiseAndChangeNothing) {
   }
   EXPECT_EQ(R->ReadString(u"Categories", u"Standard", u""), u"Common");
   {
+    // A new hive on a full disk: said so, and nothing of it left behind.
+    THiveFaultInjection Fault(hoOpen, 0, 1, 0, hfDiskFull);
+    try {
+      OpenSqliteHive(Temp.Path("new.db"));
+      ADD_FAILURE() << "created a hive on a full disk";
+    } catch (const ERegistryException& E) {
+      EXPECT_THAT(MessageOf(E), HasSubstr(Temp.File("new.db")));
+      EXPECT_THAT(MessageOf(E), HasSubstr("the disk is full"));
+    }
+    EXPECT_FALSE(std::filesystem::exists(Temp.File("new.db")));
+    EXPECT_FALSE(std::filesystem::exists(Temp.File("new.db-wal")));
+  }
+  {
     THiveFaultInjection Fault(hoOpen, 0);
     EXPECT_THROW(Reg(), ERegistryException);
     EXPECT_THROW(THiveFaultInjection(hoWrite, 0), EInvalidOperation);
@@ -432,7 +552,7 @@ protected:
   void TearDown() override {
     for (auto& [Name, V] : Saved)
       V ? ::setenv(Name, V->c_str(), 1) : ::unsetenv(Name);
-    SetCurrentUserHiveFile(u"");
+    ResetCurrentUserHiveFile();
   }
   std::vector<std::pair<const char*, std::optional<std::string>>> Saved;
   TTempDir Temp;
@@ -451,6 +571,16 @@ TEST_F(CurrentUserHiveTest, TheFileComesFromTheOptionTheEnvironmentOrTheConfigFo
   EXPECT_EQ(CurrentUserHiveFile(), u"/elsewhere/hive.db");
   SetCurrentUserHiveFile(u"/chosen.db");
   EXPECT_EQ(CurrentUserHiveFile(), u"/chosen.db");
+  // An empty name (--registry "") is refused rather than taken for "the default".
+  try {
+    SetCurrentUserHiveFile(u"");
+    ADD_FAILURE() << "an empty hive file name was accepted";
+  } catch (const ERegistryException& E) {
+    EXPECT_THAT(MessageOf(E), HasSubstr("empty"));
+  }
+  EXPECT_EQ(CurrentUserHiveFile(), u"/chosen.db");
+  ResetCurrentUserHiveFile();
+  EXPECT_EQ(CurrentUserHiveFile(), u"/elsewhere/hive.db");
 }
 
 TEST_F(CurrentUserHiveTest, RegIniFileUsesTheHiveFileAndCreatesItsFolder) {
