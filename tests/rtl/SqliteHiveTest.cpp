@@ -7,9 +7,13 @@
 
 #include <gmock/gmock.h>
 
+#include <poll.h>
 #include <signal.h>
 
 #include <chrono>
+#include <iostream>
+#include <map>
+#include <random>
 #include <thread>
 
 namespace {
@@ -602,6 +606,121 @@ TEST_F(CurrentUserHiveTest, RegIniFileUsesTheHiveFileAndCreatesItsFolder) {
   EXPECT_EQ(TRegIniFile(Key, OpenSqliteHive(Temp.Path("deep/er/chosen.db")))
                 .ReadString(u"Categories", u"Standard", u""),
             u"Chosen");
+}
+
+} // namespace
+
+namespace {
+
+// Several processes write and read one hive at once for a few seconds, and some are killed at
+// random moments. A writer prints the number of each write once WriteString returned; every
+// write printed so is there afterwards, in a sound file.
+TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
+  TTempDir Temp;
+  const std::string File = Temp.File("HKCU.db");
+  OpenSqliteHive(UTF8Decode(File)); // created once, before the processes race
+  constexpr int Writers = 4, Readers = 2;
+  constexpr auto RunFor = 3s;
+  const std::string WorkerMs = "3000";
+  std::mt19937 Random(std::random_device{}());
+
+  struct TRunning {
+    std::unique_ptr<TWorker> Worker;
+    std::string Key; // empty for a reader
+    std::string Pending;
+  };
+  std::map<std::string, long long> Acknowledged; // writer key -> last write it printed
+  int Generation = 0, Started = 0, Killed = 0, FailedEnds = 0;
+  auto StartWriter = [&] {
+    std::string Key = "Stress\\W" + std::to_string(++Generation);
+    Acknowledged[Key] = 0;
+    ++Started;
+    return TRunning{std::make_unique<TWorker>(std::vector<std::string>{"write", File, Key,
+                                                                      WorkerMs}),
+                    Key, ""};
+  };
+  auto StartReader = [&] {
+    ++Started;
+    return TRunning{std::make_unique<TWorker>(std::vector<std::string>{
+                        "readloop", File, "Stress\\W1", WorkerMs}),
+                    "", ""};
+  };
+  // Takes what a worker printed; false at the end of its output.
+  auto Take = [&](TRunning& R) {
+    char Buf[4096];
+    ssize_t N = ::read(R.Worker->OutputFd(), Buf, sizeof Buf);
+    if (N <= 0)
+      return N < 0 && errno == EINTR;
+    R.Pending.append(Buf, static_cast<size_t>(N));
+    size_t End;
+    while ((End = R.Pending.find('\n')) != std::string::npos) {
+      if (!R.Key.empty())
+        Acknowledged[R.Key] = std::max(Acknowledged[R.Key], std::stoll(R.Pending.substr(0, End)));
+      R.Pending.erase(0, End + 1);
+    }
+    return true;
+  };
+  auto Finish = [&](TRunning& R, bool Kill) {
+    if (Kill) {
+      ::kill(R.Worker->Pid(), SIGKILL);
+      ++Killed;
+    }
+    while (Take(R)) {
+    }
+    int Status = R.Worker->Wait();
+    if (!Kill && !(WIFEXITED(Status) && WEXITSTATUS(Status) == 0))
+      ++FailedEnds;
+  };
+
+  std::vector<TRunning> Running;
+  Running.push_back(StartWriter()); // Stress\W1 exists before the readers look at it
+  for (int I = 1; I < Writers; ++I)
+    Running.push_back(StartWriter());
+  for (int I = 0; I < Readers; ++I)
+    Running.push_back(StartReader());
+  const auto Deadline = std::chrono::steady_clock::now() + RunFor;
+  while (std::chrono::steady_clock::now() < Deadline) {
+    std::vector<pollfd> Fds;
+    for (TRunning& R : Running)
+      Fds.push_back({R.Worker->OutputFd(), POLLIN, 0});
+    ::poll(Fds.data(), Fds.size(), std::uniform_int_distribution<int>(10, 120)(Random));
+    for (size_t I = 0; I < Running.size(); ++I)
+      if ((Fds[I].revents & (POLLIN | POLLHUP)) && !Take(Running[I])) {
+        // It ended by itself, which a worker does only after its time or with an error.
+        bool Writer = !Running[I].Key.empty();
+        Finish(Running[I], false);
+        Running[I] = Writer ? StartWriter() : StartReader();
+      }
+    // Now and then one process dies in the middle of whatever it does, and another starts.
+    if (std::uniform_int_distribution<int>(0, 2)(Random) == 0) {
+      size_t Victim = std::uniform_int_distribution<size_t>(0, Running.size() - 1)(Random);
+      bool Writer = !Running[Victim].Key.empty();
+      Finish(Running[Victim], true);
+      Running[Victim] = Writer ? StartWriter() : StartReader();
+    }
+  }
+  for (TRunning& R : Running)
+    Finish(R, true);
+
+  long long Writes = 0;
+  auto H = OpenSqliteHive(UTF8Decode(File));
+  for (const auto& [Key, Last] : Acknowledged) {
+    Writes += Last;
+    for (long long I = 1; I <= Last; ++I) {
+      std::optional<TRegValue> V = H->ReadValue(UTF8Decode(Key), u"N" + IntToStr(I));
+      ASSERT_TRUE(V.has_value()) << Key << "\\N" << I << " was acknowledged but is missing";
+      ASSERT_EQ(V->AsString(), IntToStr(I));
+    }
+  }
+  H.reset();
+  EXPECT_EQ(IntegrityCheck(File), "ok");
+  EXPECT_EQ(FailedEnds, 0);
+  EXPECT_GT(Writes, 0);
+  std::cout << "stress: " << Started << " processes, " << Writes << " acknowledged writes, "
+            << Killed << " killed with SIGKILL\n";
+  ::testing::Test::RecordProperty("processes", Started);
+  ::testing::Test::RecordProperty("writes", static_cast<int>(Writes));
+  ::testing::Test::RecordProperty("kills", Killed);
 }
 
 } // namespace
