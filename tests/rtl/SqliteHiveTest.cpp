@@ -679,11 +679,12 @@ TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
   for (int I = 0; I < Readers; ++I)
     Running.push_back(StartReader());
   const auto Deadline = std::chrono::steady_clock::now() + RunFor;
+  auto NextKill = std::chrono::steady_clock::now() + 100ms;
   while (std::chrono::steady_clock::now() < Deadline) {
     std::vector<pollfd> Fds;
     for (TRunning& R : Running)
       Fds.push_back({R.Worker->OutputFd(), POLLIN, 0});
-    ::poll(Fds.data(), Fds.size(), std::uniform_int_distribution<int>(10, 120)(Random));
+    ::poll(Fds.data(), Fds.size(), 20);
     for (size_t I = 0; I < Running.size(); ++I)
       if ((Fds[I].revents & (POLLIN | POLLHUP)) && !Take(Running[I])) {
         // It ended by itself, which a worker does only after its time or with an error.
@@ -692,7 +693,8 @@ TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
         Running[I] = Writer ? StartWriter() : StartReader();
       }
     // Now and then one process dies in the middle of whatever it does, and another starts.
-    if (std::uniform_int_distribution<int>(0, 2)(Random) == 0) {
+    if (std::chrono::steady_clock::now() >= NextKill) {
+      NextKill += std::chrono::milliseconds(std::uniform_int_distribution<int>(40, 200)(Random));
       size_t Victim = std::uniform_int_distribution<size_t>(0, Running.size() - 1)(Random);
       bool Writer = !Running[Victim].Key.empty();
       Finish(Running[Victim], true);
@@ -717,7 +719,8 @@ TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
   EXPECT_EQ(FailedEnds, 0);
   EXPECT_GT(Writes, 0);
   std::cout << "stress: " << Started << " processes, " << Writes << " acknowledged writes, "
-            << Killed << " killed with SIGKILL\n";
+            << Killed << " killed with SIGKILL (" << Killed - Writers - Readers
+            << " of them while the others ran)\n";
   ::testing::Test::RecordProperty("processes", Started);
   ::testing::Test::RecordProperty("writes", static_cast<int>(Writes));
   ::testing::Test::RecordProperty("kills", Killed);
