@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -79,6 +81,11 @@ bool FileWritable(const std::string& File) {
 // read until the hive changes. Bounded, so that enumerating a large hive cannot grow it forever.
 constexpr size_t MaxCachedValues = 4096;
 
+// The WAL index header (48 bytes, kept twice at the start of the shared memory) and the size
+// of the shared memory's pages.
+using TWalHeader = std::array<unsigned char, 48>;
+constexpr int WalIndexPageSize = 32768;
+
 class TSqliteHive final : public TRegistryHive {
 public:
   TSqliteHive(const UnicodeString& Path, std::chrono::milliseconds BusyTimeout);
@@ -119,7 +126,7 @@ public:
       // key path from the value name unambiguously.
       CacheKey.reserve(Path.size() + 1 + Name.size());
       CacheKey.append(Path).append(1, u'\0').append(Name);
-      if (CacheCurrent(u"read value " + Shown(Name) + u" of key " + Shown(Path))) {
+      if (CacheCurrent(Path, Name)) {
         auto It = FCache.find(CacheKey);
         if (It != FCache.end())
           return It->second;
@@ -283,19 +290,52 @@ private:
     FCacheVersion = -1;
   }
   // Whether the cached values still hold: true when nothing was committed to the hive by any
-  // other connection since they were read (this handle's own writes drop the cache). Reads
-  // SQLite's data version, which every commit of another connection or process changes.
-  bool CacheCurrent(const UnicodeString& Doing) {
+  // other connection since they were read (this handle's own writes drop the cache).
+  //
+  // The quick test compares the WAL index header in the shared memory beside the hive (the
+  // layout every SQLite version shares: frame count, checksums and salts), which each commit
+  // rewrites before it returns, with the header seen before the cached values were read. When
+  // it differs, or cannot be seen, SQLite's data version decides, which needs a read
+  // transaction.
+  bool CacheCurrent(std::u16string_view Path, std::u16string_view Name) {
+    TWalHeader Header;
+    const bool HaveHeader = ReadWalHeader(Header);
+    if (HaveHeader && FCacheVersion >= 0 && FCacheHeaderValid && Header == FCacheHeader)
+      return true;
+    const UnicodeString Doing = u"read value " + Shown(Name) + u" of key " + Shown(Path);
     sqlite3_stmt* S = Stmt(SDataVersion, "PRAGMA data_version");
     if (!Step(S, Doing))
       Fail(Doing, u"the hive's data version cannot be read");
     sqlite3_int64 Version = sqlite3_column_int64(S, 0);
     sqlite3_reset(S);
+    // Taken before the version was read, the header stands for a state no newer than it.
+    FCacheHeader = Header;
+    FCacheHeaderValid = HaveHeader;
     if (Version == FCacheVersion)
       return true;
     FCache.clear();
     FCacheVersion = Version;
     return false;
+  }
+  // The first copy of the WAL index header; false when it cannot be mapped or a commit is
+  // rewriting it right now (its two copies differ).
+  bool ReadWalHeader(TWalHeader& Out) {
+    sqlite3_file* F = nullptr;
+    if (sqlite3_file_control(FDb.get(), "main", SQLITE_FCNTL_FILE_POINTER, &F) != SQLITE_OK || !F ||
+        !F->pMethods || F->pMethods->iVersion < 2)
+      return false;
+    void volatile* Mapped = nullptr;
+    if (F->pMethods->xShmMap(F, 0, WalIndexPageSize, 0, &Mapped) != SQLITE_OK || !Mapped)
+      return false;
+    const auto* P = static_cast<const volatile unsigned char*>(Mapped);
+    TWalHeader Second;
+    std::atomic_thread_fence(std::memory_order_acquire);
+    for (size_t I = 0; I < Out.size(); ++I)
+      Out[I] = P[I];
+    std::atomic_thread_fence(std::memory_order_acquire);
+    for (size_t I = 0; I < Second.size(); ++I)
+      Second[I] = P[Out.size() + I];
+    return Out == Second;
   }
 
   // Changes are refused on a hive opened read-only, and on one whose file has become read-only
@@ -506,6 +546,8 @@ private:
   int FSnapshots = 0;     // nesting depth of ReadSnapshot
   std::unordered_map<UnicodeString, std::optional<TRegValue>> FCache; // by key path NUL name
   sqlite3_int64 FCacheVersion = -1; // the data version FCache was read at; -1: none
+  TWalHeader FCacheHeader{};        // the WAL index header seen before FCache was read
+  bool FCacheHeaderValid = false;
   // Statements are declared after the connection so that they are finalised before it closes.
   TDb FDb;
   TStmt SFindKey, SInsertKey, SReadValue, SWriteValue, SDeleteValue, SDeleteKey, SValueNames,
@@ -583,8 +625,7 @@ void TSqliteHive::Open(std::chrono::milliseconds BusyTimeout) {
     // SQLite takes an empty file beside a journal for a new database and deletes the journal;
     // such a file was emptied by something else, and the journal may hold the last changes.
     if (Size == 0 && FileSize(File + "-wal") > 0)
-      Fail(Doing, u"the file is empty (0 bytes) while its journal " +
-                      Quoted(FPath + u"-wal") +
+      Fail(Doing, u"the file is empty (0 bytes) while its journal " + Quoted(FPath + u"-wal") +
                       u" holds changes: something emptied it while it was in use; both are "
                       u"left as they are");
   }
@@ -596,8 +637,8 @@ void TSqliteHive::Open(std::chrono::milliseconds BusyTimeout) {
                     u" cannot be written (the hive's journal is kept there)");
 
   sqlite3* Raw = nullptr;
-  int Flags = FReadOnly ? SQLITE_OPEN_READONLY
-                        : SQLITE_OPEN_READWRITE | (Exists ? 0 : SQLITE_OPEN_CREATE);
+  int Flags =
+      FReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | (Exists ? 0 : SQLITE_OPEN_CREATE);
   int Rc = sqlite3_open_v2(File.c_str(), &Raw, Flags, HiveFaults::detail::VfsName);
   FDb.reset(Raw);
   if (Rc != SQLITE_OK)
@@ -615,8 +656,8 @@ void TSqliteHive::Open(std::chrono::milliseconds BusyTimeout) {
   // take the hive for unused and remove its journal.
   if (Size > 0) {
     sqlite3_file* F = nullptr;
-    if (sqlite3_file_control(FDb.get(), "main", SQLITE_FCNTL_FILE_POINTER, &F) != SQLITE_OK ||
-        !F || !F->pMethods)
+    if (sqlite3_file_control(FDb.get(), "main", SQLITE_FCNTL_FILE_POINTER, &F) != SQLITE_OK || !F ||
+        !F->pMethods)
       Fail(Doing, u"the file cannot be read");
     char Magic[16] = {};
     Rc = F->pMethods->xRead(F, Magic, sizeof Magic, 0);

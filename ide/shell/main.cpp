@@ -77,8 +77,7 @@ TOptions ParseOptions(int Argc, char** Argv) {
       // An empty name would otherwise mean the user's own hive.
       if (O.Registry->empty())
         BadUsage("--registry needs a file name, not an empty one");
-    }
-    else if (A == "--package")
+    } else if (A == "--package")
       O.Packages.push_back(Value());
     else if (A == "--no-package")
       O.NoPackage = true;

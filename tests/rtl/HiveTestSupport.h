@@ -6,11 +6,11 @@
 #include "rtl/Exception.h"
 #include "rtl/UnicodeString.h"
 
-#include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 

@@ -54,8 +54,8 @@ int Run(int Argc, char** Argv) {
   if (Verb == "touch" && Argc == 3) {
     OpenSqliteHive(File);
   } else if (Verb == "read" && Argc == 5) {
-    std::optional<TRegValue> V = OpenSqliteHive(File)->ReadValue(UTF8Decode(Argv[3]),
-                                                                  UTF8Decode(Argv[4]));
+    std::optional<TRegValue> V =
+        OpenSqliteHive(File)->ReadValue(UTF8Decode(Argv[3]), UTF8Decode(Argv[4]));
     Say(V ? UTF8Encode(V->AsString()) : "(none)");
   } else if (Verb == "dump" && Argc == 3) {
     Dump(*OpenSqliteHive(File), u"");

@@ -317,8 +317,10 @@ TEST(RegFile, KeysAndValuesNamedWithNoncharactersExportAndImportExactly) {
   // The key itself, and its parent, which must not leave it out.
   ExportRegistryFile(*H, Odd, Temp.Path("key.reg"));
   ExportRegistryFile(*H, Orvik, Temp.Path("parent.reg"));
-  EXPECT_NE(ReadBytes(Temp.File("parent.reg")).find(Utf16Le(u"[HKEY_CURRENT_USER\\Software\\Orvik\\Tab\uFFFE]\r\n\"\uFFFF\"=\"kept\"")),
-            std::string::npos);
+  EXPECT_NE(
+      ReadBytes(Temp.File("parent.reg"))
+          .find(Utf16Le(u"[HKEY_CURRENT_USER\\Software\\Orvik\\Tab\uFFFE]\r\n\"\uFFFF\"=\"kept\"")),
+      std::string::npos);
   auto Copy = OpenSqliteHive(Temp.Path("copy.db"));
   ImportRegistryFile(*Copy, Temp.Path("parent.reg"));
   EXPECT_EQ(Dump(*Copy, Orvik), Dump(*H, Orvik));

@@ -161,6 +161,40 @@ TEST_F(SqliteHiveTest, TwoHandlesInOneProcessSeeEachOthersWrites) {
   EXPECT_EQ(A->ReadString(u"Categories", u"Shared", u"gone"), u"gone");
 }
 
+// Reads are answered from what the handle read before as long as nothing changed; every kind of
+// change elsewhere must show at the very next read.
+TEST_F(SqliteHiveTest, RepeatedReadsSeeEveryChangeMadeElsewhereAtTheNextRead) {
+  auto Reader = Reg();
+  auto Writer = Reg();
+  sqlite3* Raw = nullptr;
+  ASSERT_EQ(sqlite3_open(HiveFile.c_str(), &Raw), SQLITE_OK);
+  for (int I = 1; I <= 5; ++I) {
+    Writer->WriteString(u"Categories", u"Standard", IntToStr(I));
+    EXPECT_EQ(Reader->ReadString(u"Categories", u"Standard", u""), IntToStr(I));
+    EXPECT_EQ(Reader->ReadString(u"CATEGORIES", u"standard", u""), IntToStr(I));
+    // The journal starts over after a full checkpoint: the next commit lands where an
+    // earlier one was.
+    ASSERT_EQ(sqlite3_exec(Raw, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+  }
+  Writer->DeleteKey(u"Categories", u"Standard");
+  EXPECT_EQ(Reader->ReadString(u"Categories", u"Standard", u"gone"), u"gone");
+  Writer->WriteString(u"Categories", u"Standard", u"back");
+  EXPECT_EQ(Reader->ReadString(u"Categories", u"Standard", u"gone"), u"back");
+  Writer->EraseSection(u"Categories");
+  EXPECT_EQ(Reader->ReadString(u"Categories", u"Standard", u"gone"), u"gone");
+  // Another process, and a plain SQLite connection behind the hive's back.
+  ASSERT_THAT(RunWorker({"write", HiveFile, UTF8Encode(Categories), "20"}), Not(HasSubstr("fail")));
+  EXPECT_EQ(Reader->ReadString(u"Categories", u"N1", u""), u"1");
+  ASSERT_EQ(sqlite3_exec(Raw, "UPDATE reg_values SET data = x'7800'", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  EXPECT_EQ(Reader->ReadString(u"Categories", u"N1", u""), u"x");
+  // The reader's own writes.
+  Reader->WriteString(u"Categories", u"N1", u"mine");
+  EXPECT_EQ(Reader->ReadString(u"Categories", u"N1", u""), u"mine");
+  sqlite3_close(Raw);
+}
+
 TEST_F(SqliteHiveTest, TwoProcessesSeeEachOthersWritesWhileTheyHappen) {
   int Go[2];
   ASSERT_EQ(::pipe(Go), 0);
@@ -224,8 +258,8 @@ TEST_F(SqliteHiveTest, AnotherProcessOpeningAndClosingTheHiveLeavesTheRunningOne
   std::string Dump = RunWorker({"dump", HiveFile});
   EXPECT_THAT(Dump, HasSubstr("Categories\\Before=0\n"));
   for (int I = 1; I <= 20; ++I)
-    EXPECT_THAT(Dump, HasSubstr("Categories\\After " + std::to_string(I) + "=" +
-                                std::to_string(I) + "\n"));
+    EXPECT_THAT(
+        Dump, HasSubstr("Categories\\After " + std::to_string(I) + "=" + std::to_string(I) + "\n"));
   EXPECT_EQ(IntegrityCheck(HiveFile), "ok");
 }
 
@@ -635,14 +669,13 @@ TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
     std::string Key = "Stress\\W" + std::to_string(++Generation);
     Acknowledged[Key] = 0;
     ++Started;
-    return TRunning{std::make_unique<TWorker>(std::vector<std::string>{"write", File, Key,
-                                                                      WorkerMs}),
-                    Key, ""};
+    return TRunning{
+        std::make_unique<TWorker>(std::vector<std::string>{"write", File, Key, WorkerMs}), Key, ""};
   };
   auto StartReader = [&] {
     ++Started;
-    return TRunning{std::make_unique<TWorker>(std::vector<std::string>{
-                        "readloop", File, "Stress\\W1", WorkerMs}),
+    return TRunning{std::make_unique<TWorker>(
+                        std::vector<std::string>{"readloop", File, "Stress\\W1", WorkerMs}),
                     "", ""};
   };
   // Takes what a worker printed; false at the end of its output.
