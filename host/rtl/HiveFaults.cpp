@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <cerrno>
 #include <mutex>
 
 namespace {
@@ -17,6 +18,9 @@ enum : unsigned { RefuseReads = 1, RefuseWrites = 2 };
 // Armed only while an operation chosen to fail runs, on the thread that runs it.
 thread_local unsigned ArmedIo = 0;
 thread_local int IoPassesLeft = 0;
+thread_local bool DiskFull = false;
+// The system error of the last refused call, reported through the layer's xGetLastError.
+thread_local int RefusedErrno = 0;
 
 struct TInjection {
   std::mutex Lock;
@@ -25,6 +29,7 @@ struct TInjection {
   int Pass = 0;
   int Fail = 0;
   int IoPasses = 0;
+  THiveFault Fault = hfIoError;
   int Seen = 0;
   int Failed = 0;
   std::atomic<int> Refused{0};
@@ -42,6 +47,7 @@ bool Refuse(unsigned Kind) {
     return false;
   }
   ++Injection().Refused;
+  RefusedErrno = DiskFull ? ENOSPC : EIO;
   return true;
 }
 
@@ -67,7 +73,7 @@ int ShimRead(sqlite3_file* F, void* Buf, int Amount, sqlite3_int64 Offset) {
 }
 int ShimWrite(sqlite3_file* F, const void* Buf, int Amount, sqlite3_int64 Offset) {
   if (Refuse(RefuseWrites))
-    return SQLITE_IOERR_WRITE;
+    return DiskFull ? SQLITE_FULL : SQLITE_IOERR_WRITE;
   return RealMethods(F)->xWrite(RealFile(F), Buf, Amount, Offset);
 }
 int ShimTruncate(sqlite3_file* F, sqlite3_int64 Size) {
@@ -104,6 +110,9 @@ int ShimDeviceCharacteristics(sqlite3_file* F) {
 int ShimShmMap(sqlite3_file* F, int Region, int Size, int Extend, void volatile** Out) {
   if (RealMethods(F)->iVersion < 2)
     return SQLITE_IOERR_SHMMAP;
+  // Growing the shared memory file writes to the disk.
+  if (Extend && DiskFull && Refuse(RefuseWrites))
+    return SQLITE_IOERR_SHMSIZE;
   return RealMethods(F)->xShmMap(RealFile(F), Region, Size, Extend, Out);
 }
 int ShimShmLock(sqlite3_file* F, int Offset, int N, int Flags) {
@@ -199,6 +208,8 @@ int ShimCurrentTime(sqlite3_vfs* V, double* Out) {
   return BaseVfs(V)->xCurrentTime(BaseVfs(V), Out);
 }
 int ShimGetLastError(sqlite3_vfs* V, int N, char* Out) {
+  if (RefusedErrno != 0)
+    return RefusedErrno;
   return BaseVfs(V)->xGetLastError ? BaseVfs(V)->xGetLastError(BaseVfs(V), N, Out) : 0;
 }
 int ShimCurrentTimeInt64(sqlite3_vfs* V, sqlite3_int64* Out) {
@@ -256,7 +267,9 @@ TCountedOperation::TCountedOperation(THiveOperation Kind, sqlite3* Db) {
   if (I.Seen <= I.Pass || (I.Fail >= 0 && I.Seen > I.Pass + I.Fail))
     return;
   ++I.Failed;
-  if (Kind == hoWrite) {
+  FFailing = true;
+  DiskFull = I.Fault == hfDiskFull;
+  if (Kind == hoWrite || DiskFull) {
     ArmedIo = RefuseWrites;
   } else {
     ArmedIo = RefuseReads | RefuseWrites;
@@ -270,6 +283,8 @@ TCountedOperation::TCountedOperation(THiveOperation Kind, sqlite3* Db) {
 TCountedOperation::~TCountedOperation() {
   ArmedIo = 0;
   IoPassesLeft = 0;
+  DiskFull = false;
+  RefusedErrno = 0;
 }
 
 } // namespace HiveFaults::detail
@@ -277,7 +292,7 @@ TCountedOperation::~TCountedOperation() {
 // --- THiveFaultInjection ----------------------------------------------------------------------
 
 THiveFaultInjection::THiveFaultInjection(unsigned Operations, int Pass, int Fail,
-                                         int IoCallsBeforeFailure) {
+                                         int IoCallsBeforeFailure, THiveFault Fault) {
   TInjection& I = Injection();
   std::lock_guard<std::mutex> G(I.Lock);
   if (I.Active)
@@ -287,6 +302,7 @@ THiveFaultInjection::THiveFaultInjection(unsigned Operations, int Pass, int Fail
   I.Pass = Pass;
   I.Fail = Fail;
   I.IoPasses = IoCallsBeforeFailure;
+  I.Fault = Fault;
   I.Seen = 0;
   I.Failed = 0;
   I.Refused = 0;

@@ -10,6 +10,10 @@
 //    as its commit and fails there. A change that finds nothing to write (deleting a value that
 //    does not exist) touches no file and so cannot fail this way.
 // The hive then raises ERegistryException, as it would for a failing disk.
+//
+// A failure is either a failing disk (hfIoError: calls fail with an input/output error) or a
+// full one (hfDiskFull: reads go through; writes, syncs, truncates and growing the shared
+// memory file fail as the system fails them on a full disk, with ENOSPC).
 #pragma once
 
 enum THiveOperation : unsigned {
@@ -24,9 +28,12 @@ enum THiveOperation : unsigned {
 // process from now on, the first Pass run normally and the next Fail ones (Fail < 0: all the
 // rest) are made to fail. Within a failing operation the first IoCallsBeforeFailure file calls
 // of the refused kind still go through, which lets a commit write part of its data first.
+enum THiveFault { hfIoError, hfDiskFull };
+
 class THiveFaultInjection {
 public:
-  THiveFaultInjection(unsigned Operations, int Pass, int Fail = 1, int IoCallsBeforeFailure = 0);
+  THiveFaultInjection(unsigned Operations, int Pass, int Fail = 1, int IoCallsBeforeFailure = 0,
+                      THiveFault Fault = hfIoError);
   ~THiveFaultInjection();
   THiveFaultInjection(const THiveFaultInjection&) = delete;
   THiveFaultInjection& operator=(const THiveFaultInjection&) = delete;

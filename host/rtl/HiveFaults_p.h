@@ -20,6 +20,11 @@ public:
   ~TCountedOperation();
   TCountedOperation(const TCountedOperation&) = delete;
   TCountedOperation& operator=(const TCountedOperation&) = delete;
+  // True when this operation was chosen to fail: it must reach the file to meet its failure.
+  bool Failing() const { return FFailing; }
+
+private:
+  bool FFailing = false;
 };
 
 } // namespace HiveFaults::detail

@@ -442,9 +442,9 @@ private:
 } // namespace
 
 std::string ExportRegistryText(TRegistryHive& Hive, std::u16string_view Key) {
-  UnicodeString Path = StoredSpelling(Hive, Key);
   UnicodeString Text = UnicodeString(Header5) + u"\r\n\r\n";
-  AppendKey(Hive, Text, Path);
+  // All reads see the hive at one moment, whatever other handles change meanwhile.
+  Hive.ReadSnapshot([&] { AppendKey(Hive, Text, StoredSpelling(Hive, Key)); });
   std::string Bytes = "\xFF\xFE";
   Bytes.reserve(2 + Text.size() * 2);
   for (char16_t C : Text) {

@@ -17,7 +17,9 @@ TRegIniFile::TRegIniFile(const UnicodeString& FileName, std::unique_ptr<TRegistr
     : FFileName(FileName), FHive(std::move(Hive)) {
   if (!FHive)
     throw ERegistryException(u"No registry hive to open '" + FileName + u"' in");
-  FHive->CreateKey(FFileName);
+  // A read-only hive is read as it is: a missing key reads as empty.
+  if (!FHive->ReadOnly())
+    FHive->CreateKey(FFileName);
 }
 
 TRegIniFile::~TRegIniFile() = default;

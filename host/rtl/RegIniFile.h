@@ -11,7 +11,8 @@ class TStrings;
 
 class TRegIniFile : public TObject {
 public:
-  // Opens the key FileName (a path below HKEY_CURRENT_USER), creating it when missing.
+  // Opens the key FileName (a path below HKEY_CURRENT_USER), creating it when missing (unless
+  // the hive is read-only: then its values read as missing).
   explicit TRegIniFile(const UnicodeString& FileName);
   // The same, on a given hive handle (tests, tools).
   TRegIniFile(const UnicodeString& FileName, std::unique_ptr<TRegistryHive> Hive);

@@ -45,18 +45,60 @@ namespace RegistryNames {
 
 namespace {
 
+constexpr size_t ShownLength = 40;
+
+bool NeedsEscape(std::u16string_view S, size_t I) {
+  char16_t C = S[I];
+  if (C < 0x20 || C == 0x7F || C == 0xFFFE || C == 0xFFFF)
+    return true;
+  if (U16_IS_LEAD(C))
+    return I + 1 >= S.size() || !U16_IS_TRAIL(S[I + 1]);
+  if (U16_IS_TRAIL(C))
+    return I == 0 || !U16_IS_LEAD(S[I - 1]);
+  return false;
+}
+
+UnicodeString Escaped(char16_t C) {
+  static const char16_t Digits[] = u"0123456789ABCDEF";
+  UnicodeString E = u"\\u";
+  for (int Shift = 12; Shift >= 0; Shift -= 4)
+    E += Digits[(C >> Shift) & 0xF];
+  return E;
+}
+
 // NUL and unpaired surrogates cannot be stored as names exactly everywhere (SQLite text, .reg
-// files), so they are refused rather than mangled.
+// files), so they are refused rather than mangled. The message shows the name and where the
+// character is, so that a caller can tell which of its names it was.
 void CheckCharacters(std::u16string_view Name, const char16_t* What) {
-  if (Name.find(u'\0') != std::u16string_view::npos)
-    throw ERegistryException(UnicodeString(u"Invalid registry ") + What +
-                             u" name: it contains the character NUL");
-  if (!IsWellFormedUTF16(Name))
-    throw ERegistryException(UnicodeString(u"Invalid registry ") + What +
-                             u" name: it contains an unpaired UTF-16 surrogate");
+  size_t At = Name.find(u'\0');
+  const char16_t* Problem = u"the character NUL";
+  if (At == std::u16string_view::npos) {
+    Problem = u"an unpaired UTF-16 surrogate";
+    for (size_t I = 0; I < Name.size() && At == std::u16string_view::npos; ++I)
+      if ((U16_IS_LEAD(Name[I]) || U16_IS_TRAIL(Name[I])) && NeedsEscape(Name, I))
+        At = I;
+    if (At == std::u16string_view::npos)
+      return;
+  }
+  throw ERegistryException(UnicodeString(u"Invalid registry ") + What + u" name " + Shown(Name) +
+                           u": it contains " + Problem + u" (" + Escaped(Name[At]) +
+                           u") at position " + IntToStr(At + 1));
 }
 
 } // namespace
+
+UnicodeString Shown(std::u16string_view Name) {
+  UnicodeString Out = u"'";
+  size_t End = std::min(Name.size(), ShownLength);
+  // A surrogate pair is not cut in two.
+  if (End < Name.size() && End > 0 && U16_IS_LEAD(Name[End - 1]) && U16_IS_TRAIL(Name[End]))
+    --End;
+  for (size_t I = 0; I < End; ++I)
+    Out += NeedsEscape(Name, I) ? Escaped(Name[I]) : UnicodeString(1, Name[I]);
+  if (End < Name.size())
+    Out += u"...";
+  return Out + u"'";
+}
 
 std::vector<UnicodeString> SplitKeyPath(std::u16string_view Path) {
   std::vector<UnicodeString> Parts;
@@ -68,11 +110,10 @@ std::vector<UnicodeString> SplitKeyPath(std::u16string_view Path) {
     std::u16string_view Part =
         Path.substr(Start, End == std::u16string_view::npos ? Path.npos : End - Start);
     if (Part.empty())
-      throw ERegistryException(u"Invalid registry key path '" + UnicodeString(Path) +
-                               u"': empty key name");
+      throw ERegistryException(u"Invalid registry key path " + Shown(Path) + u": empty key name");
     if (Part.size() > MaxKeyNameLength)
-      throw ERegistryException(u"Registry key name too long (" + IntToStr(Part.size()) +
-                               u" characters, at most 255) in '" + UnicodeString(Path) + u"'");
+      throw ERegistryException(u"Registry key name " + Shown(Part) + u" is too long (" +
+                               IntToStr(Part.size()) + u" characters, at most 255)");
     CheckCharacters(Part, u"key");
     Parts.emplace_back(Part);
     if (End == std::u16string_view::npos)
@@ -84,8 +125,8 @@ std::vector<UnicodeString> SplitKeyPath(std::u16string_view Path) {
 
 void CheckValueName(std::u16string_view Name) {
   if (Name.size() > MaxValueNameLength)
-    throw ERegistryException(u"Registry value name too long (" + IntToStr(Name.size()) +
-                             u" characters, at most 16383)");
+    throw ERegistryException(u"Registry value name " + Shown(Name) + u" is too long (" +
+                             IntToStr(Name.size()) + u" characters, at most 16383)");
   CheckCharacters(Name, u"value");
 }
 
@@ -307,8 +348,15 @@ void SetCurrentUserHiveFactory(THiveFactory Factory) {
 }
 
 void SetCurrentUserHiveFile(const UnicodeString& Path) {
+  if (Path.empty())
+    throw ERegistryException(u"No registry hive file given: the file name is empty");
   std::lock_guard<std::mutex> G(FactoryLock);
   CurrentFile() = Path;
+}
+
+void ResetCurrentUserHiveFile() {
+  std::lock_guard<std::mutex> G(FactoryLock);
+  CurrentFile().clear();
 }
 
 UnicodeString CurrentUserHiveFile() {

@@ -50,6 +50,8 @@ public:
 
   // Where the hive lives (a file path), for messages.
   virtual UnicodeString Location() const = 0;
+  // True for a hive opened for reading only: every change raises ERegistryException.
+  virtual bool ReadOnly() const { return false; }
 
   // Creates every missing key of Path.
   virtual void CreateKey(std::u16string_view Path) = 0;
@@ -70,11 +72,15 @@ public:
   // one fails, none does and the failure goes on to the caller. Hives that cannot promise this
   // refuse the whole batch (the default) rather than apply part of it.
   virtual void Apply(const std::vector<TRegChange>& Changes);
+  // Runs Body so that every read it makes through this handle sees the hive as it was at its
+  // first read, whatever other handles change meanwhile; changes through this handle inside
+  // Body are refused. Hives without snapshots just run Body.
+  virtual void ReadSnapshot(const std::function<void()>& Body) { Body(); }
 };
 
-// Name rules shared by every hive. They raise ERegistryException naming the offending name.
-// Names hold at most the given number of UTF-16 units; NUL and unpaired surrogates are refused
-// in names (values keep any data exactly).
+// Name rules shared by every hive. They raise ERegistryException naming the offending name
+// (shortened, see Shown). Names hold at most the given number of UTF-16 units; NUL and unpaired
+// surrogates are refused in names (values keep any data exactly).
 namespace RegistryNames {
 constexpr size_t MaxKeyNameLength = 255;
 constexpr size_t MaxValueNameLength = 16383;
@@ -85,6 +91,10 @@ void CheckValueName(std::u16string_view Name);
 // the Windows registry, it keeps the length, so 'Ä' and 'ä' are one name but 'Maße' and 'MASSE'
 // stay two.
 UnicodeString Fold(std::u16string_view Name);
+// A name as messages show it, in single quotes: at most its first 40 UTF-16 units (then "..."),
+// with control characters, unpaired surrogates and the noncharacters U+FFFE and U+FFFF written
+// as \uXXXX.
+UnicodeString Shown(std::u16string_view Name);
 } // namespace RegistryNames
 
 // A hive kept in memory, shared by every handle opened from the same store. Used by tests and
@@ -97,9 +107,11 @@ std::unique_ptr<TRegistryHive> NewMemoryHive();
 using THiveFactory = std::function<std::unique_ptr<TRegistryHive>()>;
 // An empty factory goes back to the default.
 void SetCurrentUserHiveFactory(THiveFactory Factory);
-// Makes the current user's hive the SQLite hive file Path (the IDE's --registry option); an
-// empty path goes back to the default.
+// Makes the current user's hive the SQLite hive file Path (the IDE's --registry option). An
+// empty path is refused with ERegistryException, so that it never falls back to the user's own
+// hive; ResetCurrentUserHiveFile goes back to the default.
 void SetCurrentUserHiveFile(const UnicodeString& Path);
+void ResetCurrentUserHiveFile();
 // The file of the current user's hive: the one set above, else $HOSTIDE_REGISTRY, else
 // $XDG_CONFIG_HOME/hostide/HKCU.db, else ~/.config/hostide/HKCU.db.
 UnicodeString CurrentUserHiveFile();

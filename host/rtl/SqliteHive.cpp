@@ -5,13 +5,16 @@
 #include "rtl/HiveFaults_p.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <mutex>
 #include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -59,61 +62,109 @@ UnicodeString Quoted(std::u16string_view S) {
   return u"'" + UnicodeString(S) + u"'";
 }
 
+// The file's size, or -1 when it cannot be examined.
+long long FileSize(const std::string& File) {
+  struct stat St;
+  return ::stat(File.c_str(), &St) == 0 ? static_cast<long long>(St.st_size) : -1;
+}
+
+// A file without any write permission counts as read-only also for root, whom the permissions
+// do not stop: that is how a user marks settings as not to be changed.
+bool FileWritable(const std::string& File) {
+  struct stat St;
+  if (::stat(File.c_str(), &St) != 0)
+    return false;
+  return (St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(File.c_str(), W_OK) == 0;
+}
+
+// Most reads (every menu opening) ask again for what they asked before; a handle keeps what it
+// read until the hive changes. Bounded, so that enumerating a large hive cannot grow it forever.
+constexpr size_t MaxCachedValues = 4096;
+
+// The WAL index header (48 bytes, kept twice at the start of the shared memory) and the size
+// of the shared memory's pages.
+using TWalHeader = std::array<unsigned char, 48>;
+constexpr int WalIndexPageSize = 32768;
+
 class TSqliteHive final : public TRegistryHive {
 public:
   TSqliteHive(const UnicodeString& Path, std::chrono::milliseconds BusyTimeout);
 
+  ~TSqliteHive() override;
+
   UnicodeString Location() const override { return FPath; }
+  bool ReadOnly() const override { return FReadOnly; }
 
   void CreateKey(std::u16string_view Path) override {
     auto Parts = RegistryNames::SplitKeyPath(Path);
     TCountedOperation Op(hoWrite, FDb.get());
     {
       // Opening an existing key (every TRegIniFile does) needs no write lock.
-      TTransaction T(*this, false, u"read key " + Quoted(Path));
+      TTransaction T(*this, false, u"read key " + Shown(Path));
       if (FindKey(Parts, false, T.Doing()) != 0)
         return;
     }
-    TTransaction T(*this, true, u"create key " + Quoted(Path));
+    TTransaction T(*this, true, u"create key " + Shown(Path));
     FindKey(Parts, true, T.Doing());
     T.Commit();
   }
   bool KeyExists(std::u16string_view Path) override {
     auto Parts = RegistryNames::SplitKeyPath(Path);
     TCountedOperation Op(hoRead, FDb.get());
-    TTransaction T(*this, false, u"read key " + Quoted(Path));
+    TTransaction T(*this, false, u"read key " + Shown(Path));
     bool Found = FindKey(Parts, false, T.Doing()) != 0;
     T.Commit();
     return Found;
   }
   std::optional<TRegValue> ReadValue(std::u16string_view Path, std::u16string_view Name) override {
+    TCountedOperation Op(hoRead, FDb.get());
+    // An operation chosen to fail must reach the file; a snapshot reads inside its transaction.
+    const bool Cached = !Op.Failing() && FSnapshots == 0;
+    UnicodeString CacheKey;
+    if (Cached) {
+      // Names with NUL are refused below before anything is cached, so the NUL separates the
+      // key path from the value name unambiguously.
+      CacheKey.reserve(Path.size() + 1 + Name.size());
+      CacheKey.append(Path).append(1, u'\0').append(Name);
+      if (CacheCurrent(Path, Name)) {
+        auto It = FCache.find(CacheKey);
+        if (It != FCache.end())
+          return It->second;
+      }
+    }
     auto Parts = RegistryNames::SplitKeyPath(Path);
     RegistryNames::CheckValueName(Name);
-    TCountedOperation Op(hoRead, FDb.get());
-    TTransaction T(*this, false, u"read value " + Quoted(Name) + u" of key " + Quoted(Path));
-    sqlite3_int64 Key = FindKey(Parts, false, T.Doing());
-    if (!Key)
-      return std::nullopt;
-    sqlite3_stmt* S = Stmt(SReadValue, "SELECT name, type, data FROM reg_values "
-                                       "WHERE key = ?1 AND folded = ?2");
-    sqlite3_bind_int64(S, 1, Key);
-    BindText(S, 2, RegistryNames::Fold(Name));
-    if (!Step(S, T.Doing()))
-      return std::nullopt;
-    TRegValue V;
-    V.Name = ColumnText(S, 0);
-    V.Type = static_cast<uint32_t>(sqlite3_column_int64(S, 1));
-    const auto* Data = static_cast<const uint8_t*>(sqlite3_column_blob(S, 2));
-    V.Data.assign(Data, Data + sqlite3_column_bytes(S, 2));
-    sqlite3_reset(S);
-    T.Commit();
+    std::optional<TRegValue> V;
+    {
+      TTransaction T(*this, false, u"read value " + Shown(Name) + u" of key " + Shown(Path));
+      if (sqlite3_int64 Key = FindKey(Parts, false, T.Doing())) {
+        sqlite3_stmt* S = Stmt(SReadValue, "SELECT name, type, data FROM reg_values "
+                                           "WHERE key = ?1 AND folded = ?2");
+        sqlite3_bind_int64(S, 1, Key);
+        BindText(S, 2, RegistryNames::Fold(Name));
+        if (Step(S, T.Doing())) {
+          V.emplace();
+          V->Name = ColumnText(S, 0);
+          V->Type = static_cast<uint32_t>(sqlite3_column_int64(S, 1));
+          const auto* Data = static_cast<const uint8_t*>(sqlite3_column_blob(S, 2));
+          V->Data.assign(Data, Data + sqlite3_column_bytes(S, 2));
+          sqlite3_reset(S);
+        }
+      }
+      T.Commit();
+    }
+    if (Cached && FCacheVersion >= 0) {
+      if (FCache.size() >= MaxCachedValues)
+        FCache.clear();
+      FCache.emplace(std::move(CacheKey), V);
+    }
     return V;
   }
   void WriteValue(std::u16string_view Path, const TRegValue& Value) override {
     auto Parts = RegistryNames::SplitKeyPath(Path);
     RegistryNames::CheckValueName(Value.Name);
     TCountedOperation Op(hoWrite, FDb.get());
-    TTransaction T(*this, true, u"write value " + Quoted(Value.Name) + u" of key " + Quoted(Path));
+    TTransaction T(*this, true, u"write value " + Shown(Value.Name) + u" of key " + Shown(Path));
     WriteValueIn(Parts, Value, T.Doing());
     T.Commit();
   }
@@ -121,7 +172,7 @@ public:
     auto Parts = RegistryNames::SplitKeyPath(Path);
     RegistryNames::CheckValueName(Name);
     TCountedOperation Op(hoWrite, FDb.get());
-    TTransaction T(*this, true, u"delete value " + Quoted(Name) + u" of key " + Quoted(Path));
+    TTransaction T(*this, true, u"delete value " + Shown(Name) + u" of key " + Shown(Path));
     DeleteValueIn(Parts, Name, T.Doing());
     T.Commit();
   }
@@ -138,7 +189,7 @@ public:
     if (Parts.empty())
       throw ERegistryException(u"Cannot delete the root key HKEY_CURRENT_USER");
     TCountedOperation Op(hoWrite, FDb.get());
-    TTransaction T(*this, true, u"delete key " + Quoted(Path));
+    TTransaction T(*this, true, u"delete key " + Shown(Path));
     DeleteKeyIn(Parts, T.Doing());
     T.Commit();
   }
@@ -174,28 +225,135 @@ public:
     }
     T.Commit();
   }
+  void ReadSnapshot(const std::function<void()>& Body) override {
+    if (FSnapshots > 0) {
+      Body();
+      return;
+    }
+    TTransaction T(*this, false, u"read a snapshot");
+    {
+      struct TDepth {
+        int& D;
+        explicit TDepth(int& Depth) : D(Depth) { ++D; }
+        ~TDepth() { --D; }
+      } Depth(FSnapshots);
+      Body();
+    }
+    T.Commit();
+  }
 
 private:
-  // A read (deferred) or write (immediate) transaction; rolled back unless committed.
+  // A read (deferred) or write (immediate) transaction; rolled back unless committed. Inside a
+  // snapshot a read joins the snapshot's transaction and a write is refused.
   class TTransaction {
   public:
     TTransaction(TSqliteHive& Hive, bool Write, UnicodeString Doing)
-        : FHive(Hive), FDoing(std::move(Doing)) {
+        : FHive(Hive), FDoing(std::move(Doing)), FWrite(Write) {
+      if (FWrite)
+        FHive.CheckWritable(FDoing);
+      if (FHive.FSnapshots > 0) {
+        if (FWrite)
+          FHive.Fail(FDoing, u"the hive is being read as a snapshot by the same handle");
+        FJoined = true;
+        return;
+      }
       FHive.Exec(Write ? "BEGIN IMMEDIATE" : "BEGIN", FDoing);
     }
     ~TTransaction() {
+      if (FJoined)
+        return;
       if (!sqlite3_get_autocommit(FHive.FDb.get()))
         sqlite3_exec(FHive.FDb.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+      // Whatever a write did or failed to do, values read before it may be out of date.
+      if (FWrite)
+        FHive.DropCache();
     }
     TTransaction(const TTransaction&) = delete;
     TTransaction& operator=(const TTransaction&) = delete;
-    void Commit() { FHive.Exec("COMMIT", FDoing); }
+    void Commit() {
+      if (!FJoined)
+        FHive.Exec("COMMIT", FDoing);
+    }
     const UnicodeString& Doing() const { return FDoing; }
 
   private:
     TSqliteHive& FHive;
     UnicodeString FDoing;
+    bool FWrite;
+    bool FJoined = false;
   };
+
+  static UnicodeString Shown(std::u16string_view Name) { return RegistryNames::Shown(Name); }
+
+  void DropCache() {
+    FCache.clear();
+    FCacheVersion = -1;
+  }
+  // Whether the cached values still hold: true when nothing was committed to the hive by any
+  // other connection since they were read (this handle's own writes drop the cache).
+  //
+  // The quick test compares the WAL index header in the shared memory beside the hive (the
+  // layout every SQLite version shares: frame count, checksums and salts), which each commit
+  // rewrites before it returns, with the header seen before the cached values were read. When
+  // it differs, or cannot be seen, SQLite's data version decides, which needs a read
+  // transaction.
+  bool CacheCurrent(std::u16string_view Path, std::u16string_view Name) {
+    TWalHeader Header;
+    const bool HaveHeader = ReadWalHeader(Header);
+    if (HaveHeader && FCacheVersion >= 0 && FCacheHeaderValid && Header == FCacheHeader)
+      return true;
+    const UnicodeString Doing = u"read value " + Shown(Name) + u" of key " + Shown(Path);
+    sqlite3_stmt* S = Stmt(SDataVersion, "PRAGMA data_version");
+    if (!Step(S, Doing))
+      Fail(Doing, u"the hive's data version cannot be read");
+    sqlite3_int64 Version = sqlite3_column_int64(S, 0);
+    sqlite3_reset(S);
+    // Taken before the version was read, the header stands for a state no newer than it.
+    FCacheHeader = Header;
+    FCacheHeaderValid = HaveHeader;
+    if (Version == FCacheVersion)
+      return true;
+    FCache.clear();
+    FCacheVersion = Version;
+    return false;
+  }
+  // The first copy of the WAL index header; false when it cannot be mapped or a commit is
+  // rewriting it right now (its two copies differ).
+  bool ReadWalHeader(TWalHeader& Out) {
+    sqlite3_file* F = nullptr;
+    if (sqlite3_file_control(FDb.get(), "main", SQLITE_FCNTL_FILE_POINTER, &F) != SQLITE_OK || !F ||
+        !F->pMethods || F->pMethods->iVersion < 2)
+      return false;
+    void volatile* Mapped = nullptr;
+    if (F->pMethods->xShmMap(F, 0, WalIndexPageSize, 0, &Mapped) != SQLITE_OK || !Mapped)
+      return false;
+    const auto* P = static_cast<const volatile unsigned char*>(Mapped);
+    TWalHeader Second;
+    std::atomic_thread_fence(std::memory_order_acquire);
+    for (size_t I = 0; I < Out.size(); ++I)
+      Out[I] = P[I];
+    std::atomic_thread_fence(std::memory_order_acquire);
+    for (size_t I = 0; I < Second.size(); ++I)
+      Second[I] = P[Out.size() + I];
+    return Out == Second;
+  }
+
+  // Changes are refused on a hive opened read-only, and on one whose file has become read-only
+  // or been emptied since it was opened: writing on would let SQLite fold the journal into a
+  // file the user meant to keep as it is.
+  void CheckWritable(const UnicodeString& Doing) {
+    if (FReadOnly)
+      Fail(Doing, u"the hive is read-only (the file cannot be written)");
+    if (FOpened && FileSize(FFile) == 0)
+      Fail(Doing, EmptiedProblem());
+    if (!FileWritable(FFile))
+      Fail(Doing, u"the hive is read-only (the file has become read-only since it was opened)");
+  }
+  UnicodeString EmptiedProblem() const {
+    return u"the file has been emptied (it is 0 bytes long) by something other than this "
+           u"program; its journal " +
+           Quoted(FPath + u"-wal") + u", which may hold the last changes, is left as it is";
+  }
 
   void Open(std::chrono::milliseconds BusyTimeout);
   bool Identify();
@@ -215,6 +373,11 @@ private:
   [[noreturn]] void Fail(const UnicodeString& Doing, int Rc, const std::string& Message) const {
     UnicodeString Detail = UTF8Decode(Message);
     UnicodeString Problem;
+    const int Errno = FDb ? sqlite3_system_errno(FDb.get()) : 0;
+    if (FOpened && FileSize(FFile) == 0)
+      Fail(Doing, EmptiedProblem());
+    if ((Rc & 0xFF) != SQLITE_BUSY && (Errno == ENOSPC || Errno == EDQUOT))
+      Rc = SQLITE_FULL;
     switch (Rc & 0xFF) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -280,14 +443,18 @@ private:
     sqlite3_reset(S);
     Fail(Doing, Rc, Message);
   }
+  // Names go in and come out as UTF-8 converted here rather than by SQLite, whose conversion to
+  // UTF-16 turns the noncharacters U+FFFE and U+FFFF into U+FFFD. Names are well-formed UTF-16
+  // (checked before they get here), for which both conversions are exact; the stored bytes are
+  // the ones SQLite's own conversion wrote into existing hives.
   static void BindText(sqlite3_stmt* S, int I, std::u16string_view Text) {
-    sqlite3_bind_text16(S, I, Text.empty() ? u"" : Text.data(),
-                        static_cast<int>(Text.size() * sizeof(char16_t)), SQLITE_TRANSIENT);
+    std::string Utf8 = UTF8Encode(Text);
+    sqlite3_bind_text(S, I, Utf8.data(), static_cast<int>(Utf8.size()), SQLITE_TRANSIENT);
   }
   static UnicodeString ColumnText(sqlite3_stmt* S, int I) {
-    const auto* P = static_cast<const char16_t*>(sqlite3_column_text16(S, I));
-    int Bytes = sqlite3_column_bytes16(S, I);
-    return P ? UnicodeString(P, static_cast<size_t>(Bytes) / sizeof(char16_t)) : UnicodeString();
+    const auto* P = reinterpret_cast<const char*>(sqlite3_column_text(S, I));
+    int Bytes = sqlite3_column_bytes(S, I);
+    return P ? UTF8Decode(std::string_view(P, static_cast<size_t>(Bytes))) : UnicodeString();
   }
 
   // The id of the key, or 0 when it does not exist and Create is false. Runs inside a
@@ -357,7 +524,7 @@ private:
                                    const UnicodeString& What) {
     auto Parts = RegistryNames::SplitKeyPath(Path);
     TCountedOperation Op(hoRead, FDb.get());
-    TTransaction T(*this, false, What + Quoted(Path));
+    TTransaction T(*this, false, What + Shown(Path));
     std::vector<UnicodeString> R;
     sqlite3_int64 Key = FindKey(Parts, false, T.Doing());
     if (!Key)
@@ -371,28 +538,44 @@ private:
   }
 
   UnicodeString FPath;
+  std::string FFile; // FPath in UTF-8
   std::chrono::milliseconds FBusyTimeout;
-  bool FRefused = false; // set when the file turned out not to be a usable hive
+  bool FRefused = false;  // set when the file turned out not to be a usable hive
+  bool FReadOnly = false; // opened for reading only
+  bool FOpened = false;   // set once the hive is open and known to be a hive
+  int FSnapshots = 0;     // nesting depth of ReadSnapshot
+  std::unordered_map<UnicodeString, std::optional<TRegValue>> FCache; // by key path NUL name
+  sqlite3_int64 FCacheVersion = -1; // the data version FCache was read at; -1: none
+  TWalHeader FCacheHeader{};        // the WAL index header seen before FCache was read
+  bool FCacheHeaderValid = false;
   // Statements are declared after the connection so that they are finalised before it closes.
   TDb FDb;
   TStmt SFindKey, SInsertKey, SReadValue, SWriteValue, SDeleteValue, SDeleteKey, SValueNames,
-      SSubKeyNames;
+      SSubKeyNames, SDataVersion;
 };
 
 TSqliteHive::TSqliteHive(const UnicodeString& Path, std::chrono::milliseconds BusyTimeout)
-    : FPath(Path), FBusyTimeout(BusyTimeout) {
+    : FPath(Path), FFile(UTF8Encode(Path)), FBusyTimeout(BusyTimeout) {
   HiveFaults::detail::RegisterVfs();
   TCountedOperation Op(hoOpen, nullptr);
   // Looking into a file that turns out not to be a usable hive creates its journal files; those
   // are removed again, so that the folder is left as it was found.
-  std::string File = UTF8Encode(FPath);
+  const std::string& File = FFile;
   std::error_code Ec;
+  bool Existed = std::filesystem::exists(File, Ec);
   bool HadWal = std::filesystem::exists(File + "-wal", Ec);
   bool HadShm = std::filesystem::exists(File + "-shm", Ec);
   try {
     Open(BusyTimeout);
   } catch (...) {
     FDb.reset();
+    if (!Existed && FileSize(File) == 0) {
+      // A hive this call began to create (on a full disk, say) and nobody else has written to
+      // yet: nothing of it is kept, so the next attempt starts afresh.
+      for (const char* Suffix : {"-wal", "-shm", "-journal", ""})
+        std::filesystem::remove(File + Suffix, Ec);
+      throw;
+    }
     // Only for a file found not to be a usable hive: when opening failed for a passing reason,
     // another process may be using the hive and these files.
     if (!FRefused)
@@ -403,6 +586,15 @@ TSqliteHive::TSqliteHive(const UnicodeString& Path, std::chrono::milliseconds Bu
       std::filesystem::remove(File + "-shm", Ec);
     throw;
   }
+  FOpened = true;
+}
+
+TSqliteHive::~TSqliteHive() {
+  // The last connection to close folds the journal into the file. Not into a file that is
+  // read-only (also one that became so while open) or has been emptied: the journal then stays
+  // as it is beside the file.
+  if (FDb && (FReadOnly || FileSize(FFile) <= 0 || !FileWritable(FFile)))
+    sqlite3_db_config(FDb.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
 }
 
 void TSqliteHive::Open(std::chrono::milliseconds BusyTimeout) {
@@ -410,7 +602,7 @@ void TSqliteHive::Open(std::chrono::milliseconds BusyTimeout) {
   const UnicodeString Doing(OpenDoing);
   if (FPath.empty())
     throw ERegistryException(u"Cannot open a registry hive: no file name given");
-  const std::string File = UTF8Encode(FPath);
+  const std::string& File = FFile;
   std::error_code Ec;
   fs::file_status St = fs::status(File, Ec);
   bool Exists = fs::exists(St);
@@ -425,28 +617,28 @@ void TSqliteHive::Open(std::chrono::milliseconds BusyTimeout) {
       Fail(Doing, u"its folder " + Quoted(UTF8Decode(Dir.string())) + u" cannot be created (" +
                       UTF8Decode(Ec.message()) + u")");
   }
-  // The journal lives beside the file, so its folder must be writable too.
-  if (::access(Dir.c_str(), W_OK | X_OK) != 0)
-    Fail(Doing, u"its folder " + Quoted(UTF8Decode(Dir.string())) +
-                    u" cannot be written (the hive's journal is kept there)");
+  long long Size = Exists ? FileSize(File) : 0;
   if (Exists) {
     if (::access(File.c_str(), R_OK) != 0)
       Fail(Doing, u"the file cannot be read (permission denied)");
-    if (::access(File.c_str(), W_OK) != 0)
-      Fail(Doing, u"the file is read-only");
-    // Only an SQLite database is handed to SQLite, which could otherwise try to recover it.
-    auto Size = fs::file_size(File, Ec);
-    if (!Ec && Size > 0) {
-      char Magic[16] = {};
-      std::ifstream In(File, std::ios::binary);
-      In.read(Magic, sizeof Magic);
-      if (!In || std::memcmp(Magic, "SQLite format 3", 16) != 0)
-        Fail(Doing, u"the file is not a registry hive (it is not an SQLite database)");
-    }
+    FReadOnly = !FileWritable(File);
+    // SQLite takes an empty file beside a journal for a new database and deletes the journal;
+    // such a file was emptied by something else, and the journal may hold the last changes.
+    if (Size == 0 && FileSize(File + "-wal") > 0)
+      Fail(Doing, u"the file is empty (0 bytes) while its journal " + Quoted(FPath + u"-wal") +
+                      u" holds changes: something emptied it while it was in use; both are "
+                      u"left as they are");
   }
+  // The journal lives beside the file, so its folder must be writable too; a read-only hive can
+  // do without only when its journal files are there already.
+  if (::access(Dir.c_str(), W_OK | X_OK) != 0 &&
+      !(Exists && FReadOnly && fs::exists(File + "-wal", Ec) && fs::exists(File + "-shm", Ec)))
+    Fail(Doing, u"its folder " + Quoted(UTF8Decode(Dir.string())) +
+                    u" cannot be written (the hive's journal is kept there)");
 
   sqlite3* Raw = nullptr;
-  int Flags = SQLITE_OPEN_READWRITE | (Exists ? 0 : SQLITE_OPEN_CREATE);
+  int Flags =
+      FReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | (Exists ? 0 : SQLITE_OPEN_CREATE);
   int Rc = sqlite3_open_v2(File.c_str(), &Raw, Flags, HiveFaults::detail::VfsName);
   FDb.reset(Raw);
   if (Rc != SQLITE_OK)
@@ -455,12 +647,33 @@ void TSqliteHive::Open(std::chrono::milliseconds BusyTimeout) {
   sqlite3_busy_timeout(FDb.get(), static_cast<int>(BusyTimeout.count()));
   // Until the file is known to be a hive, closing must not write to it (no checkpoint).
   sqlite3_db_config(FDb.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-  if (sqlite3_db_readonly(FDb.get(), "main") == 1)
+  if (!FReadOnly && sqlite3_db_readonly(FDb.get(), "main") == 1)
     Fail(Doing, u"the file is read-only");
+  // Only an SQLite database is handed to SQLite, which could otherwise try to recover it. The
+  // header is read through the connection's own file: opening the file a second time in this
+  // process and closing it would drop every lock the process holds on it (POSIX locks belong
+  // to the process and go with the first descriptor closed), and then another process would
+  // take the hive for unused and remove its journal.
+  if (Size > 0) {
+    sqlite3_file* F = nullptr;
+    if (sqlite3_file_control(FDb.get(), "main", SQLITE_FCNTL_FILE_POINTER, &F) != SQLITE_OK || !F ||
+        !F->pMethods)
+      Fail(Doing, u"the file cannot be read");
+    char Magic[16] = {};
+    Rc = F->pMethods->xRead(F, Magic, sizeof Magic, 0);
+    if (Rc != SQLITE_OK && Rc != SQLITE_IOERR_SHORT_READ)
+      Fail(Doing, Rc, sqlite3_errstr(Rc));
+    if (Rc == SQLITE_IOERR_SHORT_READ || std::memcmp(Magic, "SQLite format 3", 16) != 0) {
+      FRefused = true;
+      Fail(Doing, u"the file is not a registry hive (it is not an SQLite database)");
+    }
+  }
 
   bool New = Identify();
-  Exec("PRAGMA journal_mode = WAL", Doing);
-  {
+  if (New && FReadOnly)
+    Fail(Doing, u"the file is empty and read-only, so it cannot become a hive");
+  if (!FReadOnly) {
+    Exec("PRAGMA journal_mode = WAL", Doing);
     sqlite3_stmt* S = nullptr;
     sqlite3_prepare_v2(FDb.get(), "PRAGMA journal_mode", -1, &S, nullptr);
     TStmt Guard(S);
@@ -471,7 +684,8 @@ void TSqliteHive::Open(std::chrono::milliseconds BusyTimeout) {
   Exec("PRAGMA synchronous = FULL; PRAGMA foreign_keys = ON", Doing);
   if (New)
     Initialise();
-  sqlite3_db_config(FDb.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+  if (!FReadOnly)
+    sqlite3_db_config(FDb.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
 }
 
 // True for an empty database that is to become a hive; ERegistryException for a file that is

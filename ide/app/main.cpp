@@ -68,9 +68,12 @@ TOptions ParseOptions(int Argc, char** Argv) {
       O.Screenshot = Value();
     else if (A == "--palette")
       O.Palette = Value();
-    else if (A == "--registry")
+    else if (A == "--registry") {
       O.Registry = Value();
-    else if (A == "--package")
+      // An empty name would otherwise mean the user's own hive.
+      if (O.Registry->empty())
+        BadUsage("--registry needs a file name, not an empty one");
+    } else if (A == "--package")
       O.Packages.push_back(Value());
     else if (A == "--no-package")
       O.NoPackage = true;

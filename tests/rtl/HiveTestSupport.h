@@ -1,21 +1,27 @@
 // Helpers for the hive tests: a temporary folder, file contents, SQLite's own integrity check,
-// and running a piece of code in a forked child (optionally without root's privileges).
+// running a piece of code in a forked child (optionally without root's privileges), and
+// running the hive_worker program as a process of its own.
 #pragma once
 
 #include "rtl/Exception.h"
 #include "rtl/UnicodeString.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
+#include <vector>
 
 class TTempDir {
 public:
@@ -112,5 +118,76 @@ inline std::string RunInChild(const std::function<std::string()>& Body, bool Unp
   ::waitpid(Pid, &Status, 0);
   if (!WIFEXITED(Status))
     return "child ended abnormally";
+  return Out;
+}
+
+// The hive_worker program started with Args, its standard output read through a pipe.
+class TWorker {
+public:
+  explicit TWorker(const std::vector<std::string>& Args) {
+    int Pipe[2];
+    if (::pipe2(Pipe, O_CLOEXEC) != 0)
+      throw std::runtime_error("pipe failed");
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_adddup2(&Actions, Pipe[1], 1);
+    std::vector<std::string> All{HIVE_WORKER};
+    All.insert(All.end(), Args.begin(), Args.end());
+    std::vector<char*> Argv;
+    for (std::string& A : All)
+      Argv.push_back(A.data());
+    Argv.push_back(nullptr);
+    int Rc = ::posix_spawn(&FPid, HIVE_WORKER, &Actions, nullptr, Argv.data(), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    ::close(Pipe[1]);
+    FOut = Pipe[0];
+    if (Rc != 0) {
+      ::close(FOut);
+      throw std::runtime_error("cannot start " + std::string(HIVE_WORKER));
+    }
+  }
+  ~TWorker() {
+    if (FPid > 0) {
+      ::kill(FPid, SIGKILL);
+      Wait();
+    }
+    ::close(FOut);
+  }
+  TWorker(const TWorker&) = delete;
+  TWorker& operator=(const TWorker&) = delete;
+
+  pid_t Pid() const { return FPid; }
+  int OutputFd() const { return FOut; }
+  // Everything the worker printed until it closed its output.
+  std::string ReadAll() {
+    std::string Out;
+    char Buf[4096];
+    ssize_t N;
+    while ((N = ::read(FOut, Buf, sizeof Buf)) > 0 || (N < 0 && errno == EINTR))
+      if (N > 0)
+        Out.append(Buf, static_cast<size_t>(N));
+    return Out;
+  }
+  // The wait status of the ended worker.
+  int Wait() {
+    int Status = 0;
+    while (::waitpid(FPid, &Status, 0) < 0 && errno == EINTR) {
+    }
+    FPid = -1;
+    return Status;
+  }
+
+private:
+  pid_t FPid = -1;
+  int FOut = -1;
+};
+
+// Runs the worker to its end: what it printed, or a description of how it failed.
+inline std::string RunWorker(const std::vector<std::string>& Args) {
+  TWorker W(Args);
+  std::string Out = W.ReadAll();
+  int Status = W.Wait();
+  if (!WIFEXITED(Status) || WEXITSTATUS(Status) != 0)
+    return "worker failed (status " + std::to_string(Status) + ")";
   return Out;
 }

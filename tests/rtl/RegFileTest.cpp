@@ -6,6 +6,9 @@
 
 #include <gmock/gmock.h>
 
+#include <functional>
+#include <utility>
+
 namespace {
 
 using ::testing::HasSubstr;
@@ -245,6 +248,85 @@ TEST(RegFile, AFailedExportLeavesAnExistingFileAlone) {
   ExportRegistryFile(*H, Orvik, Temp.Path("out.reg"));
   EXPECT_EQ(ReadBytes(Temp.File("out.reg")), ExportRegistryText(*H, Orvik));
   EXPECT_FALSE(std::filesystem::exists(Temp.File("out.reg.partial")));
+}
+
+} // namespace
+
+namespace {
+
+// Forwards to a hive and runs Meanwhile once, right after the first listing of values: another
+// handle's change in the middle of an export.
+class TInterruptedHive final : public TRegistryHive {
+public:
+  TInterruptedHive(TRegistryHive& Inner, std::function<void()> Meanwhile)
+      : FInner(Inner), FMeanwhile(std::move(Meanwhile)) {}
+  UnicodeString Location() const override { return FInner.Location(); }
+  void CreateKey(std::u16string_view P) override { FInner.CreateKey(P); }
+  bool KeyExists(std::u16string_view P) override { return FInner.KeyExists(P); }
+  std::optional<TRegValue> ReadValue(std::u16string_view P, std::u16string_view N) override {
+    return FInner.ReadValue(P, N);
+  }
+  void WriteValue(std::u16string_view P, const TRegValue& V) override { FInner.WriteValue(P, V); }
+  void DeleteValue(std::u16string_view P, std::u16string_view N) override {
+    FInner.DeleteValue(P, N);
+  }
+  std::vector<UnicodeString> ValueNames(std::u16string_view P) override {
+    auto Names = FInner.ValueNames(P);
+    if (auto M = std::exchange(FMeanwhile, nullptr))
+      M();
+    return Names;
+  }
+  std::vector<UnicodeString> SubKeyNames(std::u16string_view P) override {
+    return FInner.SubKeyNames(P);
+  }
+  void DeleteKey(std::u16string_view P) override { FInner.DeleteKey(P); }
+  void ReadSnapshot(const std::function<void()>& Body) override { FInner.ReadSnapshot(Body); }
+
+private:
+  TRegistryHive& FInner;
+  std::function<void()> FMeanwhile;
+};
+
+TEST(RegFile, AnExportShowsTheHiveAtOneMomentWhileAnotherHandleChangesIt) {
+  TTempDir Temp;
+  auto H = OpenSqliteHive(Temp.Path("HKCU.db"));
+  Fill(*H);
+  H->WriteValue(Orvik + u"\\Zeta", TRegValue::String(u"Last", u"z"));
+  const std::string Before = ExportRegistryText(*H, Orvik);
+  auto Other = OpenSqliteHive(Temp.Path("HKCU.db"));
+  TInterruptedHive Spy(*H, [&] {
+    Other->DeleteValue(Orvik, u"Bin");
+    Other->DeleteKey(Orvik + u"\\Zeta");
+    Other->WriteValue(Orvik + u"\\Alpha", TRegValue::String(u"New", u"a"));
+  });
+  EXPECT_EQ(ExportRegistryText(Spy, Orvik), Before);
+  // The changes were made, and the next export shows them.
+  EXPECT_FALSE(H->ReadValue(Orvik, u"Bin").has_value());
+  EXPECT_NE(ExportRegistryText(*H, Orvik), Before);
+  // Writing through the handle inside a snapshot is refused, not half-isolated.
+  EXPECT_THROW(H->ReadSnapshot([&] { H->DeleteValue(Orvik, u"Count"); }), ERegistryException);
+  EXPECT_TRUE(H->ReadValue(Orvik, u"Count").has_value());
+}
+
+TEST(RegFile, KeysAndValuesNamedWithNoncharactersExportAndImportExactly) {
+  TTempDir Temp;
+  auto H = OpenSqliteHive(Temp.Path("HKCU.db"));
+  const UnicodeString Odd = Orvik + u"\\Tab\uFFFE";
+  H->WriteValue(Odd, TRegValue::String(u"\uFFFF", u"kept"));
+  H->WriteValue(Orvik, TRegValue::String(u"Plain", u"p"));
+  // The key itself, and its parent, which must not leave it out.
+  ExportRegistryFile(*H, Odd, Temp.Path("key.reg"));
+  ExportRegistryFile(*H, Orvik, Temp.Path("parent.reg"));
+  EXPECT_NE(
+      ReadBytes(Temp.File("parent.reg"))
+          .find(Utf16Le(u"[HKEY_CURRENT_USER\\Software\\Orvik\\Tab\uFFFE]\r\n\"\uFFFF\"=\"kept\"")),
+      std::string::npos);
+  auto Copy = OpenSqliteHive(Temp.Path("copy.db"));
+  ImportRegistryFile(*Copy, Temp.Path("parent.reg"));
+  EXPECT_EQ(Dump(*Copy, Orvik), Dump(*H, Orvik));
+  auto Single = OpenSqliteHive(Temp.Path("single.db"));
+  ImportRegistryFile(*Single, Temp.Path("key.reg"));
+  EXPECT_EQ(Dump(*Single, Odd), Dump(*H, Odd));
 }
 
 } // namespace

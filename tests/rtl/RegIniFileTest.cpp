@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -84,6 +85,40 @@ TEST(RegIniFile, HandlesOnTheCurrentUserHiveSeeEachOthersWrites) {
   EXPECT_EQ(B.ReadString(u"Categories", u"Shared", u""), u"yes");
   B.DeleteKey(u"Categories", u"Shared");
   EXPECT_EQ(A.ReadString(u"Categories", u"Shared", u"no"), u"no");
+}
+
+} // namespace
+
+namespace {
+
+std::string RefusalOf(const std::function<void()>& Action) {
+  try {
+    Action();
+  } catch (const ERegistryException& E) {
+    return UTF8Encode(E.Message());
+  }
+  return "accepted";
+}
+
+// A palette tab named so that the hive refuses it: the message says which name it was.
+TEST(RegIniFile, RefusedNamesAreShownShortenedWithTheOffendingCharacterEscaped) {
+  TRegIniFile Reg(Key, NewMemoryHive());
+  EXPECT_EQ(RefusalOf([&] { Reg.ReadString(u"Categories", UnicodeString(u"Std\0Tab", 7), u""); }),
+            "Invalid registry value name 'Std\\u0000Tab': it contains the character NUL "
+            "(\\u0000) at position 4");
+  const UnicodeString Long = u"Palette tab \t" + UnicodeString(16371, u'n');
+  ASSERT_EQ(Long.size(), 16384u);
+  EXPECT_EQ(RefusalOf([&] { Reg.WriteString(u"Categories", Long, u"x"); }),
+            "Registry value name 'Palette tab \\u0009" + std::string(27, 'n') +
+                "...' is too long (16384 characters, at most 16383)");
+  EXPECT_EQ(RefusalOf([&] { Reg.WriteString(u"Cat\xD800", u"Tab", u"x"); }),
+            "Invalid registry key name 'Cat\\uD800': it contains an unpaired UTF-16 surrogate "
+            "(\\uD800) at position 4");
+  // Past the shortened part, the position still says where it is; a pair stays whole.
+  const UnicodeString Far = UnicodeString(39, u'a') + u"\U0001F600" + u"\xDC00";
+  EXPECT_EQ(RefusalOf([&] { Reg.DeleteKey(u"Categories", Far); }),
+            "Invalid registry value name '" + std::string(39, 'a') +
+                "...': it contains an unpaired UTF-16 surrogate (\\uDC00) at position 42");
 }
 
 } // namespace

@@ -7,14 +7,19 @@
 
 #include <gmock/gmock.h>
 
+#include <poll.h>
 #include <signal.h>
 
 #include <chrono>
+#include <iostream>
+#include <map>
+#include <random>
 #include <thread>
 
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 using namespace std::chrono_literals;
 
 const UnicodeString Key = u"Software\\Orvik\\Palette Menu";
@@ -156,6 +161,40 @@ TEST_F(SqliteHiveTest, TwoHandlesInOneProcessSeeEachOthersWrites) {
   EXPECT_EQ(A->ReadString(u"Categories", u"Shared", u"gone"), u"gone");
 }
 
+// Reads are answered from what the handle read before as long as nothing changed; every kind of
+// change elsewhere must show at the very next read.
+TEST_F(SqliteHiveTest, RepeatedReadsSeeEveryChangeMadeElsewhereAtTheNextRead) {
+  auto Reader = Reg();
+  auto Writer = Reg();
+  sqlite3* Raw = nullptr;
+  ASSERT_EQ(sqlite3_open(HiveFile.c_str(), &Raw), SQLITE_OK);
+  for (int I = 1; I <= 5; ++I) {
+    Writer->WriteString(u"Categories", u"Standard", IntToStr(I));
+    EXPECT_EQ(Reader->ReadString(u"Categories", u"Standard", u""), IntToStr(I));
+    EXPECT_EQ(Reader->ReadString(u"CATEGORIES", u"standard", u""), IntToStr(I));
+    // The journal starts over after a full checkpoint: the next commit lands where an
+    // earlier one was.
+    ASSERT_EQ(sqlite3_exec(Raw, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+  }
+  Writer->DeleteKey(u"Categories", u"Standard");
+  EXPECT_EQ(Reader->ReadString(u"Categories", u"Standard", u"gone"), u"gone");
+  Writer->WriteString(u"Categories", u"Standard", u"back");
+  EXPECT_EQ(Reader->ReadString(u"Categories", u"Standard", u"gone"), u"back");
+  Writer->EraseSection(u"Categories");
+  EXPECT_EQ(Reader->ReadString(u"Categories", u"Standard", u"gone"), u"gone");
+  // Another process, and a plain SQLite connection behind the hive's back.
+  ASSERT_THAT(RunWorker({"write", HiveFile, UTF8Encode(Categories), "20"}), Not(HasSubstr("fail")));
+  EXPECT_EQ(Reader->ReadString(u"Categories", u"N1", u""), u"1");
+  ASSERT_EQ(sqlite3_exec(Raw, "UPDATE reg_values SET data = x'7800'", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  EXPECT_EQ(Reader->ReadString(u"Categories", u"N1", u""), u"x");
+  // The reader's own writes.
+  Reader->WriteString(u"Categories", u"N1", u"mine");
+  EXPECT_EQ(Reader->ReadString(u"Categories", u"N1", u""), u"mine");
+  sqlite3_close(Raw);
+}
+
 TEST_F(SqliteHiveTest, TwoProcessesSeeEachOthersWritesWhileTheyHappen) {
   int Go[2];
   ASSERT_EQ(::pipe(Go), 0);
@@ -196,6 +235,50 @@ TEST_F(SqliteHiveTest, TwoProcessesSeeEachOthersWritesWhileTheyHappen) {
   ASSERT_TRUE(WIFEXITED(Status));
   EXPECT_EQ(WEXITSTATUS(Status), 0) << "3: the child missed the parent's write; 4: it failed";
   EXPECT_EQ(R->ReadString(u"Categories", u"Counter", u""), IntToStr(Writes));
+}
+
+// Another IDE doing one "reg set", or sqlite3 on the file, opens and closes the hive while this
+// process keeps it open with more than one handle (as the add-in does). Its closing must not
+// take the journal away from under the running process.
+TEST_F(SqliteHiveTest, AnotherProcessOpeningAndClosingTheHiveLeavesTheRunningOneIntact) {
+  namespace fs = std::filesystem;
+  auto First = Reg();
+  First->WriteString(u"Categories", u"Before", u"0");
+  Reg().reset(); // a second handle of this process comes and goes
+  EXPECT_EQ(RunWorker({"touch", HiveFile}), "");
+  EXPECT_TRUE(fs::exists(HiveFile + "-wal"));
+  EXPECT_TRUE(fs::exists(HiveFile + "-shm"));
+  for (int I = 1; I <= 20; ++I) {
+    First->WriteString(u"Categories", u"After " + IntToStr(I), IntToStr(I));
+    ASSERT_EQ(First->ReadString(u"Categories", u"After " + IntToStr(I), u""), IntToStr(I));
+  }
+  EXPECT_EQ(RunWorker({"read", HiveFile, UTF8Encode(Categories), "After 20"}), "20\n");
+  EXPECT_TRUE(fs::exists(HiveFile + "-wal"));
+  First.reset();
+  std::string Dump = RunWorker({"dump", HiveFile});
+  EXPECT_THAT(Dump, HasSubstr("Categories\\Before=0\n"));
+  for (int I = 1; I <= 20; ++I)
+    EXPECT_THAT(
+        Dump, HasSubstr("Categories\\After " + std::to_string(I) + "=" + std::to_string(I) + "\n"));
+  EXPECT_EQ(IntegrityCheck(HiveFile), "ok");
+}
+
+TEST_F(SqliteHiveTest, NamesWithNoncharactersComeBackExactlyAsStored) {
+  const UnicodeString KeyName = u"Tab\uFFFE", ValueName = u"\uFFFFName\uFFFE";
+  {
+    auto H = Open();
+    H->WriteValue(Key + u"\\" + KeyName, TRegValue::String(ValueName, u"data"));
+    H->WriteValue(Key + u"\\" + KeyName, TRegValue::String(u"Plain\uFFFD", u"other"));
+  }
+  auto H = Open();
+  EXPECT_EQ(H->SubKeyNames(Key), (std::vector<UnicodeString>{KeyName}));
+  const auto Names = H->ValueNames(Key + u"\\" + KeyName);
+  EXPECT_EQ(Names, (std::vector<UnicodeString>{ValueName, u"Plain\uFFFD"}));
+  for (const UnicodeString& Name : Names)
+    EXPECT_TRUE(H->ReadValue(Key + u"\\" + KeyName, Name).has_value());
+  EXPECT_EQ(H->ReadValue(Key + u"\\" + KeyName, ValueName)->Name, ValueName);
+  // U+FFFD is a name of its own, not the same as U+FFFE.
+  EXPECT_FALSE(H->ReadValue(Key + u"\\" + KeyName, u"\uFFFDName\uFFFE").has_value());
 }
 
 TEST_F(SqliteHiveTest, AWriteThatReturnedSurvivesTheProcessBeingKilled) {
@@ -274,7 +357,7 @@ TEST_F(SqliteHiveTest, FilesThatAreNotHivesOrAreDamagedAreRefusedAndLeftAlone) {
 }
 
 // Permissions do not bind root, so as root the child becomes "nobody" first.
-TEST_F(SqliteHiveTest, AReadOnlyHiveOrFolderIsRefusedAndLeftAlone) {
+TEST_F(SqliteHiveTest, AReadOnlyHiveIsReadButNeverWrittenAndAReadOnlyFolderIsRefused) {
   namespace fs = std::filesystem;
   TTempDir Shared;
   fs::permissions(Shared.Dir(), fs::perms::all);
@@ -289,16 +372,22 @@ TEST_F(SqliteHiveTest, AReadOnlyHiveOrFolderIsRefusedAndLeftAlone) {
     fs::permissions(File, fs::perms::all);
     return File;
   };
+  // What a reader and then a writer get, as the add-in opens its keys.
   auto TryOpen = [&](const std::string& File) {
     return RunInChild(
         [&] {
+          std::string Out;
           try {
             TRegIniFile R(Key, OpenSqliteHive(UTF8Decode(File)));
+            Out += "read " + UTF8Encode(R.ReadString(u"Categories", u"Standard", u"?")) + "; ";
+            TRegIniFile Missing(u"Software\\Elsewhere", OpenSqliteHive(UTF8Decode(File)));
+            Out += "missing " + UTF8Encode(Missing.ReadString(u"S", u"I", u"default")) + "; ";
             R.WriteString(u"Categories", u"Standard", u"changed");
-            return std::string("opened and written");
+            Out += "written";
           } catch (const ERegistryException& E) {
-            return MessageOf(E);
+            Out += MessageOf(E);
           }
+          return Out;
         },
         true);
   };
@@ -308,8 +397,9 @@ TEST_F(SqliteHiveTest, AReadOnlyHiveOrFolderIsRefusedAndLeftAlone) {
                   fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   std::string Before = ReadBytes(ReadOnlyFile);
   std::string Message = TryOpen(ReadOnlyFile);
+  EXPECT_THAT(Message, HasSubstr("read kept; missing default; Cannot write value 'Standard'"));
   EXPECT_THAT(Message, HasSubstr(ReadOnlyFile));
-  EXPECT_THAT(Message, HasSubstr("the file is read-only"));
+  EXPECT_THAT(Message, HasSubstr("the hive is read-only"));
   EXPECT_EQ(ReadBytes(ReadOnlyFile), Before);
 
   std::string InReadOnlyFolder = Prepare("folder");
@@ -321,6 +411,61 @@ TEST_F(SqliteHiveTest, AReadOnlyHiveOrFolderIsRefusedAndLeftAlone) {
   EXPECT_THAT(Message, HasSubstr("cannot be written"));
   EXPECT_EQ(ReadBytes(InReadOnlyFolder), Before);
   EXPECT_FALSE(fs::exists(InReadOnlyFolder + "-wal"));
+}
+
+// A file without write permission is read-only for root too; here the hive is open when it
+// becomes so.
+TEST_F(SqliteHiveTest, AHiveThatBecomesReadOnlyWhileOpenIsNotWrittenAgainNotEvenAtClose) {
+  namespace fs = std::filesystem;
+  auto R = Reg();
+  R->WriteString(u"Categories", u"Standard", u"in the journal");
+  fs::permissions(HiveFile, fs::perms::owner_read | fs::perms::group_read);
+  std::string Before = ReadBytes(HiveFile);
+  try {
+    R->WriteString(u"Categories", u"Standard", u"changed");
+    ADD_FAILURE() << "wrote to a read-only hive";
+  } catch (const ERegistryException& E) {
+    EXPECT_THAT(MessageOf(E), HasSubstr(HiveFile));
+    EXPECT_THAT(MessageOf(E), HasSubstr("read-only"));
+  }
+  EXPECT_EQ(R->ReadString(u"Categories", u"Standard", u""), u"in the journal");
+  R.reset(); // the last connection: it would fold the journal into the file
+  EXPECT_EQ(ReadBytes(HiveFile), Before);
+  EXPECT_TRUE(fs::exists(HiveFile + "-wal"));
+  auto Reader = Reg();
+  EXPECT_TRUE(Reader->Hive().ReadOnly());
+  EXPECT_EQ(Reader->ReadString(u"Categories", u"Standard", u""), u"in the journal");
+  EXPECT_THROW(Reader->Hive().DeleteKey(Categories), ERegistryException);
+  Reader.reset();
+  EXPECT_EQ(ReadBytes(HiveFile), Before);
+}
+
+TEST_F(SqliteHiveTest, AHiveEmptiedWhileOpenIsReportedAndItsJournalKept) {
+  namespace fs = std::filesystem;
+  auto R = Reg();
+  R->WriteString(u"Categories", u"Standard", u"acknowledged");
+  ASSERT_EQ(::truncate(HiveFile.c_str(), 0), 0);
+  const auto WalSize = fs::file_size(HiveFile + "-wal");
+  ASSERT_GT(WalSize, 0u);
+  auto ExpectEmptied = [&](const std::function<void()>& Action) {
+    auto Start = std::chrono::steady_clock::now();
+    try {
+      Action();
+      ADD_FAILURE() << "no error for an emptied hive";
+    } catch (const ERegistryException& E) {
+      EXPECT_THAT(MessageOf(E), HasSubstr(HiveFile));
+      EXPECT_THAT(MessageOf(E), HasSubstr("empt"));
+      EXPECT_THAT(MessageOf(E), Not(HasSubstr("locked")));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - Start, 1s);
+    EXPECT_EQ(fs::file_size(HiveFile + "-wal"), WalSize);
+  };
+  ExpectEmptied([&] { Open(); });
+  ExpectEmptied([&] { R->WriteString(u"Categories", u"Other", u"x"); });
+  EXPECT_EQ(RunWorker({"touch", HiveFile}), "worker failed (status 256)");
+  R.reset();
+  EXPECT_EQ(fs::file_size(HiveFile), 0u);
+  EXPECT_EQ(fs::file_size(HiveFile + "-wal"), WalSize);
 }
 
 TEST_F(SqliteHiveTest, AHiveLockedPastTheBoundedWaitIsReportedAsLocked) {
@@ -402,6 +547,19 @@ TEST_F(SqliteHiveTest, FailingReadsOpensAndBatchesRaiseAndChangeNothing) {
   }
   EXPECT_EQ(R->ReadString(u"Categories", u"Standard", u""), u"Common");
   {
+    // A new hive on a full disk: said so, and nothing of it left behind.
+    THiveFaultInjection Fault(hoOpen, 0, 1, 0, hfDiskFull);
+    try {
+      OpenSqliteHive(Temp.Path("new.db"));
+      ADD_FAILURE() << "created a hive on a full disk";
+    } catch (const ERegistryException& E) {
+      EXPECT_THAT(MessageOf(E), HasSubstr(Temp.File("new.db")));
+      EXPECT_THAT(MessageOf(E), HasSubstr("the disk is full"));
+    }
+    EXPECT_FALSE(std::filesystem::exists(Temp.File("new.db")));
+    EXPECT_FALSE(std::filesystem::exists(Temp.File("new.db-wal")));
+  }
+  {
     THiveFaultInjection Fault(hoOpen, 0);
     EXPECT_THROW(Reg(), ERegistryException);
     EXPECT_THROW(THiveFaultInjection(hoWrite, 0), EInvalidOperation);
@@ -432,7 +590,7 @@ protected:
   void TearDown() override {
     for (auto& [Name, V] : Saved)
       V ? ::setenv(Name, V->c_str(), 1) : ::unsetenv(Name);
-    SetCurrentUserHiveFile(u"");
+    ResetCurrentUserHiveFile();
   }
   std::vector<std::pair<const char*, std::optional<std::string>>> Saved;
   TTempDir Temp;
@@ -451,6 +609,16 @@ TEST_F(CurrentUserHiveTest, TheFileComesFromTheOptionTheEnvironmentOrTheConfigFo
   EXPECT_EQ(CurrentUserHiveFile(), u"/elsewhere/hive.db");
   SetCurrentUserHiveFile(u"/chosen.db");
   EXPECT_EQ(CurrentUserHiveFile(), u"/chosen.db");
+  // An empty name (--registry "") is refused rather than taken for "the default".
+  try {
+    SetCurrentUserHiveFile(u"");
+    ADD_FAILURE() << "an empty hive file name was accepted";
+  } catch (const ERegistryException& E) {
+    EXPECT_THAT(MessageOf(E), HasSubstr("empty"));
+  }
+  EXPECT_EQ(CurrentUserHiveFile(), u"/chosen.db");
+  ResetCurrentUserHiveFile();
+  EXPECT_EQ(CurrentUserHiveFile(), u"/elsewhere/hive.db");
 }
 
 TEST_F(CurrentUserHiveTest, RegIniFileUsesTheHiveFileAndCreatesItsFolder) {
@@ -472,6 +640,123 @@ TEST_F(CurrentUserHiveTest, RegIniFileUsesTheHiveFileAndCreatesItsFolder) {
   EXPECT_EQ(TRegIniFile(Key, OpenSqliteHive(Temp.Path("deep/er/chosen.db")))
                 .ReadString(u"Categories", u"Standard", u""),
             u"Chosen");
+}
+
+} // namespace
+
+namespace {
+
+// Several processes write and read one hive at once for a few seconds, and some are killed at
+// random moments. A writer prints the number of each write once WriteString returned; every
+// write printed so is there afterwards, in a sound file.
+TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
+  TTempDir Temp;
+  const std::string File = Temp.File("HKCU.db");
+  OpenSqliteHive(UTF8Decode(File)); // created once, before the processes race
+  constexpr int Writers = 4, Readers = 2;
+  constexpr auto RunFor = 3s;
+  const std::string WorkerMs = "3000";
+  std::mt19937 Random(std::random_device{}());
+
+  struct TRunning {
+    std::unique_ptr<TWorker> Worker;
+    std::string Key; // empty for a reader
+    std::string Pending;
+  };
+  std::map<std::string, long long> Acknowledged; // writer key -> last write it printed
+  int Generation = 0, Started = 0, Killed = 0, FailedEnds = 0;
+  auto StartWriter = [&] {
+    std::string Key = "Stress\\W" + std::to_string(++Generation);
+    Acknowledged[Key] = 0;
+    ++Started;
+    return TRunning{
+        std::make_unique<TWorker>(std::vector<std::string>{"write", File, Key, WorkerMs}), Key, ""};
+  };
+  auto StartReader = [&] {
+    ++Started;
+    return TRunning{std::make_unique<TWorker>(
+                        std::vector<std::string>{"readloop", File, "Stress\\W1", WorkerMs}),
+                    "", ""};
+  };
+  // Takes what a worker printed; false at the end of its output.
+  auto Take = [&](TRunning& R) {
+    char Buf[4096];
+    ssize_t N = ::read(R.Worker->OutputFd(), Buf, sizeof Buf);
+    if (N <= 0)
+      return N < 0 && errno == EINTR;
+    R.Pending.append(Buf, static_cast<size_t>(N));
+    size_t End;
+    while ((End = R.Pending.find('\n')) != std::string::npos) {
+      if (!R.Key.empty())
+        Acknowledged[R.Key] = std::max(Acknowledged[R.Key], std::stoll(R.Pending.substr(0, End)));
+      R.Pending.erase(0, End + 1);
+    }
+    return true;
+  };
+  auto Finish = [&](TRunning& R, bool Kill) {
+    if (Kill) {
+      ::kill(R.Worker->Pid(), SIGKILL);
+      ++Killed;
+    }
+    while (Take(R)) {
+    }
+    int Status = R.Worker->Wait();
+    if (!Kill && !(WIFEXITED(Status) && WEXITSTATUS(Status) == 0))
+      ++FailedEnds;
+  };
+
+  std::vector<TRunning> Running;
+  Running.push_back(StartWriter()); // Stress\W1 exists before the readers look at it
+  for (int I = 1; I < Writers; ++I)
+    Running.push_back(StartWriter());
+  for (int I = 0; I < Readers; ++I)
+    Running.push_back(StartReader());
+  const auto Deadline = std::chrono::steady_clock::now() + RunFor;
+  auto NextKill = std::chrono::steady_clock::now() + 100ms;
+  while (std::chrono::steady_clock::now() < Deadline) {
+    std::vector<pollfd> Fds;
+    for (TRunning& R : Running)
+      Fds.push_back({R.Worker->OutputFd(), POLLIN, 0});
+    ::poll(Fds.data(), Fds.size(), 20);
+    for (size_t I = 0; I < Running.size(); ++I)
+      if ((Fds[I].revents & (POLLIN | POLLHUP)) && !Take(Running[I])) {
+        // It ended by itself, which a worker does only after its time or with an error.
+        bool Writer = !Running[I].Key.empty();
+        Finish(Running[I], false);
+        Running[I] = Writer ? StartWriter() : StartReader();
+      }
+    // Now and then one process dies in the middle of whatever it does, and another starts.
+    if (std::chrono::steady_clock::now() >= NextKill) {
+      NextKill += std::chrono::milliseconds(std::uniform_int_distribution<int>(40, 200)(Random));
+      size_t Victim = std::uniform_int_distribution<size_t>(0, Running.size() - 1)(Random);
+      bool Writer = !Running[Victim].Key.empty();
+      Finish(Running[Victim], true);
+      Running[Victim] = Writer ? StartWriter() : StartReader();
+    }
+  }
+  for (TRunning& R : Running)
+    Finish(R, true);
+
+  long long Writes = 0;
+  auto H = OpenSqliteHive(UTF8Decode(File));
+  for (const auto& [Key, Last] : Acknowledged) {
+    Writes += Last;
+    for (long long I = 1; I <= Last; ++I) {
+      std::optional<TRegValue> V = H->ReadValue(UTF8Decode(Key), u"N" + IntToStr(I));
+      ASSERT_TRUE(V.has_value()) << Key << "\\N" << I << " was acknowledged but is missing";
+      ASSERT_EQ(V->AsString(), IntToStr(I));
+    }
+  }
+  H.reset();
+  EXPECT_EQ(IntegrityCheck(File), "ok");
+  EXPECT_EQ(FailedEnds, 0);
+  EXPECT_GT(Writes, 0);
+  std::cout << "stress: " << Started << " processes, " << Writes << " acknowledged writes, "
+            << Killed << " killed with SIGKILL (" << Killed - Writers - Readers
+            << " of them while the others ran)\n";
+  ::testing::Test::RecordProperty("processes", Started);
+  ::testing::Test::RecordProperty("writes", static_cast<int>(Writes));
+  ::testing::Test::RecordProperty("kills", Killed);
 }
 
 } // namespace
