@@ -2,6 +2,7 @@
 
 #include "rtl/Exception.h"
 #include "rtl/SqliteHive.h"
+#include "rtl/SysUtils.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
@@ -130,22 +131,8 @@ void CheckValueName(std::u16string_view Name) {
   CheckCharacters(Name, u"value");
 }
 
-UnicodeString Fold(std::u16string_view Name) {
-  UnicodeString Out;
-  Out.reserve(Name.size());
-  for (size_t I = 0; I < Name.size();) {
-    UChar32 C;
-    U16_NEXT(Name.data(), I, Name.size(), C);
-    C = u_foldCase(C, U_FOLD_CASE_DEFAULT);
-    if (U_IS_BMP(C)) {
-      Out.push_back(static_cast<char16_t>(C));
-    } else {
-      Out.push_back(U16_LEAD(C));
-      Out.push_back(U16_TRAIL(C));
-    }
-  }
-  return Out;
-}
+// Names are compared as the string lists and menus compare them: simple case folding.
+UnicodeString Fold(std::u16string_view Name) { return SimpleFoldCase(Name); }
 
 } // namespace RegistryNames
 
