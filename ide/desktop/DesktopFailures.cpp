@@ -19,6 +19,10 @@ void SetFailureSink(DesktopFailureSink NewSink) {
   Sink() = std::move(NewSink);
 }
 
+void ReportFailure(QWidget* Parent, const QString& Message) {
+  Sink()(Parent, Message);
+}
+
 bool RunGuarded(QWidget* Parent, const std::function<void()>& Action) {
   try {
     Action();

@@ -2,17 +2,24 @@
 // font and colour, its buttons as push buttons and its grids as grid widgets, each where the
 // layout puts it. A button's click goes to the model; when the model's form gets a modal
 // result, the dialog closes with it. Enter clicks the form's default (or OK) button, Escape its
-// cancel (or Cancel) button.
+// cancel (or Cancel) button. A cell being edited in a grid is confirmed when the dialog is
+// accepted in any way (any result but Cancel), and dropped when it is cancelled.
+//
+// Each control of the form is shown by the mirror registered for its class, or for its nearest
+// ancestor class that has one; a control without a mirror is reported as a failure and left out.
 #pragma once
 
-#include "rtl/Component.h"
+#include "vcl/Forms.h"
 
 #include <QDialog>
 
-class TCustomForm;
-class TButton;
+#include <functional>
 
-class DesktopFormDialog : public QDialog, private TComponentView {
+class TButton;
+class TClassInfo;
+class TControl;
+
+class DesktopFormDialog : public QDialog, private TFormView {
   Q_OBJECT
 public:
   DesktopFormDialog(TCustomForm* Form, QWidget* Parent);
@@ -20,6 +27,11 @@ public:
 
   // Runs the dialog modally and returns the form's modal result.
   int Run();
+
+  // Makes the Qt widget that mirrors a control (a child of Dialog), placed where the control is.
+  using TMirror = std::function<QWidget*(TControl* Control, DesktopFormDialog* Dialog)>;
+  // The mirror for Class or its nearest ancestor that has one, or nullptr.
+  static const TMirror* MirrorFor(const TClassInfo& Class);
 
   // Installs a modal runner that shows every modal form of the model this way.
   static void InstallModalRunner(QWidget* Parent);
@@ -29,8 +41,11 @@ protected:
   void reject() override;
 
 private:
-  void ComponentChanged(TComponent* Sender, std::u16string_view Property) override;
+  void ModalResultChanged(TCustomForm* Sender) override;
+  void CaptionChanged(TControl* Sender) override;
   void ComponentDestroying(TComponent* Sender) override;
+  // Confirms (or drops) what the grids' cell editors hold.
+  void FinishCellEditing(bool Confirm);
   TButton* ButtonFor(bool Default) const;
   void ClickModel(TButton* Button);
 

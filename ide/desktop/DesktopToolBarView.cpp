@@ -15,20 +15,19 @@ DesktopToolBarView::DesktopToolBarView(TToolBar* Bar, TImageSource Images, QWidg
   setObjectName(ToQString(Bar->Name()));
   setMovable(false);
   setIconSize(QSize(16, 16));
-  FBar->SetView(this);
+  FBar->AddView(static_cast<TToolBarView*>(this));
   Rebuild();
 }
 
 DesktopToolBarView::~DesktopToolBarView() {
   Unlink();
   if (FBar)
-    FBar->SetView(nullptr);
+    FBar->RemoveView(static_cast<TToolBarView*>(this));
 }
 
 void DesktopToolBarView::Unlink() {
   for (TToolButton* B : FLinked)
-    if (B->View() == this)
-      B->SetView(nullptr);
+    B->RemoveView(static_cast<TToolButtonView*>(this));
   FLinked.clear();
 }
 
@@ -45,7 +44,7 @@ void DesktopToolBarView::Rebuild() {
     auto* Model = dynamic_cast<TToolButton*>(FBar->Controls(I));
     if (!Model)
       continue;
-    Model->SetView(this);
+    Model->AddView(static_cast<TToolButtonView*>(this));
     FLinked.push_back(Model);
     if (Model->Style() == TToolButtonStyle::tbsSeparator ||
         Model->Style() == TToolButtonStyle::tbsDivider) {
@@ -77,11 +76,9 @@ QToolButton* DesktopToolBarView::ButtonNamed(const QString& Name) const {
   return nullptr;
 }
 
-void DesktopToolBarView::ComponentChanged(TComponent*, std::u16string_view Property) {
-  // Buttons added, removed, shown, hidden or restyled: show the bar as it now is. Deferred, so
-  // that a change made while a button's own click runs does not pull that button away.
-  if (Property == u"Popup" || Property == u"CloseUp")
-    return;
+void DesktopToolBarView::Stale() {
+  // Deferred, so that a change made while a button's own click runs does not pull that button
+  // away.
   for (QToolButton* B : findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly)) {
     if (!B->property("ovButton").toBool())
       continue;
