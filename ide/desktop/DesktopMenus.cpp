@@ -210,8 +210,13 @@ DesktopPopupMenu::DesktopPopupMenu(TPopupMenu* Popup, QWidget* Parent)
 }
 
 DesktopPopupMenu::~DesktopPopupMenu() {
+  Detach();
+}
+
+void DesktopPopupMenu::Detach() {
   if (FPopup)
     FPopup->RemoveView(this);
+  FPopup = nullptr;
 }
 
 void DesktopPopupMenu::PopupOpened(TPopupMenu*) {

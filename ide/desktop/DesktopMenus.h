@@ -67,6 +67,8 @@ class DesktopPopupMenu : public QMenu, private TPopupMenuView {
 public:
   DesktopPopupMenu(TPopupMenu* Popup, QWidget* Parent);
   ~DesktopPopupMenu() override;
+  // Stops mirroring the model's popup (the menu is about to go).
+  void Detach();
 
 private:
   void PopupOpened(TPopupMenu* Sender) override;

@@ -9,6 +9,7 @@
 
 #include <QTimer>
 #include <QToolButton>
+#include <QWidgetAction>
 
 DesktopToolBarView::DesktopToolBarView(TToolBar* Bar, TImageSource Images, QWidget* Parent)
     : QToolBar(Parent), FBar(Bar), FImages(std::move(Images)) {
@@ -33,11 +34,20 @@ void DesktopToolBarView::Unlink() {
 
 void DesktopToolBarView::Rebuild() {
   Unlink();
+  // Removing an action from the bar only hides its button; the action owns the button (and the
+  // button its menu, a view of the model's popup), so the old actions go, and their menus stop
+  // answering the model at once.
+  const QList<QAction*> Old = actions();
   clear();
-  // Only the buttons this view made: the tool bar has an extension button of its own.
-  for (QToolButton* Old : findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly))
-    if (Old->property("ovButton").toBool())
-      Old->deleteLater();
+  for (QAction* A : Old) {
+    if (auto* W = qobject_cast<QWidgetAction*>(A))
+      if (auto* B = qobject_cast<QToolButton*>(W->defaultWidget())) {
+        B->setProperty("stale", true);
+        if (auto* M = qobject_cast<DesktopPopupMenu*>(B->menu()))
+          M->Detach();
+      }
+    A->deleteLater();
+  }
   if (!FBar)
     return;
   for (int I = 0; I < FBar->ControlCount(); ++I) {

@@ -150,14 +150,24 @@ private slots:
     // The arrow, at the button's right edge: the tool button runs its menu modally, so the
     // user reads it and closes it from inside that run.
     QStringList ByArrow;
+    int MenusShown = 0;
+    QPoint Under;
     WhenShown(Button->menu(), [&](QMenu* Menu) {
       ByArrow = Texts(Menu);
+      for (QWidget* W : QApplication::topLevelWidgets())
+        MenusShown += qobject_cast<QMenu*>(W) && W->isVisible();
+      Under = Menu->geometry().topLeft() - Button->mapToGlobal(QPoint(0, Button->height()));
       QTest::keyClick(Menu, Qt::Key_Escape);
     });
     QTest::mouseClick(Button, Qt::LeftButton, {},
                       QPoint(Button->width() - 3, Button->height() / 2));
     QTRY_VERIFY(!ByArrow.isEmpty());
     QVERIFY(ByArrow.contains(QStringLiteral("Other")));
+    // One menu, just under the button (the style shifts it a little); the buttons the bar showed
+    // before the add-in loaded have no menus left that answer the model.
+    QCOMPARE(MenusShown, 1);
+    QVERIFY2(Under.manhattanLength() <= 10,
+             qPrintable(QStringLiteral("%1,%2").arg(Under.x()).arg(Under.y())));
     QTRY_VERIFY(!Button->menu()->isVisible());
     // An assignment made meanwhile shows at the next opening, by the face this time.
     TRegIniFile(Key).WriteString(u"Categories", u"Standard", u"VCL");
