@@ -112,6 +112,10 @@ DesktopFormDialog::~DesktopFormDialog() {
 
 int DesktopFormDialog::Run() {
   exec();
+  // The keyboard goes back to the window that opened the dialog; without a window manager
+  // nobody else gives it back, and Alt+A and the like would reach nothing.
+  if (QWidget* Owner = parentWidget())
+    Owner->window()->activateWindow();
   return FForm ? FForm->ModalResult() : mrCancel;
 }
 
