@@ -260,6 +260,24 @@ private slots:
     QCOMPARE(StoredCount(), 0);
   }
 
+  void anArrowKeyKeepsTheCellAndMovesOn() {
+    RunEditor([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
+      QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 2));
+      Type(QStringLiteral("Up"));
+      Press(Qt::Key_Down);
+      QVERIFY(!W->Editor());
+      QCOMPARE(G->Cells(1, 2), UnicodeString(u"Up"));
+      QCOMPARE(G->Row(), 3);
+      Type(QStringLiteral("Next"));
+      QVERIFY(W->Editor());
+      QCOMPARE(W->Editor()->geometry(), CellRect(G, 1, 3));
+      Press(Qt::Key_Escape);
+      QCOMPARE(G->Cells(1, 3), UnicodeString());
+      QTest::mouseClick(D->findChild<QPushButton*>(QStringLiteral("BtnCancel")), Qt::LeftButton);
+    });
+    QCOMPARE(StoredCount(), 0);
+  }
+
   void theCellEditorFollowsTheGridAsTheWheelScrollsIt() {
     UnicodeString Edited, Below;
     RunEditor([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {

@@ -173,6 +173,33 @@ private slots:
     QVERIFY(!W.Bar->MenuFor(QStringLiteral("P&alette")));
   }
 
+  // An entry whose opening adds another entry: the bar is not rebuilt under the menu that is
+  // opening (it shows and works), and shows the new entry once that menu has closed.
+  void entriesAddedWhileAMenuOpensShowOnceItCloses() {
+    TComponent Ide(nullptr);
+    auto* Menu = new TMainMenu(&Ide);
+    TMenuItem* Tools = NewItem(&Ide, Menu->Items(), u"&Tools");
+    TMenuItem* Run = NewItem(&Ide, Tools, u"Run");
+    int Runs = 0;
+    Run->OnClick = [&](TObject*) { ++Runs; };
+    Tools->OnClick = [&](TObject*) {
+      if (Menu->Items()->Count() == 1)
+        NewItem(&Ide, NewItem(&Ide, Menu->Items(), u"&Help"), u"About");
+    };
+    TBarWindow W(Menu);
+    QVERIFY(W.Ready());
+    QMenu* M = ClickEntry(W.Bar, QStringLiteral("&Tools"));
+    QVERIFY(M);
+    QCOMPARE(W.Bar->actions().size(), 1);
+    Choose(M, QStringLiteral("Run"));
+    QCOMPARE(Runs, 1);
+    QTRY_COMPARE(W.Bar->actions().size(), 2);
+    QMenu* Help = ClickEntry(W.Bar, QStringLiteral("&Help"));
+    QVERIFY(Help);
+    QCOMPARE(Texts(Help), (QStringList{"About"}));
+    user::CloseMenus();
+  }
+
   void popupFiresBeforeShowAndClicksArriveThroughAnAction() {
     TComponent Owner(nullptr);
     auto* Popup = new TPopupActionBar(&Owner);
