@@ -34,4 +34,6 @@ fi
 
 export DISPLAY=":$(head -n1 "$work/display")"
 export QT_QPA_PLATFORM=xcb
+# Under LeakSanitizer, what the X and D-Bus libraries keep to the end is not the program's leak.
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(cd "$(dirname "$0")" && pwd)/lsan-x11.supp"
 "$@"
