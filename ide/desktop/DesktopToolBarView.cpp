@@ -33,6 +33,7 @@ void DesktopToolBarView::Unlink() {
 }
 
 void DesktopToolBarView::Rebuild() {
+  FRebuildQueued = false;
   Unlink();
   // Removing an action from the bar only hides its button; the action owns the button (and the
   // button its menu, a view of the model's popup), so the old actions go, and their menus stop
@@ -95,7 +96,14 @@ void DesktopToolBarView::Stale() {
     B->setProperty("stale", true);
     B->setEnabled(false); // its model button may be gone before the rebuild
   }
-  QTimer::singleShot(0, this, [this] { Rebuild(); });
+  // One rebuild for a burst of changes (arranging the bar moves every button).
+  if (FRebuildQueued)
+    return;
+  FRebuildQueued = true;
+  QTimer::singleShot(0, this, [this] {
+    if (FRebuildQueued)
+      Rebuild();
+  });
 }
 
 void DesktopToolBarView::ComponentDestroying(TComponent* Sender) {

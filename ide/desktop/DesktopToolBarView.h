@@ -45,4 +45,5 @@ private:
   TToolBar* FBar;
   TImageSource FImages;
   std::vector<TToolButton*> FLinked; // buttons this view listens to
+  bool FRebuildQueued = false;
 };
