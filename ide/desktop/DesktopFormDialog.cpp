@@ -16,11 +16,9 @@
 
 #include <map>
 
-namespace {
-
 // Mirrors keyed by the model class they show; a class without one is shown by its ancestor's.
-const std::map<const TClassInfo*, DesktopFormDialog::TMirror>& Mirrors() {
-  static const std::map<const TClassInfo*, DesktopFormDialog::TMirror> Table = {
+const std::map<const TClassInfo*, DesktopFormDialog::TMirror>& DesktopFormDialog::Mirrors() {
+  static const std::map<const TClassInfo*, TMirror> Table = {
       {&TCustomGrid::StaticClass(),
        [](TControl* C, DesktopFormDialog* Dialog) -> QWidget* {
          return new DesktopGridWidget(static_cast<TCustomGrid*>(C), Dialog);
@@ -33,13 +31,13 @@ const std::map<const TClassInfo*, DesktopFormDialog::TMirror>& Mirrors() {
          B->setGeometry(Button->Left(), Button->Top(), Button->Width(), Button->Height());
          B->setAutoDefault(false);
          B->setEnabled(Button->Enabled());
+         connect(B, &QPushButton::clicked, Dialog,
+                 [Dialog, Button] { Dialog->ClickModel(Button); });
          return B;
        }},
   };
   return Table;
 }
-
-} // namespace
 
 const DesktopFormDialog::TMirror* DesktopFormDialog::MirrorFor(const TClassInfo& Class) {
   for (const TClassInfo* C = &Class; C; C = C->Parent()) {
@@ -87,11 +85,7 @@ DesktopFormDialog::DesktopFormDialog(TCustomForm* Form, QWidget* Parent)
                                                ToQString(C->ClassType().ClassName()));
       continue;
     }
-    QWidget* W = (*Mirror)(C, this);
-    W->setVisible(C->Visible());
-    if (auto* B = qobject_cast<QPushButton*>(W))
-      if (auto* Button = dynamic_cast<TButton*>(C))
-        connect(B, &QPushButton::clicked, this, [this, Button] { ClickModel(Button); });
+    (*Mirror)(C, this)->setVisible(C->Visible());
   }
   if (!Missing.isEmpty())
     ReportFailure(Parent ? Parent : this,

@@ -14,6 +14,7 @@
 #include <QDialog>
 
 #include <functional>
+#include <map>
 
 class TButton;
 class TClassInfo;
@@ -41,6 +42,7 @@ protected:
   void reject() override;
 
 private:
+  static const std::map<const TClassInfo*, TMirror>& Mirrors();
   void ModalResultChanged(TCustomForm* Sender) override;
   void CaptionChanged(TControl* Sender) override;
   void ComponentDestroying(TComponent* Sender) override;
