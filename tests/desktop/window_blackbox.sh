@@ -66,6 +66,7 @@ popup_at() {
   popups | awk -v x="$1" -v h="${2:-}" '$2 == x && (h == "" || $5 == h) { found = 1 } END { exit !found }'
 }
 no_popup() { [ -z "$(popups)" ]; }
+some_popup() { [ -n "$(popups)" ]; }
 
 close_menus() {
   local i
@@ -92,12 +93,12 @@ wx=$X wy=$Y ww=$WIDTH wh=$HEIGHT
 # The menu bar runs along the window's top; "File" is its first entry. Its menu opens under the
 # bar, which gives the bar's height.
 xdotool mousemove $((wx + 12)) $((wy + 6)) click 1
-poll test -n "$(popups)" || fail "a click on File opened nothing"
+poll some_popup || fail "a click on File opened nothing"
 read -r _ file_x file_y _ _ <<<"$(popups | head -n1)"
 bar_y=$((wy + (file_y - wy) / 2))
 # "Palette" is the bar's last entry: Left from the first wraps to it, and its menu opens under it.
-xdotool key Left
 palette_open() { popups | awk -v x="$file_x" '$2 > x { found = 1 } END { exit !found }'; }
+xdotool key Left
 poll palette_open || fail "Left from File opened no menu right of it"
 read -r _ palette_x _ _ palette_h <<<"$(popups | awk -v x="$file_x" '$2 > x' | head -n1)"
 close_menus
