@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 
 PRESET="${PRESET:-default}"
 PACKAGES=(cmake g++ make pkg-config libicu-dev libsqlite3-dev googletest libgtest-dev libgmock-dev
-          libbenchmark-dev libedit-dev qt6-base-dev xvfb xauth)
+          libbenchmark-dev libedit-dev qt6-base-dev xvfb xauth xdotool imagemagick python3)
 
 install_missing() {
   local missing=()

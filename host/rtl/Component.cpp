@@ -23,8 +23,12 @@ void TComponent::BeforeDestruction() {
 
 TComponent::~TComponent() {
   FState |= csDestroying;
-  if (FView)
-    FView->ComponentDestroying(this);
+  // Each view is detached before it hears, so that it may release itself while it is told.
+  while (!FViews.empty()) {
+    TComponentView* View = FViews.back();
+    FViews.pop_back();
+    View->ComponentDestroying(this);
+  }
   // Everyone who asked is told first, so that no reference to this component survives it.
   while (!FFreeNotifies.empty()) {
     TComponent* Other = FFreeNotifies.back();
@@ -108,7 +112,7 @@ void TComponent::SetName(const UnicodeString& NewName) {
       ClearReference(OldField);
   }
   FName = NewName;
-  Changed(u"Name");
+  NotifyViews(&TComponentView::NameChanged, this);
 }
 
 void TComponent::InsertComponent(TComponent* AComponent) {
@@ -171,7 +175,15 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
       FComponents[I]->Notification(AComponent, Operation);
 }
 
-void TComponent::Changed(std::u16string_view Property) {
-  if (FView && !(FState & csDestroying))
-    FView->ComponentChanged(this, Property);
+void TComponent::AddView(TComponentView* AView) {
+  if (AView && !HasView(AView))
+    FViews.push_back(AView);
+}
+
+void TComponent::RemoveView(TComponentView* AView) {
+  std::erase(FViews, AView);
+}
+
+bool TComponent::HasView(const TComponentView* AView) const {
+  return std::find(FViews.begin(), FViews.end(), AView) != FViews.end();
 }

@@ -5,6 +5,7 @@
 
 #include "rtl/TypInfo.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -17,14 +18,16 @@ enum class TOperation { opInsert, opRemove };
 // Component state flags (a set).
 enum TComponentStateFlag : unsigned { csLoading = 1, csReading = 2, csDestroying = 4 };
 
-// What a front end attaches to a model object to mirror it. The model tells it about changes
-// only when a view is attached; views are created on first use.
+// What a front end attaches to a model object to mirror it. Each model class that has something
+// to tell declares its own view interface, derived (virtually) from this one, with one operation
+// per change and empty defaults, so a view overrides only what it shows. The model tells its
+// views about changes only when one is attached; views are created on first use.
 class TComponentView {
 public:
   virtual ~TComponentView() = default;
-  // Property is the published name of what changed ("Caption", "Visible", "Items", ...).
-  virtual void ComponentChanged(TComponent* Sender, std::u16string_view Property) = 0;
-  virtual void ComponentDestroying(TComponent* Sender) = 0;
+  virtual void NameChanged(TComponent*) {}
+  // The component is being released; the view must not touch it afterwards.
+  virtual void ComponentDestroying(TComponent*) {}
 };
 
 class TComponent : public TPersistent {
@@ -56,15 +59,21 @@ public:
   unsigned ComponentState() const { return FState; }
   void SetLoading(bool Loading);
 
-  TComponentView* View() const { return FView; }
-  // The view is not owned; the front end detaches it (nullptr) before releasing it.
-  void SetView(TComponentView* AView) { FView = AView; }
+  // Views are not owned; a front end detaches its view before releasing it. A component may
+  // have several views; attaching one twice keeps one entry.
+  void AddView(TComponentView* AView);
+  void RemoveView(TComponentView* AView);
+  bool HasView(const TComponentView* AView) const;
+  int ViewCount() const { return static_cast<int>(FViews.size()); }
 
 protected:
   // Called on the owner (and, through it, on every owned component) when a component is
   // inserted or removed, and on components that asked for a free notification.
   virtual void Notification(TComponent* AComponent, TOperation Operation);
-  void Changed(std::u16string_view Property);
+  // Calls Op with Args on every attached view of the interface V; views of other kinds are
+  // skipped. Nothing happens without views or while the component is being released. A view
+  // may detach itself or another view while it is told.
+  template <class V, class... P, class... A> void NotifyViews(void (V::*Op)(P...), A&&... Args);
 
 private:
   void ValidateName(std::u16string_view NewName, const TComponent* Owner) const;
@@ -78,8 +87,19 @@ private:
   std::vector<TComponent*> FFreeNotifies;
   UnicodeString FName;
   unsigned FState = 0;
-  TComponentView* FView = nullptr;
+  std::vector<TComponentView*> FViews;
 };
+
+template <class V, class... P, class... A>
+void TComponent::NotifyViews(void (V::*Op)(P...), A&&... Args) {
+  if (FViews.empty() || (FState & csDestroying))
+    return;
+  const std::vector<TComponentView*> Told = FViews;
+  for (TComponentView* View : Told)
+    if (std::find(FViews.begin(), FViews.end(), View) != FViews.end())
+      if (auto* Typed = dynamic_cast<V*>(View))
+        (Typed->*Op)(Args...);
+}
 
 // A component held outside any owner, released through Free().
 template <class T> using TOwned = std::unique_ptr<T, TFree>;

@@ -27,7 +27,7 @@ void TCustomAction::SetCaption(const UnicodeString& Value) {
   if (Value == FCaption)
     return;
   FCaption = Value;
-  Changed(u"Caption");
+  NotifyViews(&TActionView::CaptionChanged, this);
 }
 
 const TClassInfo& TAction::StaticClass() {

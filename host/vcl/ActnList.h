@@ -12,6 +12,14 @@ public:
   virtual bool Execute();
 };
 
+class TCustomAction;
+
+// What a view of an action hears.
+class TActionView : public virtual TComponentView {
+public:
+  virtual void CaptionChanged(TCustomAction*) {}
+};
+
 class TCustomAction : public TBasicAction {
 public:
   explicit TCustomAction(TComponent* AOwner) : TBasicAction(AOwner) {}

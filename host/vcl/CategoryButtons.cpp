@@ -25,14 +25,14 @@ void TButtonCategory::SetCaption(const UnicodeString& Value) {
   if (Value == FCaption)
     return;
   FCaption = Value;
-  FCollection->Control()->CategoriesChanged(u"Caption");
+  FCollection->Control()->CategoriesChanged();
 }
 
 void TButtonCategory::SetCollapsed(bool Value) {
   if (Value == FCollapsed)
     return;
   FCollapsed = Value;
-  FCollection->Control()->CategoriesChanged(u"Collapsed");
+  FCollection->Control()->CategoriesChanged();
 }
 
 TButtonItem* TButtonCategory::Buttons(int Index) const {
@@ -43,7 +43,7 @@ TButtonItem* TButtonCategory::Buttons(int Index) const {
 
 TButtonItem* TButtonCategory::AddButton(const UnicodeString& Caption) {
   FItems.push_back(std::make_unique<TButtonItem>(Caption));
-  FCollection->Control()->CategoriesChanged(u"Buttons");
+  FCollection->Control()->CategoriesChanged();
   return FItems.back().get();
 }
 
@@ -77,19 +77,19 @@ TButtonCategory* TButtonCategories::Insert(int Index) {
   if (Index < 0 || Index > Count())
     throw EListError(u"List index out of bounds (" + IntToStr(Index) + u")");
   auto It = FItems.insert(FItems.begin() + Index, std::make_unique<TButtonCategory>(this));
-  FControl->CategoriesChanged(u"Categories");
+  FControl->CategoriesChanged();
   return It->get();
 }
 
 void TButtonCategories::Delete(int Index) {
   Items(Index);
   FItems.erase(FItems.begin() + Index);
-  FControl->CategoriesChanged(u"Categories");
+  FControl->CategoriesChanged();
 }
 
 void TButtonCategories::Clear() {
   FItems.clear();
-  FControl->CategoriesChanged(u"Categories");
+  FControl->CategoriesChanged();
 }
 
 int TButtonCategories::IndexOf(const TButtonCategory* Category) const {
@@ -122,17 +122,17 @@ TCategoryButtons::~TCategoryButtons() = default;
 
 void TCategoryButtons::SetHeaderHeight(int Value) {
   FHeaderHeight = std::max(1, Value);
-  CategoriesChanged(u"Geometry");
+  CategoriesChanged();
 }
 
 void TCategoryButtons::SetButtonHeight(int Value) {
   FButtonHeight = std::max(1, Value);
-  CategoriesChanged(u"Geometry");
+  CategoriesChanged();
 }
 
 void TCategoryButtons::SetButtonsPerRow(int Value) {
   FButtonsPerRow = std::max(1, Value);
-  CategoriesChanged(u"Geometry");
+  CategoriesChanged();
 }
 
 int TCategoryButtons::CategoryHeight(int Index) const {
@@ -167,7 +167,7 @@ void TCategoryButtons::SetScrollPosition(int Value) {
   if (Value == FScrollPosition)
     return;
   FScrollPosition = Value;
-  Changed(u"ScrollPosition");
+  NotifyViews(&TCategoryButtonsView::ScrollPositionChanged, this);
 }
 
 bool TCategoryButtons::IsHeaderVisible(int Index) const {
@@ -193,8 +193,8 @@ void TCategoryButtons::ScrollIntoView(int Index) {
   SetScrollPosition(Pos);
 }
 
-void TCategoryButtons::CategoriesChanged(std::u16string_view What) {
+void TCategoryButtons::CategoriesChanged() {
   // A category that shrank or went away may leave the view past the end.
   FScrollPosition = std::clamp(FScrollPosition, 0, MaxScrollPosition());
-  Changed(What);
+  NotifyViews(&TCategoryButtonsView::CategoriesChanged, this);
 }

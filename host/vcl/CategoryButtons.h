@@ -70,6 +70,14 @@ private:
   std::vector<std::unique_ptr<TButtonCategory>> FItems;
 };
 
+// What a view of the palette hears, beyond what every windowed control tells.
+class TCategoryButtonsView : public virtual TWinControlView {
+public:
+  // Categories or buttons were added, removed, renamed, folded or resized.
+  virtual void CategoriesChanged(TCategoryButtons*) {}
+  virtual void ScrollPositionChanged(TCategoryButtons*) {}
+};
+
 class TCategoryButtons : public TWinControl {
 public:
   explicit TCategoryButtons(TComponent* AOwner);
@@ -102,7 +110,7 @@ public:
   void ScrollIntoView(int Index);
 
   // Called by the collection when categories or their state change.
-  void CategoriesChanged(std::u16string_view What);
+  void CategoriesChanged();
 
 private:
   std::unique_ptr<TButtonCategories> FCategories;

@@ -47,14 +47,14 @@ void TToolButton::SetStyle(TToolButtonStyle Value) {
     SetWidth(SeparatorWidth);
   else if (!Separator && Width() == SeparatorWidth)
     SetWidth(DefaultButtonWidth);
-  Changed(u"Style");
+  NotifyViews(&TToolButtonView::StyleChanged, this);
 }
 
 void TToolButton::SetImageIndex(int Value) {
   if (Value == FImageIndex)
     return;
   FImageIndex = Value;
-  Changed(u"ImageIndex");
+  NotifyViews(&TToolButtonView::ImageIndexChanged, this);
 }
 
 void TToolButton::SetDropdownMenu(TPopupMenu* Value) {
@@ -65,21 +65,21 @@ void TToolButton::SetDropdownMenu(TPopupMenu* Value) {
   FDropdownMenu = Value;
   if (FDropdownMenu)
     FDropdownMenu->FreeNotification(this);
-  Changed(u"DropdownMenu");
+  NotifyViews(&TToolButtonView::DropdownMenuChanged, this);
 }
 
 void TToolButton::SetDown(bool Value) {
   if (Value == FDown)
     return;
   FDown = Value;
-  Changed(u"Down");
+  NotifyViews(&TToolButtonView::DownChanged, this);
 }
 
 void TToolButton::SetCaption(const UnicodeString& Value) {
   if (Value == FCaption)
     return;
   FCaption = Value;
-  Changed(u"Caption");
+  NotifyViews(&TControlView::CaptionChanged, this);
 }
 
 TToolBar* TToolButton::ToolBar() const {
@@ -145,7 +145,7 @@ void TToolBar::SetImages(TCustomImageList* Value) {
   FImages = Value;
   if (FImages)
     FImages->FreeNotification(this);
-  Changed(u"Images");
+  NotifyViews(&TToolBarView::ImagesChanged, this);
 }
 
 void TToolBar::Notification(TComponent* AComponent, TOperation Operation) {
@@ -186,7 +186,7 @@ void TToolBar::ChildChanged(TControl* AControl, std::u16string_view What) {
     if (!AfterPrevious || !BeforeNext) {
       List.erase(It);
       List.insert(List.begin() + InsertPosition(AControl), AControl);
-      Changed(u"Controls");
+      NotifyViews(&TWinControlView::ControlsChanged, this);
     }
   }
   ArrangeControls();

@@ -8,10 +8,20 @@
 
 class TPopupMenu;
 class TCustomImageList;
+class TToolButton;
 class TToolBar;
 
 // tbsDropDown has ordinal 2, as stored layouts and packages expect.
 enum class TToolButtonStyle { tbsButton, tbsCheck, tbsDropDown, tbsSeparator, tbsDivider };
+
+// What a view of a tool button hears, beyond what every control tells.
+class TToolButtonView : public virtual TControlView {
+public:
+  virtual void StyleChanged(TToolButton*) {}
+  virtual void ImageIndexChanged(TToolButton*) {}
+  virtual void DropdownMenuChanged(TToolButton*) {}
+  virtual void DownChanged(TToolButton*) {}
+};
 
 class TToolButton : public TControl {
 public:
@@ -48,6 +58,12 @@ private:
   TPopupMenu* FDropdownMenu = nullptr;
   bool FDown = false;
   UnicodeString FCaption;
+};
+
+// What a view of a tool bar hears, beyond what every windowed control tells.
+class TToolBarView : public virtual TWinControlView {
+public:
+  virtual void ImagesChanged(TToolBar*) {}
 };
 
 class TToolBar : public TWinControl {

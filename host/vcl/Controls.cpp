@@ -29,14 +29,14 @@ void TControl::SetParent(TWinControl* AParent) {
     FParent->RemoveControl(this);
   if (AParent)
     AParent->InsertControl(this);
-  Changed(u"Parent");
+  NotifyViews(&TControlView::ParentChanged, this);
 }
 
 void TControl::SetVisible(bool Value) {
   if (Value == FVisible)
     return;
   FVisible = Value;
-  Changed(u"Visible");
+  NotifyViews(&TControlView::VisibleChanged, this);
   if (FParent)
     FParent->ChildChanged(this, u"Visible");
 }
@@ -61,7 +61,7 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
   FTop = ATop;
   FWidth = AWidth;
   FHeight = AHeight;
-  Changed(u"Bounds");
+  NotifyViews(&TControlView::BoundsChanged, this);
   if (FParent)
     FParent->ChildChanged(this, u"Bounds");
 }
@@ -70,7 +70,7 @@ void TControl::SetHint(const UnicodeString& Value) {
   if (Value == FHint)
     return;
   FHint = Value;
-  Changed(u"Hint");
+  NotifyViews(&TControlView::HintChanged, this);
 }
 
 void TControl::SetShowHint(bool Value) {
@@ -114,7 +114,7 @@ void TWinControl::InsertControl(TControl* AControl) {
   int At = std::clamp(InsertPosition(AControl), 0, ControlCount());
   FControls.insert(FControls.begin() + At, AControl);
   AControl->FParent = this;
-  Changed(u"Controls");
+  NotifyViews(&TWinControlView::ControlsChanged, this);
 }
 
 void TWinControl::RemoveControl(TControl* AControl) {
@@ -123,5 +123,5 @@ void TWinControl::RemoveControl(TControl* AControl) {
     return;
   FControls.erase(It);
   AControl->FParent = nullptr;
-  Changed(u"Controls");
+  NotifyViews(&TWinControlView::ControlsChanged, this);
 }

@@ -5,7 +5,28 @@
 
 #include <vector>
 
+class TControl;
 class TWinControl;
+
+// What a view of a control hears. Captions and enabled states belong to the controls that have
+// them (buttons, forms, tool buttons); their setters use these operations too.
+class TControlView : public virtual TComponentView {
+public:
+  virtual void ParentChanged(TControl*) {}
+  virtual void VisibleChanged(TControl*) {}
+  virtual void BoundsChanged(TControl*) {}
+  virtual void HintChanged(TControl*) {}
+  virtual void CaptionChanged(TControl*) {}
+  virtual void EnabledChanged(TControl*) {}
+  virtual void ColorChanged(TControl*) {}
+  virtual void FontChanged(TControl*) {}
+};
+
+// A windowed control also tells when controls are inserted into it or removed from it.
+class TWinControlView : public virtual TControlView {
+public:
+  virtual void ControlsChanged(TWinControl*) {}
+};
 
 class TControl : public TComponent {
 public:

@@ -83,7 +83,7 @@ HOST_CLASS_TYPE(TCustomForm)
 
 TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), FFont(new TFont) {
   SetVisible(false);
-  FFont->OnChange = [this](TObject*) { Changed(u"Font"); };
+  FFont->OnChange = [this](TObject*) { NotifyViews(&TControlView::FontChanged, this); };
   if (Screen)
     Screen->FForms.push_back(this);
 }
@@ -110,14 +110,14 @@ void TCustomForm::SetCaption(const UnicodeString& Value) {
   if (Value == FCaption)
     return;
   FCaption = Value;
-  Changed(u"Caption");
+  NotifyViews(&TControlView::CaptionChanged, this);
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle Value) {
   if (Value == FBorderStyle)
     return;
   FBorderStyle = Value;
-  Changed(u"BorderStyle");
+  NotifyViews(&TFormView::BorderStyleChanged, this);
 }
 
 void TCustomForm::SetPosition(TPosition Value) {
@@ -128,7 +128,7 @@ void TCustomForm::SetColor(TColor Value) {
   if (Value == FColor)
     return;
   FColor = Value;
-  Changed(u"Color");
+  NotifyViews(&TControlView::ColorChanged, this);
 }
 
 void TCustomForm::SetActiveControl(TWinControl* Value) {
@@ -141,7 +141,7 @@ void TCustomForm::SetActiveControl(TWinControl* Value) {
   FActiveControl = Value;
   if (FActiveControl)
     FActiveControl->FreeNotification(this);
-  Changed(u"ActiveControl");
+  NotifyViews(&TFormView::ActiveControlChanged, this);
 }
 
 void TCustomForm::SelectFirst() {
@@ -200,7 +200,7 @@ void TCustomForm::Close() {
 void TCustomForm::SetModalResult(int Value) {
   FModalResult = Value;
   if (FModal && Value != mrNone)
-    Changed(u"ModalResult");
+    NotifyViews(&TFormView::ModalResultChanged, this);
 }
 
 int TCustomForm::ShowModal() {

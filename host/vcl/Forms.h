@@ -64,6 +64,15 @@ private:
   THookSlot<TModalRunner>::TScope FScope;
 };
 
+// What a view of a form hears, beyond what every windowed control tells.
+class TFormView : public virtual TWinControlView {
+public:
+  virtual void BorderStyleChanged(TCustomForm*) {}
+  virtual void ActiveControlChanged(TCustomForm*) {}
+  // The form got a modal result (mrNone included); a modal run ends on any other.
+  virtual void ModalResultChanged(TCustomForm*) {}
+};
+
 class TCustomForm : public TWinControl {
 public:
   explicit TCustomForm(TComponent* AOwner);

@@ -71,7 +71,7 @@ void TCustomGrid::SetColCount(int Value) {
   FColWidths.resize(static_cast<size_t>(Value), FDefaultColWidth);
   SizeChanged(Old, RowCount());
   Revalidate();
-  Changed(u"ColCount");
+  NotifyViews(&TGridView::LayoutChanged, this);
 }
 
 void TCustomGrid::SetRowCount(int Value) {
@@ -83,7 +83,7 @@ void TCustomGrid::SetRowCount(int Value) {
   FRowHeights.resize(static_cast<size_t>(Value), FDefaultRowHeight);
   SizeChanged(ColCount(), Old);
   Revalidate();
-  Changed(u"RowCount");
+  NotifyViews(&TGridView::LayoutChanged, this);
 }
 
 void TCustomGrid::SetFixedCols(int Value) {
@@ -93,7 +93,7 @@ void TCustomGrid::SetFixedCols(int Value) {
   FFixedCols = Value;
   FLeftCol = FFixedCols; // back to the first scrollable column
   Revalidate();
-  Changed(u"FixedCols");
+  NotifyViews(&TGridView::LayoutChanged, this);
 }
 
 void TCustomGrid::SetFixedRows(int Value) {
@@ -103,7 +103,7 @@ void TCustomGrid::SetFixedRows(int Value) {
   FFixedRows = Value;
   FTopRow = FFixedRows;
   Revalidate();
-  Changed(u"FixedRows");
+  NotifyViews(&TGridView::LayoutChanged, this);
 }
 
 void TCustomGrid::SetDefaultColWidth(int Value) {
@@ -111,7 +111,7 @@ void TCustomGrid::SetDefaultColWidth(int Value) {
     throw EInvalidGridOperation(u"Column width " + IntToStr(Value) + u" is negative");
   FDefaultColWidth = Value;
   std::fill(FColWidths.begin(), FColWidths.end(), Value);
-  Changed(u"ColWidths");
+  NotifyViews(&TGridView::LayoutChanged, this);
 }
 
 void TCustomGrid::SetDefaultRowHeight(int Value) {
@@ -119,7 +119,7 @@ void TCustomGrid::SetDefaultRowHeight(int Value) {
     throw EInvalidGridOperation(u"Row height " + IntToStr(Value) + u" is negative");
   FDefaultRowHeight = Value;
   std::fill(FRowHeights.begin(), FRowHeights.end(), Value);
-  Changed(u"RowHeights");
+  NotifyViews(&TGridView::LayoutChanged, this);
 }
 
 int TCustomGrid::ColWidths(int Index) const {
@@ -132,7 +132,7 @@ void TCustomGrid::SetColWidths(int Index, int Value) {
   if (Index < 0 || Index >= ColCount())
     throw EInvalidGridOperation(u"Column index " + IntToStr(Index) + u" out of range");
   FColWidths[static_cast<size_t>(Index)] = std::max(Value, 0);
-  Changed(u"ColWidths");
+  NotifyViews(&TGridView::LayoutChanged, this);
 }
 
 int TCustomGrid::RowHeights(int Index) const {
@@ -145,12 +145,12 @@ void TCustomGrid::SetRowHeights(int Index, int Value) {
   if (Index < 0 || Index >= RowCount())
     throw EInvalidGridOperation(u"Row index " + IntToStr(Index) + u" out of range");
   FRowHeights[static_cast<size_t>(Index)] = std::max(Value, 0);
-  Changed(u"RowHeights");
+  NotifyViews(&TGridView::LayoutChanged, this);
 }
 
 void TCustomGrid::SetGridLineWidth(int Value) {
   FGridLineWidth = std::max(Value, 0);
-  Changed(u"GridLineWidth");
+  NotifyViews(&TGridView::LayoutChanged, this);
 }
 
 int TCustomGrid::ClientWidth() const {
@@ -173,7 +173,7 @@ void TCustomGrid::SetTopRow(int Value) {
   if (Value == FTopRow)
     return;
   FTopRow = Value;
-  Changed(u"TopRow");
+  NotifyViews(&TGridView::TopLeftChanged, this);
 }
 
 void TCustomGrid::SetLeftCol(int Value) {
@@ -181,7 +181,7 @@ void TCustomGrid::SetLeftCol(int Value) {
   if (Value == FLeftCol)
     return;
   FLeftCol = Value;
-  Changed(u"LeftCol");
+  NotifyViews(&TGridView::TopLeftChanged, this);
 }
 
 int TCustomGrid::VisibleRowCount() const {
@@ -246,7 +246,7 @@ void TCustomGrid::SetOptions(TGridOptions Value) {
   if (Value == FOptions)
     return;
   FOptions = Value;
-  Changed(u"Options");
+  NotifyViews(&TGridView::OptionsChanged, this);
 }
 
 void TCustomGrid::SetDefaultDrawing(bool Value) {
@@ -257,14 +257,14 @@ void TCustomGrid::SetColor(TColor Value) {
   if (Value == FColor)
     return;
   FColor = Value;
-  Changed(u"Color");
+  NotifyViews(&TControlView::ColorChanged, this);
 }
 
 void TCustomGrid::SetFixedColor(TColor Value) {
   if (Value == FFixedColor)
     return;
   FFixedColor = Value;
-  Changed(u"FixedColor");
+  NotifyViews(&TControlView::ColorChanged, this);
 }
 
 // --- current cell and selection ---------------------------------------------------------------
@@ -316,14 +316,14 @@ void TCustomGrid::SetSelection(const TGridRect& Value) {
   FCurrentCol = Value.Right;
   FCurrentRow = Value.Bottom;
   ScrollInView(FCurrentCol, FCurrentRow);
-  Changed(u"Selection");
+  NotifyViews(&TGridView::SelectionChanged, this);
 }
 
 void TCustomGrid::MoveCurrent(int ACol, int ARow) {
   FCurrentCol = FAnchorCol = ACol;
   FCurrentRow = FAnchorRow = ARow;
   ScrollInView(ACol, ARow);
-  Changed(u"Selection");
+  NotifyViews(&TGridView::SelectionChanged, this);
 }
 
 void TCustomGrid::ScrollInView(int ACol, int ARow) {
@@ -470,7 +470,7 @@ void TStringGrid::SetCells(int ACol, int ARow, const UnicodeString& Value) {
   if (Cell == Value)
     return;
   Cell = Value;
-  Changed(u"Cells");
+  NotifyViews(&TGridView::CellsChanged, this);
 }
 
 void TStringGrid::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {

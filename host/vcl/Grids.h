@@ -61,6 +61,20 @@ using TDrawCellEvent = std::function<void(TObject* Sender, int ACol, int ARow, c
 // The handler may clear CanSelect to refuse the cell.
 using TSelectCellEvent = std::function<void(TObject* Sender, int ACol, int ARow, bool& CanSelect)>;
 
+class TCustomGrid;
+
+// What a view of a grid hears, beyond what every windowed control tells.
+class TGridView : public virtual TWinControlView {
+public:
+  // Column or row counts, fixed counts, sizes or line width: cells moved.
+  virtual void LayoutChanged(TCustomGrid*) {}
+  // The grid scrolled: TopRow or LeftCol changed.
+  virtual void TopLeftChanged(TCustomGrid*) {}
+  virtual void OptionsChanged(TCustomGrid*) {}
+  virtual void SelectionChanged(TCustomGrid*) {}
+  virtual void CellsChanged(TCustomGrid*) {}
+};
+
 class TCustomGrid : public TWinControl {
 public:
   explicit TCustomGrid(TComponent* AOwner);

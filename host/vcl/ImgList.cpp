@@ -113,7 +113,7 @@ bool TCustomImageList::IsTransparent(int Index, int X, int Y) const {
 }
 
 void TCustomImageList::DoChange() {
-  Changed(u"Images");
+  NotifyViews(&TImageListView::ImageListChanged, this);
   if (OnChange)
     OnChange(this);
 }

@@ -7,7 +7,15 @@
 
 #include <vector>
 
+class TCustomImageList;
 class TBitmap;
+
+// What a view of an image list hears.
+class TImageListView : public virtual TComponentView {
+public:
+  // Images were added, replaced or removed.
+  virtual void ImageListChanged(TCustomImageList*) {}
+};
 
 class TCustomImageList : public TComponent {
 public:

@@ -55,21 +55,21 @@ void TMenuItem::SetCaption(const UnicodeString& Value) {
   if (Value == FCaption)
     return;
   FCaption = Value;
-  Changed(u"Caption");
+  NotifyViews(&TMenuItemView::CaptionChanged, this);
 }
 
 void TMenuItem::SetVisible(bool Value) {
   if (Value == FVisible)
     return;
   FVisible = Value;
-  Changed(u"Visible");
+  NotifyViews(&TMenuItemView::VisibleChanged, this);
 }
 
 void TMenuItem::SetEnabled(bool Value) {
   if (Value == FEnabled)
     return;
   FEnabled = Value;
-  Changed(u"Enabled");
+  NotifyViews(&TMenuItemView::EnabledChanged, this);
 }
 
 void TMenuItem::Click() {
@@ -142,8 +142,7 @@ void TMenuItem::Clear() {
 }
 
 void TMenuItem::ItemsChanged() {
-  if (!(ComponentState() & csDestroying))
-    Changed(u"Items");
+  NotifyViews(&TMenuItemView::ItemsChanged, this);
 }
 
 // --- TMenu ------------------------------------------------------------------------------------
@@ -188,14 +187,14 @@ void TPopupMenu::DoPopup() {
 void TPopupMenu::Popup(int, int) {
   DoPopup();
   FPoppedUp = true;
-  Changed(u"Popup");
+  NotifyViews(&TPopupMenuView::PopupOpened, this);
 }
 
 void TPopupMenu::CloseUp() {
   if (!FPoppedUp)
     return;
   FPoppedUp = false;
-  Changed(u"CloseUp");
+  NotifyViews(&TPopupMenuView::ClosedUp, this);
 }
 
 void TPopupMenu::ClickItem(TMenuItem* Item) {

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+class TMenuItem;
+class TPopupMenu;
 class TMenu;
 
 // The caption without hot-key markers: each "&" goes, "&&" stands for one literal "&".
@@ -14,6 +16,16 @@ UnicodeString StripHotkey(std::u16string_view Caption);
 // its hot-key markers removed (StripHotkey) and its letter case folded (SimpleFoldCase), so that
 // "&File", "FILE" and "file" match while "Ｆile" and "ﬁle" are other captions.
 UnicodeString MenuFindKey(std::u16string_view Caption);
+
+// What a view of a menu item hears.
+class TMenuItemView : public virtual TComponentView {
+public:
+  virtual void CaptionChanged(TMenuItem*) {}
+  virtual void VisibleChanged(TMenuItem*) {}
+  virtual void EnabledChanged(TMenuItem*) {}
+  // Children were added, inserted or removed.
+  virtual void ItemsChanged(TMenuItem*) {}
+};
 
 class TMenuItem : public TComponent {
 public:
@@ -83,6 +95,14 @@ class TMainMenu : public TMenu {
 public:
   explicit TMainMenu(TComponent* AOwner) : TMenu(AOwner) {}
   HOST_CLASS_INFO;
+};
+
+// What a view of a popup menu hears: the model asked it to drop down (its before-show event
+// has fired), and it closed up.
+class TPopupMenuView : public virtual TComponentView {
+public:
+  virtual void PopupOpened(TPopupMenu*) {}
+  virtual void ClosedUp(TPopupMenu*) {}
 };
 
 class TPopupMenu : public TMenu {

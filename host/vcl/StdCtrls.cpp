@@ -24,14 +24,14 @@ void TButton::SetCaption(const UnicodeString& Value) {
   if (Value == FCaption)
     return;
   FCaption = Value;
-  Changed(u"Caption");
+  NotifyViews(&TControlView::CaptionChanged, this);
 }
 
 void TButton::SetEnabled(bool Value) {
   if (Value == FEnabled)
     return;
   FEnabled = Value;
-  Changed(u"Enabled");
+  NotifyViews(&TControlView::EnabledChanged, this);
 }
 
 void TButton::Click() {

@@ -27,6 +27,10 @@ TFailureSinkScope::~TFailureSinkScope() {
   Sink() = std::move(FPrevious);
 }
 
+void ReportFailure(QWidget* Parent, const QString& Message) {
+  Sink()(Parent, Message);
+}
+
 bool RunGuarded(QWidget* Parent, const std::function<void()>& Action) {
   // A copy: showing a failure may replace the sink.
   const DesktopFailureSink Show = Sink();

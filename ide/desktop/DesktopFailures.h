@@ -23,5 +23,8 @@ private:
   DesktopFailureSink FPrevious;
 };
 
+// Shows a failure that did not come from an exception (something the window cannot do).
+void ReportFailure(QWidget* Parent, const QString& Message);
+
 // Runs Action; a failure that escapes it goes to the failure sink. True when it succeeded.
 bool RunGuarded(QWidget* Parent, const std::function<void()>& Action);

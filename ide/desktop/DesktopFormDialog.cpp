@@ -14,6 +14,40 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <map>
+
+// Mirrors keyed by the model class they show; a class without one is shown by its ancestor's.
+const std::map<const TClassInfo*, DesktopFormDialog::TMirror>& DesktopFormDialog::Mirrors() {
+  static const std::map<const TClassInfo*, TMirror> Table = {
+      {&TCustomGrid::StaticClass(),
+       [](TControl* C, DesktopFormDialog* Dialog) -> QWidget* {
+         return new DesktopGridWidget(static_cast<TCustomGrid*>(C), Dialog);
+       }},
+      {&TButton::StaticClass(),
+       [](TControl* C, DesktopFormDialog* Dialog) -> QWidget* {
+         auto* Button = static_cast<TButton*>(C);
+         auto* B = new QPushButton(ToQString(Button->Caption()), Dialog);
+         B->setObjectName(ToQString(Button->Name()));
+         B->setGeometry(Button->Left(), Button->Top(), Button->Width(), Button->Height());
+         B->setAutoDefault(false);
+         B->setEnabled(Button->Enabled());
+         connect(B, &QPushButton::clicked, Dialog,
+                 [Dialog, Button] { Dialog->ClickModel(Button); });
+         return B;
+       }},
+  };
+  return Table;
+}
+
+const DesktopFormDialog::TMirror* DesktopFormDialog::MirrorFor(const TClassInfo& Class) {
+  for (const TClassInfo* C = &Class; C; C = C->Parent()) {
+    const auto It = Mirrors().find(C);
+    if (It != Mirrors().end())
+      return &It->second;
+  }
+  return nullptr;
+}
+
 DesktopFormDialog::DesktopFormDialog(TCustomForm* Form, QWidget* Parent)
     : QDialog(Parent), FForm(Form) {
   setObjectName(ToQString(Form->Name()));
@@ -42,35 +76,40 @@ DesktopFormDialog::DesktopFormDialog(TCustomForm* Form, QWidget* Parent)
     move(Form->Left(), Form->Top());
   }
 
+  QStringList Missing;
   for (int I = 0; I < Form->ControlCount(); ++I) {
     TControl* C = Form->Controls(I);
-    if (auto* Grid = dynamic_cast<TCustomGrid*>(C)) {
-      auto* W = new DesktopGridWidget(Grid, this);
-      W->setVisible(Grid->Visible());
-    } else if (auto* Button = dynamic_cast<TButton*>(C)) {
-      auto* B = new QPushButton(ToQString(Button->Caption()), this);
-      B->setObjectName(ToQString(Button->Name()));
-      B->setGeometry(Button->Left(), Button->Top(), Button->Width(), Button->Height());
-      B->setAutoDefault(false);
-      B->setEnabled(Button->Enabled());
-      B->setVisible(Button->Visible());
-      connect(B, &QPushButton::clicked, this, [this, Button] { ClickModel(Button); });
+    const TMirror* Mirror = MirrorFor(C->ClassType());
+    if (!Mirror) {
+      Missing << QStringLiteral("%1 (%2)").arg(ToQString(C->Name()),
+                                               ToQString(C->ClassType().ClassName()));
+      continue;
     }
+    (*Mirror)(C, this)->setVisible(C->Visible());
   }
+  if (!Missing.isEmpty())
+    ReportFailure(Parent ? Parent : this,
+                  QStringLiteral("The form %1 has controls that the desktop window cannot show: "
+                                 "%2. The dialog opens without them.")
+                      .arg(ToQString(Form->Name()), Missing.join(QStringLiteral(", "))));
   // Focus follows the model's active control, the grid of a dialog as a rule.
   if (FForm->ActiveControl())
     if (auto* W = findChild<QWidget*>(ToQString(FForm->ActiveControl()->Name())))
       W->setFocus();
-  FForm->SetView(this);
+  FForm->AddView(this);
 }
 
 DesktopFormDialog::~DesktopFormDialog() {
   if (FForm)
-    FForm->SetView(nullptr);
+    FForm->RemoveView(this);
 }
 
 int DesktopFormDialog::Run() {
   exec();
+  // The keyboard goes back to the window that opened the dialog; without a window manager
+  // nobody else gives it back, and Alt+A and the like would reach nothing.
+  if (QWidget* Owner = parentWidget())
+    Owner->window()->activateWindow();
   return FForm ? FForm->ModalResult() : mrCancel;
 }
 
@@ -86,7 +125,15 @@ void DesktopFormDialog::InstallModalRunner(QWidget* Parent) {
 }
 
 void DesktopFormDialog::ClickModel(TButton* Button) {
+  // As focus leaving a grid for a button would: the cell being edited is kept for any button
+  // but the one that cancels.
+  FinishCellEditing(!Button->Cancel() && Button->ModalResult() != mrCancel);
   RunGuarded(this, [&] { Button->Click(); });
+}
+
+void DesktopFormDialog::FinishCellEditing(bool Confirm) {
+  for (DesktopGridWidget* Grid : findChildren<DesktopGridWidget*>())
+    Grid->FinishEditing(Confirm);
 }
 
 TButton* DesktopFormDialog::ButtonFor(bool Default) const {
@@ -126,10 +173,17 @@ void DesktopFormDialog::reject() {
     QDialog::reject();
 }
 
-void DesktopFormDialog::ComponentChanged(TComponent*, std::u16string_view Property) {
-  if (Property == u"ModalResult" && FForm && FForm->ModalResult() != mrNone)
+void DesktopFormDialog::ModalResultChanged(TCustomForm*) {
+  if (!FForm || FForm->ModalResult() == mrNone)
+    return;
+  // However the form was accepted, a cell being edited is part of what is accepted.
+  FinishCellEditing(FForm->ModalResult() != mrCancel);
+  if (FForm)
     done(FForm->ModalResult());
-  else if (Property == u"Caption" && FForm)
+}
+
+void DesktopFormDialog::CaptionChanged(TControl* Sender) {
+  if (FForm && Sender == FForm)
     setWindowTitle(ToQString(FForm->Caption()));
 }
 

@@ -2,7 +2,11 @@
 // font and colour, its buttons as push buttons and its grids as grid widgets, each where the
 // layout puts it. A button's click goes to the model; when the model's form gets a modal
 // result, the dialog closes with it. Enter clicks the form's default (or OK) button, Escape its
-// cancel (or Cancel) button.
+// cancel (or Cancel) button. A cell being edited in a grid is confirmed when the dialog is
+// accepted in any way (any result but Cancel), and dropped when it is cancelled.
+//
+// Each control of the form is shown by the mirror registered for its class, or for its nearest
+// ancestor class that has one; a control without a mirror is reported as a failure and left out.
 #pragma once
 
 #include "rtl/Component.h"
@@ -10,10 +14,14 @@
 
 #include <QDialog>
 
-class TCustomForm;
-class TButton;
+#include <functional>
+#include <map>
 
-class DesktopFormDialog : public QDialog, private TComponentView {
+class TButton;
+class TClassInfo;
+class TControl;
+
+class DesktopFormDialog : public QDialog, private TFormView {
   Q_OBJECT
 public:
   DesktopFormDialog(TCustomForm* Form, QWidget* Parent);
@@ -24,6 +32,12 @@ public:
 
   // A modal runner that shows every modal form of the model this way, over Parent.
   static TModalRunner Runner(QWidget* Parent);
+
+  // Makes the Qt widget that mirrors a control (a child of Dialog), placed where the control is.
+  using TMirror = std::function<QWidget*(TControl* Control, DesktopFormDialog* Dialog)>;
+  // The mirror for Class or its nearest ancestor that has one, or nullptr.
+  static const TMirror* MirrorFor(const TClassInfo& Class);
+
   // Makes Runner(Parent) the modal runner in force when no scope has installed one.
   static void InstallModalRunner(QWidget* Parent);
 
@@ -32,8 +46,12 @@ protected:
   void reject() override;
 
 private:
-  void ComponentChanged(TComponent* Sender, std::u16string_view Property) override;
+  static const std::map<const TClassInfo*, TMirror>& Mirrors();
+  void ModalResultChanged(TCustomForm* Sender) override;
+  void CaptionChanged(TControl* Sender) override;
   void ComponentDestroying(TComponent* Sender) override;
+  // Confirms (or drops) what the grids' cell editors hold.
+  void FinishCellEditing(bool Confirm);
   TButton* ButtonFor(bool Default) const;
   void ClickModel(TButton* Button);
 

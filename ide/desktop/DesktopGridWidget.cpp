@@ -40,13 +40,13 @@ DesktopGridWidget::DesktopGridWidget(TCustomGrid* Grid, QWidget* Parent)
     if (FGrid && Value + FGrid->FixedRows() != FGrid->TopRow())
       Guard([&] { FGrid->SetTopRow(Value + FGrid->FixedRows()); });
   });
-  FGrid->SetView(this);
+  FGrid->AddView(this);
   SyncScrollBar();
 }
 
 DesktopGridWidget::~DesktopGridWidget() {
   if (FGrid)
-    FGrid->SetView(nullptr);
+    FGrid->RemoveView(this);
 }
 
 bool DesktopGridWidget::Guard(const std::function<void()>& Action) {
@@ -67,9 +67,31 @@ void DesktopGridWidget::SyncScrollBar() {
   FScroll->setValue(FGrid->TopRow() - FGrid->FixedRows());
 }
 
-void DesktopGridWidget::ComponentChanged(TComponent*, std::u16string_view) {
+void DesktopGridWidget::Show() {
   SyncScrollBar();
+  PlaceEditor();
   update();
+}
+
+void DesktopGridWidget::PlaceEditor() {
+  if (!FEditor || !FGrid)
+    return;
+  if (FGrid->Col() != FEditCol || FGrid->Row() != FEditRow) {
+    // The current cell moved on without the editor (the model moved it): what the editor holds
+    // cannot go into its cell through the grid any more, and must not go into another.
+    FinishEditing(false);
+    return;
+  }
+  const TRect Cell = FGrid->CellRect(FEditCol, FEditRow);
+  if (Cell.IsEmpty()) {
+    // Scrolled out of view: the text goes into its own cell, which is still the current one.
+    const bool HadFocus = FEditor->hasFocus();
+    FinishEditing(true);
+    if (HadFocus)
+      setFocus();
+    return;
+  }
+  FEditor->setGeometry(ToQRect(Cell));
 }
 
 void DesktopGridWidget::ComponentDestroying(TComponent*) {
@@ -163,6 +185,8 @@ bool DesktopGridWidget::StartEditing(const QString* Text) {
   const TRect Cell = FGrid->CellRect(FGrid->Col(), FGrid->Row());
   if (Cell.IsEmpty())
     return false;
+  FEditCol = FGrid->Col();
+  FEditRow = FGrid->Row();
   FEditor = new QLineEdit(this);
   FEditor->setObjectName(QStringLiteral("CellEditor"));
   FEditor->setFrame(false);
@@ -185,6 +209,13 @@ bool DesktopGridWidget::eventFilter(QObject* Watched, QEvent* Event) {
       setFocus();
       return true;
     }
+    if (Key == Qt::Key_Tab || Key == Qt::Key_Backtab) {
+      // Leaving the grid keeps the cell, and focus goes on from the grid, not from the editor.
+      FinishEditing(true);
+      setFocus();
+      focusNextPrevChild(Key == Qt::Key_Tab);
+      return true;
+    }
   }
   return QWidget::eventFilter(Watched, Event);
 }
@@ -197,7 +228,9 @@ void DesktopGridWidget::FinishEditing(bool Confirm) {
   const UnicodeString Text = FromQString(Editor->text());
   Editor->hide();
   Editor->deleteLater();
-  if (Confirm && FGrid)
+  // The grid writes into its current cell; it is the editor's as long as the editor is open
+  // (PlaceEditor closes it when the model moves the current cell).
+  if (Confirm && FGrid && FGrid->Col() == FEditCol && FGrid->Row() == FEditRow)
     Guard([&] { FGrid->UserEditCell(Text); });
 }
 
@@ -205,6 +238,17 @@ void DesktopGridWidget::keyPressEvent(QKeyEvent* Event) {
   if (!FGrid)
     return QWidget::keyPressEvent(Event);
   int Col = FGrid->Col(), Row = FGrid->Row();
+  switch (Event->key()) {
+  case Qt::Key_Up:
+  case Qt::Key_Down:
+  case Qt::Key_Left:
+  case Qt::Key_Right:
+    // Arrows that the editor passes on move to another cell: the edited one keeps its text.
+    FinishEditing(true);
+    break;
+  default:
+    break;
+  }
   switch (Event->key()) {
   case Qt::Key_Up:
     --Row;

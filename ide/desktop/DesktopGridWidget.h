@@ -2,18 +2,18 @@
 // handler draws every cell on the recording canvas) and replays what it drew with QPainter.
 // Clicks and arrow keys select cells through the grid (which may refuse them); typing or F2
 // opens an in-place editor on the current cell when the grid allows editing, and Enter confirms
-// it through the grid.
+// it through the grid. The editor stays over its own cell: it moves when the grid scrolls, and
+// is confirmed into its cell when the cell scrolls out of view or the current cell moves on.
 #pragma once
 
-#include "rtl/Component.h"
+#include "vcl/Grids.h"
 
 #include <QWidget>
 
-class TCustomGrid;
 class QLineEdit;
 class QScrollBar;
 
-class DesktopGridWidget : public QWidget, private TComponentView {
+class DesktopGridWidget : public QWidget, private TGridView {
   Q_OBJECT
 public:
   DesktopGridWidget(TCustomGrid* Grid, QWidget* Parent);
@@ -26,7 +26,7 @@ public:
   // Opens the in-place editor on the current cell (with Text, or the cell's text); false when
   // the grid does not allow editing it.
   bool StartEditing(const QString* Text = nullptr);
-  // Confirms (through the grid) or drops what the editor holds.
+  // Confirms (through the grid, into the editor's own cell) or drops what the editor holds.
   void FinishEditing(bool Confirm);
 
 protected:
@@ -38,12 +38,21 @@ protected:
   void wheelEvent(QWheelEvent* Event) override;
 
 private:
-  void ComponentChanged(TComponent* Sender, std::u16string_view Property) override;
+  void LayoutChanged(TCustomGrid*) override { Show(); }
+  void TopLeftChanged(TCustomGrid*) override { Show(); }
+  void OptionsChanged(TCustomGrid*) override { Show(); }
+  void SelectionChanged(TCustomGrid*) override { Show(); }
+  void CellsChanged(TCustomGrid*) override { Show(); }
+  void ColorChanged(TControl*) override { Show(); }
   void ComponentDestroying(TComponent* Sender) override;
+  // Shows the grid as it now is: scroll bar, cells and the editor's place.
+  void Show();
+  void PlaceEditor();
   void SyncScrollBar();
   bool Guard(const std::function<void()>& Action);
 
   TCustomGrid* FGrid;
   QLineEdit* FEditor = nullptr;
+  int FEditCol = -1, FEditRow = -1; // the cell the editor edits
   QScrollBar* FScroll;
 };

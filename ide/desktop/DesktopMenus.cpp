@@ -3,7 +3,7 @@
 #include "DesktopFailures.h"
 #include "DesktopQtStrings.h"
 
-#include "vcl/Menus.h"
+#include <QTimer>
 
 void FillMenu(QMenu* Menu, TMenuItem* Item, const DesktopMenuDriver& Driver) {
   Menu->clear();
@@ -45,16 +45,25 @@ DesktopMenuBar::DesktopMenuBar(TMainMenu* Menu, QWidget* Parent)
   // The host fires a main-menu item's click when its sub-menu opens, and when it is chosen.
   FDriver.Open = [](TMenuItem* Item) { Item->Click(); };
   FDriver.Click = [](TMenuItem* Item) { Item->Click(); };
-  FRoot->SetView(this);
+  FRoot->AddView(this);
   Rebuild();
 }
 
 DesktopMenuBar::~DesktopMenuBar() {
+  Unlink();
   if (FRoot)
-    FRoot->SetView(nullptr);
+    FRoot->RemoveView(this);
+}
+
+void DesktopMenuBar::Unlink() {
+  for (const TEntry& E : FEntries)
+    E.Item->RemoveView(this);
+  FEntries.clear();
 }
 
 void DesktopMenuBar::Rebuild() {
+  FRebuildPending = false;
+  Unlink();
   clear();
   for (QMenu* Old : findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
     Old->deleteLater();
@@ -62,21 +71,52 @@ void DesktopMenuBar::Rebuild() {
     return;
   for (int I = 0; I < FRoot->Count(); ++I) {
     TMenuItem* Item = FRoot->Items(I);
-    if (!Item->Visible())
+    if (Item->ComponentState() & csDestroying)
       continue;
-    if (Item->Count() == 0) {
-      QAction* Action = addAction(ToQString(Item->Caption()));
+    // Hidden entries are watched too: one that is shown later must appear.
+    Item->AddView(this);
+    const bool SubMenu = Item->Count() > 0;
+    QAction* Action;
+    if (!SubMenu) {
+      Action = addAction(ToQString(Item->Caption()));
       connect(Action, &QAction::triggered, this,
               [this, Item] { RunGuarded(window(), [&] { Item->Click(); }); });
-      continue;
+    } else {
+      QMenu* Menu = addMenu(ToQString(Item->Caption()));
+      Menu->setObjectName(ToQString(Item->Caption()));
+      connect(Menu, &QMenu::aboutToShow, Menu, [this, Menu, Item] {
+        ++FOpening;
+        RunGuarded(window(), [&] { Item->Click(); });
+        FillMenu(Menu, Item, FDriver);
+        --FOpening;
+      });
+      connect(Menu, &QMenu::aboutToHide, this, [this] {
+        if (FRebuildPending)
+          QTimer::singleShot(0, this, [this] {
+            if (FRebuildPending)
+              RebuildSoon();
+          });
+      });
+      Action = Menu->menuAction();
     }
-    QMenu* Menu = addMenu(ToQString(Item->Caption()));
-    Menu->setObjectName(ToQString(Item->Caption()));
-    connect(Menu, &QMenu::aboutToShow, Menu, [this, Menu, Item] {
-      RunGuarded(window(), [&] { Item->Click(); });
-      FillMenu(Menu, Item, FDriver);
-    });
+    Action->setVisible(Item->Visible());
+    Action->setEnabled(Item->Enabled());
+    FEntries.push_back({Item, Action, SubMenu});
   }
+}
+
+bool DesktopMenuBar::MenuOpen() const {
+  for (const TEntry& E : FEntries)
+    if (E.SubMenu && E.Action->menu() && E.Action->menu()->isVisible())
+      return true;
+  return false;
+}
+
+void DesktopMenuBar::RebuildSoon() {
+  if (FOpening > 0 || MenuOpen())
+    FRebuildPending = true; // the menu's aboutToHide brings it back here
+  else
+    Rebuild();
 }
 
 QMenu* DesktopMenuBar::MenuFor(const QString& Caption) const {
@@ -85,21 +125,55 @@ QMenu* DesktopMenuBar::MenuFor(const QString& Caption) const {
   TMenuItem* Item = FRoot->Find(FromQString(Caption));
   if (!Item)
     return nullptr;
-  for (QMenu* M : findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
-    if (M->objectName() == ToQString(Item->Caption()) && M->menuAction()->isVisible())
-      return M;
+  for (const TEntry& E : FEntries)
+    if (E.Item == Item && E.SubMenu && E.Action->isVisible())
+      return E.Action->menu();
   return nullptr;
 }
 
-void DesktopMenuBar::ComponentChanged(TComponent*, std::u16string_view Property) {
-  // Entries come and go (a package adds its own); captions of open menus are refilled anyway.
-  if (Property == u"Items")
-    Rebuild();
+void DesktopMenuBar::ItemsChanged(TMenuItem* Sender) {
+  if (Sender == FRoot) {
+    RebuildSoon(); // entries came or went (a package adds its own)
+    return;
+  }
+  // An entry's own sub-menu is filled at each opening; only its kind matters here.
+  for (const TEntry& E : FEntries)
+    if (E.Item == Sender && E.SubMenu != (Sender->Count() > 0))
+      RebuildSoon();
 }
 
-void DesktopMenuBar::ComponentDestroying(TComponent*) {
-  FRoot = nullptr;
-  clear();
+void DesktopMenuBar::CaptionChanged(TMenuItem* Sender) {
+  if (Sender != FRoot)
+    RebuildSoon();
+}
+
+void DesktopMenuBar::VisibleChanged(TMenuItem* Sender) {
+  for (const TEntry& E : FEntries)
+    if (E.Item == Sender)
+      E.Action->setVisible(Sender->Visible());
+}
+
+void DesktopMenuBar::EnabledChanged(TMenuItem* Sender) {
+  for (const TEntry& E : FEntries)
+    if (E.Item == Sender)
+      E.Action->setEnabled(Sender->Enabled());
+}
+
+void DesktopMenuBar::ComponentDestroying(TComponent* Sender) {
+  if (Sender == FRoot) {
+    Unlink();
+    FRoot = nullptr;
+    clear();
+    return;
+  }
+  // An entry goes: its action must not reach it any more, whether or not the bar is rebuilt now.
+  for (auto It = FEntries.begin(); It != FEntries.end(); ++It)
+    if (It->Item == Sender) {
+      It->Action->setVisible(false);
+      It->Action->setEnabled(false);
+      FEntries.erase(It);
+      break;
+    }
 }
 
 // --- DesktopPopupMenu
@@ -115,7 +189,7 @@ DesktopPopupMenu::DesktopPopupMenu(TPopupMenu* Popup, QWidget* Parent)
     if (FPopup)
       FPopup->ClickItem(Item);
   };
-  FPopup->SetView(this);
+  FPopup->AddView(this);
   connect(this, &QMenu::aboutToShow, this, [this] {
     if (!FPopup)
       return;
@@ -136,12 +210,17 @@ DesktopPopupMenu::DesktopPopupMenu(TPopupMenu* Popup, QWidget* Parent)
 }
 
 DesktopPopupMenu::~DesktopPopupMenu() {
-  if (FPopup)
-    FPopup->SetView(nullptr);
+  Detach();
 }
 
-void DesktopPopupMenu::ComponentChanged(TComponent*, std::u16string_view Property) {
-  if (Property != u"Popup" || FFiring || isVisible())
+void DesktopPopupMenu::Detach() {
+  if (FPopup)
+    FPopup->RemoveView(this);
+  FPopup = nullptr;
+}
+
+void DesktopPopupMenu::PopupOpened(TPopupMenu*) {
+  if (FFiring || isVisible())
     return;
   // The model asked for the menu to drop down (not through the Qt arrow): show it below the
   // button that owns it.

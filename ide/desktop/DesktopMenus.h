@@ -4,16 +4,13 @@
 // need no translation: Qt reads "&" and "&&" as the host does.
 #pragma once
 
-#include "rtl/Component.h"
+#include "vcl/Menus.h"
 
 #include <QMenu>
 #include <QMenuBar>
 
 #include <functional>
-
-class TMainMenu;
-class TMenuItem;
-class TPopupMenu;
+#include <vector>
 
 // What opening a sub-menu and choosing an item do in the model.
 struct DesktopMenuDriver {
@@ -25,8 +22,11 @@ struct DesktopMenuDriver {
 // children as sub-menus that open through the driver, the rest as actions.
 void FillMenu(QMenu* Menu, TMenuItem* Item, const DesktopMenuDriver& Driver);
 
-// The main window's menu bar, following the main menu's top-level entries as they come and go.
-class DesktopMenuBar : public QMenuBar, private TComponentView {
+// The main window's menu bar, following the main menu's top-level entries as they come and go
+// and as they change: an entry that gets its first child (a package adds a menu and then its
+// items) becomes a sub-menu, one that loses its last child a command. A change that arrives
+// while one of the bar's menus is opening or open is shown once that menu has closed.
+class DesktopMenuBar : public QMenuBar, private TMenuItemView {
   Q_OBJECT
 public:
   DesktopMenuBar(TMainMenu* Menu, QWidget* Parent);
@@ -37,23 +37,41 @@ public:
   void Rebuild();
 
 private:
-  void ComponentChanged(TComponent* Sender, std::u16string_view Property) override;
+  struct TEntry {
+    TMenuItem* Item;
+    QAction* Action;
+    bool SubMenu; // shown as a sub-menu (else as a command)
+  };
+
+  void ItemsChanged(TMenuItem* Sender) override;
+  void CaptionChanged(TMenuItem* Sender) override;
+  void VisibleChanged(TMenuItem* Sender) override;
+  void EnabledChanged(TMenuItem* Sender) override;
   void ComponentDestroying(TComponent* Sender) override;
+  // Rebuilds now, or once the bar's open menu has closed.
+  void RebuildSoon();
+  bool MenuOpen() const;
+  void Unlink();
 
   TMenuItem* FRoot;
   DesktopMenuDriver FDriver;
+  std::vector<TEntry> FEntries;
+  int FOpening = 0; // an entry's opening event runs
+  bool FRebuildPending = false;
 };
 
 // A popup menu of the model shown as a Qt menu: the before-show event fires as it opens, and
 // its items are clicked through the popup (which may stand an action in for the item).
-class DesktopPopupMenu : public QMenu, private TComponentView {
+class DesktopPopupMenu : public QMenu, private TPopupMenuView {
   Q_OBJECT
 public:
   DesktopPopupMenu(TPopupMenu* Popup, QWidget* Parent);
   ~DesktopPopupMenu() override;
+  // Stops mirroring the model's popup (the menu is about to go).
+  void Detach();
 
 private:
-  void ComponentChanged(TComponent* Sender, std::u16string_view Property) override;
+  void PopupOpened(TPopupMenu* Sender) override;
   void ComponentDestroying(TComponent* Sender) override;
 
   TPopupMenu* FPopup;

@@ -14,13 +14,13 @@ DesktopPaletteView::DesktopPaletteView(TCategoryButtons* Palette, QWidget* Paren
   setObjectName(QStringLiteral("Palette"));
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  FPalette->SetView(this);
+  FPalette->AddView(this);
   SyncScrollBar();
 }
 
 DesktopPaletteView::~DesktopPaletteView() {
   if (FPalette)
-    FPalette->SetView(nullptr);
+    FPalette->RemoveView(this);
 }
 
 void DesktopPaletteView::SyncScrollBar() {
@@ -34,7 +34,7 @@ void DesktopPaletteView::SyncScrollBar() {
   FSyncing = false;
 }
 
-void DesktopPaletteView::ComponentChanged(TComponent*, std::u16string_view) {
+void DesktopPaletteView::Show() {
   SyncScrollBar();
   viewport()->update();
 }

@@ -4,13 +4,11 @@
 // change of the model (a category expanded, scrolled into view, added, removed, renamed) at once.
 #pragma once
 
-#include "rtl/Component.h"
+#include "vcl/CategoryButtons.h"
 
 #include <QAbstractScrollArea>
 
-class TCategoryButtons;
-
-class DesktopPaletteView : public QAbstractScrollArea, private TComponentView {
+class DesktopPaletteView : public QAbstractScrollArea, private TCategoryButtonsView {
   Q_OBJECT
 public:
   DesktopPaletteView(TCategoryButtons* Palette, QWidget* Parent);
@@ -27,7 +25,11 @@ protected:
   void scrollContentsBy(int Dx, int Dy) override;
 
 private:
-  void ComponentChanged(TComponent* Sender, std::u16string_view Property) override;
+  void CategoriesChanged(TCategoryButtons*) override { Show(); }
+  void ScrollPositionChanged(TCategoryButtons*) override { Show(); }
+  void BoundsChanged(TControl*) override { Show(); }
+  void VisibleChanged(TControl*) override { Show(); }
+  void Show();
   void ComponentDestroying(TComponent* Sender) override;
   void SyncScrollBar();
 

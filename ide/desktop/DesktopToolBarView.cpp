@@ -9,43 +9,53 @@
 
 #include <QTimer>
 #include <QToolButton>
+#include <QWidgetAction>
 
 DesktopToolBarView::DesktopToolBarView(TToolBar* Bar, TImageSource Images, QWidget* Parent)
     : QToolBar(Parent), FBar(Bar), FImages(std::move(Images)) {
   setObjectName(ToQString(Bar->Name()));
   setMovable(false);
   setIconSize(QSize(16, 16));
-  FBar->SetView(this);
+  FBar->AddView(static_cast<TToolBarView*>(this));
   Rebuild();
 }
 
 DesktopToolBarView::~DesktopToolBarView() {
   Unlink();
   if (FBar)
-    FBar->SetView(nullptr);
+    FBar->RemoveView(static_cast<TToolBarView*>(this));
 }
 
 void DesktopToolBarView::Unlink() {
   for (TToolButton* B : FLinked)
-    if (B->View() == this)
-      B->SetView(nullptr);
+    B->RemoveView(static_cast<TToolButtonView*>(this));
   FLinked.clear();
 }
 
 void DesktopToolBarView::Rebuild() {
+  FRebuildQueued = false;
   Unlink();
+  // Removing an action from the bar only hides its button; the action owns the button (and the
+  // button its menu, a view of the model's popup), so the old actions go, and their menus stop
+  // answering the model at once.
+  const QList<QAction*> Old = actions();
   clear();
-  // Only the buttons this view made: the tool bar has an extension button of its own.
-  for (QToolButton* Old : findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly))
-    if (Old->property("ovButton").toBool())
-      Old->deleteLater();
+  for (QAction* A : Old) {
+    if (auto* W = qobject_cast<QWidgetAction*>(A))
+      if (auto* B = qobject_cast<QToolButton*>(W->defaultWidget())) {
+        B->setProperty("stale", true);
+        if (auto* M = qobject_cast<DesktopPopupMenu*>(B->menu()))
+          M->Detach();
+      }
+    A->deleteLater();
+  }
   if (!FBar)
     return;
   for (int I = 0; I < FBar->ControlCount(); ++I) {
     auto* Model = dynamic_cast<TToolButton*>(FBar->Controls(I));
     if (!Model)
       continue;
-    Model->SetView(this);
+    Model->AddView(static_cast<TToolButtonView*>(this));
     FLinked.push_back(Model);
     if (Model->Style() == TToolButtonStyle::tbsSeparator ||
         Model->Style() == TToolButtonStyle::tbsDivider) {
@@ -77,18 +87,23 @@ QToolButton* DesktopToolBarView::ButtonNamed(const QString& Name) const {
   return nullptr;
 }
 
-void DesktopToolBarView::ComponentChanged(TComponent*, std::u16string_view Property) {
-  // Buttons added, removed, shown, hidden or restyled: show the bar as it now is. Deferred, so
-  // that a change made while a button's own click runs does not pull that button away.
-  if (Property == u"Popup" || Property == u"CloseUp")
-    return;
+void DesktopToolBarView::Stale() {
+  // Deferred, so that a change made while a button's own click runs does not pull that button
+  // away.
   for (QToolButton* B : findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly)) {
     if (!B->property("ovButton").toBool())
       continue;
     B->setProperty("stale", true);
     B->setEnabled(false); // its model button may be gone before the rebuild
   }
-  QTimer::singleShot(0, this, [this] { Rebuild(); });
+  // One rebuild for a burst of changes (arranging the bar moves every button).
+  if (FRebuildQueued)
+    return;
+  FRebuildQueued = true;
+  QTimer::singleShot(0, this, [this] {
+    if (FRebuildQueued)
+      Rebuild();
+  });
 }
 
 void DesktopToolBarView::ComponentDestroying(TComponent* Sender) {

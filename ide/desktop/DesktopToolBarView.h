@@ -3,7 +3,7 @@
 // event and is rebuilt at every opening; a click on the face does what the model's OnClick does.
 #pragma once
 
-#include "rtl/Component.h"
+#include "vcl/ComCtrls.h"
 
 #include <QIcon>
 #include <QToolBar>
@@ -11,11 +11,9 @@
 #include <functional>
 #include <vector>
 
-class TToolBar;
-class TToolButton;
 class QToolButton;
 
-class DesktopToolBarView : public QToolBar, private TComponentView {
+class DesktopToolBarView : public QToolBar, private TToolBarView, private TToolButtonView {
   Q_OBJECT
 public:
   // Images gives the icon of an image index of the tool bar's image list (null icon for none).
@@ -28,11 +26,24 @@ public:
   void Rebuild();
 
 private:
-  void ComponentChanged(TComponent* Sender, std::u16string_view Property) override;
+  // Buttons added, removed, shown, hidden or restyled: the bar is shown as it now is.
+  void ControlsChanged(TWinControl*) override { Stale(); }
+  void ImagesChanged(TToolBar*) override { Stale(); }
+  void VisibleChanged(TControl*) override { Stale(); }
+  void BoundsChanged(TControl*) override { Stale(); }
+  void HintChanged(TControl*) override { Stale(); }
+  void CaptionChanged(TControl*) override { Stale(); }
+  void EnabledChanged(TControl*) override { Stale(); }
+  void StyleChanged(TToolButton*) override { Stale(); }
+  void ImageIndexChanged(TToolButton*) override { Stale(); }
+  void DropdownMenuChanged(TToolButton*) override { Stale(); }
+  void DownChanged(TToolButton*) override { Stale(); }
   void ComponentDestroying(TComponent* Sender) override;
+  void Stale();
   void Unlink();
 
   TToolBar* FBar;
   TImageSource FImages;
   std::vector<TToolButton*> FLinked; // buttons this view listens to
+  bool FRebuildQueued = false;
 };

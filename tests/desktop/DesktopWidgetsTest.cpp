@@ -1,11 +1,12 @@
-// Drives the real widgets of the desktop window against a small model, under the offscreen
-// platform.
+// Drives the real widgets of the desktop window against a small model, on a real X server,
+// through mouse and key events.
 #include "DesktopFailures.h"
 #include "DesktopFormDialog.h"
 #include "DesktopGridWidget.h"
 #include "DesktopMenus.h"
 #include "DesktopPaletteView.h"
 #include "DesktopToolBarView.h"
+#include "DesktopUserInput.h"
 
 #include "OvPaletteMenuCategoriesForm.h"
 
@@ -16,10 +17,14 @@
 #include "vcl/CategoryButtons.h"
 #include "vcl/ComCtrls.h"
 #include "vcl/Creation.h"
+#include "vcl/Forms.h"
+#include "vcl/Grids.h"
 #include "vcl/Menus.h"
+#include "vcl/StdCtrls.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -36,18 +41,34 @@ TMenuItem* NewItem(TComponent* Owner, TMenuItem* Parent, const UnicodeString& Ca
   return Item;
 }
 
-QStringList Texts(QMenu* Menu) {
-  QStringList R;
-  for (QAction* A : Menu->actions())
-    R << (A->isSeparator() ? QStringLiteral("-") : A->text());
-  return R;
-}
+using user::ActionNamed;
+using user::Choose;
+using user::ClickEntry;
+using user::Texts;
 
-QAction* ActionNamed(QMenu* Menu, const QString& Text) {
-  for (QAction* A : Menu->actions())
-    if (A->text() == Text)
-      return A;
-  return nullptr;
+// A shown, active main window holding a menu bar over Menu.
+struct TBarWindow {
+  explicit TBarWindow(TMainMenu* Menu) : Bar(new DesktopMenuBar(Menu, &Window)) {
+    Window.setMenuBar(Bar);
+    Window.resize(400, 200);
+    Window.show();
+  }
+  bool Ready() { return QTest::qWaitForWindowExposed(&Window) && user::Activate(&Window); }
+  QMainWindow Window;
+  DesktopMenuBar* Bar;
+};
+
+// Runs Read on Menu once it shows (inside whatever runs it modally), once.
+void WhenShown(QObject* Context, QMenu* Menu, std::function<void(QMenu*)> Read) {
+  auto* Poll = new QTimer(Context);
+  QObject::connect(Poll, &QTimer::timeout, Context, [Poll, Menu, Read] {
+    if (!Menu->isVisible())
+      return;
+    Poll->stop();
+    Poll->deleteLater();
+    Read(Menu);
+  });
+  Poll->start(20);
 }
 
 } // namespace
@@ -87,49 +108,96 @@ private slots:
       NewItem(&Ide, Palette, u"Edit Categories...");
     };
 
-    DesktopMenuBar Bar(Menu, nullptr);
-    QCOMPARE(Bar.actions().size(), 2);
-    QCOMPARE(Bar.actions()[1]->text(), QStringLiteral("P&alette"));
+    TBarWindow W(Menu);
+    QVERIFY(W.Ready());
+    QCOMPARE(W.Bar->actions().size(), 2);
+    QCOMPARE(W.Bar->actions()[1]->text(), QStringLiteral("P&alette"));
+    QVERIFY(W.Bar->MenuFor(QStringLiteral("palette")));
 
-    QMenu* M = Bar.MenuFor(QStringLiteral("palette"));
+    QMenu* M = ClickEntry(W.Bar, QStringLiteral("P&alette"));
     QVERIFY(M);
-    M->popup(QPoint(0, 0));
     QCOMPARE(Builds, 1);
     QCOMPARE(Texts(M), (QStringList{"Build 1", "-", "Edit Categories..."}));
-    M->hide();
-    M->popup(QPoint(0, 0));
+    user::CloseMenus();
+    M = ClickEntry(W.Bar, QStringLiteral("P&alette"));
+    QVERIFY(M);
     QCOMPARE(Builds, 2);
     QCOMPARE(Texts(M), (QStringList{"Build 2", "-", "Edit Categories..."}));
-    QMenu* Sub = ActionNamed(M, QStringLiteral("Build 2"))->menu();
+    QMenu* Sub = Choose(M, QStringLiteral("Build 2"));
     QVERIFY(Sub);
-    Sub->popup(QPoint(0, 0));
     QCOMPARE(Texts(Sub), (QStringList{"Save && Close"}));
-    Sub->actions()[0]->trigger();
+    Choose(Sub, QStringLiteral("Save && Close"));
     QVERIFY(Picked != nullptr);
     QCOMPARE(Picked->Caption(), UnicodeString(u"Save && Close"));
-    M->hide();
 
-    QMenu* FileMenu = Bar.MenuFor(QStringLiteral("&File"));
-    FileMenu->popup(QPoint(0, 0));
-    ActionNamed(FileMenu, QStringLiteral("E&xit"))->trigger();
+    Choose(ClickEntry(W.Bar, QStringLiteral("&File")), QStringLiteral("E&xit"));
     QCOMPARE(Exits, 1);
-    FileMenu->hide();
   }
 
-  void menuBarFollowsEntriesThatComeAndGo() {
+  // An entry follows its model item: one that gets its first child after the bar was built (a
+  // package adds its entry, then the entry's items) becomes a sub-menu that opens; captions,
+  // visibility and entries that go are shown.
+  void menuBarFollowsEntriesAsTheyComeChangeAndGo() {
     TComponent Ide(nullptr);
     auto* Menu = new TMainMenu(&Ide);
     NewItem(&Ide, Menu->Items(), u"&File");
-    DesktopMenuBar Bar(Menu, nullptr);
-    QCOMPARE(Bar.actions().size(), 1);
+    TBarWindow W(Menu);
+    QVERIFY(W.Ready());
+    QCOMPARE(W.Bar->actions().size(), 1);
     {
       TComponent Package(nullptr);
       TMenuItem* Entry = NewItem(&Package, Menu->Items(), u"P&alette");
+      int Opened = 0;
+      Entry->OnClick = [&](TObject*) {
+        ++Opened;
+        if (Entry->Count() == 1)
+          NewItem(&Package, Entry, u"Edit Categories...");
+      };
+      QCOMPARE(W.Bar->actions().size(), 2);
       NewItem(&Package, Entry, u"Hidden")->SetVisible(false);
-      QCOMPARE(Bar.actions().size(), 2);
+      QMenu* M = ClickEntry(W.Bar, QStringLiteral("P&alette"));
+      QVERIFY(M);
+      QCOMPARE(Opened, 1);
+      QCOMPARE(Texts(M), (QStringList{"Edit Categories..."}));
+      user::CloseMenus();
+
+      Entry->SetCaption(u"&Palettes");
+      QVERIFY(ActionNamed(W.Bar, QStringLiteral("&Palettes")));
+      Entry->SetVisible(false);
+      QVERIFY(!ActionNamed(W.Bar, QStringLiteral("&Palettes")));
+      Entry->SetVisible(true);
+      QVERIFY(ClickEntry(W.Bar, QStringLiteral("&Palettes")));
+      user::CloseMenus();
     }
-    QCOMPARE(Bar.actions().size(), 1);
-    QVERIFY(!Bar.MenuFor(QStringLiteral("P&alette")));
+    QCOMPARE(W.Bar->actions().size(), 1);
+    QVERIFY(!W.Bar->MenuFor(QStringLiteral("P&alette")));
+  }
+
+  // An entry whose opening adds another entry: the bar is not rebuilt under the menu that is
+  // opening (it shows and works), and shows the new entry once that menu has closed.
+  void entriesAddedWhileAMenuOpensShowOnceItCloses() {
+    TComponent Ide(nullptr);
+    auto* Menu = new TMainMenu(&Ide);
+    TMenuItem* Tools = NewItem(&Ide, Menu->Items(), u"&Tools");
+    TMenuItem* Run = NewItem(&Ide, Tools, u"Run");
+    int Runs = 0;
+    Run->OnClick = [&](TObject*) { ++Runs; };
+    Tools->OnClick = [&](TObject*) {
+      if (Menu->Items()->Count() == 1)
+        NewItem(&Ide, NewItem(&Ide, Menu->Items(), u"&Help"), u"About");
+    };
+    TBarWindow W(Menu);
+    QVERIFY(W.Ready());
+    QMenu* M = ClickEntry(W.Bar, QStringLiteral("&Tools"));
+    QVERIFY(M);
+    QCOMPARE(W.Bar->actions().size(), 1);
+    Choose(M, QStringLiteral("Run"));
+    QCOMPARE(Runs, 1);
+    QTRY_COMPARE(W.Bar->actions().size(), 2);
+    QMenu* Help = ClickEntry(W.Bar, QStringLiteral("&Help"));
+    QVERIFY(Help);
+    QCOMPARE(Texts(Help), (QStringList{"About"}));
+    user::CloseMenus();
   }
 
   void popupFiresBeforeShowAndClicksArriveThroughAnAction() {
@@ -144,24 +212,27 @@ private slots:
       TMenuItem* Tab = NewItem(&Owner, Cat, u"Standard");
       Tab->OnClick = [&](TObject* S) { GotAction = dynamic_cast<TCustomAction*>(S) != nullptr; };
     };
-    QWidget Anchor;
-    DesktopPopupMenu Menu(Popup, &Anchor);
-    // Opened by Qt (the arrow): the before-show event fires once.
-    Menu.popup(QPoint(0, 0));
+    QToolButton Anchor;
+    Anchor.setPopupMode(QToolButton::MenuButtonPopup);
+    auto* Menu = new DesktopPopupMenu(Popup, &Anchor);
+    Anchor.setMenu(Menu);
+    Anchor.resize(40, 24);
+    Anchor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Anchor));
+    // Opened by Qt (the arrow): the before-show event fires once; the tool button runs the menu
+    // modally, so the user works it from inside that run.
+    QStringList Seen;
+    WhenShown(this, Menu, [&](QMenu* M) {
+      Seen = Texts(M);
+      if (QMenu* Sub = Choose(M, QStringLiteral("Other")))
+        Choose(Sub, QStringLiteral("Standard"));
+    });
+    QTest::mouseClick(&Anchor, Qt::LeftButton, {}, QPoint(Anchor.width() - 3, 12));
+    QTRY_VERIFY(GotAction);
     QCOMPARE(Shown, 1);
-    QCOMPARE(Texts(&Menu), (QStringList{"Other"}));
-    QMenu* Sub = Menu.actions()[0]->menu();
-    Sub->popup(QPoint(0, 0));
-    Sub->actions()[0]->trigger();
-    QVERIFY(GotAction);
-    Menu.hide();
+    QCOMPARE(Seen, (QStringList{"Other"}));
+    QTRY_VERIFY(!Menu->isVisible());
     QVERIFY(!Popup->IsPoppedUp());
-    // Opened by the model (the button's face): shown, and still built only once.
-    Popup->Popup(0, 0);
-    QCOMPARE(Shown, 2);
-    QVERIFY(Menu.isVisible());
-    QCOMPARE(Texts(&Menu), (QStringList{"Other"}));
-    Menu.hide();
   }
 
   void paletteViewFollowsAndDrivesTheModel() {
@@ -189,9 +260,15 @@ private slots:
     QCOMPARE(View.HeaderAt(QPoint(10, Y)), 15);
     QTest::mouseClick(View.viewport(), Qt::LeftButton, {}, QPoint(10, Y));
     QVERIFY(Palette.Categories()->Items(15)->Collapsed());
-    // The scroll bar drives the model.
-    View.verticalScrollBar()->setValue(0);
+    // The wheel and the scroll bar drive the model.
+    const int Before = Palette.ScrollPosition();
+    user::Wheel(View.viewport(), QPoint(10, 10), 1);
+    QVERIFY(Palette.ScrollPosition() < Before);
+    QScrollBar* Scroll = View.verticalScrollBar();
+    for (int I = 0; I < 50 && Palette.ScrollPosition() > 0; ++I)
+      QTest::mouseClick(Scroll, Qt::LeftButton, {}, QPoint(Scroll->width() / 2, 20));
     QCOMPARE(Palette.ScrollPosition(), 0);
+    QCOMPARE(Scroll->value(), 0);
     // Categories removed or renamed in the model are gone from the view's hit testing.
     Palette.Categories()->Delete(0);
     QCOMPARE(View.HeaderAt(QPoint(10, 5)), 0);
@@ -245,12 +322,13 @@ private slots:
     QVERIFY(!Q->icon().isNull());
     QVERIFY(!View.ButtonNamed(QStringLiteral("tbCategories"))->isVisibleTo(&View));
     QVERIFY(View.ButtonNamed(QStringLiteral("tbSearch"))->isVisibleTo(&View));
-    // The face's click goes to the model, which drops the same menu down.
-    Q->click();
+    // The face's click goes to the model, which drops the same menu down, under the button.
+    QTest::mouseClick(Q, Qt::LeftButton, {}, QPoint(5, Q->height() / 2));
+    QTRY_VERIFY(Q->menu()->isVisible());
     QCOMPARE(Builds, 1);
-    QVERIFY(Q->menu()->isVisible());
     QCOMPARE(Texts(Q->menu()), (QStringList{"Edit Categories..."}));
-    Q->menu()->hide();
+    QVERIFY(Q->menu()->geometry().top() >= Q->mapToGlobal(QPoint(0, Q->height() / 2)).y());
+    user::CloseMenus();
   }
 
   void failuresOfHandlersReachTheFailureSinkAndTheMenuGoesOn() {
@@ -259,12 +337,41 @@ private slots:
     TMenuItem* Tools = NewItem(&Ide, Menu->Items(), u"&Tools");
     TMenuItem* Broken = NewItem(&Ide, Tools, u"Broken");
     Broken->OnClick = [](TObject*) { throw ERegistryException(u"Hive HKCU.db is locked"); };
-    DesktopMenuBar Bar(Menu, nullptr);
-    QMenu* M = Bar.MenuFor(QStringLiteral("Tools"));
-    M->popup(QPoint(0, 0));
-    M->actions()[0]->trigger();
+    TBarWindow W(Menu);
+    QVERIFY(W.Ready());
+    Choose(ClickEntry(W.Bar, QStringLiteral("&Tools")), QStringLiteral("Broken"));
     QCOMPARE(Failures, (QStringList{"Hive HKCU.db is locked"}));
-    M->hide();
+    QVERIFY(ClickEntry(W.Bar, QStringLiteral("&Tools")));
+    user::CloseMenus();
+  }
+
+  // A form's controls are shown by the mirror of their class or of the nearest ancestor that has
+  // one; a control that has none is reported, and the dialog shows the others.
+  void aControlWithoutAMirrorIsReportedAndTheOthersShow() {
+    QCOMPARE(DesktopFormDialog::MirrorFor(TStringGrid::StaticClass()),
+             DesktopFormDialog::MirrorFor(TCustomGrid::StaticClass()));
+    QVERIFY(DesktopFormDialog::MirrorFor(TButton::StaticClass()));
+    QVERIFY(!DesktopFormDialog::MirrorFor(TCategoryButtons::StaticClass()));
+
+    TOwned<TForm> Form(new TForm(nullptr));
+    Form->SetName(u"Probe");
+    auto* Grid = new TStringGrid(Form.get());
+    Grid->SetName(u"Cells");
+    Grid->SetParent(Form.get());
+    auto* Button = new TButton(Form.get());
+    Button->SetName(u"Go");
+    Button->SetParent(Form.get());
+    auto* Palette = new TCategoryButtons(Form.get());
+    Palette->SetName(u"Tabs");
+    Palette->SetParent(Form.get());
+
+    DesktopFormDialog Dialog(Form.get(), nullptr);
+    QCOMPARE(Failures.size(), 1);
+    QVERIFY2(Failures[0].contains(QStringLiteral("Tabs (TCategoryButtons)")) &&
+                 Failures[0].contains(QStringLiteral("Probe")),
+             qPrintable(Failures[0]));
+    QVERIFY(Dialog.findChild<DesktopGridWidget*>(QStringLiteral("Cells")));
+    QVERIFY(Dialog.findChild<QPushButton*>(QStringLiteral("Go")));
   }
 
   // The categories dialog as a real modal dialog: typing into a cell and OK stores the text,
@@ -317,7 +424,7 @@ private slots:
       QTest::keyClick(W->Editor(), Qt::Key_Return);
       QCOMPARE(G->Cells(1, 2), UnicodeString(u"VCL; Common"));
       QCOMPARE(G->Cells(0, 2), UnicodeString(u"Standard"));
-      D->findChild<QPushButton*>(QStringLiteral("BtnOk"))->click();
+      QTest::mouseClick(D->findChild<QPushButton*>(QStringLiteral("BtnOk")), Qt::LeftButton);
     });
     QCOMPARE(Ok, int(mrOk));
     QCOMPARE(TRegIniFile(Key).ReadString(u"Categories", u"Standard", u""),
