@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -79,4 +80,26 @@ UnicodeString FoldCase(std::u16string_view S) {
   if (U_FAILURE(Status))
     throw Exception(u"Case folding failed");
   return Out;
+}
+
+UnicodeString AnsiTextKey(std::u16string_view S) {
+  const icu::Collator& Collator = UserCollator();
+  uint8_t Buffer[256];
+  const auto Length = static_cast<int32_t>(S.size());
+  int32_t Size = Collator.getSortKey(S.data(), Length, Buffer, sizeof Buffer);
+  std::vector<uint8_t> Large;
+  const uint8_t* Bytes = Buffer;
+  if (Size > static_cast<int32_t>(sizeof Buffer)) {
+    Large.resize(static_cast<size_t>(Size));
+    Size = Collator.getSortKey(S.data(), Length, Large.data(), Size);
+    Bytes = Large.data();
+  }
+  if (Size <= 0)
+    throw Exception(u"Text comparison failed");
+  // Two bytes to a code unit, high byte first, so that the key's code-unit order is the
+  // collation order; an odd last byte is padded with zero.
+  UnicodeString Key(static_cast<size_t>(Size + 1) / 2, u'\0');
+  for (int32_t I = 0; I < Size; ++I)
+    Key[static_cast<size_t>(I) / 2] |= static_cast<char16_t>(Bytes[I] << (I % 2 ? 0 : 8));
+  return Key;
 }

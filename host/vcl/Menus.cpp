@@ -3,6 +3,7 @@
 #include "rtl/SysUtils.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 UnicodeString StripHotkey(std::u16string_view Caption) {
   UnicodeString R;
@@ -19,6 +20,10 @@ UnicodeString StripHotkey(std::u16string_view Caption) {
     R.push_back(Caption[I]);
   }
   return R;
+}
+
+UnicodeString MenuFindKey(std::u16string_view Caption) {
+  return AnsiTextKey(StripHotkey(Caption));
 }
 
 // --- TMenuItem --------------------------------------------------------------------------------
@@ -87,11 +92,15 @@ TMenu* TMenuItem::GetParentMenu() const {
 }
 
 TMenuItem* TMenuItem::Find(std::u16string_view ACaption) const {
-  const UnicodeString Wanted = StripHotkey(ACaption);
+  const UnicodeString Wanted = MenuFindKey(ACaption);
   for (TMenuItem* Item : FItems)
-    if (AnsiSameText(StripHotkey(Item->FCaption), Wanted))
+    if (MenuFindKey(Item->FCaption) == Wanted)
       return Item;
   return nullptr;
+}
+
+bool TMenuItem::HearsSiblings() const {
+  return typeid(*this) != typeid(TMenuItem);
 }
 
 int TMenuItem::IndexOf(const TMenuItem* Item) const {

@@ -9,6 +9,9 @@ class TMenu;
 
 // The caption without hot-key markers: each "&" goes, "&&" stands for one literal "&".
 UnicodeString StripHotkey(std::u16string_view Caption);
+// The key TMenuItem::Find compares captions by: two captions match under TMenuItem::Find
+// exactly when their keys are equal. Hot-key markers and letter case do not count.
+UnicodeString MenuFindKey(std::u16string_view Caption);
 
 class TMenuItem : public TComponent {
 public:
@@ -37,8 +40,7 @@ public:
   // The menu this item belongs to (through its root), or nullptr.
   TMenu* GetParentMenu() const;
 
-  // The first direct child whose caption equals ACaption when hot-key markers and letter case
-  // are ignored (StripHotkey, then AnsiSameText), or nullptr.
+  // The first direct child whose caption matches ACaption (equal MenuFindKey), or nullptr.
   TMenuItem* Find(std::u16string_view ACaption) const;
   int IndexOf(const TMenuItem* Item) const;
   void Add(TMenuItem* Item);
@@ -48,6 +50,10 @@ public:
   void Remove(TMenuItem* Item);
   // Releases every child.
   void Clear();
+
+protected:
+  // A plain menu item leaves Notification as TComponent has it.
+  bool HearsSiblings() const override;
 
 private:
   friend class TMenu;
