@@ -318,7 +318,8 @@ void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCateg
             Cats.substr(From, P == UnicodeString::npos ? UnicodeString::npos : P - From);
         auto* TabItem = new TMenuItem(this);
         TabItem->SetCaption(Caption);
-        TabItem->OnClick = Handler(this, &TOvPaletteMenuWizardDataModule::TabItemClickHandler);
+        // A closure small enough for the event to hold without allocating, one per tab item.
+        TabItem->OnClick = [this](TObject* Sender) { TabItemClickHandler(Sender); };
         (this->*CategoryItem)(Piece)->Add(TabItem);
         if (P == UnicodeString::npos)
           break;
