@@ -1,6 +1,7 @@
 #include "BenchIde.h"
 
 #include "rtl/Exception.h"
+#include "rtl/RegistryHive.h"
 #include "vcl/ActnPopup.h"
 #include "vcl/ComCtrls.h"
 #include "vcl/Forms.h"
@@ -151,6 +152,47 @@ void CollectCaptions(const TMenuItem* Item, std::vector<UnicodeString>& Captions
     Captions.push_back(Item->Items(I)->Caption());
     CollectCaptions(Item->Items(I), Captions);
   }
+}
+
+} // namespace bench
+
+namespace bench {
+
+namespace {
+// A handle on a hive that others share.
+class TSharedHive : public TRegistryHive {
+public:
+  explicit TSharedHive(std::shared_ptr<TRegistryHive> Inner) : FInner(std::move(Inner)) {}
+  UnicodeString Location() const override { return FInner->Location(); }
+  void CreateKey(std::u16string_view P) override { FInner->CreateKey(P); }
+  bool KeyExists(std::u16string_view P) override { return FInner->KeyExists(P); }
+  std::optional<TRegValue> ReadValue(std::u16string_view P, std::u16string_view N) override {
+    return FInner->ReadValue(P, N);
+  }
+  void WriteValue(std::u16string_view P, const TRegValue& V) override { FInner->WriteValue(P, V); }
+  void DeleteValue(std::u16string_view P, std::u16string_view N) override {
+    FInner->DeleteValue(P, N);
+  }
+  std::vector<UnicodeString> ValueNames(std::u16string_view P) override {
+    return FInner->ValueNames(P);
+  }
+  std::vector<UnicodeString> SubKeyNames(std::u16string_view P) override {
+    return FInner->SubKeyNames(P);
+  }
+  void DeleteKey(std::u16string_view P) override { FInner->DeleteKey(P); }
+  void Apply(const std::vector<TRegChange>& C) override { FInner->Apply(C); }
+
+private:
+  std::shared_ptr<TRegistryHive> FInner;
+};
+} // namespace
+
+TMemoryHiveScope::TMemoryHiveScope() : FHive(NewMemoryHive()) {
+  SetCurrentUserHiveFactory([Hive = FHive] { return std::make_unique<TSharedHive>(Hive); });
+}
+
+TMemoryHiveScope::~TMemoryHiveScope() {
+  SetCurrentUserHiveFactory({});
 }
 
 } // namespace bench

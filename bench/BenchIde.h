@@ -83,3 +83,19 @@ template <class F> double MedianSeconds(int Runs, F&& Body) {
 }
 
 } // namespace bench
+
+class TRegistryHive;
+namespace bench {
+// While it lives, every handle on the current user's hive opens one shared memory hive: what an
+// operation costs apart from the hive file.
+class TMemoryHiveScope {
+public:
+  TMemoryHiveScope();
+  ~TMemoryHiveScope();
+  TMemoryHiveScope(const TMemoryHiveScope&) = delete;
+  TMemoryHiveScope& operator=(const TMemoryHiveScope&) = delete;
+
+private:
+  std::shared_ptr<TRegistryHive> FHive;
+};
+} // namespace bench
