@@ -240,20 +240,42 @@ TMenuItem* TOvPaletteMenuWizardDataModule::FindOrCreateCategory(TMenuItem* Targe
                                                                 int FirstCategory,
                                                                 const UnicodeString& Caption) {
   // Matched as the host's Find matches, but only among the category items: the main menu's
-  // placeholder never takes a category in.
-  const UnicodeString Wanted = MenuFindKey(Caption);
-  for (int I = FirstCategory; I < Target->Count(); ++I)
-    if (MenuFindKey(Target->Items(I)->Caption()) == Wanted)
-      return Target->Items(I);
+  // placeholder never takes a category in. During a build of Target its index answers;
+  // otherwise the items are walked.
+  const bool Indexed = Target == FIndexedTarget;
+  if (Indexed) {
+    if (auto It = FCategoriesByCaption.find(Caption); It != FCategoriesByCaption.end())
+      return It->second;
+  }
+  const UnicodeString Key = MenuFindKey(Caption);
+  if (Indexed) {
+    if (auto It = FCategoriesByKey.find(Key); It != FCategoriesByKey.end()) {
+      FCategoriesByCaption.emplace(Caption, It->second);
+      return It->second;
+    }
+  } else {
+    for (int I = FirstCategory; I < Target->Count(); ++I)
+      if (MenuFindKey(Target->Items(I)->Caption()) == Key)
+        return Target->Items(I);
+  }
 
   auto* Item = new TMenuItem(this);
   Item->SetCaption(Caption);
-  // Categories stand in code-unit order; insert in front of the first that does not sort
-  // before the new one.
-  int At = FirstCategory;
-  while (At < Target->Count() && Target->Items(At)->Caption() < Caption)
-    ++At;
-  Target->Insert(At, Item);
+  // Categories stand in code-unit order: insert in front of the first that does not sort
+  // before the new one. They are kept in that order, so a binary search finds it.
+  int Low = FirstCategory, High = Target->Count();
+  while (Low < High) {
+    const int Mid = Low + (High - Low) / 2;
+    if (Target->Items(Mid)->Caption() < Caption)
+      Low = Mid + 1;
+    else
+      High = Mid;
+  }
+  Target->Insert(Low, Item);
+  if (Indexed) {
+    FCategoriesByCaption.emplace(Caption, Item);
+    FCategoriesByKey.emplace(Key, Item);
+  }
   return Item;
 }
 
@@ -267,6 +289,17 @@ void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCateg
   }
 
   {
+    // The category index lives for this build only, whichever way it ends.
+    struct TIndexScope {
+      TOvPaletteMenuWizardDataModule& Owner;
+      ~TIndexScope() {
+        Owner.FIndexedTarget = nullptr;
+        Owner.FCategoriesByCaption.clear();
+        Owner.FCategoriesByKey.clear();
+      }
+    } Scope{*this};
+    FIndexedTarget = Target;
+
     auto Tabs = std::make_unique<TStringList>();
     TButtonCategories* Categories = FToolPalette ? FToolPalette->Categories() : nullptr;
     const int Count = Categories ? Categories->Count() : 0;
@@ -281,16 +314,19 @@ void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCateg
       if (Cats.empty())
         Cats = OtherCategory;
       // One tab item under each ";"-separated piece; pieces are used as typed, empty ones too.
+      size_t From = 0;
       while (true) {
-        const size_t P = Cats.find(u';');
-        const UnicodeString Piece = P == UnicodeString::npos ? Cats : Cats.substr(0, P);
+        const size_t P = Cats.find(u';', From);
+        const UnicodeString Piece =
+            Cats.substr(From, P == UnicodeString::npos ? UnicodeString::npos : P - From);
         auto* TabItem = new TMenuItem(this);
         TabItem->SetCaption(Caption);
-        TabItem->OnClick = Handler(this, &TOvPaletteMenuWizardDataModule::TabItemClickHandler);
+        // A closure small enough for the event to hold without allocating, one per tab item.
+        TabItem->OnClick = [this](TObject* Sender) { TabItemClickHandler(Sender); };
         (this->*CategoryItem)(Piece)->Add(TabItem);
         if (P == UnicodeString::npos)
           break;
-        Cats = Cats.substr(P + 1);
+        From = P + 1;
       }
     }
   }

@@ -9,6 +9,7 @@
 #include "vcl/DataModule.h"
 
 #include <memory>
+#include <unordered_map>
 
 class TForm;
 class TMainMenu;
@@ -80,6 +81,12 @@ private:
   void BuildMenu(TMenuItem* Target, int FirstCategory, TCategoryItemFunc CategoryItem);
   TMenuItem* FindOrCreateCategory(TMenuItem* Target, int FirstCategory,
                                   const UnicodeString& Caption);
+
+  // The category items of the build under way, so that finding one does not walk the menu:
+  // by caption as given, and by the key the menus' Find compares. Empty between builds.
+  TMenuItem* FIndexedTarget = nullptr;
+  std::unordered_map<UnicodeString, TMenuItem*> FCategoriesByCaption;
+  std::unordered_map<UnicodeString, TMenuItem*> FCategoriesByKey;
 };
 
 // The one attachment object while the wizard lives, or nullptr.

@@ -3,6 +3,48 @@
 #include "rtl/SysUtils.h"
 
 #include <algorithm>
+#include <typeinfo>
+
+// What an owner keeps of its components. Slots hold them in order of insertion; a component
+// that leaves empties its slot (constant time) and the slots close up when an index is asked
+// for or when more than half are empty. Names are indexed by their ASCII-folded form; the
+// components that must hear of their siblings are kept apart, in order of insertion, so that
+// an insertion or removal tells them only, not every owned component.
+struct TComponent::TOwnedList {
+  std::vector<TComponent*> Slots;
+  size_t Live = 0;
+  std::unordered_map<UnicodeString, TComponent*> Names;
+  std::map<std::uint64_t, TComponent*> Hearing;
+  std::vector<TComponent*> Unclassified; // joined since the last insertion or removal
+  std::uint64_t NextSeq = 0;
+
+  void Compact() {
+    if (Live == Slots.size())
+      return;
+    size_t To = 0;
+    for (TComponent* C : Slots)
+      if (C) {
+        C->FOwnerSlot = To;
+        Slots[To++] = C;
+      }
+    Slots.resize(To);
+  }
+  void DropTrailingHoles() {
+    while (!Slots.empty() && !Slots.back())
+      Slots.pop_back();
+  }
+};
+
+namespace {
+// Identifiers compare with ASCII letter case ignored; this is the form they are indexed by.
+UnicodeString NameKey(std::u16string_view Name) {
+  UnicodeString Key(Name);
+  for (char16_t& C : Key)
+    if (C >= u'A' && C <= u'Z')
+      C = static_cast<char16_t>(C + 32);
+  return Key;
+}
+} // namespace
 
 const TClassInfo& TComponent::StaticClass() {
   static const TClassInfo Info =
@@ -36,10 +78,11 @@ TComponent::~TComponent() {
     Other->RemoveFreeNotification(this);
     Other->Notification(this, TOperation::opRemove);
   }
-  // Owned components go last-created first. Each removes itself from FComponents; one may take
+  // Owned components go last-created first. Each removes itself from the list; one may take
   // others with it (a menu item its sub-items), so always take the current last.
-  while (!FComponents.empty()) {
-    TComponent* Last = FComponents.back();
+  while (FOwned && FOwned->Live > 0) {
+    FOwned->DropTrailingHoles();
+    TComponent* Last = FOwned->Slots.back();
     RemoveComponent(Last);
     Free(Last);
   }
@@ -47,19 +90,46 @@ TComponent::~TComponent() {
     FOwner->RemoveComponent(this);
 }
 
+TComponent::TOwnedList& TComponent::Owned() {
+  if (!FOwned)
+    FOwned = std::make_unique<TOwnedList>();
+  return *FOwned;
+}
+
+int TComponent::ComponentCount() const {
+  return FOwned ? static_cast<int>(FOwned->Live) : 0;
+}
+
 TComponent* TComponent::Components(int Index) const {
   if (Index < 0 || Index >= ComponentCount())
     throw EListError(u"List index out of bounds (" + IntToStr(Index) + u")");
-  return FComponents[static_cast<size_t>(Index)];
+  FOwned->Compact();
+  return FOwned->Slots[static_cast<size_t>(Index)];
 }
 
 TComponent* TComponent::FindComponent(std::u16string_view AName) const {
-  if (AName.empty())
+  if (AName.empty() || !FOwned)
     return nullptr;
-  for (TComponent* C : FComponents)
-    if (SameText(C->FName, AName))
-      return C;
-  return nullptr;
+  auto It = FOwned->Names.find(NameKey(AName));
+  return It == FOwned->Names.end() ? nullptr : It->second;
+}
+
+bool TComponent::HearsSiblings() const {
+  return typeid(*this) != typeid(TComponent);
+}
+
+void TComponent::Classify(TComponent* C) {
+  const bool Hears = C->HearsSiblings() || !C->FFreeNotifies.empty() || C->ComponentCount() > 0;
+  C->FHearing = Hears ? THearing::Yes : THearing::No;
+  if (Hears)
+    FOwned->Hearing.emplace(C->FOwnerSeq, C);
+}
+
+void TComponent::Hear(TComponent* C) {
+  if (C->FOwner != this || C->FHearing != THearing::No)
+    return; // not yet asked (it will be then), or already told
+  C->FHearing = THearing::Yes;
+  FOwned->Hearing.emplace(C->FOwnerSeq, C);
 }
 
 namespace {
@@ -111,6 +181,13 @@ void TComponent::SetName(const UnicodeString& NewName) {
     if (OldField != NewField)
       ClearReference(OldField);
   }
+  if (FOwner) {
+    auto& Names = FOwner->FOwned->Names;
+    if (!FName.empty())
+      Names.erase(NameKey(FName));
+    if (!NewName.empty())
+      Names[NameKey(NewName)] = this;
+  }
   FName = NewName;
   NotifyViews(&TComponentView::NameChanged, this);
 }
@@ -122,8 +199,19 @@ void TComponent::InsertComponent(TComponent* AComponent) {
   AComponent->OwnerField(this, AComponent->FName); // refuses a component the field cannot hold
   if (AComponent->FOwner)
     AComponent->FOwner->RemoveComponent(AComponent);
-  FComponents.push_back(AComponent);
+  TOwnedList& List = Owned();
+  AComponent->FOwnerSlot = List.Slots.size();
+  AComponent->FOwnerSeq = List.NextSeq++;
+  AComponent->FHearing = THearing::Unknown;
+  List.Slots.push_back(AComponent);
+  ++List.Live;
+  if (!AComponent->FName.empty())
+    List.Names[NameKey(AComponent->FName)] = AComponent;
+  List.Unclassified.push_back(AComponent);
   AComponent->FOwner = this;
+  // Owning something makes this component one that must hear of its own siblings.
+  if (FOwner)
+    FOwner->Hear(this);
   Notification(AComponent, TOperation::opInsert);
 }
 
@@ -133,9 +221,23 @@ void TComponent::RemoveComponent(TComponent* AComponent) {
   if (!AComponent->FName.empty())
     AComponent->ClearReference(ClassType().FindField(AComponent->FName));
   Notification(AComponent, TOperation::opRemove);
-  auto It = std::find(FComponents.begin(), FComponents.end(), AComponent);
-  if (It != FComponents.end())
-    FComponents.erase(It);
+  TOwnedList& List = *FOwned;
+  if (AComponent->FOwnerSlot < List.Slots.size() &&
+      List.Slots[AComponent->FOwnerSlot] == AComponent) {
+    List.Slots[AComponent->FOwnerSlot] = nullptr;
+    --List.Live;
+    List.DropTrailingHoles();
+    if (List.Live < List.Slots.size() / 2)
+      List.Compact();
+  }
+  if (!AComponent->FName.empty()) {
+    auto It = List.Names.find(NameKey(AComponent->FName));
+    if (It != List.Names.end() && It->second == AComponent)
+      List.Names.erase(It);
+  }
+  List.Hearing.erase(AComponent->FOwnerSeq);
+  std::erase(List.Unclassified, AComponent);
+  AComponent->FHearing = THearing::Unknown;
   AComponent->FOwner = nullptr;
 }
 
@@ -147,6 +249,11 @@ void TComponent::FreeNotification(TComponent* AComponent) {
   auto& Back = AComponent->FFreeNotifies;
   if (std::find(Back.begin(), Back.end(), this) == Back.end())
     Back.push_back(this);
+  // Both ends of a link must hear of their siblings' removal, which drops the link.
+  if (FOwner)
+    FOwner->Hear(this);
+  if (AComponent->FOwner)
+    AComponent->FOwner->Hear(AComponent);
 }
 
 void TComponent::RemoveFreeNotification(TComponent* AComponent) {
@@ -168,11 +275,28 @@ void TComponent::SetLoading(bool Loading) {
 void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
   if (Operation == TOperation::opRemove && AComponent)
     RemoveFreeNotification(AComponent);
-  // Owned components hear about their siblings, as on the host. Index loop: a handler may not
-  // add or remove components here, but the vector must stay valid if one reads it.
-  for (size_t I = 0; I < FComponents.size(); ++I)
-    if (FComponents[I] != AComponent)
-      FComponents[I]->Notification(AComponent, Operation);
+  if (!FOwned)
+    return;
+  // Owned components hear about their siblings, as on the host: those that joined since the
+  // last time are asked first whether they need to (AComponent itself is asked next time).
+  // The others hold no link, own nothing and leave Notification as it is here, so telling
+  // them would do nothing.
+  TOwnedList& List = *FOwned;
+  size_t Kept = 0;
+  for (TComponent* C : List.Unclassified)
+    if (C == AComponent)
+      List.Unclassified[Kept++] = C;
+    else
+      Classify(C);
+  List.Unclassified.resize(Kept);
+  // Walked by key, so that a handler that adds or removes components leaves the walk valid.
+  for (auto It = List.Hearing.begin(); It != List.Hearing.end();) {
+    const std::uint64_t Seq = It->first;
+    TComponent* C = It->second;
+    if (C != AComponent)
+      C->Notification(AComponent, Operation);
+    It = List.Hearing.upper_bound(Seq);
+  }
 }
 
 void TComponent::AddView(TComponentView* AView) {

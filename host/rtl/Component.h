@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class TComponent;
@@ -44,7 +46,9 @@ public:
   // A valid identifier (or empty), unique among the owner's components (ASCII case ignored).
   void SetName(const UnicodeString& NewName);
 
-  int ComponentCount() const { return static_cast<int>(FComponents.size()); }
+  // Owned components in order of insertion. Inserting, removing and finding by name take
+  // constant (amortised) or logarithmic time whatever the count.
+  int ComponentCount() const;
   TComponent* Components(int Index) const;
   // The owned component of that name (ASCII case ignored), or nullptr.
   TComponent* FindComponent(std::u16string_view AName) const;
@@ -74,6 +78,13 @@ protected:
   // skipped. Nothing happens without views or while the component is being released. A view
   // may detach itself or another view while it is told.
   template <class V, class... P, class... A> void NotifyViews(void (V::*Op)(P...), A&&... Args);
+  // Whether this component must hear (through Notification) of the other components of its
+  // owner even while it holds no free-notification link and owns nothing. A class whose
+  // Notification is TComponent's may answer false for its exact type only (typeid), so that a
+  // descendant that overrides Notification is told again; it must not make its owner insert or
+  // remove components between its TComponent part's construction and its own. The owner asks
+  // once, at the first insertion or removal after this one joined it.
+  virtual bool HearsSiblings() const;
 
 private:
   void ValidateName(std::u16string_view NewName, const TComponent* Owner) const;
@@ -82,8 +93,18 @@ private:
   const TFieldInfo* OwnerField(const TComponent* Owner, std::u16string_view Name) const;
   void ClearReference(const TFieldInfo* Field);
 
+  struct TOwnedList;
+  enum class THearing : unsigned char { Unknown, No, Yes };
+  TOwnedList& Owned();
+  // Asks the owner to tell C of its siblings from now on (C gained a link or a component).
+  void Hear(TComponent* C);
+  void Classify(TComponent* C);
+
   TComponent* FOwner = nullptr;
-  std::vector<TComponent*> FComponents;
+  std::unique_ptr<TOwnedList> FOwned; // created with the first owned component
+  size_t FOwnerSlot = 0;              // index in the owner's list
+  std::uint64_t FOwnerSeq = 0;        // order of insertion into the owner
+  THearing FHearing = THearing::Unknown;
   std::vector<TComponent*> FFreeNotifies;
   UnicodeString FName;
   unsigned FState = 0;

@@ -194,7 +194,9 @@ void TCategoryButtons::ScrollIntoView(int Index) {
 }
 
 void TCategoryButtons::CategoriesChanged() {
-  // A category that shrank or went away may leave the view past the end.
-  FScrollPosition = std::clamp(FScrollPosition, 0, MaxScrollPosition());
+  // A category that shrank or went away may leave the view past the end. At the top it cannot
+  // be; not measuring then keeps filling a palette linear in its size.
+  if (FScrollPosition > 0)
+    FScrollPosition = std::clamp(FScrollPosition, 0, MaxScrollPosition());
   NotifyViews(&TCategoryButtonsView::CategoriesChanged, this);
 }

@@ -3,6 +3,7 @@
 #include "rtl/SysUtils.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 UnicodeString StripHotkey(std::u16string_view Caption) {
   UnicodeString R;
@@ -96,6 +97,10 @@ TMenuItem* TMenuItem::Find(std::u16string_view ACaption) const {
     if (MenuFindKey(Item->FCaption) == Wanted)
       return Item;
   return nullptr;
+}
+
+bool TMenuItem::HearsSiblings() const {
+  return typeid(*this) != typeid(TMenuItem);
 }
 
 int TMenuItem::IndexOf(const TMenuItem* Item) const {

@@ -11,6 +11,9 @@ class TMenu;
 
 // The caption without hot-key markers: each "&" goes, "&&" stands for one literal "&".
 UnicodeString StripHotkey(std::u16string_view Caption);
+// The key TMenuItem::Find compares captions by: two captions match under TMenuItem::Find
+// exactly when their keys are equal. Hot-key markers and letter case do not count.
+UnicodeString MenuFindKey(std::u16string_view Caption);
 
 // Two captions match under TMenuItem::Find exactly when their keys are equal: the caption with
 // its hot-key markers removed (StripHotkey) and its letter case folded (SimpleFoldCase), so that
@@ -65,6 +68,10 @@ public:
   void Remove(TMenuItem* Item);
   // Releases every child.
   void Clear();
+
+protected:
+  // A plain menu item leaves Notification as TComponent has it.
+  bool HearsSiblings() const override;
 
 private:
   friend class TMenu;

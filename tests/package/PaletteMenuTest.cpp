@@ -1,6 +1,12 @@
 #include "PaletteMenuFixture.h"
 
+#include "rtl/StringList.h"
 #include "vcl/ActnList.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -240,6 +246,75 @@ TEST_F(PaletteMenuTest, AssignmentsAreReadUnderTheTabKey) {
   EXPECT_EQ(Access::GetCategory(*AddIn, u"Nothing"), u"");
   Tab(u"&Stand&ard");
   EXPECT_EQ(OpenButton(), "Common\n  &Stand&ard\n-\nEdit Categories...\n");
+}
+
+TEST_F(PaletteMenuTest, ManyCategoriesMergeAndOrderAsOneWalkOfTheMenuWould) {
+  // Pieces that merge by letter case or hot keys, arriving in no particular order.
+  const std::vector<UnicodeString> Pool = {
+      u"VCL",   u"vcl",  u"V&CL", u"Data",  u"&data", u"DATA ", u"Zeta",       u"alpha",
+      u"Alpha", u"-",    u"",     u"Other", u"other", u"B",     u"b",          u"Web",
+      u"web&",  u"W&EB", u"Z",    u"a",     u"zz",    u"Zz",    u"\u00C4rger", u"\u00E4RGER"};
+  std::vector<UnicodeString> Captions;
+  unsigned Seed = 12345;
+  auto Next = [&Seed](unsigned N) {
+    Seed = Seed * 1103515245u + 12345u;
+    return (Seed >> 16) % N;
+  };
+  for (int I = 0; I < 80; ++I) {
+    const UnicodeString Caption = u"Tab" + IntToStr(static_cast<long long>(Next(1000)));
+    Captions.push_back(Caption);
+    Tab(Caption);
+    const unsigned Pieces = Next(4); // 0: nothing stored, the tab goes under "Other"
+    UnicodeString Cats;
+    for (unsigned J = 0; J < Pieces; ++J)
+      Cats += (J ? u";" : u"") + Pool[Next(static_cast<unsigned>(Pool.size()))];
+    if (!Cats.empty())
+      Assign(Caption, Cats);
+  }
+
+  // What walking the category items for each piece gives: the first item Find matches, else a
+  // new one before the first whose caption does not sort before the piece.
+  TStringList Sorted;
+  for (const UnicodeString& C : Captions)
+    Sorted.Add(C);
+  Sorted.SetSorted(true);
+  std::vector<std::pair<UnicodeString, std::vector<UnicodeString>>> Cats;
+  for (int I = 0; I < Sorted.Count(); ++I) {
+    UnicodeString Stored = Access::GetCategory(*AddIn, Sorted[I]);
+    if (Stored.empty())
+      Stored = u"Other";
+    size_t From = 0;
+    while (true) {
+      const size_t P = Stored.find(u';', From);
+      const UnicodeString Piece = Stored.substr(From, P == UnicodeString::npos ? P : P - From);
+      auto It = std::find_if(Cats.begin(), Cats.end(), [&](const auto& C) {
+        return MenuFindKey(C.first) == MenuFindKey(Piece);
+      });
+      if (It == Cats.end()) {
+        It = std::find_if(Cats.begin(), Cats.end(),
+                          [&](const auto& C) { return !(C.first < Piece); });
+        It = Cats.insert(It, {Piece, {}});
+      }
+      It->second.push_back(Sorted[I]);
+      if (P == UnicodeString::npos)
+        break;
+      From = P + 1;
+    }
+  }
+  std::string Want;
+  for (const auto& [Caption, Tabs] : Cats) {
+    Want += UTF8Encode(Caption) + "\n";
+    for (const UnicodeString& T : Tabs)
+      Want += "  " + UTF8Encode(T) + "\n";
+  }
+  Want += "-\nEdit Categories...\n";
+  ASSERT_GT(Cats.size(), 10u);
+
+  // Each build has an index of its own: alternate the menus and build each twice.
+  EXPECT_EQ(OpenButton(), Want);
+  EXPECT_EQ(OpenMain(), "Hidden (hidden)\n" + Want);
+  EXPECT_EQ(OpenButton(), Want);
+  EXPECT_EQ(OpenMain(), "Hidden (hidden)\n" + Want);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -98,6 +99,93 @@ TEST(Component, NamesAreIdentifiersUniqueWithinTheOwnerIgnoringCase) {
   EXPECT_THROW(A->SetName(u"has blank"), EComponentError);
   A->SetName(u"");
   EXPECT_EQ(Owner.FindComponent(u""), nullptr);
+}
+
+// A plain component (it hears of siblings only through its base class) that owns others.
+TComponent* PlainChild(TComponent* Owner, const UnicodeString& Name) {
+  auto* C = new TComponent(Owner);
+  C->SetName(Name);
+  return C;
+}
+
+TEST(Component, ListenersHearOfSiblingsWhateverJoinedBeforeThem) {
+  std::vector<UnicodeString> Log;
+  TLogged Owner(nullptr, u"Owner", Log);
+  // Many plain siblings first, then one that overrides Notification.
+  for (int I = 0; I < 100; ++I)
+    new TComponent(&Owner);
+  auto* Listener = new TLogged(&Owner, u"Listener", Log);
+  // A plain component hears through what it owns: its own listeners must be told too, whether
+  // it owned them before a sibling joined after it or only later.
+  TComponent* Early = PlainChild(&Owner, u"Early");
+  auto* EarlyNested = new TLogged(Early, u"Nested", Log);
+  TComponent* Late = PlainChild(&Owner, u"Late");
+  auto* Gone = PlainChild(&Owner, u"Gone");
+  auto* LateNested = new TLogged(Late, u"Nested", Log);
+  const auto GoneAddress = reinterpret_cast<std::uintptr_t>(Gone);
+  delete Gone;
+  EXPECT_EQ(Listener->Removed, (std::vector<std::uintptr_t>{GoneAddress}));
+  EXPECT_EQ(EarlyNested->Removed, (std::vector<std::uintptr_t>{GoneAddress}));
+  EXPECT_EQ(LateNested->Removed, (std::vector<std::uintptr_t>{GoneAddress}));
+  EXPECT_EQ(Owner.Removed, (std::vector<std::uintptr_t>{GoneAddress}));
+}
+
+TEST(Component, AFreeNotificationLinkBetweenSiblingsIsDroppedWhenOneLeavesTheOwner) {
+  std::vector<UnicodeString> Log;
+  TLogged Owner(nullptr, u"Owner", Log);
+  TLogged Elsewhere(nullptr, u"Elsewhere", Log);
+  TComponent* Watcher = PlainChild(&Owner, u"Watcher");
+  new TComponent(&Owner); // one more that joined after it
+  auto* Watched = new TLogged(&Owner, u"Watched", Log);
+  Watched->FreeNotification(Watcher);
+  // Moving Watched to another owner tells its old siblings it left, which drops the link, so
+  // Watched no longer holds a pointer to Watcher: releasing Watcher first must not leave one.
+  Elsewhere.InsertComponent(Watched);
+  delete Watcher;
+  EXPECT_EQ(Watched->Removed, std::vector<std::uintptr_t>{});
+  delete Watched; // would reach the released Watcher if the link had stayed
+  EXPECT_EQ(Elsewhere.ComponentCount(), 0);
+}
+
+TEST(Component, OrderAndNamesSurviveRemovalsFromAnywhere) {
+  std::vector<UnicodeString> Log;
+  std::vector<UnicodeString> Expected;
+  {
+    TLogged Owner(nullptr, u"Owner", Log);
+    std::vector<TLogged*> Items;
+    for (int I = 0; I < 40; ++I)
+      Items.push_back(new TLogged(&Owner, u"C" + IntToStr(I), Log));
+    // Remove every third from the front half and every other from the back half.
+    for (int I = 0; I < 40; ++I)
+      if ((I < 20 && I % 3 == 0) || (I >= 20 && I % 2 == 1)) {
+        delete Items[static_cast<size_t>(I)];
+        Items[static_cast<size_t>(I)] = nullptr;
+      }
+    Log.clear();
+    // A removed name is free again; a renamed component is found by its new name only.
+    auto* Again = new TLogged(&Owner, u"c0", Log);
+    Items[1]->SetName(u"Renamed");
+    EXPECT_EQ(Owner.FindComponent(u"C1"), nullptr);
+    EXPECT_EQ(Owner.FindComponent(u"RENAMED"), Items[1]);
+    EXPECT_EQ(Owner.FindComponent(u"C0"), Again);
+    EXPECT_EQ(Owner.FindComponent(u"C2"), Items[2]);
+    EXPECT_THROW(Items[4]->SetName(u"renamed"), EComponentError);
+    EXPECT_EQ(Owner.FindComponent(u"C4"), Items[4]);
+
+    std::vector<UnicodeString> Names;
+    for (int I = 0; I < Owner.ComponentCount(); ++I)
+      Names.push_back(Owner.Components(I)->Name());
+    for (TLogged* C : Items)
+      if (C)
+        Expected.push_back(C->Name());
+    Expected.push_back(u"c0");
+    EXPECT_EQ(Names, Expected);
+    EXPECT_THROW(Owner.Components(Owner.ComponentCount()), EListError);
+  }
+  // Released last-created first, after the owner's own cleanup.
+  std::reverse(Expected.begin(), Expected.end());
+  Expected.insert(Expected.begin(), u"Owner");
+  EXPECT_EQ(Log, Expected);
 }
 
 TEST(TypInfo, PropertiesAndMethodsByName) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -64,6 +65,62 @@ TEST(Menus, FindMatchesLetterCaseVariantsOnlyNotLookalikes) {
   EXPECT_NE(MenuFindKey(u"Stra\u00DFe"), MenuFindKey(u"STRASSE"));
   EXPECT_EQ(MenuFindKey(u"\U00010400x"), u"\U00010428x");        // beyond the BMP
   EXPECT_EQ(MenuFindKey(u"A\xD800"), UnicodeString(u"a\xD800")); // a lone surrogate stays
+}
+
+TEST(Menus, FindKeysAreEqualExactlyWhenFindMatches) {
+  // Pairs that match: hot-key markers and letter case do not count, in any script.
+  const std::pair<const char16_t*, const char16_t*> Same[] = {{u"&File", u"fILE"},
+                                                              {u"Fi&le", u"&file"},
+                                                              {u"Save && Close", u"save && close"},
+                                                              {u"\u00C4rger", u"\u00E4RGER"},
+                                                              {u"\u0394elta", u"\u03B4ELTA"},
+                                                              {u"", u"&"}};
+  for (auto [A, B] : Same)
+    EXPECT_EQ(MenuFindKey(A), MenuFindKey(B)) << UTF8Encode(A) << " / " << UTF8Encode(B);
+  // Pairs that do not: a literal "&", accents, blanks and other letters count.
+  const std::pair<const char16_t*, const char16_t*> Different[] = {
+      {u"&&File", u"File"}, {u"Arger", u"\u00C4rger"},       {u" B", u"B"},
+      {u"VCL", u"VCX"},     {u"Category 1", u"Category 10"}, {u"-", u""}};
+  for (auto [A, B] : Different)
+    EXPECT_NE(MenuFindKey(A), MenuFindKey(B)) << UTF8Encode(A) << " / " << UTF8Encode(B);
+  // Find and the keys agree on each pair.
+  TComponent Owner(nullptr);
+  TMenuItem Root(nullptr);
+  for (auto [A, B] : Same) {
+    auto* Item = NewItem(&Owner, &Root, A);
+    EXPECT_EQ(Root.Find(B), Item);
+    Root.Remove(Item);
+  }
+  for (auto [A, B] : Different) {
+    auto* Item = NewItem(&Owner, &Root, A);
+    EXPECT_EQ(Root.Find(B), nullptr);
+    Root.Remove(Item);
+  }
+}
+
+// An item class of its own that overrides Notification still hears of its siblings.
+class TWatchingItem : public TMenuItem {
+public:
+  using TMenuItem::TMenuItem;
+  int Removals = 0;
+
+protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override {
+    TMenuItem::Notification(AComponent, Operation);
+    if (Operation == TOperation::opRemove)
+      ++Removals;
+  }
+};
+
+TEST(Menus, ItemClassesThatOverrideNotificationHearOfSiblings) {
+  TComponent Owner(nullptr);
+  for (int I = 0; I < 10; ++I)
+    new TMenuItem(&Owner);
+  auto* Watching = new TWatchingItem(&Owner);
+  auto* Plain = new TMenuItem(&Owner);
+  delete Plain;
+  delete Owner.Components(0);
+  EXPECT_EQ(Watching->Removals, 2);
 }
 
 TEST(Menus, DeleteDetachesWithoutReleasingAndInsertPlacesByIndex) {

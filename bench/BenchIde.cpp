@@ -1,0 +1,198 @@
+#include "BenchIde.h"
+
+#include "rtl/Exception.h"
+#include "rtl/RegistryHive.h"
+#include "vcl/ActnPopup.h"
+#include "vcl/ComCtrls.h"
+#include "vcl/Forms.h"
+#include "vcl/Menus.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <new>
+
+// Every allocation of the process goes through these, the libraries' included, so that a
+// benchmark can report the bytes one operation allocates.
+namespace {
+std::atomic<std::uint64_t> AllocatedBytes{0};
+std::atomic<std::uint64_t> AllocatedBlocks{0};
+
+void* Allocate(std::size_t Size) {
+  AllocatedBytes.fetch_add(Size, std::memory_order_relaxed);
+  AllocatedBlocks.fetch_add(1, std::memory_order_relaxed);
+  if (void* P = std::malloc(Size ? Size : 1))
+    return P;
+  throw std::bad_alloc();
+}
+} // namespace
+
+void* operator new(std::size_t Size) {
+  return Allocate(Size);
+}
+void* operator new[](std::size_t Size) {
+  return Allocate(Size);
+}
+void operator delete(void* P) noexcept {
+  std::free(P);
+}
+void operator delete[](void* P) noexcept {
+  std::free(P);
+}
+void operator delete(void* P, std::size_t) noexcept {
+  std::free(P);
+}
+void operator delete[](void* P, std::size_t) noexcept {
+  std::free(P);
+}
+
+namespace bench {
+
+namespace {
+const UnicodeString StoreKey = u"Software\\Orvik\\Palette Menu";
+
+UnicodeString Padded(int N, int Width) {
+  UnicodeString S = IntToStr(N);
+  while (static_cast<int>(S.size()) < Width)
+    S.insert(S.begin(), u'0');
+  return S;
+}
+} // namespace
+
+std::uint64_t BytesAllocated() {
+  return AllocatedBytes.load(std::memory_order_relaxed);
+}
+std::uint64_t BlocksAllocated() {
+  return AllocatedBlocks.load(std::memory_order_relaxed);
+}
+
+TTempHiveFolder::TTempHiveFolder() {
+  const char* Tmp = std::getenv("TMPDIR");
+  std::string Pattern = std::string(Tmp && *Tmp ? Tmp : "/tmp") + "/hostide-bench-XXXXXX";
+  if (!::mkdtemp(Pattern.data()))
+    std::abort();
+  FDir = Pattern;
+  ::setenv("HOSTIDE_REGISTRY", (FDir + "/HKCU.db").c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", FDir.c_str(), 1);
+}
+
+TTempHiveFolder::~TTempHiveFolder() {
+  std::error_code Ec;
+  std::filesystem::remove_all(FDir, Ec);
+}
+
+TBenchIde::TBenchIde(const TPaletteShape& Shape) : FIde(std::make_unique<THostIde>()) {
+  std::vector<TPaletteCategory> Palette;
+  if (Shape.Tabs == 0)
+    Palette = THostIde::DefaultPalette();
+  else
+    for (int I = 1; I <= Shape.Tabs; ++I)
+      Palette.push_back(TPaletteCategory{u"Tab " + Padded(I, 5), true, {u"TButton", u"TLabel"}});
+  FIde->LoadPalette(Palette);
+
+  {
+    TRegIniFile Store(StoreKey);
+    Store.EraseSection(u"Categories");
+    int Next = 0;
+    for (const TPaletteCategory& Tab : Palette) {
+      UnicodeString Key;
+      for (char16_t C : Tab.Caption)
+        if (C != u'&')
+          Key.push_back(C);
+      FTabKeys.push_back(Key);
+      UnicodeString Cats;
+      for (int J = 0; J < Shape.PerTab; ++J) {
+        if (J)
+          Cats += u";";
+        Cats += u"Category " + Padded(Next++ % Shape.Pool + 1, 3);
+      }
+      if (!Cats.empty())
+        Store.WriteString(u"Categories", Key, Cats);
+    }
+  }
+
+  FIde->Packages().Load(THostIde::DefaultPackage());
+  TMenuItem* Items = FIde->MainMenu()->Items();
+  for (int I = 0; I < Items->Count(); ++I)
+    if (Items->Items(I)->Caption() == u"P&alette")
+      FPaletteEntry = Items->Items(I);
+  if (!FPaletteEntry || !ButtonMenuItems())
+    throw Exception(u"The add-in did not attach to the benchmark's IDE");
+}
+
+TBenchIde::~TBenchIde() = default;
+
+TMenuItem* TBenchIde::ButtonMenuItems() const {
+  auto* Button = dynamic_cast<TToolButton*>(FIde->ToolForm()->FindComponent(u"tbPalette"));
+  if (!Button) {
+    // The add-in's button is owned by the add-in; find it among the tool bar's controls.
+    TToolBar* Bar = FIde->ToolBar();
+    for (int I = 0; I < Bar->ControlCount() && !Button; ++I) {
+      auto* B = dynamic_cast<TToolButton*>(Bar->Controls(I));
+      if (B && B->Name() == u"tbPalette")
+        Button = B;
+    }
+  }
+  return Button && Button->DropdownMenu() ? Button->DropdownMenu()->Items() : nullptr;
+}
+
+void TBenchIde::OpenMain() {
+  FPaletteEntry->Click();
+}
+
+void TBenchIde::OpenButton() {
+  TMenuItem* Items = ButtonMenuItems();
+  auto* Popup = static_cast<TPopupMenu*>(Items->GetParentMenu());
+  Popup->Popup(0, 0);
+  Popup->CloseUp();
+}
+
+void CollectCaptions(const TMenuItem* Item, std::vector<UnicodeString>& Captions) {
+  for (int I = 0; I < Item->Count(); ++I) {
+    Captions.push_back(Item->Items(I)->Caption());
+    CollectCaptions(Item->Items(I), Captions);
+  }
+}
+
+} // namespace bench
+
+namespace bench {
+
+namespace {
+// A handle on a hive that others share.
+class TSharedHive : public TRegistryHive {
+public:
+  explicit TSharedHive(std::shared_ptr<TRegistryHive> Inner) : FInner(std::move(Inner)) {}
+  UnicodeString Location() const override { return FInner->Location(); }
+  void CreateKey(std::u16string_view P) override { FInner->CreateKey(P); }
+  bool KeyExists(std::u16string_view P) override { return FInner->KeyExists(P); }
+  std::optional<TRegValue> ReadValue(std::u16string_view P, std::u16string_view N) override {
+    return FInner->ReadValue(P, N);
+  }
+  void WriteValue(std::u16string_view P, const TRegValue& V) override { FInner->WriteValue(P, V); }
+  void DeleteValue(std::u16string_view P, std::u16string_view N) override {
+    FInner->DeleteValue(P, N);
+  }
+  std::vector<UnicodeString> ValueNames(std::u16string_view P) override {
+    return FInner->ValueNames(P);
+  }
+  std::vector<UnicodeString> SubKeyNames(std::u16string_view P) override {
+    return FInner->SubKeyNames(P);
+  }
+  void DeleteKey(std::u16string_view P) override { FInner->DeleteKey(P); }
+  void Apply(const std::vector<TRegChange>& C) override { FInner->Apply(C); }
+
+private:
+  std::shared_ptr<TRegistryHive> FInner;
+};
+} // namespace
+
+TMemoryHiveScope::TMemoryHiveScope() : FHive(NewMemoryHive()) {
+  SetCurrentUserHiveFactory([Hive = FHive] { return std::make_unique<TSharedHive>(Hive); });
+}
+
+TMemoryHiveScope::~TMemoryHiveScope() {
+  SetCurrentUserHiveFactory({});
+}
+
+} // namespace bench
