@@ -79,7 +79,7 @@ bool FileWritable(const std::string& File) {
 
 // Most reads (every menu opening) ask again for what they asked before; a handle keeps what it
 // read until the hive changes. Bounded, so that enumerating a large hive cannot grow it forever.
-constexpr size_t MaxCachedValues = 4096;
+constexpr size_t MaxCachedValues = 65536;
 
 // The WAL index header (48 bytes, kept twice at the start of the shared memory) and the size
 // of the shared memory's pages.

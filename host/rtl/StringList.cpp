@@ -5,6 +5,7 @@
 #include "rtl/TypInfo.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 const TClassInfo& TStrings::StaticClass() {
   static const TClassInfo Info(u"TStrings", &TPersistent::StaticClass());
@@ -140,7 +141,21 @@ bool TStringList::Find(const UnicodeString& S, int& Index) const {
 }
 
 void TStringList::Sort() {
-  std::stable_sort(
-      FList.begin(), FList.end(),
-      [this](const UnicodeString& A, const UnicodeString& B) { return CompareStrings(A, B) < 0; });
+  if (typeid(*this) != typeid(TStringList)) {
+    // A descendant may compare in its own way.
+    std::stable_sort(FList.begin(), FList.end(),
+                     [this](const UnicodeString& A, const UnicodeString& B) {
+                       return CompareStrings(A, B) < 0;
+                     });
+    return;
+  }
+  // One collation key per entry instead of two foldings and a collation per comparison.
+  std::vector<std::pair<std::string, UnicodeString>> Keyed;
+  Keyed.reserve(FList.size());
+  for (UnicodeString& S : FList)
+    Keyed.emplace_back(AnsiCompareTextKey(S), std::move(S));
+  std::stable_sort(Keyed.begin(), Keyed.end(),
+                   [](const auto& A, const auto& B) { return A.first < B.first; });
+  for (size_t I = 0; I < Keyed.size(); ++I)
+    FList[I] = std::move(Keyed[I].second);
 }

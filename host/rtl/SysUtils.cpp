@@ -56,6 +56,32 @@ int CompareFoldedText(std::u16string_view Folded1, std::u16string_view Folded2) 
   return C < 0 ? -1 : (C > 0 ? 1 : 0);
 }
 
+std::string AnsiCompareTextKey(std::u16string_view S) {
+  const UnicodeString Folded = SimpleFoldCase(S);
+  const auto Length = static_cast<int32_t>(Folded.size());
+  // The collator's sort key ends in its only zero byte, so keys that differ there decide
+  // before the folded text does; equal sort keys are followed by the folded code units, high
+  // byte first, as CompareFoldedText breaks such ties.
+  std::string Key(64, '\0');
+  int32_t Size =
+      UserCollator().getSortKey(Folded.data(), Length, reinterpret_cast<uint8_t*>(Key.data()),
+                                static_cast<int32_t>(Key.size()));
+  if (Size > static_cast<int32_t>(Key.size())) {
+    Key.assign(static_cast<size_t>(Size), '\0');
+    Size = UserCollator().getSortKey(Folded.data(), Length, reinterpret_cast<uint8_t*>(Key.data()),
+                                     Size);
+  }
+  if (Size <= 0)
+    throw Exception(u"Text comparison failed");
+  Key.resize(static_cast<size_t>(Size));
+  Key.reserve(Key.size() + 2 * Folded.size());
+  for (char16_t C : Folded) {
+    Key.push_back(static_cast<char>(C >> 8));
+    Key.push_back(static_cast<char>(C & 0xFF));
+  }
+  return Key;
+}
+
 int AnsiCompareText(std::u16string_view S1, std::u16string_view S2) {
   return CompareFoldedText(SimpleFoldCase(S1), SimpleFoldCase(S2));
 }

@@ -3,6 +3,8 @@
 
 #include "rtl/UnicodeString.h"
 
+#include <string>
+
 // Case-insensitive comparison by the user's locale. Negative, zero or positive; zero exactly
 // when SimpleFoldCase(S1) == SimpleFoldCase(S2), so that only letter case is ignored: width,
 // compatibility, NFC/NFD and ignorable-character variants stay distinct. The order is the
@@ -15,6 +17,10 @@ bool AnsiSameText(std::u16string_view S1, std::u16string_view S2);
 // AnsiCompareText of two strings that are already SimpleFoldCase'd, for callers that fold once
 // and compare often.
 int CompareFoldedText(std::u16string_view Folded1, std::u16string_view Folded2);
+// A byte string for S whose order (as unsigned bytes) is AnsiCompareText's order, equal exactly
+// when AnsiSameText holds: for sorting many texts with one collation each instead of one per
+// comparison.
+std::string AnsiCompareTextKey(std::u16string_view S);
 
 // Case-insensitive equality by ASCII letters only, as the host uses for identifiers
 // (component, property and method names).

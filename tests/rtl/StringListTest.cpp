@@ -134,6 +134,9 @@ TEST(StringList, CompareTextIsATotalOrderWhoseEqualityIsTheHiveFolding) {
       EXPECT_EQ(AB == 0, RegistryNames::Fold(A) == RegistryNames::Fold(B))
           << UTF8Encode(A) << " / " << UTF8Encode(B);
       EXPECT_EQ(AnsiSameText(A, B), AB == 0);
+      // Sorting goes by keys: their byte order must be this order.
+      const int Keys = AnsiCompareTextKey(A).compare(AnsiCompareTextKey(B));
+      EXPECT_EQ(Keys < 0 ? -1 : (Keys > 0 ? 1 : 0), AB) << UTF8Encode(A) << " / " << UTF8Encode(B);
       for (const auto& C : All) {
         if (AB < 0 && AnsiCompareText(B, C) < 0) {
           EXPECT_LT(AnsiCompareText(A, C), 0)
