@@ -121,18 +121,28 @@ UnicodeString FoldCase(std::u16string_view S) {
 }
 
 UnicodeString SimpleFoldCase(std::u16string_view S) {
-  UnicodeString Out;
-  Out.reserve(S.size());
+  UnicodeString Out(S.size(), u'\0');
+  size_t J = 0;
   for (size_t I = 0; I < S.size();) {
+    const char16_t Unit = S[I];
+    if (Unit < 0x80) {
+      // ASCII folds to ASCII: only the capitals change.
+      Out[J++] = (Unit >= u'A' && Unit <= u'Z') ? static_cast<char16_t>(Unit + 32) : Unit;
+      ++I;
+      continue;
+    }
     UChar32 C;
     U16_NEXT(S.data(), I, S.size(), C);
     C = u_foldCase(C, U_FOLD_CASE_DEFAULT);
     if (U_IS_BMP(C)) {
-      Out.push_back(static_cast<char16_t>(C));
+      Out[J++] = static_cast<char16_t>(C);
     } else {
-      Out.push_back(U16_LEAD(C));
-      Out.push_back(U16_TRAIL(C));
+      if (J + 2 > Out.size())
+        Out.resize(J + 2);
+      Out[J++] = U16_LEAD(C);
+      Out[J++] = U16_TRAIL(C);
     }
   }
+  Out.resize(J);
   return Out;
 }
