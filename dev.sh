@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 
 PRESET="${PRESET:-default}"
 PACKAGES=(cmake g++ make pkg-config libicu-dev libsqlite3-dev googletest libgtest-dev libgmock-dev
-          libbenchmark-dev libreadline-dev qt6-base-dev xvfb xauth)
+          libbenchmark-dev libreadline-dev nlohmann-json3-dev qt6-base-dev xvfb xauth)
 
 install_missing() {
   local missing=()
