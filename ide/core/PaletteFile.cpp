@@ -25,14 +25,16 @@ struct TNode {
   TKind Kind = TKind::Null;
   bool Boolean = false;
   std::string String; // well-formed UTF-8
+  // The elements of an array, or the member values of an object in document order, with
+  // their names in Names. (Two vectors, as a vector of pairs may not hold an incomplete type.)
   std::vector<TNode> Items;
-  std::vector<std::pair<std::string, TNode>> Members; // in document order
+  std::vector<std::string> Names;
   size_t Offset = 0;
 
   const TNode* Find(std::string_view Name) const {
-    for (const auto& [N, V] : Members)
-      if (N == Name)
-        return &V;
+    for (size_t I = 0; I < Names.size(); ++I)
+      if (Names[I] == Name)
+        return &Items[I];
     return nullptr;
   }
 };
@@ -185,10 +187,11 @@ private:
     TNode* N;
     if (FOpen.empty())
       N = &Root;
-    else if (FOpen.back()->Kind == TNode::TKind::Array)
+    else {
+      if (FOpen.back()->Kind == TNode::TKind::Object)
+        FOpen.back()->Names.push_back(std::move(FKey));
       N = &FOpen.back()->Items.emplace_back();
-    else
-      N = &FOpen.back()->Members.emplace_back(std::move(FKey), TNode()).second;
+    }
     N->Kind = Kind;
     N->Offset = Offset;
     return N;
@@ -254,9 +257,9 @@ public:
     using K = TNode::TKind;
     const TNode Doc = ParseTree(FText, FSource);
     Expect(Doc, K::Object, "the palette");
-    for (const auto& [Name, V] : Doc.Members)
-      if (Name != "categories")
-        Wrong(V, "unknown member \"" + Name + "\" (expected \"categories\")");
+    for (size_t I = 0; I < Doc.Names.size(); ++I)
+      if (Doc.Names[I] != "categories")
+        Wrong(Doc.Items[I], "unknown member \"" + Doc.Names[I] + "\" (expected \"categories\")");
     const TNode* List = Doc.Find("categories");
     if (!List)
       Wrong(Doc, "the palette has no member \"categories\"");
@@ -267,7 +270,9 @@ public:
       Expect(C, K::Object, "a category");
       TPaletteCategory Category;
       bool HasCaption = false;
-      for (const auto& [Name, V] : C.Members) {
+      for (size_t I = 0; I < C.Names.size(); ++I) {
+        const std::string& Name = C.Names[I];
+        const TNode& V = C.Items[I];
         if (Name == "caption") {
           Category.Caption = Text(Expect(V, K::String, "\"caption\""));
           HasCaption = true;
