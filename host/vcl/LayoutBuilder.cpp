@@ -18,9 +18,12 @@ public:
 
   void ReadRoot(TComponent* Root, const TLayoutObject& L) {
     TLoading Guard(Root);
-    Guarded(L.Line, [&] {
-      if (!L.Name.empty())
-        Root->SetName(UniqueName(Root, L.Name));
+    // A name the root cannot take is skippable like a property: the root keeps its own.
+    Skippable([&] {
+      Guarded(L.Line, [&] {
+        if (!L.Name.empty())
+          Root->SetName(UniqueName(Root, L.Name));
+      });
     });
     ReadObject(Root, L, Root);
   }

@@ -445,6 +445,19 @@ TEST_F(LayoutTest, CallerMayLetMissingMethodsAndAncestorsPass) {
                                                "Error reading layout t, line 3: class TN"}));
   EXPECT_EQ(Other->ComponentCount(), 1);
   EXPECT_EQ(Other->Components(0)->Name(), u"C");
+
+  // A name the root cannot take is skipped the same way; without OnError it is an error.
+  const TLayoutObject Dotted = Parse("object Font.Name: TForm\n  object D: TButton\n  end\nend");
+  Skipped.clear();
+  TOwned<TForm> Third(new TForm(nullptr));
+  const UnicodeString Before = Third->Name();
+  ReadLayout(Third.get(), Dotted, u"t", Events);
+  ASSERT_EQ(Skipped.size(), 1u);
+  EXPECT_EQ(Skipped[0].substr(0, 32), "Error reading layout t, line 1: ");
+  EXPECT_EQ(Third->Name(), Before);
+  EXPECT_NE(Third->FindComponent(u"D"), nullptr);
+  TOwned<TForm> Fourth(new TForm(nullptr));
+  EXPECT_THROW(ReadLayout(Fourth.get(), Dotted, u"t"), EReadError);
 }
 
 // Real-world layouts written elsewhere: all of them parse, and building them fails, if at all,
