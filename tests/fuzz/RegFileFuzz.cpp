@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -32,14 +33,30 @@ void Dump(TRegistryHive& Hive, const UnicodeString& Path, std::string& Out) {
       Out += std::to_string(B) + ",";
     Out += "\n";
   }
-  for (const UnicodeString& Sub : Hive.SubKeyNames(Path))
+  for (const UnicodeString& Sub : Hive.SubKeyNames(Path)) {
+    FUZZ_CHECK(!Sub.empty(), "key [" + UTF8Encode(Path) + "] lists a subkey without a name");
     Dump(Hive, Path.empty() ? Sub : Path + u"\\" + Sub, Out);
+  }
 }
 
 std::string Dump(TRegistryHive& Hive) {
   std::string Out;
   Dump(Hive, UnicodeString(), Out);
   return Out;
+}
+
+// The first line where two dumps differ, for the message of a failed check.
+std::string FirstDifference(const std::string& A, const std::string& B) {
+  size_t I = 0;
+  while (I < A.size() && I < B.size() && A[I] == B[I])
+    ++I;
+  const size_t Start = I == 0 ? 0 : std::min(A.rfind('\n', I - 1), B.rfind('\n', I - 1)) + 1;
+  auto Line = [&](const std::string& S) {
+    if (Start >= S.size())
+      return std::string("(nothing)");
+    return S.substr(Start, S.find('\n', Start) - Start);
+  };
+  return Line(A) + "\n  against\n  " + Line(B);
 }
 
 void Clear(TRegistryHive& Hive) {
@@ -97,14 +114,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
 
   std::unique_ptr<TRegistryHive> Memory = NewMemoryHive();
   TRegistryHive& Sqlite = SqliteHive();
-  Clear(Sqlite);
+  // Emptied after each input, so that whatever it leaves is found with that input.
+  struct TEmptied {
+    TRegistryHive& Hive;
+    ~TEmptied() {
+      Clear(Hive);
+      FUZZ_CHECK(Dump(Hive) == "[]\n", "the SQLite hive cannot be emptied again");
+    }
+  } Emptied{Sqlite};
   std::string MemoryWhy, SqliteWhy;
   const bool MemoryTook = Import(*Memory, Changes, MemoryWhy);
   const bool SqliteTook = Import(Sqlite, Changes, SqliteWhy);
   FUZZ_CHECK(MemoryTook == SqliteTook, "the hives disagree on the import: memory \"" + MemoryWhy +
                                            "\", SQLite \"" + SqliteWhy + "\"");
   const std::string Held = Dump(*Memory);
-  FUZZ_CHECK(Held == Dump(Sqlite), "the hives hold different things after the import");
+  const std::string HeldBySqlite = Dump(Sqlite);
+  FUZZ_CHECK(Held == HeldBySqlite, "the hives hold different things after the import; memory: " +
+                                       FirstDifference(Held, HeldBySqlite));
   if (!MemoryTook)
     FUZZ_CHECK(Held == "[]\n", "a refused import changed the hive");
 
@@ -125,6 +151,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   std::unique_ptr<TRegistryHive> Copy = NewMemoryHive();
   std::string CopyWhy;
   FUZZ_CHECK(Import(*Copy, Again, CopyWhy), "the export cannot be imported again: " + CopyWhy);
-  FUZZ_CHECK(Dump(*Copy) == Held, "export and import again changed the hive");
+  const std::string HeldByCopy = Dump(*Copy);
+  FUZZ_CHECK(HeldByCopy == Held,
+             "export and import again changed the hive: " + FirstDifference(Held, HeldByCopy));
   return 0;
 }
