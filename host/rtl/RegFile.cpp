@@ -2,8 +2,6 @@
 
 #include "rtl/Exception.h"
 
-#include <unicode/utf8.h>
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -222,24 +220,12 @@ private:
             ? 3
             : 0;
     UnicodeString S;
-    S.reserve(B.size());
-    size_t Line = 1;
-    const auto* P = reinterpret_cast<const uint8_t*>(B.data());
-    int32_t I = static_cast<int32_t>(Start), N = static_cast<int32_t>(B.size());
-    while (I < N) {
-      UChar32 C;
-      U8_NEXT(P, I, N, C);
-      if (C < 0)
-        Fail(Line, u"the text is neither UTF-16 nor valid UTF-8");
-      if (C == u'\n')
-        ++Line;
-      if (C <= 0xFFFF) {
-        S.push_back(static_cast<char16_t>(C));
-      } else {
-        S.push_back(static_cast<char16_t>(0xD7C0 + (C >> 10)));
-        S.push_back(static_cast<char16_t>(0xDC00 | (C & 0x3FF)));
-      }
-    }
+    const size_t Bad = TryUTF8Decode(B.substr(Start), S);
+    if (Bad != UTFWellFormed)
+      Fail(static_cast<size_t>(
+               std::count(B.begin(), B.begin() + static_cast<std::ptrdiff_t>(Start + Bad), '\n')) +
+               1,
+           u"the text is neither UTF-16 nor valid UTF-8");
     return S;
   }
 

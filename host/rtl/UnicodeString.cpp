@@ -1,44 +1,98 @@
 #include "rtl/UnicodeString.h"
 
-#include <unicode/ustring.h>
+#include "rtl/Exception.h"
+
 #include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
+#include <cstdint>
+
+namespace {
+
+// One converter for both directions and both policies, on ICU's well-formedness rules
+// (U8_NEXT refuses overlong forms, surrogates and values above U+10FFFF). Strict stops at the
+// first ill-formed sequence and returns its offset; otherwise the sequence becomes U+FFFD.
+size_t Decode(std::string_view S, UnicodeString& Out, bool Strict) {
+  Out.clear();
+  Out.reserve(S.size());
+  const auto* P = reinterpret_cast<const uint8_t*>(S.data());
+  const int64_t N = static_cast<int64_t>(S.size());
+  for (int64_t I = 0; I < N;) {
+    const int64_t Start = I;
+    UChar32 C;
+    U8_NEXT(P, I, N, C);
+    if (C < 0) {
+      if (Strict)
+        return static_cast<size_t>(Start);
+      C = 0xFFFD;
+    }
+    if (C <= 0xFFFF) {
+      Out.push_back(static_cast<char16_t>(C));
+    } else {
+      Out.push_back(U16_LEAD(C));
+      Out.push_back(U16_TRAIL(C));
+    }
+  }
+  return UTFWellFormed;
+}
+
+size_t Encode(std::u16string_view S, std::string& Out, bool Strict) {
+  Out.clear();
+  Out.reserve(S.size());
+  const int64_t N = static_cast<int64_t>(S.size());
+  for (int64_t I = 0; I < N;) {
+    const int64_t Start = I;
+    UChar32 C;
+    U16_NEXT(S.data(), I, N, C);
+    if (U_IS_SURROGATE(C)) {
+      if (Strict)
+        return static_cast<size_t>(Start);
+      C = 0xFFFD;
+    }
+    uint8_t Bytes[U8_MAX_LENGTH];
+    int32_t Length = 0;
+    U8_APPEND_UNSAFE(Bytes, Length, C);
+    Out.append(reinterpret_cast<const char*>(Bytes), static_cast<size_t>(Length));
+  }
+  return UTFWellFormed;
+}
+
+} // namespace
 
 std::string UTF8Encode(std::u16string_view S) {
   std::string Out;
-  Out.reserve(S.size());
-  for (size_t I = 0; I < S.size();) {
-    char32_t C;
-    U16_NEXT_OR_FFFD(S.data(), I, S.size(), C);
-    if (C < 0x80) {
-      Out += static_cast<char>(C);
-    } else if (C < 0x800) {
-      Out += static_cast<char>(0xC0 | (C >> 6));
-      Out += static_cast<char>(0x80 | (C & 0x3F));
-    } else if (C < 0x10000) {
-      Out += static_cast<char>(0xE0 | (C >> 12));
-      Out += static_cast<char>(0x80 | ((C >> 6) & 0x3F));
-      Out += static_cast<char>(0x80 | (C & 0x3F));
-    } else {
-      Out += static_cast<char>(0xF0 | (C >> 18));
-      Out += static_cast<char>(0x80 | ((C >> 12) & 0x3F));
-      Out += static_cast<char>(0x80 | ((C >> 6) & 0x3F));
-      Out += static_cast<char>(0x80 | (C & 0x3F));
-    }
-  }
+  Encode(S, Out, false);
   return Out;
 }
 
 UnicodeString UTF8Decode(std::string_view S) {
-  if (S.empty())
-    return {};
-  UErrorCode Status = U_ZERO_ERROR;
-  int32_t Length = 0;
-  u_strFromUTF8WithSub(nullptr, 0, &Length, S.data(), static_cast<int32_t>(S.size()), 0xFFFD,
-                       nullptr, &Status);
-  UnicodeString Out(static_cast<size_t>(Length), u'\0');
-  Status = U_ZERO_ERROR;
-  u_strFromUTF8WithSub(Out.data(), Length, nullptr, S.data(), static_cast<int32_t>(S.size()),
-                       0xFFFD, nullptr, &Status);
+  UnicodeString Out;
+  Decode(S, Out, false);
+  return Out;
+}
+
+size_t TryUTF8Decode(std::string_view S, UnicodeString& Out) {
+  return Decode(S, Out, true);
+}
+
+size_t TryUTF8Encode(std::u16string_view S, std::string& Out) {
+  return Encode(S, Out, true);
+}
+
+UnicodeString UTF8DecodeChecked(std::string_view S) {
+  UnicodeString Out;
+  const size_t Bad = Decode(S, Out, true);
+  if (Bad != UTFWellFormed)
+    throw EConvertError(u"Invalid UTF-8 at byte " + IntToStr(static_cast<long long>(Bad)));
+  return Out;
+}
+
+std::string UTF8EncodeChecked(std::u16string_view S) {
+  std::string Out;
+  const size_t Bad = Encode(S, Out, true);
+  if (Bad != UTFWellFormed)
+    throw EConvertError(u"Unpaired surrogate at character " +
+                        IntToStr(static_cast<long long>(Bad)));
   return Out;
 }
 

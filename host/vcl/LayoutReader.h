@@ -79,8 +79,8 @@ struct TLayoutReaderEvents {
   std::function<bool(const UnicodeString& MethodName)> OnMethodNotFound;
   // An inherited component the root does not have: true creates it as a new component.
   std::function<bool(const UnicodeString& ComponentName)> OnAncestorNotFound;
-  // A property or child object that cannot be read: true skips it (a child with everything in
-  // it) and reading goes on.
+  // A property, a child object or the root's name that cannot be read: true skips it (a child
+  // with everything in it; the root keeps the name it has) and reading goes on.
   std::function<bool(const EReadError& Error)> OnError;
 };
 

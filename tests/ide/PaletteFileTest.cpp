@@ -55,6 +55,60 @@ TEST(PaletteFile, AWrongShapeIsAnErrorAtThePlaceOfTheWrongValue) {
             "\"collapsed\" or \"components\")");
 }
 
+// Syntax errors carry the parser's own wording; what must hold is the place (line and column in
+// characters, after a byte-order mark) and what the message is about.
+TEST(PaletteFile, ASyntaxErrorNamesTheLineAndColumnInCharacters) {
+  struct TCase {
+    std::string Text, Place, About;
+  };
+  const TCase Cases[] = {
+      {"{\"a\": 1,\n  \"b\" 2}", "p.json:2:7: ", "expected ':'"},
+      {"[1, 2,]", "p.json:1:7: ", "unexpected ']'"},
+      {"{\"a\": 1,}", "p.json:1:9: ", "unexpected '}'"},
+      {"[\"\xC3\xA4\xC3\xB6\xC3\xBC\" x]", "p.json:1:8: ", "invalid literal"},
+      {"\xEF\xBB\xBF[\"\xC3\xA4\", x", "p.json:1:7: ", "invalid literal"},
+      {"[\"abc", "p.json:1:6: ", "missing closing quote"},
+      {"", "p.json:1:1: ", "unexpected end of input"},
+      {"[] []", "p.json:1:4: ", "expected end of input"},
+      {"// c\n[]", "p.json:1:1: ", "invalid literal"},
+      {"[01]", "p.json:1:3: ", "unexpected number literal"},
+      {"[1e999]", "p.json:1:", "number overflow"},
+      {"[\"a\tb\"]", "p.json:1:4: ", "control character"},
+      {"[\"\\ud800\"]", "p.json:1:", "surrogate"},
+      {"[\"\xC3\x28\"]", "p.json:1:4: ", "ill-formed UTF-8"},
+      {"[\"\xED\xA0\x80\"]", "p.json:1:", "ill-formed UTF-8"}, // an encoded surrogate
+  };
+  for (const TCase& C : Cases) {
+    const std::string Message = Error(C.Text);
+    EXPECT_EQ(Message.substr(0, C.Place.size()), C.Place) << C.Text << " -> " << Message;
+    EXPECT_NE(Message.find(C.About), std::string::npos) << C.Text << " -> " << Message;
+  }
+}
+
+TEST(PaletteFile, DuplicateMembersAndDeepNestingAreRefusedAtTheirPlace) {
+  EXPECT_EQ(Error("{\"categories\": [{\"caption\": \"a\",\n \"caption\": \"b\"}]}"),
+            "p.json:2:2: duplicate member \"caption\"");
+  // Names are compared as written: the same name in another object, or differently spelt, is
+  // no duplicate.
+  EXPECT_EQ(Error("{\"categories\": [{\"caption\": \"\xC3\xA4\"}, {\"caption\": \"b\"}]}"), "");
+  EXPECT_EQ(Error("{\"categories\": [], \"\xC3\xA4\": 1, \"\xC3\xA4\": 2}"),
+            "p.json:1:28: duplicate member \"\xC3\xA4\"");
+  // A duplicate found anywhere wins over a wrong shape found earlier.
+  EXPECT_EQ(Error("{\"x\": 1, \"categories\": [], \"x\": 2}"),
+            "p.json:1:28: duplicate member \"x\"");
+  EXPECT_EQ(Error(std::string(300, '[')), "p.json:1:258: nesting deeper than 256 levels");
+}
+
+TEST(PaletteFile, EscapesAndSupplementaryCharactersReachTheCaptions) {
+  const auto P = ParsePalette(
+      R"({"categories": [{"caption": "a\"b\\c\/\u00e4\ud83d\ude00", "components": ["\u20AC"]}]})",
+      "p.json");
+  ASSERT_EQ(P.size(), 1u);
+  EXPECT_EQ(P[0].Caption, u"a\"b\\c/\u00e4\U0001F600");
+  EXPECT_EQ(P[0].Components, (std::vector<UnicodeString>{u"\u20AC"}));
+  EXPECT_EQ(ParsePalette("\xEF\xBB\xBF{\"categories\": []}", "p.json").size(), 0u);
+}
+
 TEST(PaletteFile, AFileThatCannotBeReadIsNamed) {
   try {
     ReadPaletteFile("/nonexistent/palette.json");
@@ -69,7 +123,8 @@ TEST(PaletteFile, AFileThatCannotBeReadIsNamed) {
     ReadPaletteFile(Path);
     FAIL();
   } catch (const EJsonError& E) {
-    EXPECT_EQ(UTF8Encode(E.Message()), Path + ":3:1: expected ',' or ']', found '{'");
+    EXPECT_EQ(UTF8Encode(E.Message()).substr(0, Path.size() + 6), Path + ":3:1: ");
+    EXPECT_NE(UTF8Encode(E.Message()).find("unexpected '{'"), std::string::npos);
   }
   std::remove(Path.c_str());
 }

@@ -227,7 +227,9 @@ TEST(LayoutSyntax, ErrorsNameTheLayoutAndTheLine) {
       {"object A: TA\n  X = { 0A 1 }\nend", "line 2: the binary block has an odd number"},
       {"object A: TA\n  X = [a b]\nend", "line 2: ',' or ']' expected but 'b' found"},
       {"object A: TA\n  X = 'a' +\n  Y = 1\nend", "line 3: string expected after '+'"},
-      {"object A: TA\n  X = '\xC3('\nend", "line 2: the string is not valid UTF-8"},
+      {"object A: TA\n  X = '\xC3('\nend", "line 2: the string is not valid UTF-8 (at column 8)"},
+      {"object A: TA\n  X = 'it''s \xC3\xA4' + 'x' +\n  '\xC3\xA4\xED\xA0\x80'\nend",
+       "line 3: the string is not valid UTF-8 (at column 5)"},
       {"object A: TA\n  X = <\n  thing\n  >\nend", "line 3: 'item' or '>' expected but 'thing'"},
       {"object A: TA\n  X = <\n  item\n  end\nend", "line 5: 'item' or '>' expected but 'end'"},
       {"object A: TA\n  X = <\n  item\n  end", "line 2: '>' expected: the collection is not"},
@@ -443,6 +445,19 @@ TEST_F(LayoutTest, CallerMayLetMissingMethodsAndAncestorsPass) {
                                                "Error reading layout t, line 3: class TN"}));
   EXPECT_EQ(Other->ComponentCount(), 1);
   EXPECT_EQ(Other->Components(0)->Name(), u"C");
+
+  // A name the root cannot take is skipped the same way; without OnError it is an error.
+  const TLayoutObject Dotted = Parse("object Font.Name: TForm\n  object D: TButton\n  end\nend");
+  Skipped.clear();
+  TOwned<TForm> Third(new TForm(nullptr));
+  const UnicodeString Before = Third->Name();
+  ReadLayout(Third.get(), Dotted, u"t", Events);
+  ASSERT_EQ(Skipped.size(), 1u);
+  EXPECT_EQ(Skipped[0].substr(0, 32), "Error reading layout t, line 1: ");
+  EXPECT_EQ(Third->Name(), Before);
+  EXPECT_NE(Third->FindComponent(u"D"), nullptr);
+  TOwned<TForm> Fourth(new TForm(nullptr));
+  EXPECT_THROW(ReadLayout(Fourth.get(), Dotted, u"t"), EReadError);
 }
 
 // Real-world layouts written elsewhere: all of them parse, and building them fails, if at all,

@@ -1,0 +1,6 @@
+object Form1: TForm
+  Caption = 'CRLF'
+  object Btn: TButton
+    Caption = #13#10
+  end
+end

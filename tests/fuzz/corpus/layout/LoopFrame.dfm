@@ -1,0 +1,4 @@
+object LoopFrame: TLoopFrame
+  inline Inner: TLoopFrame
+  end
+end
