@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <typeinfo>
+#include <unordered_map>
 
 const TClassInfo& TStrings::StaticClass() {
   static const TClassInfo Info(u"TStrings", &TPersistent::StaticClass());
@@ -149,13 +150,28 @@ void TStringList::Sort() {
                      });
     return;
   }
-  // One collation key per entry instead of two foldings and a collation per comparison.
-  std::vector<std::pair<std::string, UnicodeString>> Keyed;
+  // One collation key per entry instead of two foldings and a collation per comparison. The
+  // same texts are sorted again and again (every menu opening sorts the palette's captions), so
+  // the keys are kept, up to a bound; the collation does not change while the process runs.
+  thread_local std::unordered_map<UnicodeString, std::string> Keys;
+  constexpr size_t MaxKeptKeys = 65536;
+  if (Keys.size() + FList.size() > MaxKeptKeys)
+    Keys.clear();
+  // Pointers into the map stay valid: it is node-based and not cleared below. The entries move
+  // only once every key is there, so a failure leaves the list as it was.
+  std::vector<std::pair<const std::string*, size_t>> Keyed;
   Keyed.reserve(FList.size());
-  for (UnicodeString& S : FList)
-    Keyed.emplace_back(AnsiCompareTextKey(S), std::move(S));
+  for (size_t I = 0; I < FList.size(); ++I) {
+    auto It = Keys.find(FList[I]);
+    if (It == Keys.end())
+      It = Keys.emplace(FList[I], AnsiCompareTextKey(FList[I])).first;
+    Keyed.emplace_back(&It->second, I);
+  }
   std::stable_sort(Keyed.begin(), Keyed.end(),
-                   [](const auto& A, const auto& B) { return A.first < B.first; });
-  for (size_t I = 0; I < Keyed.size(); ++I)
-    FList[I] = std::move(Keyed[I].second);
+                   [](const auto& A, const auto& B) { return *A.first < *B.first; });
+  std::vector<UnicodeString> Ordered;
+  Ordered.reserve(FList.size());
+  for (const auto& [Key, Index] : Keyed)
+    Ordered.push_back(std::move(FList[Index]));
+  FList.swap(Ordered);
 }
