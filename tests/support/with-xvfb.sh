@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs a command on a private X server: Xvfb picks a free display itself (-displayfd), so that
 # several of these run side by side, and the server is stopped however the command ends.
-# Qt programs use the xcb platform on it. Usage: with-xvfb.sh COMMAND [ARGS...]
+# Qt programs use the xcb platform on it. -noreset keeps the server from resetting whenever its
+# last client leaves, which would refuse a program that connects at that moment.
+# Usage: with-xvfb.sh COMMAND [ARGS...]
 set -euo pipefail
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/with-xvfb.XXXXXX")
@@ -16,7 +18,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 server=$!
 for _ in $(seq 100); do
   [ -s "$work/display" ] && break
