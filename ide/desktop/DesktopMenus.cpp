@@ -5,6 +5,27 @@
 
 #include <QTimer>
 
+namespace {
+
+// A model item as a Qt entry holds it: forgotten when the model releases the item, so that a
+// signal of an entry that outlived its item (chosen while the model changed under an open menu)
+// reaches nothing. Owned by the entry.
+class TItemRef final : public QObject, private TComponentView {
+public:
+  TItemRef(TMenuItem* Item, QObject* Entry) : QObject(Entry), FItem(Item) { Item->AddView(this); }
+  ~TItemRef() override {
+    if (FItem)
+      FItem->RemoveView(this);
+  }
+  TMenuItem* Item() const { return FItem; }
+
+private:
+  void ComponentDestroying(TComponent*) override { FItem = nullptr; }
+  TMenuItem* FItem;
+};
+
+} // namespace
+
 void FillMenu(QMenu* Menu, TMenuItem* Item, const DesktopMenuDriver& Driver) {
   Menu->clear();
   for (QMenu* Old : Menu->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
@@ -20,19 +41,24 @@ void FillMenu(QMenu* Menu, TMenuItem* Item, const DesktopMenuDriver& Driver) {
     if (Child->Count() > 0) {
       QMenu* Sub = Menu->addMenu(ToQString(Child->Caption()));
       Sub->setEnabled(Child->Enabled());
-      QObject::connect(Sub, &QMenu::aboutToShow, Sub, [Sub, Child, Driver] {
-        RunGuarded(Sub, [&] {
-          if (Driver.Open)
-            Driver.Open(Child);
-        });
-        FillMenu(Sub, Child, Driver);
+      auto* Ref = new TItemRef(Child, Sub);
+      QObject::connect(Sub, &QMenu::aboutToShow, Sub, [Sub, Ref, Driver] {
+        if (Ref->Item() && Driver.Open)
+          RunGuarded(Sub, [&] { Driver.Open(Ref->Item()); });
+        // Opening may have released the item (a handler that rebuilds its menu).
+        if (TMenuItem* Current = Ref->Item())
+          FillMenu(Sub, Current, Driver);
+        else
+          Sub->clear();
       });
       continue;
     }
     QAction* Action = Menu->addAction(ToQString(Child->Caption()));
     Action->setEnabled(Child->Enabled());
-    QObject::connect(Action, &QAction::triggered, Menu, [Menu, Child, Driver] {
-      RunGuarded(Menu->window(), [&] { Driver.Click(Child); });
+    auto* Ref = new TItemRef(Child, Action);
+    QObject::connect(Action, &QAction::triggered, Menu, [Menu, Ref, Driver] {
+      if (TMenuItem* Current = Ref->Item())
+        RunGuarded(Menu->window(), [&] { Driver.Click(Current); });
     });
   }
 }

@@ -134,6 +134,36 @@ private slots:
     QCOMPARE(Exits, 1);
   }
 
+  // The model may release an item while its menu is open (the bar rebuilds only once the menu
+  // closes): choosing the entry that outlived it reaches nothing, and the menu goes on.
+  void anEntryWhoseItemWasReleasedWhileItsMenuWasOpenReachesNothing() {
+    TComponent Ide(nullptr);
+    auto* Menu = new TMainMenu(&Ide);
+    TMenuItem* File = NewItem(&Ide, Menu->Items(), u"&File");
+    TMenuItem* Keep = NewItem(&Ide, File, u"&Keep");
+    TMenuItem* Gone = NewItem(&Ide, File, u"&Gone");
+    int Keeps = 0, Gones = 0;
+    Keep->OnClick = [&](TObject*) { ++Keeps; };
+    Gone->OnClick = [&](TObject*) { ++Gones; };
+
+    TBarWindow W(Menu);
+    QVERIFY(W.Ready());
+    QMenu* M = ClickEntry(W.Bar, QStringLiteral("&File"));
+    QVERIFY(M);
+    QCOMPARE(Texts(M), (QStringList{"&Keep", "&Gone"}));
+    Free(Gone);
+    QVERIFY(ActionNamed(M, QStringLiteral("&Gone")));
+    Choose(M, QStringLiteral("&Gone"));
+    QCOMPARE(Gones, 0);
+    QVERIFY(Failures.isEmpty());
+
+    M = ClickEntry(W.Bar, QStringLiteral("&File"));
+    QVERIFY(M);
+    QCOMPARE(Texts(M), (QStringList{"&Keep"}));
+    Choose(M, QStringLiteral("&Keep"));
+    QCOMPARE(Keeps, 1);
+  }
+
   // An entry follows its model item: one that gets its first child after the bar was built (a
   // package adds its entry, then the entry's items) becomes a sub-menu that opens; captions,
   // visibility and entries that go are shown.
