@@ -7,6 +7,8 @@
 #include "vcl/Forms.h"
 #include "vcl/Menus.h"
 
+#include <benchmark/benchmark.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -193,6 +195,17 @@ TMemoryHiveScope::TMemoryHiveScope() : FHive(NewMemoryHive()) {
 
 TMemoryHiveScope::~TMemoryHiveScope() {
   SetCurrentUserHiveFactory({});
+}
+
+int RunBenchmarks(int Argc, char** Argv, void (*Register)()) {
+  TTempHiveFolder Hive;
+  Register();
+  benchmark::Initialize(&Argc, Argv);
+  if (benchmark::ReportUnrecognizedArguments(Argc, Argv))
+    return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
 }
 
 } // namespace bench

@@ -32,6 +32,10 @@ private:
   std::string FDir;
 };
 
+// The body of a benchmark program's main: a temporary hive for the whole run, Register's
+// benchmarks, then Google Benchmark over the command line.
+int RunBenchmarks(int Argc, char** Argv, void (*Register)());
+
 // A palette of Tabs tabs ("Tab 00001", ...) filed under PerTab categories each, drawn in turn
 // from a pool of Pool names ("Category 001", ...). Tabs 0 takes the IDE's default palette.
 struct TPaletteShape {

@@ -120,12 +120,5 @@ void Register() {
 } // namespace
 
 int main(int argc, char** argv) {
-  TTempHiveFolder Hive;
-  Register();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv))
-    return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return bench::RunBenchmarks(argc, argv, Register);
 }

@@ -152,7 +152,7 @@ private slots:
     QStringList ByArrow;
     int MenusShown = 0;
     QPoint Under;
-    WhenShown(Button->menu(), [&](QMenu* Menu) {
+    user::WhenShown(this, Button->menu(), [&](QMenu* Menu) {
       ByArrow = Texts(Menu);
       for (QWidget* W : QApplication::topLevelWidgets())
         MenusShown += qobject_cast<QMenu*>(W) && W->isVisible();
@@ -345,19 +345,6 @@ private slots:
   }
 
 private:
-  // Runs Read on Menu once it shows (within whatever runs it), once.
-  void WhenShown(QMenu* Menu, std::function<void(QMenu*)> Read) {
-    auto* Poll = new QTimer(this);
-    connect(Poll, &QTimer::timeout, this, [Poll, Menu, Read] {
-      if (!Menu->isVisible())
-        return;
-      Poll->stop();
-      Poll->deleteLater();
-      Read(Menu);
-    });
-    Poll->start(20);
-  }
-
   // Answers the next message box once it shows (it runs modally inside the user's action).
   void AnswerBox(std::function<void(QMessageBox*)> Read) {
     auto* Poll = new QTimer(this);

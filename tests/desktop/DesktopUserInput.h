@@ -7,7 +7,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
+
+#include <functional>
 
 namespace user {
 
@@ -24,6 +27,20 @@ inline QStringList Texts(QMenu* Menu) {
     if (A->isVisible())
       R << (A->isSeparator() ? QStringLiteral("-") : A->text());
   return R;
+}
+
+// Runs Read on Menu once it shows (inside whatever runs it modally), once. The poll belongs to
+// Context.
+inline void WhenShown(QObject* Context, QMenu* Menu, std::function<void(QMenu*)> Read) {
+  auto* Poll = new QTimer(Context);
+  QObject::connect(Poll, &QTimer::timeout, Context, [Poll, Menu, Read] {
+    if (!Menu->isVisible())
+      return;
+    Poll->stop();
+    Poll->deleteLater();
+    Read(Menu);
+  });
+  Poll->start(20);
 }
 
 // The menu that shows, or nullptr once the wait is over.

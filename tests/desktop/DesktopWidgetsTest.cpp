@@ -45,6 +45,7 @@ using user::ActionNamed;
 using user::Choose;
 using user::ClickEntry;
 using user::Texts;
+using user::WhenShown;
 
 // A shown, active main window holding a menu bar over Menu.
 struct TBarWindow {
@@ -57,19 +58,6 @@ struct TBarWindow {
   QMainWindow Window;
   DesktopMenuBar* Bar;
 };
-
-// Runs Read on Menu once it shows (inside whatever runs it modally), once.
-void WhenShown(QObject* Context, QMenu* Menu, std::function<void(QMenu*)> Read) {
-  auto* Poll = new QTimer(Context);
-  QObject::connect(Poll, &QTimer::timeout, Context, [Poll, Menu, Read] {
-    if (!Menu->isVisible())
-      return;
-    Poll->stop();
-    Poll->deleteLater();
-    Read(Menu);
-  });
-  Poll->start(20);
-}
 
 } // namespace
 
