@@ -105,21 +105,6 @@ bool SameText(std::u16string_view S1, std::u16string_view S2) {
   return true;
 }
 
-UnicodeString FoldCase(std::u16string_view S) {
-  if (S.empty())
-    return {};
-  UErrorCode Status = U_ZERO_ERROR;
-  int32_t Length = u_strFoldCase(nullptr, 0, S.data(), static_cast<int32_t>(S.size()),
-                                 U_FOLD_CASE_DEFAULT, &Status);
-  UnicodeString Out(static_cast<size_t>(Length), u'\0');
-  Status = U_ZERO_ERROR;
-  u_strFoldCase(Out.data(), Length, S.data(), static_cast<int32_t>(S.size()), U_FOLD_CASE_DEFAULT,
-                &Status);
-  if (U_FAILURE(Status))
-    throw Exception(u"Case folding failed");
-  return Out;
-}
-
 UnicodeString SimpleFoldCase(std::u16string_view S) {
   UnicodeString Out(S.size(), u'\0');
   size_t J = 0;

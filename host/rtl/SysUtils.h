@@ -26,9 +26,6 @@ std::string AnsiCompareTextKey(std::u16string_view S);
 // (component, property and method names).
 bool SameText(std::u16string_view S1, std::u16string_view S2);
 
-// Unicode full case folding (ICU): 'Ä' and 'ä' fold alike, 'ß' becomes "ss".
-UnicodeString FoldCase(std::u16string_view S);
-
 // Unicode simple case folding, code point by code point (each to exactly one code point; a lone
 // surrogate stays as it is): "Standard" and "STANDARD" fold alike, "Ａbc" and "Abc" do not.
 // This is the rule by which the registry hive, the string lists and the menus' Find treat two
