@@ -1,6 +1,7 @@
 // Tab completion of command lines on the live model: commands, menu paths, tool buttons, palette
 // tabs, registry keys and values, files; and that completing changes nothing.
 #include "Completion.h"
+#include "Commands_p.h"
 #include "Interpreter.h"
 
 #include "Ide.h"
@@ -67,6 +68,32 @@ protected:
 };
 
 using Words = std::vector<std::string>;
+
+// The arguments of a line being typed are the ones the command will read once it is run: the
+// partial reading agrees with the shell's own on every line that the shell accepts, and reads
+// an unclosed quote as the argument being typed.
+TEST(PartialArguments, AgreeWithTheShellsReadingOfTheWholeLine) {
+  for (const std::string Text :
+       {"", " ", "a", "a b", "a  b ", "\ta\tb", "\"a b\"", "\"a b\" c", "\"\"", "x \"\" ",
+        "\"say \"\"hi\"\"\"", "C:\\Path\\ \"x\"", "\"a\"\"\" b", "a\"b c\""}) {
+    const commands::TPartialArguments P = commands::SplitPartialArguments(Text);
+    ASSERT_TRUE(P.Valid) << Text;
+    std::vector<std::string> Read = P.Done;
+    if (!P.Typed.empty() || P.Quoted)
+      Read.push_back(P.Typed);
+    EXPECT_EQ(Read, SplitArguments(Text)) << Text;
+    // The argument being typed starts where its text does.
+    if (!P.Typed.empty()) {
+      EXPECT_EQ(Text.substr(P.Start, 1), P.Quoted ? "\"" : P.Typed.substr(0, 1)) << Text;
+    }
+  }
+  const commands::TPartialArguments Open = commands::SplitPartialArguments("get \"Software\\Or");
+  EXPECT_EQ(Open.Done, (std::vector<std::string>{"get"}));
+  EXPECT_TRUE(Open.Quoted);
+  EXPECT_EQ(Open.Typed, "Software\\Or");
+  EXPECT_EQ(Open.Start, 4u);
+  EXPECT_FALSE(commands::SplitPartialArguments("\"a\"b").Valid);
+}
 
 TEST_F(CompletionTest, CommandNamesAndTheirSubCommands) {
   EXPECT_EQ(Completed("pi"), "pick ");
@@ -169,6 +196,12 @@ TEST_F(CompletionTest, PaletteTabsPackagesAndToolButtons) {
   Run("tab add ALPHABET");
   EXPECT_EQ(Completed("tab remove alp"), "tab remove alp");
   EXPECT_EQ(Listed("tab remove alp"), (Words{"Alpha", "ALPHABET"}));
+  // Captions that part inside a character's UTF-8 bytes share only the characters before it;
+  // letter case is ignored beyond ASCII too.
+  Run("tab add Caf\u00e9");
+  Run("tab add Caf\u00e8");
+  EXPECT_EQ(Completed("tab remove caf"), "tab remove Caf");
+  EXPECT_EQ(Completed("tab remove CAF\u00c9"), "tab remove Caf\u00e9 ");
 
   EXPECT_EQ(Completed("unload or"), "unload OrvikPaletteMenu170 ");
   EXPECT_EQ(Completed("packages O"), "packages OrvikPaletteMenu170 ");
