@@ -317,19 +317,27 @@ void AddButtonCandidates(THostIde& Ide, const TPartialPath& P, bool SubMenu, TCo
       Out.Candidates.push_back({PathText(P, Name, SubMenu), Name});
 }
 
+// The items of Parent that a user sees and whose captions begin with the step being typed, as
+// pick matches captions. Under pick, an item with items of its own is a sub-menu whose path goes
+// on; open takes one entry and no path.
+void AddItemCandidates(const TMenuItem* Parent, const TPartialPath& P, bool Pick,
+                       TCompletion& Out) {
+  const UnicodeString Key = MenuFindKey(U16(P.Steps.back()));
+  for (int N = 0; N < Parent->Count(); ++N) {
+    const TMenuItem* Item = Parent->Items(N);
+    if (Offered(Item) && MenuFindKey(Item->Caption()).starts_with(Key))
+      Out.Candidates.push_back(
+          {PathText(P, U8(Item->Caption()), Pick && Item->Count() > 0), U8(Item->Caption())});
+  }
+}
+
 // open CAPTION | open @BUTTON: the main menu's entries and the buttons with a menu.
 void CompleteOpen(const TCommandInterpreter& I, std::string_view Rest, TCompletion& Out) {
   const TPartialPath P = SplitPartialPath(Rest);
   if (!P.Valid || P.Steps.size() != 1)
     return;
   Out.Start = 0;
-  const UnicodeString Key = MenuFindKey(U16(P.Steps.back()));
-  const TMenuItem* Root = I.Ide().MainMenu()->Items();
-  for (int N = 0; N < Root->Count(); ++N) {
-    const TMenuItem* Item = Root->Items(N);
-    if (Offered(Item) && MenuFindKey(Item->Caption()).starts_with(Key))
-      Out.Candidates.push_back({PathText(P, U8(Item->Caption()), false), U8(Item->Caption())});
-  }
+  AddItemCandidates(I.Ide().MainMenu()->Items(), P, false, Out);
   AddButtonCandidates(I.Ide(), P, false, Out);
 }
 
@@ -343,26 +351,10 @@ void CompletePick(const TCommandInterpreter& I, std::string_view Rest, TCompleti
   Out.Start = 0;
   THostIde& Ide = I.Ide();
   if (P.Steps.size() == 1) {
-    const UnicodeString Key = MenuFindKey(U16(P.Steps.back()));
-    const TMenuItem* Root = Ide.MainMenu()->Items();
-    for (int N = 0; N < Root->Count(); ++N) {
-      const TMenuItem* Item = Root->Items(N);
-      if (Offered(Item) && MenuFindKey(Item->Caption()).starts_with(Key))
-        Out.Candidates.push_back({PathText(P, U8(Item->Caption()), true), U8(Item->Caption())});
-    }
+    AddItemCandidates(Ide.MainMenu()->Items(), P, true, Out);
     AddButtonCandidates(Ide, P, true, Out);
     return;
   }
-
-  auto ListItems = [&](const TMenuItem* Current) {
-    const UnicodeString Key = MenuFindKey(U16(P.Steps.back()));
-    for (int N = 0; N < Current->Count(); ++N) {
-      const TMenuItem* Item = Current->Items(N);
-      if (Offered(Item) && MenuFindKey(Item->Caption()).starts_with(Key))
-        Out.Candidates.push_back(
-            {PathText(P, U8(Item->Caption()), Item->Count() > 0), U8(Item->Caption())});
-    }
-  };
   std::string Where = P.Steps[0];
   if (P.Steps[0].starts_with('@')) {
     TToolButton* Button = FindButton(Ide, P.Steps[0]);
@@ -378,7 +370,7 @@ void CompletePick(const TCommandInterpreter& I, std::string_view Rest, TCompleti
       Menu->OpenSubmenu(Item);
       Current = Item;
     }
-    ListItems(Current);
+    AddItemCandidates(Current, P, true, Out);
     return;
   }
   TMenuItem* Current = FindItem(Ide.MainMenu()->Items(), P.Steps[0], "The main menu");
@@ -391,7 +383,7 @@ void CompletePick(const TCommandInterpreter& I, std::string_view Rest, TCompleti
     Item->Click();
     Current = Item;
   }
-  ListItems(Current);
+  AddItemCandidates(Current, P, true, Out);
 }
 
 // press [BUTTON]: the names of the buttons that show.

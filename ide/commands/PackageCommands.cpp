@@ -112,8 +112,9 @@ std::vector<TArgumentChoice> LoadChoices(const TCommandInterpreter&,
   for (; !Error && It != std::filesystem::directory_iterator(); It.increment(Error)) {
     const std::string Name = It->path().filename().string();
     std::error_code Ignored;
-    if (It->path().extension() == ".so" && !Name.starts_with("lib") &&
-        It->is_regular_file(Ignored) &&
+    // Named as files are: letter case counts.
+    if (It->path().extension() == ".so" && Name.starts_with(Args.Typed) &&
+        !Name.starts_with("lib") && It->is_regular_file(Ignored) &&
         std::none_of(Choices.begin(), Choices.end(),
                      [&](const TArgumentChoice& C) { return C.Value == Name; }))
       Choices.push_back({Name, true, ""});

@@ -256,6 +256,7 @@ TEST_F(CompletionTest, FileNamesForLoadExportAndImport) {
   EXPECT_EQ(Listed("reg import \"" + D).size(), 3u);
   // load also offers the packages beside the IDE, which it finds by name.
   EXPECT_EQ(Completed("load OrvikPaletteMenu170"), "load OrvikPaletteMenu170.so ");
+  EXPECT_EQ(Listed("load orvik"), Words{});
 }
 
 TEST_F(CompletionTest, NothingToComplete) {
