@@ -46,7 +46,7 @@ char** CompleteForEditLine(const char* Text, int Start, int) {
   if (!Matches)
     return nullptr;
   Matches[0] = Copy(Whole);
-  // One candidate is told by an entry equal to entry 0.
+  // A single candidate is told to libedit by an entry 1 equal to entry 0.
   for (size_t N = 0; N < Count; ++N)
     Matches[N + 1] = Copy(C.Candidates.size() == 1 ? Whole : C.Candidates[N].Shown);
   for (size_t N = 0; N <= Count; ++N)
@@ -71,7 +71,6 @@ public:
     rl_basic_word_break_characters = "\001";
     rl_completer_word_break_characters = const_cast<char*>("\001");
     rl_attempted_completion_function = CompleteForEditLine;
-    rl_sort_completion_matches = 0;
     using_history();
     const char* State = std::getenv("XDG_STATE_HOME");
     const char* Home = std::getenv("HOME");
