@@ -170,6 +170,6 @@ void AddRegistryCommands(TCommandTable& Table) {
                    "reg get KEY NAME | reg set KEY NAME DATA | reg delete KEY NAME | reg list KEY "
                    "| reg export KEY FILE | reg import FILE",
                    "the current user's registry (KEY below HKEY_CURRENT_USER)",
-                   "reg list \"Software\\Orvik\\Palette Menu\\Categories\"", TCommand::Normal,
+                   "reg list \"Software\\Orvik\\Palette Menu\"", TCommand::Normal,
                    CmdReg, ArgumentCompleter(RegChoices)});
 }

@@ -356,15 +356,17 @@ TEST_F(CompletionTest, HelpShowsACommandsUsageAndAnExampleThatRuns) {
             "example: pick P&alette > Other > Standard\n");
   EXPECT_EQ(Run("help nothing"), "error: Unknown command \"nothing\" (try help)\n");
   EXPECT_EQ(Run("help pick tab"), "error: Usage: help [COMMAND]\n");
-  // Every example names its command and is accepted as written (a failure of what it does, such
-  // as loading a package twice, is fine; a usage error is not).
+  // Every example names its command and works when run in the order help lists them; only the
+  // add-in that the IDE has loaded already cannot be loaded again.
   for (const TCommand& C : TCommandInterpreter::Commands()) {
     EXPECT_TRUE(C.Example == C.Name || C.Example.starts_with(C.Name + " ")) << C.Name;
     if (C.Scope == TCommand::Editor || C.Name == "quit")
       continue;
     const std::string Output = Run(C.Example);
-    EXPECT_EQ(Output.find("error: Usage"), std::string::npos) << C.Example << ": " << Output;
-    EXPECT_EQ(Output.find("error: Unknown"), std::string::npos) << C.Example << ": " << Output;
+    if (C.Name == "load")
+      EXPECT_EQ(Output, "error: Package OrvikPaletteMenu170.so is already loaded\n");
+    else
+      EXPECT_EQ(Output.find("error:"), std::string::npos) << C.Example << ": " << Output;
   }
 }
 
