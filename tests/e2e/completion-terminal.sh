@@ -13,7 +13,8 @@ fi
 
 rm -rf "$work"
 mkdir -p "$work"
-# A server of its own, without the user's configuration.
+# A server of its own, without the user's configuration, also when the tests run inside tmux.
+unset TMUX
 socket="hostide-completion-$$"
 tmux() { "$tmux_program" -L "$socket" -f /dev/null "$@"; }
 trap 'tmux kill-server 2>/dev/null || true' EXIT
