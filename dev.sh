@@ -15,7 +15,7 @@ cd "$(dirname "$0")"
 PRESET="${PRESET:-default}"
 PACKAGES=(cmake g++ make pkg-config libicu-dev libsqlite3-dev googletest libgtest-dev libgmock-dev
           libbenchmark-dev libedit-dev nlohmann-json3-dev qt6-base-dev xvfb xauth xdotool
-          imagemagick python3 clang libclang-rt-14-dev)
+          imagemagick python3 clang libclang-rt-14-dev tmux)
 
 install_missing() {
   local missing=()

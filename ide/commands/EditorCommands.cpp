@@ -66,13 +66,13 @@ void CloseModal(TCommandInterpreter& I, int Result) {
 
 void AddEditorCommands(TCommandTable& Table) {
   Table.push_back(
-      {"grid", "grid", "print the editor's grid and selection", TCommand::Editor, CmdGrid});
+      {"grid", "grid", "print the editor's grid and selection", "grid", TCommand::Editor, CmdGrid});
   Table.push_back({"set", "set ROW TEXT", "select column 1 of ROW and type TEXT as its content",
-                   TCommand::Editor, CmdSet});
+                   "set 24 Common;VCL", TCommand::Editor, CmdSet});
   Table.push_back({"select", "select COL ROW", "try to select a cell; prints selected or refused",
-                   TCommand::Editor, CmdSelect});
-  Table.push_back({"ok", "ok", "close the editor with OK", TCommand::Editor,
+                   "select 1 2", TCommand::Editor, CmdSelect});
+  Table.push_back({"ok", "ok", "close the editor with OK", "ok", TCommand::Editor,
                    [](TCommandInterpreter& I, const TCommandLine&) { CloseModal(I, mrOk); }});
-  Table.push_back({"cancel", "cancel", "close the editor with Cancel", TCommand::Editor,
+  Table.push_back({"cancel", "cancel", "close the editor with Cancel", "cancel", TCommand::Editor,
                    [](TCommandInterpreter& I, const TCommandLine&) { CloseModal(I, mrCancel); }});
 }

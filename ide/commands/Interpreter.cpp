@@ -79,32 +79,52 @@ bool TStreamLineReader::ReadLine(std::string& Line, const std::string&) {
 
 namespace {
 
+// help: the command list, or one command's usage and an example.
+void CmdHelp(TCommandInterpreter& I, const TCommandLine& L) {
+  std::ostream& Out = I.Out();
+  const std::vector<std::string> Args = SplitArguments(L.Rest);
+  if (Args.size() > 1)
+    Usage("help [COMMAND]");
+  if (Args.size() == 1) {
+    const TCommand* C = TCommandInterpreter::FindCommand(Args[0]);
+    if (!C)
+      throw EShellSyntax(U16("Unknown command " + Quote(Args[0]) + " (try help)"));
+    Out << "usage: " << C->Usage << "\n  " << C->Help << "\nexample: " << C->Example << '\n';
+    return;
+  }
+  Out << "Commands (arguments with blanks in double quotes; \"\" inside them is one \"):\n";
+  for (const TCommand& C : TCommandInterpreter::Commands())
+    Out << "  " << C.Usage << "\n      " << C.Help << '\n';
+  Out << "Menu paths join captions with \" > \"; @button is the add-in's drop-down tool "
+         "button.\nTab completes commands, menu paths, names, keys and files; help COMMAND "
+         "shows an example.\n";
+}
+
 void AddGeneralCommands(TCommandTable& Table) {
   Table.push_back(
-      {"echo", "echo TEXT", "print TEXT", TCommand::Both,
+      {"echo", "echo TEXT", "print TEXT", "echo Saved the categories", TCommand::Both,
        [](TCommandInterpreter& I, const TCommandLine& L) { I.Out() << L.Rest << '\n'; }});
-  Table.push_back(
-      {"help", "help", "this list", TCommand::Both,
-       [](TCommandInterpreter& I, const TCommandLine&) {
-         std::ostream& Out = I.Out();
-         Out << "Commands (arguments with blanks in double quotes; \"\" inside them is one \"):\n";
-         for (const TCommand& C : TCommandInterpreter::Commands())
-           Out << "  " << C.Usage << "\n      " << C.Help << '\n';
-         Out << "Menu paths join captions with \" > \"; @button is the add-in's drop-down tool "
-                "button.\n";
-       }});
-  Table.push_back({"quit", "quit", "end the session", TCommand::Both,
+  Table.push_back({"help", "help [COMMAND]", "this list, or one command's usage and an example",
+                   "help pick", TCommand::Both, CmdHelp,
+                   ArgumentCompleter([](const TCommandInterpreter&, const TPartialArguments& A) {
+                     std::vector<std::string> Names;
+                     if (A.Done.empty())
+                       for (const TCommand& C : TCommandInterpreter::Commands())
+                         Names.push_back(C.Name);
+                     return WordChoices(Names);
+                   })});
+  Table.push_back({"quit", "quit", "end the session", "quit", TCommand::Both,
                    [](TCommandInterpreter& I, const TCommandLine&) { I.Quit(); }});
 }
 
-const TCommand* FindCommand(const std::string& Name) {
-  for (const TCommand& C : TCommandInterpreter::Commands())
+} // namespace
+
+const TCommand* TCommandInterpreter::FindCommand(std::string_view Name) {
+  for (const TCommand& C : Commands())
     if (Name == C.Name)
       return &C;
   return nullptr;
 }
-
-} // namespace
 
 const TCommandTable& TCommandInterpreter::Commands() {
   static const TCommandTable Table = [] {

@@ -14,6 +14,7 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TCustomForm;
@@ -36,15 +37,23 @@ struct TOpenedMenu {
 
 class TCommandInterpreter;
 
+struct TCompletion;
+
 // One command of the table.
 struct TCommand {
   // Where a command works: outside modal runs, inside them (the editor), or both.
   enum TScope { Normal, Editor, Both };
+  // Completes the text after the command word (Rest, up to the cursor) into Out, whose Start is
+  // an offset in Rest. It may open menus as the command would, but changes nothing.
+  using TCompleter = std::function<void(const TCommandInterpreter& Interpreter,
+                                        std::string_view Rest, TCompletion& Out)>;
   std::string Name;
   std::string Usage;
   std::string Help;
+  std::string Example; // one line that runs the command, as help COMMAND shows it
   TScope Scope = Normal;
   std::function<void(TCommandInterpreter& Interpreter, const TCommandLine& Line)> Run;
+  TCompleter Complete = nullptr; // none: nothing to complete after the command word
 };
 using TCommandTable = std::vector<TCommand>;
 
@@ -57,6 +66,8 @@ public:
 
   // Every command, in the order help lists them.
   static const TCommandTable& Commands();
+  // The command of that name, or nullptr.
+  static const TCommand* FindCommand(std::string_view Name);
 
   // Runs commands until quit, the end of input or File > Exit; answers the exit code (with
   // Strict, 1 after the first failure).

@@ -114,11 +114,15 @@ TMenuItem* FindItem(TMenuItem* Parent, const std::string& Caption, const std::st
   return Item;
 }
 
-// Closes a popup menu once the command is done with it, if it still exists.
+// Closes a popup menu once the command is done with it, if it still exists. With KeepIfOpen, a
+// menu that was open already when the guard began stays open.
 class TPopupGuard : public TComponent {
 public:
-  explicit TPopupGuard(TPopupMenu* Menu) : TComponent(nullptr), FMenu(Menu) {
+  explicit TPopupGuard(TPopupMenu* Menu, bool KeepIfOpen = false)
+      : TComponent(nullptr), FMenu(Menu) {
     FMenu->FreeNotification(this);
+    if (KeepIfOpen && FMenu->IsPoppedUp())
+      FMenu = nullptr;
   }
   ~TPopupGuard() override {
     if (FMenu)
@@ -242,24 +246,179 @@ void CmdToolbar(TCommandInterpreter& I, const TCommandLine&) {
   }
 }
 
+// --- completion ---------------------------------------------------------------------------------
+
+// A menu path as typed after open or pick: its steps, the last one being typed.
+struct TPartialPath {
+  bool Valid = true;
+  bool Quoted = false; // the path began with a quote
+  std::vector<std::string> Steps;
+};
+
+TPartialPath SplitPartialPath(std::string_view Rest) {
+  TPartialPath P;
+  std::string Path(Rest);
+  if (Path.starts_with('"')) {
+    // A quoted path, read as RestArgument reads it; its closing quote ends the line.
+    P.Quoted = true;
+    const TPartialArguments Args = SplitPartialArguments(Rest);
+    P.Valid = Args.Valid && Args.Done.empty();
+    Path = Args.Typed;
+  }
+  // "CAPTION >" goes on as "CAPTION > " does.
+  if (Path.ends_with(" >"))
+    Path += ' ';
+  P.Steps = SplitPath(Path);
+  return P;
+}
+
+// Whether an item is offered: a user sees it and can choose it, and a path can name it.
+bool Offered(const TMenuItem* Item) {
+  return Item->Visible() && Item->Enabled() && !Item->IsLine() &&
+         Item->Caption().find(u" > ") == UnicodeString::npos;
+}
+
+// The path from the typed steps before the last, then Step; quoted when it has to be (a path
+// the command would otherwise read differently) or the typed one was. A sub-menu's path goes on
+// with " > "; any other is closed.
+std::string PathText(const TPartialPath& P, const std::string& Step, bool SubMenu) {
+  std::string Path;
+  for (size_t N = 0; N + 1 < P.Steps.size(); ++N)
+    Path += P.Steps[N] + " > ";
+  Path += Step;
+  if (SubMenu)
+    Path += " > ";
+  const bool Quoted =
+      P.Quoted || Path.starts_with(' ') || Path.starts_with('\t') || Path.starts_with('"');
+  if (!Quoted)
+    return Path;
+  std::string Q = Quote(Path);
+  if (SubMenu)
+    Q.pop_back();
+  return Q;
+}
+
+void AddButtonCandidates(THostIde& Ide, const TPartialPath& P, bool SubMenu, TCompletion& Out) {
+  TToolBar* Bar = Ide.ToolBar();
+  if (!Bar)
+    return;
+  // @button, when there is a button it stands for, then each button with a menu.
+  std::vector<std::string> Names;
+  for (int I = 0; I < Bar->ButtonCount(); ++I) {
+    TToolButton* B = Bar->Buttons(I);
+    if (B->Visible() && B->DropdownMenu()) {
+      if (B->Style() == TToolButtonStyle::tbsDropDown && Names.empty())
+        Names.push_back("@button");
+      Names.push_back("@" + U8(B->Name()));
+    }
+  }
+  for (const std::string& Name : Names)
+    if (StartsWithIgnoringCase(Name, P.Steps.back()))
+      Out.Candidates.push_back({PathText(P, Name, SubMenu), Name});
+}
+
+// The items of Parent that a user sees and whose captions begin with the step being typed, as
+// pick matches captions. Under pick, an item with items of its own is a sub-menu whose path goes
+// on; open takes one entry and no path.
+void AddItemCandidates(const TMenuItem* Parent, const TPartialPath& P, bool Pick,
+                       TCompletion& Out) {
+  const UnicodeString Key = MenuFindKey(U16(P.Steps.back()));
+  for (int N = 0; N < Parent->Count(); ++N) {
+    const TMenuItem* Item = Parent->Items(N);
+    if (Offered(Item) && MenuFindKey(Item->Caption()).starts_with(Key))
+      Out.Candidates.push_back(
+          {PathText(P, U8(Item->Caption()), Pick && Item->Count() > 0), U8(Item->Caption())});
+  }
+}
+
+// open CAPTION | open @BUTTON: the main menu's entries and the buttons with a menu.
+void CompleteOpen(const TCommandInterpreter& I, std::string_view Rest, TCompletion& Out) {
+  const TPartialPath P = SplitPartialPath(Rest);
+  if (!P.Valid || P.Steps.size() != 1)
+    return;
+  Out.Start = 0;
+  AddItemCandidates(I.Ide().MainMenu()->Items(), P, false, Out);
+  AddButtonCandidates(I.Ide(), P, false, Out);
+}
+
+// pick PATH: each step's items as a user sees them at that step. The menus on the way are
+// opened as pick opens them, so that handlers that rebuild them run first; no item is clicked
+// that is not a sub-menu, and a button's menu is closed again.
+void CompletePick(const TCommandInterpreter& I, std::string_view Rest, TCompletion& Out) {
+  const TPartialPath P = SplitPartialPath(Rest);
+  if (!P.Valid)
+    return;
+  Out.Start = 0;
+  THostIde& Ide = I.Ide();
+  if (P.Steps.size() == 1) {
+    AddItemCandidates(Ide.MainMenu()->Items(), P, true, Out);
+    AddButtonCandidates(Ide, P, true, Out);
+    return;
+  }
+  std::string Where = P.Steps[0];
+  if (P.Steps[0].starts_with('@')) {
+    TToolButton* Button = FindButton(Ide, P.Steps[0]);
+    TPopupMenu* Menu = DropdownOf(Button);
+    TPopupGuard Close(Menu, true);
+    Button->CheckMenuDropdown();
+    TMenuItem* Current = Menu->Items();
+    for (size_t N = 1; N + 1 < P.Steps.size(); ++N) {
+      TMenuItem* Item = FindItem(Current, P.Steps[N], Where);
+      Where += " > " + P.Steps[N];
+      if (Item->Count() == 0)
+        return; // an item to choose, not a menu to open
+      Menu->OpenSubmenu(Item);
+      Current = Item;
+    }
+    AddItemCandidates(Current, P, true, Out);
+    return;
+  }
+  TMenuItem* Current = FindItem(Ide.MainMenu()->Items(), P.Steps[0], "The main menu");
+  Current->Click();
+  for (size_t N = 1; N + 1 < P.Steps.size(); ++N) {
+    TMenuItem* Item = FindItem(Current, P.Steps[N], Where);
+    Where += " > " + P.Steps[N];
+    if (Item->Count() == 0)
+      return;
+    Item->Click();
+    Current = Item;
+  }
+  AddItemCandidates(Current, P, true, Out);
+}
+
+// press [BUTTON]: the names of the buttons that show.
+std::vector<TArgumentChoice> PressChoices(const TCommandInterpreter& I,
+                                          const TPartialArguments& Args) {
+  std::vector<std::string> Names;
+  TToolBar* Bar = I.Ide().ToolBar();
+  if (Args.Done.empty() && Bar)
+    for (int N = 0; N < Bar->ButtonCount(); ++N) {
+      TToolButton* B = Bar->Buttons(N);
+      if (B->Visible() && B->Style() != TToolButtonStyle::tbsSeparator &&
+          B->Style() != TToolButtonStyle::tbsDivider)
+        Names.push_back(U8(B->Name()));
+    }
+  return WordChoices(Names);
+}
+
 } // namespace
 
 void AddMenuCommands(TCommandTable& Table) {
   Table.push_back(
-      {"menu", "menu", "the main menu's top-level captions", TCommand::Normal, CmdMenu});
+      {"menu", "menu", "the main menu's top-level captions", "menu", TCommand::Normal, CmdMenu});
   Table.push_back({"open", "open CAPTION | open @BUTTON",
                    "open a main-menu entry (or drop down a tool button's menu by its arrow) and "
                    "print it",
-                   TCommand::Normal, CmdOpen});
+                   "open P&alette", TCommand::Normal, CmdOpen, CompleteOpen});
   Table.push_back({"pick", "pick CAPTION > ... > CAPTION | pick @BUTTON > CAPTION > ...",
                    "open each menu on the path as a user would and click the last item (a step "
                    "matches the items that show)",
-                   TCommand::Normal, CmdPick});
+                   "pick P&alette > Other > Standard", TCommand::Normal, CmdPick, CompletePick});
   Table.push_back(
       {"press", "press [BUTTON]",
        "click a tool button's face (the add-in's by default); print the menu that drops down",
-       TCommand::Normal, CmdPress});
+       "press tbPalette", TCommand::Normal, CmdPress, ArgumentCompleter(PressChoices)});
   Table.push_back({"toolbar", "toolbar",
-                   "the Tool Palette's tool bar: name, visibility, style, image, hint",
+                   "the Tool Palette's tool bar: name, visibility, style, image, hint", "toolbar",
                    TCommand::Normal, CmdToolbar});
 }

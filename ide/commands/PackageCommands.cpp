@@ -3,7 +3,9 @@
 
 #include "rtl/PackageInfo.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <ostream>
 
 using namespace commands;
@@ -83,18 +85,66 @@ void CmdIde(TCommandInterpreter& I, const TCommandLine& L) {
     Usage("ide break PIECE | ide repair");
 }
 
+// --- completion ---------------------------------------------------------------------------------
+
+// The registered packages, by file name without its suffix, as unload and packages name them.
+std::vector<TArgumentChoice> RegisteredChoices(const TCommandInterpreter& I,
+                                               const TPartialArguments& Args) {
+  std::vector<std::string> Names;
+  if (Args.Done.empty())
+    for (const auto& P : I.Ide().Packages().Packages())
+      if (P->State == TPackageState::Registered)
+        Names.push_back(std::filesystem::path(P->FileName).stem().string());
+  return WordChoices(Names);
+}
+
+// load FILE: files from the current folder, and the packages beside the IDE, which load finds
+// by their names alone.
+std::vector<TArgumentChoice> LoadChoices(const TCommandInterpreter&,
+                                         const TPartialArguments& Args) {
+  if (!Args.Done.empty())
+    return {};
+  std::vector<TArgumentChoice> Choices = FileChoices(Args.Typed);
+  if (Args.Typed.find('/') != std::string::npos)
+    return Choices;
+  std::error_code Error;
+  std::filesystem::directory_iterator It(TPackageManager::ExecutableDir(), Error);
+  for (; !Error && It != std::filesystem::directory_iterator(); It.increment(Error)) {
+    const std::string Name = It->path().filename().string();
+    std::error_code Ignored;
+    // Named as files are: letter case counts.
+    if (It->path().extension() == ".so" && Name.starts_with(Args.Typed) &&
+        !Name.starts_with("lib") && It->is_regular_file(Ignored) &&
+        std::none_of(Choices.begin(), Choices.end(),
+                     [&](const TArgumentChoice& C) { return C.Value == Name; }))
+      Choices.push_back({Name, true, ""});
+  }
+  return Choices;
+}
+
+std::vector<TArgumentChoice> IdeChoices(const TCommandInterpreter&, const TPartialArguments& Args) {
+  if (Args.Done.empty())
+    return WordChoices({"break", "repair"});
+  if (Args.Done.size() == 1 && Args.Done[0] == "break")
+    return WordChoices(THostIde::PieceNames());
+  return {};
+}
+
 } // namespace
 
 void AddPackageCommands(TCommandTable& Table) {
   Table.push_back({"packages", "packages [NAME]",
                    "every package asked for (its state and last failure unless it is "
                    "registered) with its wizards, or what one package declares",
-                   TCommand::Normal, CmdPackages});
-  Table.push_back(
-      {"load", "load FILE", "load a package and call its Register", TCommand::Normal, CmdLoad});
+                   "packages OrvikPaletteMenu170", TCommand::Normal, CmdPackages,
+                   ArgumentCompleter(RegisteredChoices)});
+  Table.push_back({"load", "load FILE", "load a package and call its Register",
+                   "load OrvikPaletteMenu170.so", TCommand::Normal, CmdLoad,
+                   ArgumentCompleter(LoadChoices)});
   Table.push_back({"unload", "unload NAME", "release a package's wizards and unload it",
-                   TCommand::Normal, CmdUnload});
+                   "unload OrvikPaletteMenu170", TCommand::Normal, CmdUnload,
+                   ArgumentCompleter(RegisteredChoices)});
   Table.push_back({"ide", "ide break PIECE | ide repair",
                    "test aid: take away a piece the add-in relies on, or put everything back",
-                   TCommand::Normal, CmdIde});
+                   "ide break toolbar", TCommand::Normal, CmdIde, ArgumentCompleter(IdeChoices)});
 }

@@ -55,16 +55,32 @@ void CmdScroll(TCommandInterpreter& I, const TCommandLine& L) {
   I.Ide().Palette()->SetScrollPosition(ToInt(Args[0], "The position"));
 }
 
+// tab VERB CAPTION: the verbs, then the palette's tab captions for a tab that exists.
+std::vector<TArgumentChoice> TabChoices(const TCommandInterpreter& I,
+                                        const TPartialArguments& Args) {
+  if (Args.Done.empty())
+    return WordChoices({"add", "remove", "rename", "collapse", "expand"});
+  const std::string& Verb = Args.Done[0];
+  std::vector<std::string> Captions;
+  if (Args.Done.size() == 1 && Verb != "add") {
+    TButtonCategories* Categories = I.Ide().Palette()->Categories();
+    for (int N = 0; N < Categories->Count(); ++N)
+      Captions.push_back(U8(Categories->Items(N)->Caption()));
+  }
+  return WordChoices(Captions);
+}
+
 } // namespace
 
 void AddPaletteCommands(TCommandTable& Table) {
   Table.push_back({"palette", "palette",
-                   "the palette's categories: +/- collapsed/expanded, * in view", TCommand::Normal,
-                   CmdPalette});
+                   "the palette's categories: +/- collapsed/expanded, * in view", "palette",
+                   TCommand::Normal, CmdPalette});
   Table.push_back({"tab",
                    "tab add CAPTION | tab remove CAPTION | tab rename OLD NEW | tab collapse "
                    "CAPTION | tab expand CAPTION",
-                   "change the palette's categories", TCommand::Normal, CmdTab});
+                   "change the palette's categories", "tab rename Standard \"Standard Controls\"",
+                   TCommand::Normal, CmdTab, ArgumentCompleter(TabChoices)});
   Table.push_back({"scroll", "scroll POSITION", "scroll the palette to a position in pixels",
-                   TCommand::Normal, CmdScroll});
+                   "scroll 120", TCommand::Normal, CmdScroll});
 }
