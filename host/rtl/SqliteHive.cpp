@@ -432,8 +432,9 @@ private:
     FCachedValues += K.Values.size();
     return K;
   }
-  // The value Name of key Path, kept by the handle or (when Failing or inside a snapshot) read
-  // from the file into FRead; null when it does not exist. Valid until the next call.
+  // The value Name of key Path, kept by the handle or read from the file (into FRead when read
+  // alone: always when Failing or inside a snapshot); null when it does not exist. Valid until
+  // the next call.
   const TRegValue* FindValue(std::u16string_view Path, std::u16string_view Name, bool Failing) {
     const TDoing Doing = TDoing::OfValue(u"read value ", Name, Path);
     if (Failing || FSnapshots > 0)
@@ -453,21 +454,35 @@ private:
     }
     auto Parts = RegistryNames::SplitKeyPath(Path);
     RegistryNames::CheckValueName(Name);
-    TCachedKey* K = nullptr;
-    {
-      TTransaction T(*this, false, Doing);
-      K = &LoadKey(Parts, Doing);
+    TTransaction T(*this, false, Doing);
+    // The first value missed in a key (since the hive last changed) is read alone: a single
+    // read after another process's change stays cheap. A second one loads the whole key, as
+    // a menu or a dialog reading every tab's value needs.
+    if (FSingleReadVersion != FCacheVersion || FSingleReadPath != FFoldedPath) {
+      FSingleReadVersion = FCacheVersion;
+      FSingleReadPath = FFoldedPath;
+      const TRegValue* V = ReadOne(Parts, Name, Doing);
       T.Commit();
+      return V;
     }
-    auto V = K->Values.find(FFoldedName);
-    return V == K->Values.end() ? nullptr : &V->second;
+    TCachedKey& K = LoadKey(Parts, Doing);
+    T.Commit();
+    auto V = K.Values.find(FFoldedName);
+    return V == K.Values.end() ? nullptr : &V->second;
   }
   const TRegValue* ReadUncached(std::u16string_view Path, std::u16string_view Name,
                                 const TDoing& Doing) {
     auto Parts = RegistryNames::SplitKeyPath(Path);
     RegistryNames::CheckValueName(Name);
-    FRead.reset();
     TTransaction T(*this, false, Doing);
+    const TRegValue* V = ReadOne(Parts, Name, Doing);
+    T.Commit();
+    return V;
+  }
+  // Inside a transaction: the one value, read into FRead.
+  const TRegValue* ReadOne(const std::vector<UnicodeString>& Parts, std::u16string_view Name,
+                           const TDoing& Doing) {
+    FRead.reset();
     if (sqlite3_int64 Key = FindKey(Parts, false, Doing)) {
       sqlite3_stmt* S = Stmt(SReadValue, "SELECT name, type, data FROM reg_values "
                                          "WHERE key = ?1 AND folded = ?2");
@@ -482,7 +497,6 @@ private:
         sqlite3_reset(S);
       }
     }
-    T.Commit();
     return FRead ? &*FRead : nullptr;
   }
   // The id of key Path (0: missing), from the cache when it is current.
@@ -659,7 +673,9 @@ private:
   TWalHeader FCacheHeader{};        // the WAL index header when FKeys was last found current
   bool FCacheHeaderValid = false;
   UnicodeString FFoldedPath, FFoldedName; // kept to fold into without allocating
-  std::optional<TRegValue> FRead;         // what the last uncached read found
+  std::optional<TRegValue> FRead;         // what the last read of a single value found
+  UnicodeString FSingleReadPath;          // the key of the last single read (folded)
+  sqlite3_int64 FSingleReadVersion = -1;  // and the data version it was made at
   TStmt SBegin[2], SCommit, SRollback, SFindKey, SInsertKey, SKeyValues, SReadValue, SWriteValue,
       SDeleteValue, SDeleteKey, SValueNames, SSubKeyNames, SDataVersion;
 };

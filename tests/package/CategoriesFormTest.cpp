@@ -214,7 +214,7 @@ TEST_F(CategoriesDialogTest, OnlyTheCategoryColumnCanBeEditedAndIsStoredAsTyped)
 
 // Each row is its own change; confirming puts them all on the disk at once, though the hive
 // stays open (our own handle keeps it so) and nothing folds the journal into the file.
-TEST_F(CategoriesDialogTest, OkPutsEveryRowOnTheDiskWithOneSync) {
+TEST_F(CategoriesDialogTest, OkPutsEveryRowOnTheDiskWithOneFlush) {
   for (int I = 1; I <= 30; ++I)
     Tab(u"Tab " + IntToStr(I));
   const std::string Folder =
@@ -223,15 +223,18 @@ TEST_F(CategoriesDialogTest, OkPutsEveryRowOnTheDiskWithOneSync) {
   EditCategories([&](TOvFrmPaletteMenuCategories& D) {
     for (int Row = 1; Row <= 30; ++Row) {
       D.GrdCategories->UserSelectCell(1, Row);
-      D.GrdCategories->UserEditCell(u"Cat" + IntToStr(Row));
+      D.GrdCategories->UserEditCell(u"Edited");
     }
     SyncsBefore = HiveFiles::Syncs();
     return PressOk(D);
   });
   EXPECT_EQ(Log.Changes.size(), 30u);
-  EXPECT_EQ(HiveFiles::Syncs() - SyncsBefore, 1);
+  // The flush, and one more when the first row starts a new journal (its header is synced).
+  EXPECT_GE(HiveFiles::Syncs() - SyncsBefore, 1);
+  EXPECT_LE(HiveFiles::Syncs() - SyncsBefore, 2);
   EXPECT_EQ(HiveFiles::UnsyncedFiles(Folder), 0);
-  EXPECT_EQ(Stored(u"Tab 30"), "Cat30");
+  for (int I = 1; I <= 30; ++I)
+    EXPECT_EQ(Stored(u"Tab " + IntToStr(I)), "Edited");
   ExpectDialogReleased();
 }
 
