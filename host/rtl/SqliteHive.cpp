@@ -345,33 +345,36 @@ private:
     FCacheHeaderValid = HaveHeader;
     return HaveHeader;
   }
-  // Outside a transaction: whether the cache still holds, i.e. nothing was committed by
-  // another connection since it was filled (this handle's own changes keep it up to date).
+  // Outside a transaction: true when the cache certainly still holds, i.e. nothing was
+  // committed by another connection since it was filled (this handle's own changes keep it up
+  // to date). False means it may not: a transaction then asks SQLite (SyncCache).
   //
-  // Asking SQLite (PRAGMA data_version) takes a read transaction, which costs about as much as
-  // the read it would save. The quick test compares the WAL index header in the shared memory
+  // Asking SQLite (PRAGMA data_version) takes a read transaction, which costs several times a
+  // read from the cache. The quick test compares the WAL index header in the shared memory
   // beside the hive (which every commit rewrites before it returns; the layout every SQLite
   // version shares: frame count, checksums and salts) with the header seen when the cache was
-  // last found current. Only when it differs, or cannot be seen, SQLite decides. Should the
-  // linked SQLite ever stop rewriting it, the handle's own commits show it (CheckHeaderMoved)
-  // and the quick test is no longer used.
-  bool CacheCurrent(const TDoing& Doing) {
+  // last found current. Should the linked SQLite ever stop rewriting it, the handle's own
+  // commits show it (CheckHeaderMoved) and the quick test is no longer used.
+  bool CacheCertainlyCurrent() {
     if (FCacheVersion < 0)
       return false;
     if (FHive.Immutable)
       return true;
     TWalHeader Header;
-    const bool HaveHeader = FHeaderCheck && ReadWalHeader(Header);
-    if (HaveHeader && FCacheHeaderValid && Header == FCacheHeader)
-      return true;
-    const sqlite3_int64 Version = DataVersion(Doing);
-    FCacheHeader = Header;
-    FCacheHeaderValid = HaveHeader;
-    if (Version == FCacheVersion)
-      return true;
-    ClearCache();
-    FCacheVersion = Version;
-    return false;
+    return FHeaderCheck && FCacheHeaderValid && ReadWalHeader(Header) && Header == FCacheHeader;
+  }
+  // The kept key of FFoldedPath, or null.
+  TCachedKey* KeptKey() {
+    auto K = FKeys.find(FFoldedPath);
+    return K == FKeys.end() ? nullptr : &K->second;
+  }
+  // In kept key K: the value FFoldedName, or null (after checking Name, which was not).
+  const TRegValue* KeptValue(TCachedKey& K, std::u16string_view Name) {
+    auto V = K.Values.find(FFoldedName);
+    if (V != K.Values.end())
+      return &V->second;
+    RegistryNames::CheckValueName(Name);
+    return nullptr;
   }
   // After a commit of this handle that changed something: the header must have moved.
   void CheckHeaderMoved(bool HadHeader, const TWalHeader& Before) {
@@ -441,20 +444,18 @@ private:
       return ReadUncached(Path, Name, Doing);
     SimpleFoldCaseInto(Path, FFoldedPath);
     SimpleFoldCaseInto(Name, FFoldedName);
-    if (CacheCurrent(Doing)) {
-      auto K = FKeys.find(FFoldedPath);
-      // A kept key's path was checked when it was read; names that fold alike are alike valid.
-      if (K != FKeys.end()) {
-        auto V = K->second.Values.find(FFoldedName);
-        if (V != K->second.Values.end())
-          return &V->second;
-        RegistryNames::CheckValueName(Name);
-        return nullptr;
-      }
-    }
+    // A kept key's path was checked when it was read; names that fold alike are alike valid.
+    if (CacheCertainlyCurrent())
+      if (TCachedKey* K = KeptKey())
+        return KeptValue(*K, Name);
     auto Parts = RegistryNames::SplitKeyPath(Path);
     RegistryNames::CheckValueName(Name);
     TTransaction T(*this, false, Doing);
+    if (TCachedKey* K = KeptKey()) {
+      const TRegValue* V = KeptValue(*K, Name);
+      T.Commit();
+      return V;
+    }
     // The first value missed in a key (since the hive last changed) is read alone: a single
     // read after another process's change stays cheap. A second one loads the whole key, as
     // a menu or a dialog reading every tab's value needs.
@@ -502,16 +503,16 @@ private:
   // The id of key Path (0: missing), from the cache when it is current.
   sqlite3_int64 KeyId(std::u16string_view Path, const std::vector<UnicodeString>& Parts,
                       bool Failing, const TDoing& Doing) {
-    if (!Failing && FSnapshots == 0) {
+    const bool UseCache = !Failing && FSnapshots == 0;
+    if (UseCache) {
       SimpleFoldCaseInto(Path, FFoldedPath);
-      if (CacheCurrent(Doing)) {
-        auto K = FKeys.find(FFoldedPath);
-        if (K != FKeys.end())
-          return K->second.Id;
-      }
+      if (CacheCertainlyCurrent())
+        if (TCachedKey* K = KeptKey())
+          return K->Id;
     }
     TTransaction T(*this, false, Doing);
-    sqlite3_int64 Id = FindKey(Parts, false, Doing);
+    TCachedKey* K = UseCache ? KeptKey() : nullptr;
+    sqlite3_int64 Id = K ? K->Id : FindKey(Parts, false, Doing);
     T.Commit();
     return Id;
   }

@@ -40,7 +40,7 @@ static_assert(HiveApplicationId == 1212891989);
 // How many pages the journal may hold before a commit folds it into the file. A fold syncs the
 // journal and the file, so it is kept rare: a large batch of single writes (the categories
 // editor's OK at thousands of rows) then costs a few syncs, not one every thousand pages.
-constexpr int JournalPagesBeforeFold = 16384;
+constexpr int JournalPagesBeforeFold = 4096;
 
 void Exec(THiveFile& Hive, const char* Sql, const TDoing& Doing) {
   int Rc = sqlite3_exec(Hive.Db.get(), Sql, nullptr, nullptr, nullptr);
