@@ -111,8 +111,20 @@ public:
     RegistryNames::CheckValueName(Value.Name);
     TOperation Op(hoWrite, Db());
     const TDoing Doing = TDoing::OfValue(u"write value ", Value.Name, Path);
+    // Writing a value as it is already stored changes nothing, and is not written again (an
+    // editor saving every row rewrites mostly unchanged values). The hive must still be
+    // writable, and an operation chosen to fail must reach the file.
+    const bool MaySkip = !Op.Failing() && FSnapshots == 0;
+    if (MaySkip && CacheCertainlyCurrent() && Unchanged(CachedKey(Path), Value)) {
+      CheckWritable(Doing);
+      return;
+    }
     TTransaction T(*this, true, Doing);
     TCachedKey* K = CachedKey(Path);
+    if (MaySkip && Unchanged(K, Value)) {
+      T.Commit();
+      return;
+    }
     const sqlite3_int64 Key = K && K->Id ? K->Id : FindKey(Parts, true, Doing);
     WriteValueIn(Key, Value, Doing);
     T.Commit();
@@ -402,7 +414,16 @@ private:
       Second[I] = P[Out.size() + I];
     return Out == Second;
   }
-  // Inside a write transaction (cache in line): the kept key of Path, or null when not kept.
+  // Whether kept key K (may be null) holds Value with the same type and data.
+  bool Unchanged(TCachedKey* K, const TRegValue& Value) {
+    if (!K || !K->Id)
+      return false;
+    SimpleFoldCaseInto(Value.Name, FFoldedName);
+    auto It = K->Values.find(FFoldedName);
+    return It != K->Values.end() && It->second.Type == Value.Type && It->second.Data == Value.Data;
+  }
+  // With the cache in line (inside a transaction, or found current): the kept key of Path, or
+  // null when not kept.
   TCachedKey* CachedKey(std::u16string_view Path) {
     if (FCacheVersion < 0)
       return nullptr;

@@ -322,7 +322,9 @@ TEST_F(SqliteHiveTest, AHandlesChangesReachTheDiskWhenItIsFlushedOrClosedNotAtEa
   EXPECT_EQ(HiveFiles::Syncs(), Before + 1);
   // Reads and writes that change nothing leave nothing to flush either.
   W->ReadString(u"Categories", u"Tab 1", u"");
+  W->ReadString(u"Categories", u"Tab 2", u""); // the handle now knows the whole key
   W->DeleteKey(u"Categories", u"Missing");
+  W->WriteString(u"Categories", u"Tab 1", u"Common;VCL");
   W->FlushKey();
   EXPECT_EQ(HiveFiles::Syncs(), Before + 1);
 
@@ -382,6 +384,10 @@ TEST_F(SqliteHiveTest, AHandleKeepsItsOwnAndOthersChangesApartAndTheHeaderCheckH
   A->WriteString(u"Categories", u"tab", u"four");
   EXPECT_EQ(A->Hive().ReadValue(Categories, u"Tab"), TRegValue::String(u"TAB", u"four"));
   EXPECT_EQ(B->Hive().ReadValue(Categories, u"Tab"), TRegValue::String(u"TAB", u"four"));
+  // Rewriting the value A last knew is a change when B changed it meanwhile.
+  B->WriteString(u"Categories", u"Tab", u"five");
+  A->WriteString(u"Categories", u"Tab", u"four");
+  EXPECT_EQ(B->ReadString(u"Categories", u"Tab", u""), u"four");
   // Bad names are refused whether or not their key was read before.
   EXPECT_THROW(A->ReadString(u"Categories", UnicodeString(u"a\0b", 3), u""), ERegistryException);
   EXPECT_THROW(A->Hive().ReadValue(Categories + u"\\\\x", u"V"), ERegistryException);
@@ -529,6 +535,8 @@ TEST_F(SqliteHiveTest, AHiveThatBecomesReadOnlyWhileOpenIsNotWrittenAgainNotEven
     EXPECT_THAT(MessageOf(E), HasSubstr("read-only"));
   }
   EXPECT_EQ(R->ReadString(u"Categories", u"Standard", u""), u"in the journal");
+  // Also a value written as it is stored: the hive says it cannot be written.
+  EXPECT_THROW(R->WriteString(u"Categories", u"Standard", u"in the journal"), ERegistryException);
   R.reset(); // the last connection: it would fold the journal into the file
   EXPECT_EQ(ReadBytes(HiveFile), Before);
   EXPECT_TRUE(fs::exists(HiveFile + "-wal"));
