@@ -144,6 +144,18 @@ void FirstReadOfAKey(benchmark::State& State) {
 }
 BENCHMARK(FirstReadOfAKey)->Arg(50)->Arg(5000)->Unit(benchmark::kMicrosecond);
 
+// Opening a new handle on a hive of Values values and closing it (what the categories dialog
+// does at every opening): the file is identified and checked as a hive each time.
+void OpenHandle(benchmark::State& State) {
+  TTempHive H;
+  const int Values = static_cast<int>(State.range(0));
+  for (int I = 0; I < Values; ++I)
+    H.Reg->WriteString(u"Categories", u"Tab " + IntToStr(I), u"Common;VCL;Data Access");
+  for (auto _ : State)
+    benchmark::DoNotOptimize(H.Open());
+}
+BENCHMARK(OpenHandle)->Arg(50)->Arg(5000)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 BENCHMARK_MAIN();

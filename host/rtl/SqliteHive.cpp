@@ -64,7 +64,7 @@ public:
     // changes stay committed in the journal.
     try {
       Flush();
-    } catch (const Exception&) {
+    } catch (...) {
     }
     PrepareClose(FHive);
   }

@@ -66,10 +66,11 @@ private:
   THiveFile& FHive;
 };
 
-// The path as an SQLite URI ("file:" and the path with %, ?, # and non-ASCII bytes escaped).
+// The path as an SQLite URI ("file:" and the path with %, ?, # and non-ASCII bytes escaped; an
+// absolute path gets an empty authority, so that one starting with "//" names no host).
 std::string FileUri(const std::string& File) {
   static const char Hex[] = "0123456789ABCDEF";
-  std::string Uri = "file:";
+  std::string Uri = !File.empty() && File[0] == '/' ? "file://" : "file:";
   for (unsigned char C : File) {
     if (C == '%' || C == '?' || C == '#' || C < 0x21 || C >= 0x7F) {
       Uri += '%';

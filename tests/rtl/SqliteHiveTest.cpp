@@ -505,11 +505,13 @@ TEST_F(SqliteHiveTest, AReadOnlyHiveIsReadButNeverWrittenAndAWritableOneInAReadO
   EXPECT_EQ(ReadBytes(InReadOnlyFolder), Before);
   EXPECT_FALSE(fs::exists(InReadOnlyFolder + "-wal"));
 
-  // Read-only itself and without a journal: read as a file nothing changes.
-  std::string Frozen = Prepare("frozen");
+  // Read-only itself and without a journal: read as a file nothing changes (its name holds
+  // what a URI escapes).
+  const std::string FrozenFolder = "fro zen?#%\xc3\xa4";
+  std::string Frozen = Prepare(FrozenFolder);
   fs::permissions(Frozen, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  fs::permissions(Shared.File("frozen"), fs::perms::owner_read | fs::perms::owner_exec |
-                                             fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(Shared.File(FrozenFolder), fs::perms::owner_read | fs::perms::owner_exec |
+                                                 fs::perms::others_read | fs::perms::others_exec);
   Before = ReadBytes(Frozen);
   Message = TryOpen(Frozen);
   EXPECT_THAT(Message, HasSubstr("read kept; missing default; Cannot write value 'Standard'"));
