@@ -56,9 +56,12 @@ BENCHMARK(OneWriteString)->Unit(benchmark::kMicrosecond);
 // then one flush.
 void FiveHundredWriteStrings(benchmark::State& State) {
   TTempHive H;
+  long long Round = 0;
   for (auto _ : State) {
+    // Every value changes at every round.
+    const UnicodeString Value = u"Common;VCL;" + IntToStr(++Round);
     for (int I = 0; I < 500; ++I)
-      H.Reg->WriteString(u"Categories", u"Tab " + IntToStr(I), u"Common;VCL;Data Access");
+      H.Reg->WriteString(u"Categories", u"Tab " + IntToStr(I), Value);
     H.Reg->FlushKey();
   }
 }

@@ -546,9 +546,12 @@ private:
   void CheckWritable(const TDoing& Doing) {
     if (FHive.ReadOnly)
       Fail(FHive, Doing, u"the hive is read-only (the file cannot be written)");
-    if (FHive.Opened && FileSize(FHive.File) == 0)
+    // One look at the file answers both.
+    struct stat St;
+    const bool Exists = ::stat(FHive.File.c_str(), &St) == 0;
+    if (FHive.Opened && Exists && St.st_size == 0)
       Fail(FHive, Doing, EmptiedProblem(FHive));
-    if (!FileWritable(FHive.File))
+    if (!Exists || !ModeWritable(FHive.File, St))
       Fail(FHive, Doing,
            u"the hive is read-only (the file has become read-only since it was opened)");
   }

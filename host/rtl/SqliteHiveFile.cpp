@@ -272,12 +272,24 @@ long long FileSize(const std::string& File) {
 }
 
 // A file without any write permission counts as read-only also for root, whom the permissions
-// do not stop: that is how a user marks settings as not to be changed.
+// do not stop: that is how a user marks settings as not to be changed. For its owner (and for
+// root) the mode decides without asking the system again.
 bool FileWritable(const std::string& File) {
   struct stat St;
   if (::stat(File.c_str(), &St) != 0)
     return false;
-  return (St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(File.c_str(), W_OK) == 0;
+  return ModeWritable(File, St);
+}
+
+bool ModeWritable(const std::string& File, const struct stat& St) {
+  if ((St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+    return false;
+  const uid_t Me = ::geteuid();
+  if (Me == 0)
+    return true;
+  if (St.st_uid == Me)
+    return (St.st_mode & S_IWUSR) != 0;
+  return ::access(File.c_str(), W_OK) == 0;
 }
 
 void OpenHiveFile(THiveFile& Hive) {

@@ -6,6 +6,7 @@
 #include "rtl/UnicodeString.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <memory>
@@ -101,6 +102,8 @@ UnicodeString Quoted(std::u16string_view S);
 long long FileSize(const std::string& File);
 // False for a file without any write permission, also for root (see the definition).
 bool FileWritable(const std::string& File);
+// The same for the file's status St, already taken.
+bool ModeWritable(const std::string& File, const struct stat& St);
 // Opens Hive.Path (Path, File and BusyTimeout set), creating the file and its folder when
 // missing, identifies it as a hive and sets its connection up. ERegistryException when it is
 // not a usable hive; the folder is then left as it was found.
