@@ -1,5 +1,7 @@
 #include "BenchIde.h"
 
+#include "ForwardingHive.h"
+
 #include "rtl/Exception.h"
 #include "rtl/RegistryHive.h"
 #include "vcl/ActnPopup.h"
@@ -9,44 +11,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <new>
-
-// Every allocation of the process goes through these, the libraries' included, so that a
-// benchmark can report the bytes one operation allocates.
-namespace {
-std::atomic<std::uint64_t> AllocatedBytes{0};
-std::atomic<std::uint64_t> AllocatedBlocks{0};
-
-void* Allocate(std::size_t Size) {
-  AllocatedBytes.fetch_add(Size, std::memory_order_relaxed);
-  AllocatedBlocks.fetch_add(1, std::memory_order_relaxed);
-  if (void* P = std::malloc(Size ? Size : 1))
-    return P;
-  throw std::bad_alloc();
-}
-} // namespace
-
-void* operator new(std::size_t Size) {
-  return Allocate(Size);
-}
-void* operator new[](std::size_t Size) {
-  return Allocate(Size);
-}
-void operator delete(void* P) noexcept {
-  std::free(P);
-}
-void operator delete[](void* P) noexcept {
-  std::free(P);
-}
-void operator delete(void* P, std::size_t) noexcept {
-  std::free(P);
-}
-void operator delete[](void* P, std::size_t) noexcept {
-  std::free(P);
-}
 
 namespace bench {
 
@@ -60,13 +26,6 @@ UnicodeString Padded(int N, int Width) {
   return S;
 }
 } // namespace
-
-std::uint64_t BytesAllocated() {
-  return AllocatedBytes.load(std::memory_order_relaxed);
-}
-std::uint64_t BlocksAllocated() {
-  return AllocatedBlocks.load(std::memory_order_relaxed);
-}
 
 TTempHiveFolder::TTempHiveFolder() {
   const char* Tmp = std::getenv("TMPDIR");
@@ -160,37 +119,8 @@ void CollectCaptions(const TMenuItem* Item, std::vector<UnicodeString>& Captions
 
 namespace bench {
 
-namespace {
-// A handle on a hive that others share.
-class TSharedHive : public TRegistryHive {
-public:
-  explicit TSharedHive(std::shared_ptr<TRegistryHive> Inner) : FInner(std::move(Inner)) {}
-  UnicodeString Location() const override { return FInner->Location(); }
-  void CreateKey(std::u16string_view P) override { FInner->CreateKey(P); }
-  bool KeyExists(std::u16string_view P) override { return FInner->KeyExists(P); }
-  std::optional<TRegValue> ReadValue(std::u16string_view P, std::u16string_view N) override {
-    return FInner->ReadValue(P, N);
-  }
-  void WriteValue(std::u16string_view P, const TRegValue& V) override { FInner->WriteValue(P, V); }
-  void DeleteValue(std::u16string_view P, std::u16string_view N) override {
-    FInner->DeleteValue(P, N);
-  }
-  std::vector<UnicodeString> ValueNames(std::u16string_view P) override {
-    return FInner->ValueNames(P);
-  }
-  std::vector<UnicodeString> SubKeyNames(std::u16string_view P) override {
-    return FInner->SubKeyNames(P);
-  }
-  void DeleteKey(std::u16string_view P) override { FInner->DeleteKey(P); }
-  void Apply(const std::vector<TRegChange>& C) override { FInner->Apply(C); }
-
-private:
-  std::shared_ptr<TRegistryHive> FInner;
-};
-} // namespace
-
 TMemoryHiveScope::TMemoryHiveScope() : FHive(NewMemoryHive()) {
-  SetCurrentUserHiveFactory([Hive = FHive] { return std::make_unique<TSharedHive>(Hive); });
+  SetCurrentUserHiveFactory([Hive = FHive] { return std::make_unique<TForwardingHive>(Hive); });
 }
 
 TMemoryHiveScope::~TMemoryHiveScope() {

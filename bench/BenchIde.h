@@ -3,6 +3,7 @@
 // a count of the bytes the process allocates.
 #pragma once
 
+#include "Allocations.h"
 #include "Ide.h"
 
 #include "rtl/RegIniFile.h"
@@ -69,10 +70,6 @@ private:
 
 // Items below Item, all levels, and their captions.
 void CollectCaptions(const TMenuItem* Item, std::vector<UnicodeString>& Captions);
-
-// Bytes and blocks allocated through operator new since the start of the process.
-std::uint64_t BytesAllocated();
-std::uint64_t BlocksAllocated();
 
 // The median of Runs timings of Body, in seconds.
 template <class F> double MedianSeconds(int Runs, F&& Body) {

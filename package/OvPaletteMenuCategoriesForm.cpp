@@ -84,6 +84,9 @@ void TOvFrmPaletteMenuCategories::SaveCategories() {
     else
       FReg->DeleteKey(CategoriesSection, TabKey);
   }
+  // Each row is its own change, kept even when a later one fails; one flush puts them all on
+  // the disk, so that confirming the dialog costs one sync however many rows changed.
+  FReg->FlushKey();
 }
 
 void TOvFrmPaletteMenuCategories::GrdCategoriesDrawCell(TObject*, int ACol, int ARow,

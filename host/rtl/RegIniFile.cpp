@@ -32,17 +32,40 @@ UnicodeString TRegIniFile::SectionPath(const UnicodeString& Section) const {
   return FFileName + u"\\" + Section;
 }
 
+const UnicodeString& TRegIniFile::SectionPathBuffer(const UnicodeString& Section) {
+  // Kept between calls so that a read of a value in a hive's cache allocates nothing here.
+  FPathBuffer.clear();
+  if (!FFileName.empty())
+    FPathBuffer.append(FFileName);
+  if (!FFileName.empty() && !Section.empty())
+    FPathBuffer.push_back(u'\\');
+  FPathBuffer.append(Section);
+  return FPathBuffer;
+}
+
 UnicodeString TRegIniFile::ReadString(const UnicodeString& Section, const UnicodeString& Ident,
                                       const UnicodeString& Default) {
-  std::optional<TRegValue> V = FHive->ReadValue(SectionPath(Section), Ident);
-  if (!V)
+  struct TRead {
+    UnicodeString Text;
+    uint32_t Type = REG_NONE;
+    bool IsString = false;
+  } Read;
+  // One reference captured, so that the callback needs no storage of its own.
+  const bool Found =
+      FHive->VisitValue(SectionPathBuffer(Section), Ident, [R = &Read](const TRegValue& V) {
+        R->Type = V.Type;
+        R->IsString = V.IsString();
+        if (R->IsString)
+          R->Text = V.AsString();
+      });
+  if (!Found)
     return Default;
-  if (!V->IsString())
+  if (!Read.IsString)
     throw ERegistryException(u"Invalid data type for value '" + Ident + u"' of key '" +
                              SectionPath(Section) + u"' in the registry hive '" +
                              FHive->Location() + u"': not a string value (type " +
-                             IntToStr(V->Type) + u")");
-  return V->AsString();
+                             IntToStr(Read.Type) + u")");
+  return std::move(Read.Text);
 }
 
 void TRegIniFile::WriteString(const UnicodeString& Section, const UnicodeString& Ident,
@@ -60,6 +83,10 @@ void TRegIniFile::ReadSection(const UnicodeString& Section, TStrings* Strings) {
   Strings->Clear();
   for (const UnicodeString& Name : FHive->ValueNames(SectionPath(Section)))
     Strings->Add(Name);
+}
+
+void TRegIniFile::FlushKey() {
+  FHive->Flush();
 }
 
 void TRegIniFile::EraseSection(const UnicodeString& Section) {

@@ -35,11 +35,17 @@ public:
   // Removes subkey Section with everything in it.
   void EraseSection(const UnicodeString& Section);
 
+  // Makes every change made through this object survive a power loss before it returns;
+  // destroying the object does the same (see TRegistryHive::Flush).
+  void FlushKey();
+
   TRegistryHive& Hive() { return *FHive; }
 
 private:
   UnicodeString SectionPath(const UnicodeString& Section) const;
+  const UnicodeString& SectionPathBuffer(const UnicodeString& Section);
 
   UnicodeString FFileName;
   std::unique_ptr<TRegistryHive> FHive;
+  UnicodeString FPathBuffer;
 };

@@ -132,9 +132,20 @@ void CheckValueName(std::u16string_view Name) {
 }
 
 // Names are compared as the string lists and menus compare them: simple case folding.
-UnicodeString Fold(std::u16string_view Name) { return SimpleFoldCase(Name); }
+UnicodeString Fold(std::u16string_view Name) {
+  return SimpleFoldCase(Name);
+}
 
 } // namespace RegistryNames
+
+bool TRegistryHive::VisitValue(std::u16string_view Path, std::u16string_view Name,
+                               const std::function<void(const TRegValue&)>& Use) {
+  std::optional<TRegValue> V = ReadValue(Path, Name);
+  if (!V)
+    return false;
+  Use(*V);
+  return true;
+}
 
 void TRegistryHive::Apply(const std::vector<TRegChange>& Changes) {
   if (Changes.empty())

@@ -72,6 +72,15 @@ public:
   // one fails, none does and the failure goes on to the caller. Hives that cannot promise this
   // refuse the whole batch (the default) rather than apply part of it.
   virtual void Apply(const std::vector<TRegChange>& Changes);
+  // Calls Use with the value and returns true, or returns false when the key or the value does
+  // not exist. Use must not call this handle. Hives that keep values at hand pass them without
+  // copying; the default reads a copy through ReadValue.
+  virtual bool VisitValue(std::u16string_view Path, std::u16string_view Name,
+                          const std::function<void(const TRegValue&)>& Use);
+  // Makes every change made through this handle survive a power loss before it returns (as the
+  // registry's FlushKey does); closing the handle does the same. Changes are atomic and seen by
+  // every other handle as soon as they return, flushed or not.
+  virtual void Flush() {}
   // Runs Body so that every read it makes through this handle sees the hive as it was at its
   // first read, whatever other handles change meanwhile; changes through this handle inside
   // Body are refused. Hives without snapshots just run Body.

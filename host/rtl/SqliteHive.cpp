@@ -1,84 +1,48 @@
+// The hive's store: keys and values in two tables, every change its own transaction, and what
+// a handle read kept at hand until another connection changes the hive.
 #include "rtl/SqliteHive.h"
 
 #include "rtl/Exception.h"
-#include "rtl/HiveFaults.h"
-#include "rtl/HiveFaults_p.h"
-
-#include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "rtl/SqliteHiveHooks.h"
+#include "rtl/SqliteHive_p.h"
+#include "rtl/SysUtils.h"
 
 #include <array>
 #include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <string>
+#include <optional>
 #include <unordered_map>
 
 namespace {
 
-using HiveFaults::detail::TCountedOperation;
+using namespace SqliteHiveDetail;
 
-// --- the hive ---------------------------------------------------------------------------------
+std::atomic<THiveOperationWatcher*> OperationWatcher{nullptr};
 
-constexpr int HiveApplicationId = 0x484B4355; // "HKCU"
-constexpr int HiveFormat = 1;
-constexpr sqlite3_int64 RootKeyId = 1;
-constexpr std::u16string_view OpenDoing = u"open";
-constexpr std::u16string_view CreateDoing = u"create";
+// One operation of the hive interface, as the installed watcher (if any) sees it.
+class TOperation {
+public:
+  TOperation(THiveOperation Kind, sqlite3* Db) {
+    if (THiveOperationWatcher* W = OperationWatcher.load(std::memory_order_acquire)) {
+      FWatcher = W;
+      FFailing = W->Begin(Kind, Db);
+    }
+  }
+  ~TOperation() {
+    if (FWatcher)
+      FWatcher->End();
+  }
+  TOperation(const TOperation&) = delete;
+  TOperation& operator=(const TOperation&) = delete;
+  // True when the operation is to meet a failure in the file: it must not answer from memory.
+  bool Failing() const { return FFailing; }
 
-const char* const SchemaSql = R"sql(
-CREATE TABLE IF NOT EXISTS reg_keys(
-  id INTEGER PRIMARY KEY,
-  parent INTEGER REFERENCES reg_keys(id) ON DELETE CASCADE,
-  name TEXT NOT NULL,
-  folded TEXT NOT NULL,
-  UNIQUE(parent, folded));
-INSERT OR IGNORE INTO reg_keys(id, parent, name, folded) VALUES(1, NULL, '', '');
-CREATE TABLE IF NOT EXISTS reg_values(
-  id INTEGER PRIMARY KEY,
-  key INTEGER NOT NULL REFERENCES reg_keys(id) ON DELETE CASCADE,
-  name TEXT NOT NULL,
-  folded TEXT NOT NULL,
-  type INTEGER NOT NULL,
-  data BLOB NOT NULL,
-  UNIQUE(key, folded));
-PRAGMA application_id = 1212891989;
-PRAGMA user_version = 1;
-)sql";
-static_assert(HiveApplicationId == 1212891989);
-
-struct TDbClose {
-  void operator()(sqlite3* Db) const { sqlite3_close_v2(Db); }
+private:
+  THiveOperationWatcher* FWatcher = nullptr;
+  bool FFailing = false;
 };
-struct TStmtFinalize {
-  void operator()(sqlite3_stmt* S) const { sqlite3_finalize(S); }
-};
-using TDb = std::unique_ptr<sqlite3, TDbClose>;
-using TStmt = std::unique_ptr<sqlite3_stmt, TStmtFinalize>;
 
-UnicodeString Quoted(std::u16string_view S) {
-  return u"'" + UnicodeString(S) + u"'";
-}
-
-// The file's size, or -1 when it cannot be examined.
-long long FileSize(const std::string& File) {
-  struct stat St;
-  return ::stat(File.c_str(), &St) == 0 ? static_cast<long long>(St.st_size) : -1;
-}
-
-// A file without any write permission counts as read-only also for root, whom the permissions
-// do not stop: that is how a user marks settings as not to be changed.
-bool FileWritable(const std::string& File) {
-  struct stat St;
-  if (::stat(File.c_str(), &St) != 0)
-    return false;
-  return (St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(File.c_str(), W_OK) == 0;
-}
-
-// Most reads (every menu opening) ask again for what they asked before; a handle keeps what it
-// read until the hive changes. Bounded, so that enumerating a large hive cannot grow it forever.
+// A handle keeps the values of the keys it read until the hive changes. Bounded, so that
+// reading every key of a large hive cannot grow it forever.
 constexpr size_t MaxCachedValues = 65536;
 
 // The WAL index header (48 bytes, kept twice at the start of the shared memory) and the size
@@ -88,93 +52,112 @@ constexpr int WalIndexPageSize = 32768;
 
 class TSqliteHive final : public TRegistryHive {
 public:
-  TSqliteHive(const UnicodeString& Path, std::chrono::milliseconds BusyTimeout);
+  TSqliteHive(const UnicodeString& Path, std::chrono::milliseconds BusyTimeout) {
+    FHive.Path = Path;
+    FHive.File = UTF8Encode(Path);
+    FHive.BusyTimeout = BusyTimeout;
+    TOperation Op(hoOpen, nullptr);
+    OpenHiveFile(FHive);
+  }
+  ~TSqliteHive() override {
+    // Closing is a durable point like Flush; a failure here has nobody to go to, and the
+    // changes stay committed in the journal.
+    try {
+      Flush();
+    } catch (...) {
+    }
+    PrepareClose(FHive);
+  }
 
-  ~TSqliteHive() override;
-
-  UnicodeString Location() const override { return FPath; }
-  bool ReadOnly() const override { return FReadOnly; }
+  UnicodeString Location() const override { return FHive.Path; }
+  bool ReadOnly() const override { return FHive.ReadOnly; }
+  bool UsesHeaderCheck() const { return FHeaderCheck; }
 
   void CreateKey(std::u16string_view Path) override {
     auto Parts = RegistryNames::SplitKeyPath(Path);
-    TCountedOperation Op(hoWrite, FDb.get());
-    {
-      // Opening an existing key (every TRegIniFile does) needs no write lock.
-      TTransaction T(*this, false, u"read key " + Shown(Path));
-      if (FindKey(Parts, false, T.Doing()) != 0)
-        return;
-    }
-    TTransaction T(*this, true, u"create key " + Shown(Path));
-    FindKey(Parts, true, T.Doing());
+    TOperation Op(hoWrite, Db());
+    const TDoing Reading = TDoing::OfKey(u"read key ", Path);
+    // Opening an existing key (every TRegIniFile does) needs no write lock.
+    if (KeyId(Path, Parts, Op.Failing(), Reading) != 0)
+      return;
+    const TDoing Doing = TDoing::OfKey(u"create key ", Path);
+    TTransaction T(*this, true, Doing);
+    FindKey(Parts, true, Doing);
     T.Commit();
+    AfterKeysChanged();
   }
   bool KeyExists(std::u16string_view Path) override {
     auto Parts = RegistryNames::SplitKeyPath(Path);
-    TCountedOperation Op(hoRead, FDb.get());
-    TTransaction T(*this, false, u"read key " + Shown(Path));
-    bool Found = FindKey(Parts, false, T.Doing()) != 0;
-    T.Commit();
-    return Found;
+    TOperation Op(hoRead, Db());
+    return KeyId(Path, Parts, Op.Failing(), TDoing::OfKey(u"read key ", Path)) != 0;
   }
   std::optional<TRegValue> ReadValue(std::u16string_view Path, std::u16string_view Name) override {
-    TCountedOperation Op(hoRead, FDb.get());
-    // An operation chosen to fail must reach the file; a snapshot reads inside its transaction.
-    const bool Cached = !Op.Failing() && FSnapshots == 0;
-    UnicodeString CacheKey;
-    if (Cached) {
-      // Names with NUL are refused below before anything is cached, so the NUL separates the
-      // key path from the value name unambiguously.
-      CacheKey.reserve(Path.size() + 1 + Name.size());
-      CacheKey.append(Path).append(1, u'\0').append(Name);
-      if (CacheCurrent(Path, Name)) {
-        auto It = FCache.find(CacheKey);
-        if (It != FCache.end())
-          return It->second;
-      }
-    }
-    auto Parts = RegistryNames::SplitKeyPath(Path);
-    RegistryNames::CheckValueName(Name);
-    std::optional<TRegValue> V;
-    {
-      TTransaction T(*this, false, u"read value " + Shown(Name) + u" of key " + Shown(Path));
-      if (sqlite3_int64 Key = FindKey(Parts, false, T.Doing())) {
-        sqlite3_stmt* S = Stmt(SReadValue, "SELECT name, type, data FROM reg_values "
-                                           "WHERE key = ?1 AND folded = ?2");
-        sqlite3_bind_int64(S, 1, Key);
-        BindText(S, 2, RegistryNames::Fold(Name));
-        if (Step(S, T.Doing())) {
-          V.emplace();
-          V->Name = ColumnText(S, 0);
-          V->Type = static_cast<uint32_t>(sqlite3_column_int64(S, 1));
-          const auto* Data = static_cast<const uint8_t*>(sqlite3_column_blob(S, 2));
-          V->Data.assign(Data, Data + sqlite3_column_bytes(S, 2));
-          sqlite3_reset(S);
-        }
-      }
-      T.Commit();
-    }
-    if (Cached && FCacheVersion >= 0) {
-      if (FCache.size() >= MaxCachedValues)
-        FCache.clear();
-      FCache.emplace(std::move(CacheKey), V);
-    }
-    return V;
+    TOperation Op(hoRead, Db());
+    if (const TRegValue* V = FindValue(Path, Name, Op.Failing()))
+      return *V;
+    return std::nullopt;
+  }
+  bool VisitValue(std::u16string_view Path, std::u16string_view Name,
+                  const std::function<void(const TRegValue&)>& Use) override {
+    TOperation Op(hoRead, Db());
+    const TRegValue* V = FindValue(Path, Name, Op.Failing());
+    if (!V)
+      return false;
+    Use(*V);
+    return true;
   }
   void WriteValue(std::u16string_view Path, const TRegValue& Value) override {
     auto Parts = RegistryNames::SplitKeyPath(Path);
     RegistryNames::CheckValueName(Value.Name);
-    TCountedOperation Op(hoWrite, FDb.get());
-    TTransaction T(*this, true, u"write value " + Shown(Value.Name) + u" of key " + Shown(Path));
-    WriteValueIn(Parts, Value, T.Doing());
+    TOperation Op(hoWrite, Db());
+    const TDoing Doing = TDoing::OfValue(u"write value ", Value.Name, Path);
+    // Writing a value as it is already stored changes nothing, and is not written again (an
+    // editor saving every row rewrites mostly unchanged values). The hive must still be
+    // writable, and an operation chosen to fail must reach the file.
+    const bool MaySkip = !Op.Failing() && FSnapshots == 0;
+    if (MaySkip && CacheCertainlyCurrent() && Unchanged(CachedKey(Path), Value)) {
+      CheckWritable(Doing);
+      return;
+    }
+    TTransaction T(*this, true, Doing);
+    TCachedKey* K = CachedKey(Path);
+    if (MaySkip && Unchanged(K, Value)) {
+      T.Commit();
+      return;
+    }
+    const sqlite3_int64 Key = K && K->Id ? K->Id : FindKey(Parts, true, Doing);
+    WriteValueIn(Key, Value, Doing);
     T.Commit();
+    if (K && K->Id) {
+      SimpleFoldCaseInto(Value.Name, FFoldedName);
+      auto It = K->Values.find(FFoldedName);
+      if (It != K->Values.end()) {
+        // Case-preserving: the stored name keeps its spelling.
+        It->second.Type = Value.Type;
+        It->second.Data = Value.Data;
+      } else {
+        K->Values.emplace(FFoldedName, Value);
+        ++FCachedValues;
+      }
+    } else {
+      AfterKeysChanged();
+    }
   }
   void DeleteValue(std::u16string_view Path, std::u16string_view Name) override {
     auto Parts = RegistryNames::SplitKeyPath(Path);
     RegistryNames::CheckValueName(Name);
-    TCountedOperation Op(hoWrite, FDb.get());
-    TTransaction T(*this, true, u"delete value " + Shown(Name) + u" of key " + Shown(Path));
-    DeleteValueIn(Parts, Name, T.Doing());
+    TOperation Op(hoWrite, Db());
+    const TDoing Doing = TDoing::OfValue(u"delete value ", Name, Path);
+    TTransaction T(*this, true, Doing);
+    TCachedKey* K = CachedKey(Path);
+    const sqlite3_int64 Key = K ? K->Id : FindKey(Parts, false, Doing);
+    if (Key)
+      DeleteValueIn(Key, Name, Doing);
     T.Commit();
+    if (K && Key) {
+      SimpleFoldCaseInto(Name, FFoldedName);
+      FCachedValues -= K->Values.erase(FFoldedName);
+    }
   }
   std::vector<UnicodeString> ValueNames(std::u16string_view Path) override {
     return Names(Path, SValueNames, "SELECT name FROM reg_values WHERE key = ?1 ORDER BY id",
@@ -188,10 +171,12 @@ public:
     auto Parts = RegistryNames::SplitKeyPath(Path);
     if (Parts.empty())
       throw ERegistryException(u"Cannot delete the root key HKEY_CURRENT_USER");
-    TCountedOperation Op(hoWrite, FDb.get());
-    TTransaction T(*this, true, u"delete key " + Shown(Path));
-    DeleteKeyIn(Parts, T.Doing());
+    TOperation Op(hoWrite, Db());
+    const TDoing Doing = TDoing::OfKey(u"delete key ", Path);
+    TTransaction T(*this, true, Doing);
+    DeleteKeyIn(Parts, Doing);
     T.Commit();
+    ClearCache();
   }
   void Apply(const std::vector<TRegChange>& Changes) override {
     // Every name is checked before anything is written.
@@ -204,33 +189,36 @@ public:
       if (C.Kind == TRegChange::DeleteKey && Paths.back().empty())
         throw ERegistryException(u"Cannot delete the root key HKEY_CURRENT_USER");
     }
-    TCountedOperation Op(hoWrite, FDb.get());
-    TTransaction T(*this, true, u"apply " + IntToStr(Changes.size()) + u" changes");
+    TOperation Op(hoWrite, Db());
+    const TDoing Doing = TDoing::OfChanges(Changes.size());
+    TTransaction T(*this, true, Doing);
     for (size_t I = 0; I < Changes.size(); ++I) {
       const TRegChange& C = Changes[I];
       switch (C.Kind) {
       case TRegChange::CreateKey:
-        FindKey(Paths[I], true, T.Doing());
+        FindKey(Paths[I], true, Doing);
         break;
       case TRegChange::WriteValue:
-        WriteValueIn(Paths[I], C.Value, T.Doing());
+        WriteValueIn(FindKey(Paths[I], true, Doing), C.Value, Doing);
         break;
       case TRegChange::DeleteValue:
-        DeleteValueIn(Paths[I], C.Value.Name, T.Doing());
+        if (sqlite3_int64 Key = FindKey(Paths[I], false, Doing))
+          DeleteValueIn(Key, C.Value.Name, Doing);
         break;
       case TRegChange::DeleteKey:
-        DeleteKeyIn(Paths[I], T.Doing());
+        DeleteKeyIn(Paths[I], Doing);
         break;
       }
     }
     T.Commit();
+    ClearCache();
   }
   void ReadSnapshot(const std::function<void()>& Body) override {
     if (FSnapshots > 0) {
       Body();
       return;
     }
-    TTransaction T(*this, false, u"read a snapshot");
+    TTransaction T(*this, false, TDoing(u"read a snapshot"));
     {
       struct TDepth {
         int& D;
@@ -241,87 +229,176 @@ public:
     }
     T.Commit();
   }
+  // Every commit is in the journal, which the last sync of the journal or the last fold of it
+  // into the file (which syncs both) has made durable up to that point: a sync of the journal
+  // covers what this handle committed, whoever committed after it.
+  void Flush() override {
+    if (!FUnflushed)
+      return;
+    TOperation Op(hoWrite, Db());
+    const TDoing Doing(u"flush the changes");
+    sqlite3_file* Journal = nullptr;
+    if (sqlite3_file_control(Db(), "main", SQLITE_FCNTL_JOURNAL_POINTER, &Journal) == SQLITE_OK &&
+        Journal && Journal->pMethods) {
+      int Rc = Journal->pMethods->xSync(Journal, SQLITE_SYNC_NORMAL);
+      if (Rc != SQLITE_OK)
+        Fail(FHive, Doing, Rc, sqlite3_errstr(Rc));
+    } else {
+      // No journal open: fold whatever is left into the file, which syncs it.
+      int Rc = sqlite3_wal_checkpoint_v2(Db(), "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+      if (Rc != SQLITE_OK)
+        Fail(FHive, Doing, Rc);
+    }
+    FUnflushed = false;
+  }
 
 private:
+  // The values of one key as this handle read them, by folded name; Id 0: no such key.
+  struct TCachedKey {
+    sqlite3_int64 Id = 0;
+    std::unordered_map<UnicodeString, TRegValue> Values;
+  };
+
   // A read (deferred) or write (immediate) transaction; rolled back unless committed. Inside a
-  // snapshot a read joins the snapshot's transaction and a write is refused.
+  // snapshot a read joins the snapshot's transaction and a write is refused. Starting one brings
+  // the handle's cache in line with what the transaction sees.
   class TTransaction {
   public:
-    TTransaction(TSqliteHive& Hive, bool Write, UnicodeString Doing)
-        : FHive(Hive), FDoing(std::move(Doing)), FWrite(Write) {
+    TTransaction(TSqliteHive& Hive, bool Write, const TDoing& Doing)
+        : FHive(Hive), FDoing(Doing), FWrite(Write) {
       if (FWrite)
         FHive.CheckWritable(FDoing);
       if (FHive.FSnapshots > 0) {
         if (FWrite)
-          FHive.Fail(FDoing, u"the hive is being read as a snapshot by the same handle");
+          Fail(FHive.FHive, FDoing, u"the hive is being read as a snapshot by the same handle");
         FJoined = true;
         return;
       }
-      FHive.Exec(Write ? "BEGIN IMMEDIATE" : "BEGIN", FDoing);
+      FHive.Run(FHive.SBegin[Write], Write ? "BEGIN IMMEDIATE" : "BEGIN", FDoing);
+      try {
+        FChangesBefore = sqlite3_total_changes64(FHive.Db());
+        FHaveHeader = FHive.SyncCache(FHeaderBefore, FDoing);
+      } catch (...) {
+        FHive.Rollback();
+        FHive.DropCache();
+        throw;
+      }
     }
     ~TTransaction() {
       if (FJoined)
         return;
-      if (!sqlite3_get_autocommit(FHive.FDb.get()))
-        sqlite3_exec(FHive.FDb.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-      // Whatever a write did or failed to do, values read before it may be out of date.
-      if (FWrite)
+      if (!sqlite3_get_autocommit(FHive.Db()))
+        FHive.Rollback();
+      // Whatever a failed write did or failed to do, values kept before it may be out of date.
+      if (FWrite && !FCommitted)
         FHive.DropCache();
     }
     TTransaction(const TTransaction&) = delete;
     TTransaction& operator=(const TTransaction&) = delete;
     void Commit() {
-      if (!FJoined)
-        FHive.Exec("COMMIT", FDoing);
+      if (FJoined)
+        return;
+      FHive.Run(FHive.SCommit, "COMMIT", FDoing);
+      FCommitted = true;
+      if (FWrite && sqlite3_total_changes64(FHive.Db()) != FChangesBefore) {
+        FHive.FUnflushed = true;
+        FHive.CheckHeaderMoved(FHaveHeader, FHeaderBefore);
+      }
     }
-    const UnicodeString& Doing() const { return FDoing; }
 
   private:
     TSqliteHive& FHive;
-    UnicodeString FDoing;
+    TDoing FDoing;
     bool FWrite;
     bool FJoined = false;
+    bool FCommitted = false;
+    bool FHaveHeader = false;
+    TWalHeader FHeaderBefore{};
+    sqlite3_int64 FChangesBefore = 0;
   };
 
-  static UnicodeString Shown(std::u16string_view Name) { return RegistryNames::Shown(Name); }
+  sqlite3* Db() const { return FHive.Db.get(); }
 
+  // --- the cache ------------------------------------------------------------------------------
+
+  void ClearCache() {
+    FKeys.clear();
+    FCachedValues = 0;
+  }
   void DropCache() {
-    FCache.clear();
+    ClearCache();
     FCacheVersion = -1;
   }
-  // Whether the cached values still hold: true when nothing was committed to the hive by any
-  // other connection since they were read (this handle's own writes drop the cache).
-  //
-  // The quick test compares the WAL index header in the shared memory beside the hive (the
-  // layout every SQLite version shares: frame count, checksums and salts), which each commit
-  // rewrites before it returns, with the header seen before the cached values were read. When
-  // it differs, or cannot be seen, SQLite's data version decides, which needs a read
-  // transaction.
-  bool CacheCurrent(std::u16string_view Path, std::u16string_view Name) {
-    TWalHeader Header;
-    const bool HaveHeader = ReadWalHeader(Header);
-    if (HaveHeader && FCacheVersion >= 0 && FCacheHeaderValid && Header == FCacheHeader)
-      return true;
-    const UnicodeString Doing = u"read value " + Shown(Name) + u" of key " + Shown(Path);
+  // After keys were created or removed: keys kept as missing may exist now, and the other way.
+  void AfterKeysChanged() {
+    if (FKeyCreated)
+      ClearCache();
+    FKeyCreated = false;
+  }
+  sqlite3_int64 DataVersion(const TDoing& Doing) {
     sqlite3_stmt* S = Stmt(SDataVersion, "PRAGMA data_version");
     if (!Step(S, Doing))
-      Fail(Doing, u"the hive's data version cannot be read");
+      Fail(FHive, Doing, u"the hive's data version cannot be read");
     sqlite3_int64 Version = sqlite3_column_int64(S, 0);
     sqlite3_reset(S);
-    // Taken before the version was read, the header stands for a state no newer than it.
+    return Version;
+  }
+  // At the start of a transaction (before it has read anything): empties the cache when another
+  // connection committed since it was filled. The journal header is taken first, so that it
+  // stands for a state no newer than the one the transaction reads; it is returned in Header.
+  bool SyncCache(TWalHeader& Header, const TDoing& Doing) {
+    const bool HaveHeader = !FHive.Immutable && ReadWalHeader(Header);
+    const sqlite3_int64 Version = DataVersion(Doing);
+    if (Version != FCacheVersion) {
+      ClearCache();
+      FCacheVersion = Version;
+    }
     FCacheHeader = Header;
     FCacheHeaderValid = HaveHeader;
-    if (Version == FCacheVersion)
+    return HaveHeader;
+  }
+  // Outside a transaction: true when the cache certainly still holds, i.e. nothing was
+  // committed by another connection since it was filled (this handle's own changes keep it up
+  // to date). False means it may not: a transaction then asks SQLite (SyncCache).
+  //
+  // Asking SQLite (PRAGMA data_version) takes a read transaction, which costs several times a
+  // read from the cache. The quick test compares the WAL index header in the shared memory
+  // beside the hive (which every commit rewrites before it returns; the layout every SQLite
+  // version shares: frame count, checksums and salts) with the header seen when the cache was
+  // last found current. Should the linked SQLite ever stop rewriting it, the handle's own
+  // commits show it (CheckHeaderMoved) and the quick test is no longer used.
+  bool CacheCertainlyCurrent() {
+    if (FCacheVersion < 0)
+      return false;
+    if (FHive.Immutable)
       return true;
-    FCache.clear();
-    FCacheVersion = Version;
-    return false;
+    TWalHeader Header;
+    return FHeaderCheck && FCacheHeaderValid && ReadWalHeader(Header) && Header == FCacheHeader;
+  }
+  // The kept key of FFoldedPath, or null.
+  TCachedKey* KeptKey() {
+    auto K = FKeys.find(FFoldedPath);
+    return K == FKeys.end() ? nullptr : &K->second;
+  }
+  // In kept key K: the value FFoldedName, or null (after checking Name, which was not).
+  const TRegValue* KeptValue(TCachedKey& K, std::u16string_view Name) {
+    auto V = K.Values.find(FFoldedName);
+    if (V != K.Values.end())
+      return &V->second;
+    RegistryNames::CheckValueName(Name);
+    return nullptr;
+  }
+  // After a commit of this handle that changed something: the header must have moved.
+  void CheckHeaderMoved(bool HadHeader, const TWalHeader& Before) {
+    TWalHeader After;
+    if (FHeaderCheck && HadHeader && ReadWalHeader(After) && After == Before)
+      FHeaderCheck = false;
   }
   // The first copy of the WAL index header; false when it cannot be mapped or a commit is
   // rewriting it right now (its two copies differ).
   bool ReadWalHeader(TWalHeader& Out) {
     sqlite3_file* F = nullptr;
-    if (sqlite3_file_control(FDb.get(), "main", SQLITE_FCNTL_FILE_POINTER, &F) != SQLITE_OK || !F ||
+    if (sqlite3_file_control(Db(), "main", SQLITE_FCNTL_FILE_POINTER, &F) != SQLITE_OK || !F ||
         !F->pMethods || F->pMethods->iVersion < 2)
       return false;
     void volatile* Mapped = nullptr;
@@ -337,93 +414,171 @@ private:
       Second[I] = P[Out.size() + I];
     return Out == Second;
   }
+  // Whether kept key K (may be null) holds Value with the same type and data.
+  bool Unchanged(TCachedKey* K, const TRegValue& Value) {
+    if (!K || !K->Id)
+      return false;
+    SimpleFoldCaseInto(Value.Name, FFoldedName);
+    auto It = K->Values.find(FFoldedName);
+    return It != K->Values.end() && It->second.Type == Value.Type && It->second.Data == Value.Data;
+  }
+  // With the cache in line (inside a transaction, or found current): the kept key of Path, or
+  // null when not kept.
+  TCachedKey* CachedKey(std::u16string_view Path) {
+    if (FCacheVersion < 0)
+      return nullptr;
+    SimpleFoldCaseInto(Path, FFoldedPath);
+    auto It = FKeys.find(FFoldedPath);
+    return It == FKeys.end() ? nullptr : &It->second;
+  }
+  // Inside a transaction: loads every value of the key (FFoldedPath is its folded path).
+  TCachedKey& LoadKey(const std::vector<UnicodeString>& Parts, const TDoing& Doing) {
+    const sqlite3_int64 Id = FindKey(Parts, false, Doing);
+    if (FCachedValues >= MaxCachedValues)
+      ClearCache();
+    TCachedKey& K = FKeys[FFoldedPath];
+    FCachedValues -= K.Values.size();
+    K.Values.clear();
+    K.Id = Id;
+    if (Id) {
+      sqlite3_stmt* S =
+          Stmt(SKeyValues, "SELECT name, folded, type, data FROM reg_values WHERE key = ?1");
+      sqlite3_bind_int64(S, 1, Id);
+      while (Step(S, Doing)) {
+        TRegValue V;
+        V.Name = ColumnText(S, 0);
+        V.Type = static_cast<uint32_t>(sqlite3_column_int64(S, 2));
+        const auto* Data = static_cast<const uint8_t*>(sqlite3_column_blob(S, 3));
+        V.Data.assign(Data, Data + sqlite3_column_bytes(S, 3));
+        K.Values.emplace(ColumnText(S, 1), std::move(V));
+      }
+    }
+    FCachedValues += K.Values.size();
+    return K;
+  }
+  // The value Name of key Path, kept by the handle or read from the file (into FRead when read
+  // alone: always when Failing or inside a snapshot); null when it does not exist. Valid until
+  // the next call.
+  const TRegValue* FindValue(std::u16string_view Path, std::u16string_view Name, bool Failing) {
+    const TDoing Doing = TDoing::OfValue(u"read value ", Name, Path);
+    if (Failing || FSnapshots > 0)
+      return ReadUncached(Path, Name, Doing);
+    SimpleFoldCaseInto(Path, FFoldedPath);
+    SimpleFoldCaseInto(Name, FFoldedName);
+    // A kept key's path was checked when it was read; names that fold alike are alike valid.
+    if (CacheCertainlyCurrent())
+      if (TCachedKey* K = KeptKey())
+        return KeptValue(*K, Name);
+    auto Parts = RegistryNames::SplitKeyPath(Path);
+    RegistryNames::CheckValueName(Name);
+    TTransaction T(*this, false, Doing);
+    if (TCachedKey* K = KeptKey()) {
+      const TRegValue* V = KeptValue(*K, Name);
+      T.Commit();
+      return V;
+    }
+    // The first value missed in a key (since the hive last changed) is read alone: a single
+    // read after another process's change stays cheap. A second one loads the whole key, as
+    // a menu or a dialog reading every tab's value needs.
+    if (FSingleReadVersion != FCacheVersion || FSingleReadPath != FFoldedPath) {
+      FSingleReadVersion = FCacheVersion;
+      FSingleReadPath = FFoldedPath;
+      const TRegValue* V = ReadOne(Parts, Name, Doing);
+      T.Commit();
+      return V;
+    }
+    TCachedKey& K = LoadKey(Parts, Doing);
+    T.Commit();
+    auto V = K.Values.find(FFoldedName);
+    return V == K.Values.end() ? nullptr : &V->second;
+  }
+  const TRegValue* ReadUncached(std::u16string_view Path, std::u16string_view Name,
+                                const TDoing& Doing) {
+    auto Parts = RegistryNames::SplitKeyPath(Path);
+    RegistryNames::CheckValueName(Name);
+    TTransaction T(*this, false, Doing);
+    const TRegValue* V = ReadOne(Parts, Name, Doing);
+    T.Commit();
+    return V;
+  }
+  // Inside a transaction: the one value, read into FRead.
+  const TRegValue* ReadOne(const std::vector<UnicodeString>& Parts, std::u16string_view Name,
+                           const TDoing& Doing) {
+    FRead.reset();
+    if (sqlite3_int64 Key = FindKey(Parts, false, Doing)) {
+      sqlite3_stmt* S = Stmt(SReadValue, "SELECT name, type, data FROM reg_values "
+                                         "WHERE key = ?1 AND folded = ?2");
+      sqlite3_bind_int64(S, 1, Key);
+      BindText(S, 2, RegistryNames::Fold(Name));
+      if (Step(S, Doing)) {
+        FRead.emplace();
+        FRead->Name = ColumnText(S, 0);
+        FRead->Type = static_cast<uint32_t>(sqlite3_column_int64(S, 1));
+        const auto* Data = static_cast<const uint8_t*>(sqlite3_column_blob(S, 2));
+        FRead->Data.assign(Data, Data + sqlite3_column_bytes(S, 2));
+        sqlite3_reset(S);
+      }
+    }
+    return FRead ? &*FRead : nullptr;
+  }
+  // The id of key Path (0: missing), from the cache when it is current.
+  sqlite3_int64 KeyId(std::u16string_view Path, const std::vector<UnicodeString>& Parts,
+                      bool Failing, const TDoing& Doing) {
+    const bool UseCache = !Failing && FSnapshots == 0;
+    if (UseCache) {
+      SimpleFoldCaseInto(Path, FFoldedPath);
+      if (CacheCertainlyCurrent())
+        if (TCachedKey* K = KeptKey())
+          return K->Id;
+    }
+    TTransaction T(*this, false, Doing);
+    TCachedKey* K = UseCache ? KeptKey() : nullptr;
+    sqlite3_int64 Id = K ? K->Id : FindKey(Parts, false, Doing);
+    T.Commit();
+    return Id;
+  }
+
+  // --- statements -----------------------------------------------------------------------------
 
   // Changes are refused on a hive opened read-only, and on one whose file has become read-only
   // or been emptied since it was opened: writing on would let SQLite fold the journal into a
   // file the user meant to keep as it is.
-  void CheckWritable(const UnicodeString& Doing) {
-    if (FReadOnly)
-      Fail(Doing, u"the hive is read-only (the file cannot be written)");
-    if (FOpened && FileSize(FFile) == 0)
-      Fail(Doing, EmptiedProblem());
-    if (!FileWritable(FFile))
-      Fail(Doing, u"the hive is read-only (the file has become read-only since it was opened)");
+  void CheckWritable(const TDoing& Doing) {
+    if (FHive.ReadOnly)
+      Fail(FHive, Doing, u"the hive is read-only (the file cannot be written)");
+    // One look at the file answers both.
+    struct stat St;
+    const bool Exists = ::stat(FHive.File.c_str(), &St) == 0;
+    if (FHive.Opened && Exists && St.st_size == 0)
+      Fail(FHive, Doing, EmptiedProblem(FHive));
+    if (!Exists || !ModeWritable(FHive.File, St))
+      Fail(FHive, Doing,
+           u"the hive is read-only (the file has become read-only since it was opened)");
   }
-  UnicodeString EmptiedProblem() const {
-    return u"the file has been emptied (it is 0 bytes long) by something other than this "
-           u"program; its journal " +
-           Quoted(FPath + u"-wal") + u", which may hold the last changes, is left as it is";
-  }
-
-  void Open(std::chrono::milliseconds BusyTimeout);
-  bool Identify();
-  void Initialise();
-
-  [[noreturn]] void Fail(const UnicodeString& Doing, const UnicodeString& Problem) const {
-    // Opening and creating name the hive itself; other operations say what they were doing in it.
-    throw ERegistryException(u"Cannot " + Doing +
-                             (Doing == OpenDoing || Doing == CreateDoing
-                                  ? u" the registry hive "
-                                  : u" in the registry hive ") +
-                             Quoted(FPath) + u": " + Problem);
-  }
-  [[noreturn]] void Fail(const UnicodeString& Doing, int Rc) const {
-    Fail(Doing, Rc, FDb ? sqlite3_errmsg(FDb.get()) : sqlite3_errstr(Rc));
-  }
-  [[noreturn]] void Fail(const UnicodeString& Doing, int Rc, const std::string& Message) const {
-    UnicodeString Detail = UTF8Decode(Message);
-    UnicodeString Problem;
-    const int Errno = FDb ? sqlite3_system_errno(FDb.get()) : 0;
-    if (FOpened && FileSize(FFile) == 0)
-      Fail(Doing, EmptiedProblem());
-    if ((Rc & 0xFF) != SQLITE_BUSY && (Errno == ENOSPC || Errno == EDQUOT))
-      Rc = SQLITE_FULL;
-    switch (Rc & 0xFF) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-      Problem =
-          u"it is locked by another process (waited " + IntToStr(FBusyTimeout.count()) + u" ms)";
-      break;
-    case SQLITE_CORRUPT:
-      Problem = u"the file is damaged (" + Detail + u")";
-      break;
-    case SQLITE_NOTADB:
-      Problem = u"the file is not a registry hive or is damaged (" + Detail + u")";
-      break;
-    case SQLITE_READONLY:
-      Problem = u"the file or its folder is read-only (" + Detail + u")";
-      break;
-    case SQLITE_FULL:
-      Problem = u"the disk is full";
-      break;
-    case SQLITE_IOERR:
-      Problem = u"input/output error (" + Detail + u")";
-      break;
-    case SQLITE_CANTOPEN:
-      Problem = u"the file cannot be opened (" + Detail + u")";
-      break;
-    case SQLITE_PERM:
-      Problem = u"permission denied (" + Detail + u")";
-      break;
-    default:
-      Problem = Detail;
-      break;
+  void Run(TStmt& Slot, const char* Sql, const TDoing& Doing) {
+    while (Step(Stmt(Slot, Sql), Doing)) {
     }
-    Fail(Doing, Problem);
   }
-
-  void Exec(const char* Sql, const UnicodeString& Doing) {
-    int Rc = sqlite3_exec(FDb.get(), Sql, nullptr, nullptr, nullptr);
-    if (Rc != SQLITE_OK)
-      Fail(Doing, Rc);
+  void Rollback() noexcept {
+    if (!SRollback) {
+      sqlite3_stmt* S = nullptr;
+      sqlite3_prepare_v3(Db(), "ROLLBACK", -1, SQLITE_PREPARE_PERSISTENT, &S, nullptr);
+      SRollback.reset(S);
+    }
+    if (SRollback) {
+      sqlite3_step(SRollback.get());
+      sqlite3_reset(SRollback.get());
+    } else {
+      sqlite3_exec(Db(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
   }
   // The statement kept in Slot, prepared on first use and reset for the next one.
   sqlite3_stmt* Stmt(TStmt& Slot, const char* Sql) {
     if (!Slot) {
       sqlite3_stmt* S = nullptr;
-      int Rc = sqlite3_prepare_v3(FDb.get(), Sql, -1, SQLITE_PREPARE_PERSISTENT, &S, nullptr);
+      int Rc = sqlite3_prepare_v3(Db(), Sql, -1, SQLITE_PREPARE_PERSISTENT, &S, nullptr);
       if (Rc != SQLITE_OK)
-        Fail(u"prepare a query", Rc);
+        Fail(FHive, TDoing(u"prepare a query"), Rc);
       Slot.reset(S);
     }
     sqlite3_reset(Slot.get());
@@ -431,7 +586,7 @@ private:
     return Slot.get();
   }
   // Steps once: true with a row, false when done.
-  bool Step(sqlite3_stmt* S, const UnicodeString& Doing) {
+  bool Step(sqlite3_stmt* S, const TDoing& Doing) {
     int Rc = sqlite3_step(S);
     if (Rc == SQLITE_ROW)
       return true;
@@ -439,9 +594,9 @@ private:
       sqlite3_reset(S);
       return false;
     }
-    std::string Message = sqlite3_errmsg(FDb.get());
+    std::string Message = sqlite3_errmsg(Db());
     sqlite3_reset(S);
-    Fail(Doing, Rc, Message);
+    Fail(FHive, Doing, Rc, Message);
   }
   // Names go in and come out as UTF-8 converted here rather than by SQLite, whose conversion to
   // UTF-16 turns the noncharacters U+FFFE and U+FFFF into U+FFFD. Names are well-formed UTF-16
@@ -458,9 +613,8 @@ private:
   }
 
   // The id of the key, or 0 when it does not exist and Create is false. Runs inside a
-  // transaction.
-  sqlite3_int64 FindKey(const std::vector<UnicodeString>& Parts, bool Create,
-                        const UnicodeString& Doing) {
+  // transaction; sets FKeyCreated when it creates a key.
+  sqlite3_int64 FindKey(const std::vector<UnicodeString>& Parts, bool Create, const TDoing& Doing) {
     sqlite3_int64 Key = RootKeyId;
     for (const UnicodeString& Part : Parts) {
       UnicodeString Folded = RegistryNames::Fold(Part);
@@ -479,14 +633,12 @@ private:
       BindText(S, 2, Part);
       BindText(S, 3, Folded);
       Step(S, Doing);
-      Key = sqlite3_last_insert_rowid(FDb.get());
+      Key = sqlite3_last_insert_rowid(Db());
+      FKeyCreated = true;
     }
     return Key;
   }
-
-  void WriteValueIn(const std::vector<UnicodeString>& Parts, const TRegValue& Value,
-                    const UnicodeString& Doing) {
-    sqlite3_int64 Key = FindKey(Parts, true, Doing);
+  void WriteValueIn(sqlite3_int64 Key, const TRegValue& Value, const TDoing& Doing) {
     // Case-preserving: an existing value keeps the spelling it was created with.
     sqlite3_stmt* S =
         Stmt(SWriteValue, "INSERT INTO reg_values(key, name, folded, type, data) "
@@ -501,17 +653,13 @@ private:
                       static_cast<int>(Value.Data.size()), SQLITE_TRANSIENT);
     Step(S, Doing);
   }
-  void DeleteValueIn(const std::vector<UnicodeString>& Parts, std::u16string_view Name,
-                     const UnicodeString& Doing) {
-    sqlite3_int64 Key = FindKey(Parts, false, Doing);
-    if (!Key)
-      return;
+  void DeleteValueIn(sqlite3_int64 Key, std::u16string_view Name, const TDoing& Doing) {
     sqlite3_stmt* S = Stmt(SDeleteValue, "DELETE FROM reg_values WHERE key = ?1 AND folded = ?2");
     sqlite3_bind_int64(S, 1, Key);
     BindText(S, 2, RegistryNames::Fold(Name));
     Step(S, Doing);
   }
-  void DeleteKeyIn(const std::vector<UnicodeString>& Parts, const UnicodeString& Doing) {
+  void DeleteKeyIn(const std::vector<UnicodeString>& Parts, const TDoing& Doing) {
     sqlite3_int64 Key = FindKey(Parts, false, Doing);
     if (!Key)
       return;
@@ -521,245 +669,54 @@ private:
     Step(S, Doing);
   }
   std::vector<UnicodeString> Names(std::u16string_view Path, TStmt& Slot, const char* Sql,
-                                   const UnicodeString& What) {
+                                   std::u16string_view What) {
     auto Parts = RegistryNames::SplitKeyPath(Path);
-    TCountedOperation Op(hoRead, FDb.get());
-    TTransaction T(*this, false, What + Shown(Path));
+    TOperation Op(hoRead, Db());
+    const TDoing Doing = TDoing::OfKey(What, Path);
+    TTransaction T(*this, false, Doing);
     std::vector<UnicodeString> R;
-    sqlite3_int64 Key = FindKey(Parts, false, T.Doing());
+    sqlite3_int64 Key = FindKey(Parts, false, Doing);
     if (!Key)
       return R;
     sqlite3_stmt* S = Stmt(Slot, Sql);
     sqlite3_bind_int64(S, 1, Key);
-    while (Step(S, T.Doing()))
+    while (Step(S, Doing))
       R.push_back(ColumnText(S, 0));
     T.Commit();
     return R;
   }
 
-  UnicodeString FPath;
-  std::string FFile; // FPath in UTF-8
-  std::chrono::milliseconds FBusyTimeout;
-  bool FRefused = false;  // set when the file turned out not to be a usable hive
-  bool FReadOnly = false; // opened for reading only
-  bool FOpened = false;   // set once the hive is open and known to be a hive
-  int FSnapshots = 0;     // nesting depth of ReadSnapshot
-  std::unordered_map<UnicodeString, std::optional<TRegValue>> FCache; // by key path NUL name
-  sqlite3_int64 FCacheVersion = -1; // the data version FCache was read at; -1: none
-  TWalHeader FCacheHeader{};        // the WAL index header seen before FCache was read
+  // Declared first, so that the statements below are finalised before the connection closes.
+  THiveFile FHive;
+  int FSnapshots = 0;       // nesting depth of ReadSnapshot
+  bool FUnflushed = false;  // this handle committed changes since its last flush
+  bool FKeyCreated = false; // set by FindKey when it creates a key
+  bool FHeaderCheck = true; // the quick test of CacheCurrent is usable
+  std::unordered_map<UnicodeString, TCachedKey> FKeys; // by folded key path
+  size_t FCachedValues = 0;
+  sqlite3_int64 FCacheVersion = -1; // the data version FKeys was read at; -1: none
+  TWalHeader FCacheHeader{};        // the WAL index header when FKeys was last found current
   bool FCacheHeaderValid = false;
-  // Statements are declared after the connection so that they are finalised before it closes.
-  TDb FDb;
-  TStmt SFindKey, SInsertKey, SReadValue, SWriteValue, SDeleteValue, SDeleteKey, SValueNames,
-      SSubKeyNames, SDataVersion;
+  UnicodeString FFoldedPath, FFoldedName; // kept to fold into without allocating
+  std::optional<TRegValue> FRead;         // what the last read of a single value found
+  UnicodeString FSingleReadPath;          // the key of the last single read (folded)
+  sqlite3_int64 FSingleReadVersion = -1;  // and the data version it was made at
+  TStmt SBegin[2], SCommit, SRollback, SFindKey, SInsertKey, SKeyValues, SReadValue, SWriteValue,
+      SDeleteValue, SDeleteKey, SValueNames, SSubKeyNames, SDataVersion;
 };
-
-TSqliteHive::TSqliteHive(const UnicodeString& Path, std::chrono::milliseconds BusyTimeout)
-    : FPath(Path), FFile(UTF8Encode(Path)), FBusyTimeout(BusyTimeout) {
-  HiveFaults::detail::RegisterVfs();
-  TCountedOperation Op(hoOpen, nullptr);
-  // Looking into a file that turns out not to be a usable hive creates its journal files; those
-  // are removed again, so that the folder is left as it was found.
-  const std::string& File = FFile;
-  std::error_code Ec;
-  bool Existed = std::filesystem::exists(File, Ec);
-  bool HadWal = std::filesystem::exists(File + "-wal", Ec);
-  bool HadShm = std::filesystem::exists(File + "-shm", Ec);
-  try {
-    Open(BusyTimeout);
-  } catch (...) {
-    FDb.reset();
-    if (!Existed && FileSize(File) == 0) {
-      // A hive this call began to create (on a full disk, say) and nobody else has written to
-      // yet: nothing of it is kept, so the next attempt starts afresh.
-      for (const char* Suffix : {"-wal", "-shm", "-journal", ""})
-        std::filesystem::remove(File + Suffix, Ec);
-      throw;
-    }
-    // Only for a file found not to be a usable hive: when opening failed for a passing reason,
-    // another process may be using the hive and these files.
-    if (!FRefused)
-      throw;
-    if (!HadWal && std::filesystem::file_size(File + "-wal", Ec) == 0 && !Ec)
-      std::filesystem::remove(File + "-wal", Ec);
-    if (!HadShm)
-      std::filesystem::remove(File + "-shm", Ec);
-    throw;
-  }
-  FOpened = true;
-}
-
-TSqliteHive::~TSqliteHive() {
-  // The last connection to close folds the journal into the file. Not into a file that is
-  // read-only (also one that became so while open) or has been emptied: the journal then stays
-  // as it is beside the file.
-  if (FDb && (FReadOnly || FileSize(FFile) <= 0 || !FileWritable(FFile)))
-    sqlite3_db_config(FDb.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-}
-
-void TSqliteHive::Open(std::chrono::milliseconds BusyTimeout) {
-  namespace fs = std::filesystem;
-  const UnicodeString Doing(OpenDoing);
-  if (FPath.empty())
-    throw ERegistryException(u"Cannot open a registry hive: no file name given");
-  const std::string& File = FFile;
-  std::error_code Ec;
-  fs::file_status St = fs::status(File, Ec);
-  bool Exists = fs::exists(St);
-  if (Exists && !fs::is_regular_file(St))
-    Fail(Doing, u"it is not a file");
-  fs::path Dir = fs::path(File).parent_path();
-  if (Dir.empty())
-    Dir = ".";
-  if (!Exists) {
-    fs::create_directories(Dir, Ec);
-    if (Ec)
-      Fail(Doing, u"its folder " + Quoted(UTF8Decode(Dir.string())) + u" cannot be created (" +
-                      UTF8Decode(Ec.message()) + u")");
-  }
-  long long Size = Exists ? FileSize(File) : 0;
-  if (Exists) {
-    if (::access(File.c_str(), R_OK) != 0)
-      Fail(Doing, u"the file cannot be read (permission denied)");
-    FReadOnly = !FileWritable(File);
-    // SQLite takes an empty file beside a journal for a new database and deletes the journal;
-    // such a file was emptied by something else, and the journal may hold the last changes.
-    if (Size == 0 && FileSize(File + "-wal") > 0)
-      Fail(Doing, u"the file is empty (0 bytes) while its journal " + Quoted(FPath + u"-wal") +
-                      u" holds changes: something emptied it while it was in use; both are "
-                      u"left as they are");
-  }
-  // The journal lives beside the file, so its folder must be writable too; a read-only hive can
-  // do without only when its journal files are there already.
-  if (::access(Dir.c_str(), W_OK | X_OK) != 0 &&
-      !(Exists && FReadOnly && fs::exists(File + "-wal", Ec) && fs::exists(File + "-shm", Ec)))
-    Fail(Doing, u"its folder " + Quoted(UTF8Decode(Dir.string())) +
-                    u" cannot be written (the hive's journal is kept there)");
-
-  sqlite3* Raw = nullptr;
-  int Flags =
-      FReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | (Exists ? 0 : SQLITE_OPEN_CREATE);
-  int Rc = sqlite3_open_v2(File.c_str(), &Raw, Flags, HiveFaults::detail::VfsName);
-  FDb.reset(Raw);
-  if (Rc != SQLITE_OK)
-    Fail(Doing, Rc);
-  sqlite3_extended_result_codes(FDb.get(), 1);
-  sqlite3_busy_timeout(FDb.get(), static_cast<int>(BusyTimeout.count()));
-  // Until the file is known to be a hive, closing must not write to it (no checkpoint).
-  sqlite3_db_config(FDb.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-  if (!FReadOnly && sqlite3_db_readonly(FDb.get(), "main") == 1)
-    Fail(Doing, u"the file is read-only");
-  // Only an SQLite database is handed to SQLite, which could otherwise try to recover it. The
-  // header is read through the connection's own file: opening the file a second time in this
-  // process and closing it would drop every lock the process holds on it (POSIX locks belong
-  // to the process and go with the first descriptor closed), and then another process would
-  // take the hive for unused and remove its journal.
-  if (Size > 0) {
-    sqlite3_file* F = nullptr;
-    if (sqlite3_file_control(FDb.get(), "main", SQLITE_FCNTL_FILE_POINTER, &F) != SQLITE_OK || !F ||
-        !F->pMethods)
-      Fail(Doing, u"the file cannot be read");
-    char Magic[16] = {};
-    Rc = F->pMethods->xRead(F, Magic, sizeof Magic, 0);
-    if (Rc != SQLITE_OK && Rc != SQLITE_IOERR_SHORT_READ)
-      Fail(Doing, Rc, sqlite3_errstr(Rc));
-    if (Rc == SQLITE_IOERR_SHORT_READ || std::memcmp(Magic, "SQLite format 3", 16) != 0) {
-      FRefused = true;
-      Fail(Doing, u"the file is not a registry hive (it is not an SQLite database)");
-    }
-  }
-
-  bool New = Identify();
-  if (New && FReadOnly)
-    Fail(Doing, u"the file is empty and read-only, so it cannot become a hive");
-  if (!FReadOnly) {
-    Exec("PRAGMA journal_mode = WAL", Doing);
-    sqlite3_stmt* S = nullptr;
-    sqlite3_prepare_v2(FDb.get(), "PRAGMA journal_mode", -1, &S, nullptr);
-    TStmt Guard(S);
-    if (!S || sqlite3_step(S) != SQLITE_ROW ||
-        std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(S, 0)), "wal") != 0)
-      Fail(Doing, u"the file cannot be switched to a write-ahead journal");
-  }
-  Exec("PRAGMA synchronous = FULL; PRAGMA foreign_keys = ON", Doing);
-  if (New)
-    Initialise();
-  if (!FReadOnly)
-    sqlite3_db_config(FDb.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
-}
-
-// True for an empty database that is to become a hive; ERegistryException for a file that is
-// not a hive or is damaged.
-bool TSqliteHive::Identify() {
-  const UnicodeString Doing(OpenDoing);
-  TTransaction T(*this, false, Doing);
-  // Failures that say what the file is, rather than that it could not be read just now.
-  auto Refuse = [&](const UnicodeString& Problem) {
-    FRefused = true;
-    Fail(Doing, Problem);
-  };
-  auto Check = [&](int Rc) {
-    if ((Rc & 0xFF) == SQLITE_NOTADB || (Rc & 0xFF) == SQLITE_CORRUPT)
-      FRefused = true;
-    Fail(Doing, Rc);
-  };
-  auto Int = [&](const char* Sql) {
-    sqlite3_stmt* S = nullptr;
-    int Rc = sqlite3_prepare_v2(FDb.get(), Sql, -1, &S, nullptr);
-    TStmt Guard(S);
-    if (Rc != SQLITE_OK)
-      Check(Rc);
-    Rc = sqlite3_step(S);
-    if (Rc != SQLITE_ROW)
-      Check(Rc);
-    return sqlite3_column_int64(S, 0);
-  };
-  auto Objects = Int("SELECT count(*) FROM sqlite_schema");
-  auto AppId = Int("PRAGMA application_id");
-  auto Format = Int("PRAGMA user_version");
-  if (Objects == 0 && AppId == 0)
-    return true;
-  if (AppId != HiveApplicationId)
-    Refuse(u"the file is not a registry hive (it is an SQLite database of another kind)");
-  if (Format > HiveFormat)
-    Refuse(u"the file was made by a newer version of this program (hive format " +
-           IntToStr(Format) + u")");
-  {
-    sqlite3_stmt* S = nullptr;
-    int Rc = sqlite3_prepare_v2(FDb.get(), "PRAGMA quick_check(1)", -1, &S, nullptr);
-    TStmt Guard(S);
-    if (Rc != SQLITE_OK)
-      Check(Rc);
-    Rc = sqlite3_step(S);
-    if (Rc != SQLITE_ROW)
-      Check(Rc);
-    const char* Result = reinterpret_cast<const char*>(sqlite3_column_text(S, 0));
-    if (!Result || std::strcmp(Result, "ok") != 0)
-      Refuse(u"the file is damaged (" + UTF8Decode(Result ? Result : "") + u")");
-  }
-  for (const char* Probe : {"SELECT id, parent, name, folded FROM reg_keys WHERE id = 1",
-                            "SELECT id, key, name, folded, type, data FROM reg_values LIMIT 1"}) {
-    sqlite3_stmt* S = nullptr;
-    int Rc = sqlite3_prepare_v2(FDb.get(), Probe, -1, &S, nullptr);
-    TStmt Guard(S);
-    if (Rc != SQLITE_OK)
-      Refuse(u"the file is damaged (its tables are incomplete: " +
-             UTF8Decode(sqlite3_errmsg(FDb.get())) + u")");
-  }
-  T.Commit();
-  return false;
-}
-
-void TSqliteHive::Initialise() {
-  const UnicodeString Doing(CreateDoing);
-  TTransaction T(*this, true, Doing);
-  Exec(SchemaSql, Doing);
-  T.Commit();
-}
 
 } // namespace
 
 std::unique_ptr<TRegistryHive> OpenSqliteHive(const UnicodeString& Path,
                                               std::chrono::milliseconds BusyTimeout) {
   return std::make_unique<TSqliteHive>(Path, BusyTimeout);
+}
+
+void SetHiveOperationWatcher(THiveOperationWatcher* Watcher) {
+  OperationWatcher.store(Watcher, std::memory_order_release);
+}
+
+bool SqliteHiveUsesHeaderCheck(TRegistryHive& Hive) {
+  auto* H = dynamic_cast<TSqliteHive*>(&Hive);
+  return H && H->UsesHeaderCheck();
 }

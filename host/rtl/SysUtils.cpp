@@ -106,7 +106,13 @@ bool SameText(std::u16string_view S1, std::u16string_view S2) {
 }
 
 UnicodeString SimpleFoldCase(std::u16string_view S) {
-  UnicodeString Out(S.size(), u'\0');
+  UnicodeString Out;
+  SimpleFoldCaseInto(S, Out);
+  return Out;
+}
+
+void SimpleFoldCaseInto(std::u16string_view S, UnicodeString& Out) {
+  Out.resize(S.size());
   size_t J = 0;
   for (size_t I = 0; I < S.size();) {
     const char16_t Unit = S[I];
@@ -129,5 +135,4 @@ UnicodeString SimpleFoldCase(std::u16string_view S) {
     }
   }
   Out.resize(J);
-  return Out;
 }

@@ -31,3 +31,5 @@ bool SameText(std::u16string_view S1, std::u16string_view S2);
 // This is the rule by which the registry hive, the string lists and the menus' Find treat two
 // names as the same ignoring case.
 UnicodeString SimpleFoldCase(std::u16string_view S);
+// The same into Out, reusing its storage (S must not lie in Out).
+void SimpleFoldCaseInto(std::u16string_view S, UnicodeString& Out);

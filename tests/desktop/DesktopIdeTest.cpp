@@ -12,7 +12,7 @@
 
 #include "Ide.h"
 
-#include "rtl/HiveFaults.h"
+#include "HiveFaults.h"
 #include "rtl/RegIniFile.h"
 #include "rtl/StringList.h"
 #include "vcl/CategoryButtons.h"

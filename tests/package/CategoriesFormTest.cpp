@@ -1,10 +1,11 @@
 #include "OvPaletteMenuCategoriesForm.h"
 #include "PaletteMenuFixture.h"
 
-#include "rtl/HiveFaults.h"
+#include "HiveFaults.h"
 #include "rtl/SqliteHive.h"
 #include "vcl/Creation.h"
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -23,38 +24,23 @@ struct TStoreLog {
 };
 
 // Passes everything to a handle on the real hive and logs the changes that went through.
-class TStoreSpy : public TRegistryHive {
+class TStoreSpy : public TForwardingHive {
 public:
   TStoreSpy(std::unique_ptr<TRegistryHive> Inner, TStoreLog& Log)
-      : FInner(std::move(Inner)), FLog(Log) {
+      : TForwardingHive(std::move(Inner)), FLog(Log) {
     ++FLog.OpenHandles;
   }
   ~TStoreSpy() override { --FLog.OpenHandles; }
-  UnicodeString Location() const override { return FInner->Location(); }
-  void CreateKey(std::u16string_view P) override { FInner->CreateKey(P); }
-  bool KeyExists(std::u16string_view P) override { return FInner->KeyExists(P); }
-  std::optional<TRegValue> ReadValue(std::u16string_view P, std::u16string_view N) override {
-    return FInner->ReadValue(P, N);
-  }
   void WriteValue(std::u16string_view P, const TRegValue& V) override {
-    FInner->WriteValue(P, V);
+    TForwardingHive::WriteValue(P, V);
     FLog.Changes.push_back("write " + UTF8Encode(V.Name) + "=" + UTF8Encode(V.AsString()));
   }
   void DeleteValue(std::u16string_view P, std::u16string_view N) override {
-    FInner->DeleteValue(P, N);
+    TForwardingHive::DeleteValue(P, N);
     FLog.Changes.push_back("delete " + UTF8Encode(N));
   }
-  std::vector<UnicodeString> ValueNames(std::u16string_view P) override {
-    return FInner->ValueNames(P);
-  }
-  std::vector<UnicodeString> SubKeyNames(std::u16string_view P) override {
-    return FInner->SubKeyNames(P);
-  }
-  void DeleteKey(std::u16string_view P) override { FInner->DeleteKey(P); }
-  void Apply(const std::vector<TRegChange>& C) override { FInner->Apply(C); }
 
 private:
-  std::unique_ptr<TRegistryHive> FInner;
   TStoreLog& FLog;
 };
 
@@ -223,6 +209,32 @@ TEST_F(CategoriesDialogTest, OnlyTheCategoryColumnCanBeEditedAndIsStoredAsTyped)
   EXPECT_EQ(Stored(u"Additional"), "A; B");
   EXPECT_EQ(Stored(u"Standard"), std::nullopt); // cleared: the value is gone
   EXPECT_EQ(Stored(u"System"), "   ");
+  ExpectDialogReleased();
+}
+
+// Each row is its own change; confirming puts them all on the disk at once, though the hive
+// stays open (our own handle keeps it so) and nothing folds the journal into the file.
+TEST_F(CategoriesDialogTest, OkPutsEveryRowOnTheDiskWithOneFlush) {
+  for (int I = 1; I <= 30; ++I)
+    Tab(u"Tab " + IntToStr(I));
+  const std::string Folder =
+      std::filesystem::path(UTF8Encode(CurrentUserHiveFile())).parent_path().string();
+  int SyncsBefore = 0;
+  EditCategories([&](TOvFrmPaletteMenuCategories& D) {
+    for (int Row = 1; Row <= 30; ++Row) {
+      D.GrdCategories->UserSelectCell(1, Row);
+      D.GrdCategories->UserEditCell(u"Edited");
+    }
+    SyncsBefore = HiveFiles::Syncs();
+    return PressOk(D);
+  });
+  EXPECT_EQ(Log.Changes.size(), 30u);
+  // The flush, and one more when the first row starts a new journal (its header is synced).
+  EXPECT_GE(HiveFiles::Syncs() - SyncsBefore, 1);
+  EXPECT_LE(HiveFiles::Syncs() - SyncsBefore, 2);
+  EXPECT_EQ(HiveFiles::UnsyncedFiles(Folder), 0);
+  for (int I = 1; I <= 30; ++I)
+    EXPECT_EQ(Stored(u"Tab " + IntToStr(I)), "Edited");
   ExpectDialogReleased();
 }
 

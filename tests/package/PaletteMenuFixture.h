@@ -3,6 +3,7 @@
 // handle, on a hive that can be told to fail.
 #pragma once
 
+#include "ForwardingHive.h"
 #include "OvPaletteMenu.h"
 
 #include "rtl/Exception.h"
@@ -18,35 +19,28 @@
 #include <vector>
 
 // Passes everything to a memory hive; after ReadsLeft successful reads, every read fails.
-class TFaultyHive : public TRegistryHive {
+class TFaultyHive : public TForwardingHive {
 public:
-  explicit TFaultyHive(std::unique_ptr<TRegistryHive> Inner) : FInner(std::move(Inner)) {}
+  explicit TFaultyHive(std::unique_ptr<TRegistryHive> Inner) : TForwardingHive(std::move(Inner)) {}
   int ReadsLeft = -1; // -1: never fail
 
-  UnicodeString Location() const override { return FInner->Location(); }
-  void CreateKey(std::u16string_view P) override { FInner->CreateKey(P); }
-  bool KeyExists(std::u16string_view P) override { return FInner->KeyExists(P); }
   std::optional<TRegValue> ReadValue(std::u16string_view P, std::u16string_view N) override {
+    CountRead(N);
+    return TForwardingHive::ReadValue(P, N);
+  }
+  bool VisitValue(std::u16string_view P, std::u16string_view N,
+                  const std::function<void(const TRegValue&)>& Use) override {
+    CountRead(N);
+    return TForwardingHive::VisitValue(P, N, Use);
+  }
+
+private:
+  void CountRead(std::u16string_view N) {
     if (ReadsLeft == 0)
       throw ERegistryException(u"Injected read failure of '" + UnicodeString(N) + u"'");
     if (ReadsLeft > 0)
       --ReadsLeft;
-    return FInner->ReadValue(P, N);
   }
-  void WriteValue(std::u16string_view P, const TRegValue& V) override { FInner->WriteValue(P, V); }
-  void DeleteValue(std::u16string_view P, std::u16string_view N) override {
-    FInner->DeleteValue(P, N);
-  }
-  std::vector<UnicodeString> ValueNames(std::u16string_view P) override {
-    return FInner->ValueNames(P);
-  }
-  std::vector<UnicodeString> SubKeyNames(std::u16string_view P) override {
-    return FInner->SubKeyNames(P);
-  }
-  void DeleteKey(std::u16string_view P) override { FInner->DeleteKey(P); }
-
-private:
-  std::unique_ptr<TRegistryHive> FInner;
 };
 
 class TOvPaletteMenuTestAccess {

@@ -1,5 +1,5 @@
 #include "rtl/RegFile.h"
-#include "rtl/HiveFaults.h"
+#include "HiveFaults.h"
 #include "rtl/SqliteHive.h"
 
 #include "HiveTestSupport.h"

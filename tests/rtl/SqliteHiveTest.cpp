@@ -1,6 +1,7 @@
 #include "rtl/SqliteHive.h"
-#include "rtl/HiveFaults.h"
+#include "HiveFaults.h"
 #include "rtl/RegIniFile.h"
+#include "rtl/SqliteHiveHooks.h"
 #include "rtl/StringList.h"
 
 #include "HiveTestSupport.h"
@@ -302,6 +303,98 @@ TEST_F(SqliteHiveTest, AWriteThatReturnedSurvivesTheProcessBeingKilled) {
   EXPECT_EQ(IntegrityCheck(HiveFile), "ok");
 }
 
+// A commit is not synced by itself: the handle's changes reach the disk at its flush or close
+// (one sync of the journal), and each of them at most once. Another handle keeps the hive
+// open throughout, so that closing the writer does not fold the journal into the file.
+TEST_F(SqliteHiveTest, AHandlesChangesReachTheDiskWhenItIsFlushedOrClosedNotAtEachWrite) {
+  auto Keeper = Open();
+  auto W = Reg();
+  const std::string Dir = Temp.Dir();
+  const int Before = HiveFiles::Syncs();
+  for (int I = 0; I < 200; ++I)
+    W->WriteString(u"Categories", u"Tab " + IntToStr(I), u"Common;VCL");
+  EXPECT_EQ(HiveFiles::Syncs(), Before);
+  EXPECT_EQ(HiveFiles::UnsyncedFiles(Dir), 1); // the journal
+  W->FlushKey();
+  EXPECT_EQ(HiveFiles::UnsyncedFiles(Dir), 0);
+  EXPECT_EQ(HiveFiles::Syncs(), Before + 1);
+  W->FlushKey(); // nothing new to flush
+  EXPECT_EQ(HiveFiles::Syncs(), Before + 1);
+  // Reads and writes that change nothing leave nothing to flush either.
+  W->ReadString(u"Categories", u"Tab 1", u"");
+  W->ReadString(u"Categories", u"Tab 2", u""); // the handle now knows the whole key
+  W->DeleteKey(u"Categories", u"Missing");
+  W->WriteString(u"Categories", u"Tab 1", u"Common;VCL");
+  W->FlushKey();
+  EXPECT_EQ(HiveFiles::Syncs(), Before + 1);
+
+  W->WriteString(u"Categories", u"Tab 1", u"changed");
+  EXPECT_EQ(HiveFiles::UnsyncedFiles(Dir), 1);
+  W.reset();
+  EXPECT_EQ(HiveFiles::UnsyncedFiles(Dir), 0);
+  EXPECT_EQ(HiveFiles::Syncs(), Before + 2);
+  EXPECT_EQ(Keeper->ReadValue(Categories, u"Tab 1")->AsString(), u"changed");
+
+  // A flush the disk refuses is reported, and the next one tries again.
+  W = Reg();
+  W->WriteString(u"Categories", u"Tab 2", u"changed");
+  {
+    THiveFaultInjection Fault(hoWrite, 0);
+    try {
+      W->FlushKey();
+      ADD_FAILURE() << "a refused flush was reported as done";
+    } catch (const ERegistryException& E) {
+      EXPECT_THAT(MessageOf(E), HasSubstr("Cannot flush"));
+      EXPECT_THAT(MessageOf(E), HasSubstr(HiveFile));
+    }
+  }
+  EXPECT_EQ(HiveFiles::UnsyncedFiles(Dir), 1);
+  W->FlushKey();
+  EXPECT_EQ(HiveFiles::UnsyncedFiles(Dir), 0);
+}
+
+// The handle answers repeated reads from the values it read, and learns of other connections'
+// commits from the journal's shared-memory header; its own commits must move that header in
+// the SQLite this program runs with, or the handle stops trusting it.
+TEST_F(SqliteHiveTest, AHandleKeepsItsOwnAndOthersChangesApartAndTheHeaderCheckHolds) {
+  auto A = Reg();
+  auto B = Reg();
+  const UnicodeString Deep = Key + u"\\Deep\\Er";
+  EXPECT_EQ(A->ReadString(u"Categories", u"Tab", u"none"), u"none");
+  EXPECT_FALSE(A->Hive().ReadValue(Deep, u"V").has_value());
+  EXPECT_FALSE(A->Hive().KeyExists(Deep));
+  // Writing below a key read as missing creates it.
+  A->Hive().WriteValue(Deep + u"\\Est", TRegValue::String(u"V", u"1"));
+  EXPECT_TRUE(A->Hive().KeyExists(Deep));
+  EXPECT_TRUE(B->Hive().KeyExists(Deep));
+  A->WriteString(u"Categories", u"Tab", u"one");
+  EXPECT_TRUE(SqliteHiveUsesHeaderCheck(A->Hive()));
+  EXPECT_EQ(A->ReadString(u"CATEGORIES", u"TAB", u""), u"one");
+  // B's change between two of A's.
+  B->WriteString(u"Categories", u"Tab", u"two");
+  A->WriteString(u"Categories", u"Other", u"x");
+  EXPECT_EQ(A->ReadString(u"Categories", u"Tab", u""), u"two");
+  EXPECT_EQ(A->ReadString(u"Categories", u"Other", u""), u"x");
+  A->DeleteKey(u"Categories", u"tab");
+  EXPECT_EQ(A->ReadString(u"Categories", u"Tab", u"gone"), u"gone");
+  EXPECT_EQ(B->ReadString(u"Categories", u"Tab", u"gone"), u"gone");
+  B->WriteString(u"Categories", u"TAB", u"three");
+  EXPECT_EQ(A->Hive().ReadValue(Categories, u"tab"), TRegValue::String(u"TAB", u"three"));
+  // A's rewrite keeps the spelling B created it with.
+  A->WriteString(u"Categories", u"tab", u"four");
+  EXPECT_EQ(A->Hive().ReadValue(Categories, u"Tab"), TRegValue::String(u"TAB", u"four"));
+  EXPECT_EQ(B->Hive().ReadValue(Categories, u"Tab"), TRegValue::String(u"TAB", u"four"));
+  // Rewriting the value A last knew is a change when B changed it meanwhile.
+  B->WriteString(u"Categories", u"Tab", u"five");
+  A->WriteString(u"Categories", u"Tab", u"four");
+  EXPECT_EQ(B->ReadString(u"Categories", u"Tab", u""), u"four");
+  // Bad names are refused whether or not their key was read before.
+  EXPECT_THROW(A->ReadString(u"Categories", UnicodeString(u"a\0b", 3), u""), ERegistryException);
+  EXPECT_THROW(A->Hive().ReadValue(Categories + u"\\\\x", u"V"), ERegistryException);
+  EXPECT_TRUE(SqliteHiveUsesHeaderCheck(A->Hive()));
+  EXPECT_TRUE(SqliteHiveUsesHeaderCheck(B->Hive()));
+}
+
 // Each case: a file that must be refused with a message naming it and the problem, and left
 // exactly as it was.
 TEST_F(SqliteHiveTest, FilesThatAreNotHivesOrAreDamagedAreRefusedAndLeftAlone) {
@@ -357,7 +450,7 @@ TEST_F(SqliteHiveTest, FilesThatAreNotHivesOrAreDamagedAreRefusedAndLeftAlone) {
 }
 
 // Permissions do not bind root, so as root the child becomes "nobody" first.
-TEST_F(SqliteHiveTest, AReadOnlyHiveIsReadButNeverWrittenAndAReadOnlyFolderIsRefused) {
+TEST_F(SqliteHiveTest, AReadOnlyHiveIsReadButNeverWrittenAndAWritableOneInAReadOnlyFolderRefused) {
   namespace fs = std::filesystem;
   TTempDir Shared;
   fs::permissions(Shared.Dir(), fs::perms::all);
@@ -411,6 +504,21 @@ TEST_F(SqliteHiveTest, AReadOnlyHiveIsReadButNeverWrittenAndAReadOnlyFolderIsRef
   EXPECT_THAT(Message, HasSubstr("cannot be written"));
   EXPECT_EQ(ReadBytes(InReadOnlyFolder), Before);
   EXPECT_FALSE(fs::exists(InReadOnlyFolder + "-wal"));
+
+  // Read-only itself and without a journal: read as a file nothing changes (its name holds
+  // what a URI escapes).
+  const std::string FrozenFolder = "fro zen?#%\xc3\xa4";
+  std::string Frozen = Prepare(FrozenFolder);
+  fs::permissions(Frozen, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(Shared.File(FrozenFolder), fs::perms::owner_read | fs::perms::owner_exec |
+                                                 fs::perms::others_read | fs::perms::others_exec);
+  Before = ReadBytes(Frozen);
+  Message = TryOpen(Frozen);
+  EXPECT_THAT(Message, HasSubstr("read kept; missing default; Cannot write value 'Standard'"));
+  EXPECT_THAT(Message, HasSubstr("the hive is read-only"));
+  EXPECT_EQ(ReadBytes(Frozen), Before);
+  EXPECT_FALSE(fs::exists(Frozen + "-wal"));
+  EXPECT_FALSE(fs::exists(Frozen + "-shm"));
 }
 
 // A file without write permission is read-only for root too; here the hive is open when it
@@ -429,6 +537,8 @@ TEST_F(SqliteHiveTest, AHiveThatBecomesReadOnlyWhileOpenIsNotWrittenAgainNotEven
     EXPECT_THAT(MessageOf(E), HasSubstr("read-only"));
   }
   EXPECT_EQ(R->ReadString(u"Categories", u"Standard", u""), u"in the journal");
+  // Also a value written as it is stored: the hive says it cannot be written.
+  EXPECT_THROW(R->WriteString(u"Categories", u"Standard", u"in the journal"), ERegistryException);
   R.reset(); // the last connection: it would fold the journal into the file
   EXPECT_EQ(ReadBytes(HiveFile), Before);
   EXPECT_TRUE(fs::exists(HiveFile + "-wal"));

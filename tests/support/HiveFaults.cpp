@@ -1,13 +1,15 @@
-#include "rtl/HiveFaults_p.h"
+#include "HiveFaults.h"
 
 #include "rtl/Exception.h"
-#include "rtl/HiveFaults.h"
 
 #include <sqlite3.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <map>
 #include <mutex>
+#include <string>
 
 namespace {
 
@@ -55,7 +57,33 @@ bool Refuse(unsigned Kind) {
 struct TShimFile {
   sqlite3_file Base;
   sqlite3_file* Real;
+  const char* Name; // a hive file or journal (whose syncs are tracked), else null
 };
+
+// Hive files and journals by name: whether written since their last sync. A sync through any
+// handle on a file covers what every handle wrote to it.
+struct TSyncs {
+  std::mutex Lock;
+  std::map<std::string, bool> Unsynced;
+  std::atomic<int> Count{0};
+};
+TSyncs& SyncRecord() {
+  static TSyncs S;
+  return S;
+}
+void Written(sqlite3_file* F) {
+  if (const char* Name = reinterpret_cast<TShimFile*>(F)->Name) {
+    std::lock_guard<std::mutex> G(SyncRecord().Lock);
+    SyncRecord().Unsynced[Name] = true;
+  }
+}
+void Synced(sqlite3_file* F) {
+  if (const char* Name = reinterpret_cast<TShimFile*>(F)->Name) {
+    ++SyncRecord().Count;
+    std::lock_guard<std::mutex> G(SyncRecord().Lock);
+    SyncRecord().Unsynced[Name] = false;
+  }
+}
 sqlite3_file* RealFile(sqlite3_file* F) {
   return reinterpret_cast<TShimFile*>(F)->Real;
 }
@@ -74,17 +102,22 @@ int ShimRead(sqlite3_file* F, void* Buf, int Amount, sqlite3_int64 Offset) {
 int ShimWrite(sqlite3_file* F, const void* Buf, int Amount, sqlite3_int64 Offset) {
   if (Refuse(RefuseWrites))
     return DiskFull ? SQLITE_FULL : SQLITE_IOERR_WRITE;
+  Written(F);
   return RealMethods(F)->xWrite(RealFile(F), Buf, Amount, Offset);
 }
 int ShimTruncate(sqlite3_file* F, sqlite3_int64 Size) {
   if (Refuse(RefuseWrites))
     return SQLITE_IOERR_TRUNCATE;
+  Written(F);
   return RealMethods(F)->xTruncate(RealFile(F), Size);
 }
 int ShimSync(sqlite3_file* F, int Flags) {
   if (Refuse(RefuseWrites))
     return SQLITE_IOERR_FSYNC;
-  return RealMethods(F)->xSync(RealFile(F), Flags);
+  int Rc = RealMethods(F)->xSync(RealFile(F), Flags);
+  if (Rc == SQLITE_OK)
+    Synced(F);
+  return Rc;
 }
 int ShimFileSize(sqlite3_file* F, sqlite3_int64* Size) {
   return RealMethods(F)->xFileSize(RealFile(F), Size);
@@ -172,12 +205,17 @@ sqlite3_vfs* BaseVfs(sqlite3_vfs* V) {
 int ShimOpen(sqlite3_vfs* V, const char* Name, sqlite3_file* F, int Flags, int* OutFlags) {
   auto* S = reinterpret_cast<TShimFile*>(F);
   S->Real = reinterpret_cast<sqlite3_file*>(S + 1);
+  S->Name = Name && (Flags & (SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_WAL)) ? Name : nullptr;
   int Rc = BaseVfs(V)->xOpen(BaseVfs(V), Name, S->Real, Flags, OutFlags);
   // SQLite calls xClose whenever pMethods is set, even after a failed open.
   F->pMethods = S->Real->pMethods ? &ShimMethods : nullptr;
   return Rc;
 }
 int ShimDelete(sqlite3_vfs* V, const char* Name, int SyncDir) {
+  {
+    std::lock_guard<std::mutex> G(SyncRecord().Lock);
+    SyncRecord().Unsynced.erase(Name);
+  }
   return BaseVfs(V)->xDelete(BaseVfs(V), Name, SyncDir);
 }
 int ShimAccess(sqlite3_vfs* V, const char* Name, int Flags, int* Out) {
@@ -221,20 +259,50 @@ int ShimCurrentTimeInt64(sqlite3_vfs* V, sqlite3_int64* Out) {
   return Rc;
 }
 
-} // namespace
+const char* const VfsName = "hostide-hive-faults";
 
-namespace HiveFaults::detail {
+// The watcher of the hive's operations: arms the file layer for an operation chosen to fail.
+class TFaultWatcher final : public THiveOperationWatcher {
+public:
+  bool Begin(THiveOperation Kind, sqlite3* Db) override {
+    TInjection& I = Injection();
+    std::lock_guard<std::mutex> G(I.Lock);
+    if (!I.Active || !(I.Operations & Kind))
+      return false;
+    ++I.Seen;
+    if (I.Seen <= I.Pass || (I.Fail >= 0 && I.Seen > I.Pass + I.Fail))
+      return false;
+    ++I.Failed;
+    DiskFull = I.Fault == hfDiskFull;
+    if (Kind == hoWrite || DiskFull) {
+      ArmedIo = RefuseWrites;
+    } else {
+      ArmedIo = RefuseReads | RefuseWrites;
+      // Pages already in the cache would let a read succeed without touching the file.
+      if (Db)
+        sqlite3_db_release_memory(Db);
+    }
+    IoPassesLeft = I.IoPasses;
+    return true;
+  }
+  void End() override {
+    ArmedIo = 0;
+    IoPassesLeft = 0;
+    DiskFull = false;
+    RefusedErrno = 0;
+  }
+};
 
-const char* const VfsName = "hostide-hive";
-
-void RegisterVfs() {
-  static std::once_flag Once;
-  static sqlite3_vfs Shim;
-  std::call_once(Once, [] {
+// Linking this file in makes the layer SQLite's default and installs the watcher, before any
+// test opens a hive.
+struct TRegistration {
+  TRegistration() {
+    static sqlite3_vfs Shim;
+    static TFaultWatcher Watcher;
     sqlite3_initialize();
     sqlite3_vfs* Base = sqlite3_vfs_find(nullptr);
     if (!Base)
-      throw ERegistryException(u"SQLite has no file layer to open registry hives with");
+      std::abort();
     Shim.iVersion = 2;
     Shim.szOsFile = static_cast<int>(sizeof(TShimFile)) + Base->szOsFile;
     Shim.mxPathname = Base->mxPathname;
@@ -253,41 +321,14 @@ void RegisterVfs() {
     Shim.xCurrentTime = ShimCurrentTime;
     Shim.xGetLastError = ShimGetLastError;
     Shim.xCurrentTimeInt64 = ShimCurrentTimeInt64;
-    if (sqlite3_vfs_register(&Shim, 0) != SQLITE_OK)
-      throw ERegistryException(u"Cannot register the registry hive's file layer with SQLite");
-  });
-}
-
-TCountedOperation::TCountedOperation(THiveOperation Kind, sqlite3* Db) {
-  TInjection& I = Injection();
-  std::lock_guard<std::mutex> G(I.Lock);
-  if (!I.Active || !(I.Operations & Kind))
-    return;
-  ++I.Seen;
-  if (I.Seen <= I.Pass || (I.Fail >= 0 && I.Seen > I.Pass + I.Fail))
-    return;
-  ++I.Failed;
-  FFailing = true;
-  DiskFull = I.Fault == hfDiskFull;
-  if (Kind == hoWrite || DiskFull) {
-    ArmedIo = RefuseWrites;
-  } else {
-    ArmedIo = RefuseReads | RefuseWrites;
-    // Pages already in the cache would let a read succeed without touching the file.
-    if (Db)
-      sqlite3_db_release_memory(Db);
+    if (sqlite3_vfs_register(&Shim, 1) != SQLITE_OK)
+      std::abort();
+    SetHiveOperationWatcher(&Watcher);
   }
-  IoPassesLeft = I.IoPasses;
-}
+};
+const TRegistration Registration;
 
-TCountedOperation::~TCountedOperation() {
-  ArmedIo = 0;
-  IoPassesLeft = 0;
-  DiskFull = false;
-  RefusedErrno = 0;
-}
-
-} // namespace HiveFaults::detail
+} // namespace
 
 // --- THiveFaultInjection ----------------------------------------------------------------------
 
@@ -325,3 +366,19 @@ int THiveFaultInjection::OperationsFailed() const {
 int THiveFaultInjection::IoCallsRefused() const {
   return Injection().Refused;
 }
+
+namespace HiveFiles {
+
+int Syncs() {
+  return SyncRecord().Count;
+}
+
+int UnsyncedFiles(std::string_view Folder) {
+  std::lock_guard<std::mutex> G(SyncRecord().Lock);
+  int N = 0;
+  for (const auto& [Name, Unsynced] : SyncRecord().Unsynced)
+    N += Unsynced && std::string_view(Name).substr(0, Folder.size()) == Folder ? 1 : 0;
+  return N;
+}
+
+} // namespace HiveFiles

@@ -1,11 +1,13 @@
-// Failure injection for tests: makes operations on the SQLite hives of this process fail for
-// real, at the file level, so that SQLite itself meets the I/O error and has to roll back. Every
-// SQLite hive goes through a thin file layer that does nothing until a failure is armed here.
+// Failure injection for tests, linked into test programs only: makes operations on the SQLite
+// hives of this process fail for real, at the file level, so that SQLite itself meets the I/O
+// error and has to roll back. Linking it in makes a thin file layer SQLite's default, through
+// which every hive file of the process is opened; it does nothing until a failure is armed here
+// and counts the syncs it passes on.
 //
-// Counted operations are those of the hive interface: opening a hive file (hoOpen), a read
-// (ReadValue, KeyExists, ValueNames, SubKeyNames: hoRead) and a change (CreateKey, WriteValue,
-// DeleteValue, DeleteKey, Apply: hoWrite). While an operation chosen to fail runs:
-//  - an open or a read finds every file read refused (cached pages are dropped first);
+// Counted operations are those of the hive interface (see THiveOperation). While an operation
+// chosen to fail runs:
+//  - an open or a read finds every file read refused (cached pages are dropped first, and the
+//    hive reads the file rather than the values it keeps);
 //  - a change can read, but every file write, sync and truncate is refused, so it gets as far
 //    as its commit and fails there. A change that finds nothing to write (deleting a value that
 //    does not exist) touches no file and so cannot fail this way.
@@ -16,12 +18,9 @@
 // memory file fail as the system fails them on a full disk, with ENOSPC).
 #pragma once
 
-enum THiveOperation : unsigned {
-  hoOpen = 1,
-  hoRead = 2,
-  hoWrite = 4,
-  hoAnyOperation = hoOpen | hoRead | hoWrite,
-};
+#include "rtl/SqliteHiveHooks.h"
+
+#include <string_view>
 
 // Arms a failure for as long as it lives; only one may be alive at a time (EInvalidOperation
 // otherwise). Of the operations of the kinds in Operations, made through any hive handle of this
@@ -44,3 +43,12 @@ public:
   // File calls refused so far.
   int IoCallsRefused() const;
 };
+
+// What reached the disk: syncs of hive files and journals passed on to the system since the
+// start of the process, and how many of those files whose path starts with Folder were written
+// since their last sync (also ones closed since, unless deleted). Shared memory files are not
+// counted: they hold nothing that has to survive.
+namespace HiveFiles {
+int Syncs();
+int UnsyncedFiles(std::string_view Folder);
+} // namespace HiveFiles

@@ -1,0 +1,332 @@
+// Opening a hive file: checking what lies at the path before SQLite sees it, telling a hive
+// from another file, creating a new hive, and leaving a refused file and its folder exactly as
+// they were found.
+#include "rtl/Exception.h"
+#include "rtl/SqliteHive_p.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+
+namespace SqliteHiveDetail {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const SchemaSql = R"sql(
+CREATE TABLE IF NOT EXISTS reg_keys(
+  id INTEGER PRIMARY KEY,
+  parent INTEGER REFERENCES reg_keys(id) ON DELETE CASCADE,
+  name TEXT NOT NULL,
+  folded TEXT NOT NULL,
+  UNIQUE(parent, folded));
+INSERT OR IGNORE INTO reg_keys(id, parent, name, folded) VALUES(1, NULL, '', '');
+CREATE TABLE IF NOT EXISTS reg_values(
+  id INTEGER PRIMARY KEY,
+  key INTEGER NOT NULL REFERENCES reg_keys(id) ON DELETE CASCADE,
+  name TEXT NOT NULL,
+  folded TEXT NOT NULL,
+  type INTEGER NOT NULL,
+  data BLOB NOT NULL,
+  UNIQUE(key, folded));
+PRAGMA application_id = 1212891989;
+PRAGMA user_version = 1;
+)sql";
+static_assert(HiveApplicationId == 1212891989);
+
+// How many pages the journal may hold before a commit folds it into the file. A fold syncs the
+// journal and the file, so it is kept rare: a large batch of single writes (the categories
+// editor's OK at thousands of rows) then costs a few syncs, not one every thousand pages.
+constexpr int JournalPagesBeforeFold = 4096;
+
+void Exec(THiveFile& Hive, const char* Sql, const TDoing& Doing) {
+  int Rc = sqlite3_exec(Hive.Db.get(), Sql, nullptr, nullptr, nullptr);
+  if (Rc != SQLITE_OK)
+    Fail(Hive, Doing, Rc);
+}
+
+// A transaction of the opening, rolled back unless committed.
+class TOpenTransaction {
+public:
+  TOpenTransaction(THiveFile& Hive, const char* Begin, const TDoing& Doing) : FHive(Hive) {
+    Exec(FHive, Begin, Doing);
+  }
+  ~TOpenTransaction() {
+    if (!sqlite3_get_autocommit(FHive.Db.get()))
+      sqlite3_exec(FHive.Db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+  TOpenTransaction(const TOpenTransaction&) = delete;
+  TOpenTransaction& operator=(const TOpenTransaction&) = delete;
+  void Commit(const TDoing& Doing) { Exec(FHive, "COMMIT", Doing); }
+
+private:
+  THiveFile& FHive;
+};
+
+// The path as an SQLite URI ("file:" and the path with %, ?, # and non-ASCII bytes escaped; an
+// absolute path gets an empty authority, so that one starting with "//" names no host).
+std::string FileUri(const std::string& File) {
+  static const char Hex[] = "0123456789ABCDEF";
+  std::string Uri = !File.empty() && File[0] == '/' ? "file://" : "file:";
+  for (unsigned char C : File) {
+    if (C == '%' || C == '?' || C == '#' || C < 0x21 || C >= 0x7F) {
+      Uri += '%';
+      Uri += Hex[C >> 4];
+      Uri += Hex[C & 15];
+    } else {
+      Uri += static_cast<char>(C);
+    }
+  }
+  return Uri;
+}
+
+// True for an empty database that is to become a hive; ERegistryException for a file that is
+// not a hive or is damaged.
+bool Identify(THiveFile& Hive) {
+  const TDoing& Doing = OpenDoing;
+  TOpenTransaction T(Hive, "BEGIN", Doing);
+  sqlite3* Db = Hive.Db.get();
+  // Failures that say what the file is, rather than that it could not be read just now.
+  auto Refuse = [&](const UnicodeString& Problem) {
+    Hive.Refused = true;
+    Fail(Hive, Doing, Problem);
+  };
+  auto Check = [&](int Rc) {
+    if ((Rc & 0xFF) == SQLITE_NOTADB || (Rc & 0xFF) == SQLITE_CORRUPT)
+      Hive.Refused = true;
+    Fail(Hive, Doing, Rc);
+  };
+  auto Int = [&](const char* Sql) {
+    sqlite3_stmt* S = nullptr;
+    int Rc = sqlite3_prepare_v2(Db, Sql, -1, &S, nullptr);
+    TStmt Guard(S);
+    if (Rc != SQLITE_OK)
+      Check(Rc);
+    Rc = sqlite3_step(S);
+    if (Rc != SQLITE_ROW)
+      Check(Rc);
+    return sqlite3_column_int64(S, 0);
+  };
+  auto Objects = Int("SELECT count(*) FROM sqlite_schema");
+  auto AppId = Int("PRAGMA application_id");
+  auto Format = Int("PRAGMA user_version");
+  if (Objects == 0 && AppId == 0)
+    return true;
+  if (AppId != HiveApplicationId)
+    Refuse(u"the file is not a registry hive (it is an SQLite database of another kind)");
+  if (Format > HiveFormat)
+    Refuse(u"the file was made by a newer version of this program (hive format " +
+           IntToStr(Format) + u")");
+  {
+    sqlite3_stmt* S = nullptr;
+    int Rc = sqlite3_prepare_v2(Db, "PRAGMA quick_check(1)", -1, &S, nullptr);
+    TStmt Guard(S);
+    if (Rc != SQLITE_OK)
+      Check(Rc);
+    Rc = sqlite3_step(S);
+    if (Rc != SQLITE_ROW)
+      Check(Rc);
+    const char* Result = reinterpret_cast<const char*>(sqlite3_column_text(S, 0));
+    if (!Result || std::strcmp(Result, "ok") != 0)
+      Refuse(u"the file is damaged (" + UTF8Decode(Result ? Result : "") + u")");
+  }
+  for (const char* Probe : {"SELECT id, parent, name, folded FROM reg_keys WHERE id = 1",
+                            "SELECT id, key, name, folded, type, data FROM reg_values LIMIT 1"}) {
+    sqlite3_stmt* S = nullptr;
+    int Rc = sqlite3_prepare_v2(Db, Probe, -1, &S, nullptr);
+    TStmt Guard(S);
+    if (Rc != SQLITE_OK)
+      Refuse(u"the file is damaged (its tables are incomplete: " + UTF8Decode(sqlite3_errmsg(Db)) +
+             u")");
+  }
+  T.Commit(Doing);
+  return false;
+}
+
+void Initialise(THiveFile& Hive) {
+  TOpenTransaction T(Hive, "BEGIN IMMEDIATE", CreateDoing);
+  Exec(Hive, SchemaSql, CreateDoing);
+  T.Commit(CreateDoing);
+}
+
+void Open(THiveFile& Hive) {
+  const TDoing& Doing = OpenDoing;
+  if (Hive.Path.empty())
+    throw ERegistryException(u"Cannot open a registry hive: no file name given");
+  const std::string& File = Hive.File;
+  std::error_code Ec;
+  fs::file_status St = fs::status(File, Ec);
+  bool Exists = fs::exists(St);
+  if (Exists && !fs::is_regular_file(St))
+    Fail(Hive, Doing, u"it is not a file");
+  fs::path Dir = fs::path(File).parent_path();
+  if (Dir.empty())
+    Dir = ".";
+  if (!Exists) {
+    fs::create_directories(Dir, Ec);
+    if (Ec)
+      Fail(Hive, Doing,
+           u"its folder " + Quoted(UTF8Decode(Dir.string())) + u" cannot be created (" +
+               UTF8Decode(Ec.message()) + u")");
+  }
+  long long Size = Exists ? FileSize(File) : 0;
+  if (Exists) {
+    if (::access(File.c_str(), R_OK) != 0)
+      Fail(Hive, Doing, u"the file cannot be read (permission denied)");
+    Hive.ReadOnly = !FileWritable(File);
+    // SQLite takes an empty file beside a journal for a new database and deletes the journal;
+    // such a file was emptied by something else, and the journal may hold the last changes.
+    if (Size == 0 && FileSize(File + "-wal") > 0)
+      Fail(Hive, Doing,
+           u"the file is empty (0 bytes) while its journal " + Quoted(Hive.Path + u"-wal") +
+               u" holds changes: something emptied it while it was in use; both are left as "
+               u"they are");
+  }
+  // The journal lives beside the file, so its folder must be writable too. A read-only hive in
+  // a folder that cannot be written, with no journal beside it, is opened as a file nothing
+  // changes: SQLite then needs no journal, and nothing else can be changing it either.
+  const bool DirWritable = ::access(Dir.c_str(), W_OK | X_OK) == 0;
+  const bool HasWal = fs::exists(File + "-wal", Ec);
+  const bool HasShm = fs::exists(File + "-shm", Ec);
+  if (!DirWritable && !(Exists && Hive.ReadOnly))
+    Fail(Hive, Doing,
+         u"its folder " + Quoted(UTF8Decode(Dir.string())) +
+             u" cannot be written (the hive's journal is kept there)");
+  if (!DirWritable && HasWal != HasShm)
+    Fail(Hive, Doing,
+         u"its folder " + Quoted(UTF8Decode(Dir.string())) +
+             u" cannot be written and only part of the hive's journal is there");
+  Hive.Immutable = !DirWritable && !HasWal;
+
+  sqlite3* Raw = nullptr;
+  int Rc;
+  if (Hive.Immutable)
+    Rc = sqlite3_open_v2((FileUri(File) + "?immutable=1").c_str(), &Raw,
+                         SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+  else
+    Rc = sqlite3_open_v2(File.c_str(), &Raw,
+                         Hive.ReadOnly ? SQLITE_OPEN_READONLY
+                                       : SQLITE_OPEN_READWRITE | (Exists ? 0 : SQLITE_OPEN_CREATE),
+                         nullptr);
+  Hive.Db.reset(Raw);
+  if (Rc != SQLITE_OK)
+    Fail(Hive, Doing, Rc);
+  sqlite3* Db = Hive.Db.get();
+  sqlite3_extended_result_codes(Db, 1);
+  sqlite3_busy_timeout(Db, static_cast<int>(Hive.BusyTimeout.count()));
+  // Until the file is known to be a hive, closing must not write to it (no checkpoint).
+  sqlite3_db_config(Db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  if (!Hive.ReadOnly && sqlite3_db_readonly(Db, "main") == 1)
+    Fail(Hive, Doing, u"the file is read-only");
+  // Only an SQLite database is handed to SQLite, which could otherwise try to recover it. The
+  // header is read through the connection's own file: opening the file a second time in this
+  // process and closing it would drop every lock the process holds on it (POSIX locks belong
+  // to the process and go with the first descriptor closed), and then another process would
+  // take the hive for unused and remove its journal.
+  if (Size > 0) {
+    sqlite3_file* F = nullptr;
+    if (sqlite3_file_control(Db, "main", SQLITE_FCNTL_FILE_POINTER, &F) != SQLITE_OK || !F ||
+        !F->pMethods)
+      Fail(Hive, Doing, u"the file cannot be read");
+    char Magic[16] = {};
+    Rc = F->pMethods->xRead(F, Magic, sizeof Magic, 0);
+    if (Rc != SQLITE_OK && Rc != SQLITE_IOERR_SHORT_READ)
+      Fail(Hive, Doing, Rc, sqlite3_errstr(Rc));
+    if (Rc == SQLITE_IOERR_SHORT_READ || std::memcmp(Magic, "SQLite format 3", 16) != 0) {
+      Hive.Refused = true;
+      Fail(Hive, Doing, u"the file is not a registry hive (it is not an SQLite database)");
+    }
+  }
+
+  bool New = Identify(Hive);
+  if (New && Hive.ReadOnly)
+    Fail(Hive, Doing, u"the file is empty and read-only, so it cannot become a hive");
+  if (!Hive.ReadOnly) {
+    Exec(Hive, "PRAGMA journal_mode = WAL", Doing);
+    sqlite3_stmt* S = nullptr;
+    sqlite3_prepare_v2(Db, "PRAGMA journal_mode", -1, &S, nullptr);
+    TStmt Guard(S);
+    if (!S || sqlite3_step(S) != SQLITE_ROW ||
+        std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(S, 0)), "wal") != 0)
+      Fail(Hive, Doing, u"the file cannot be switched to a write-ahead journal");
+  }
+  // In a write-ahead journal, NORMAL commits without a sync: a commit is atomic and survives
+  // the process being killed; what reaches the disk is made durable by the handle's flush (a
+  // sync of the journal) and by every fold of the journal into the file (which syncs both).
+  Exec(Hive, "PRAGMA synchronous = NORMAL; PRAGMA foreign_keys = ON", Doing);
+  sqlite3_wal_autocheckpoint(Db, JournalPagesBeforeFold);
+  if (New)
+    Initialise(Hive);
+  if (!Hive.ReadOnly)
+    sqlite3_db_config(Db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+}
+
+} // namespace
+
+long long FileSize(const std::string& File) {
+  struct stat St;
+  return ::stat(File.c_str(), &St) == 0 ? static_cast<long long>(St.st_size) : -1;
+}
+
+// A file without any write permission counts as read-only also for root, whom the permissions
+// do not stop: that is how a user marks settings as not to be changed. For its owner (and for
+// root) the mode decides without asking the system again.
+bool FileWritable(const std::string& File) {
+  struct stat St;
+  if (::stat(File.c_str(), &St) != 0)
+    return false;
+  return ModeWritable(File, St);
+}
+
+bool ModeWritable(const std::string& File, const struct stat& St) {
+  if ((St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+    return false;
+  const uid_t Me = ::geteuid();
+  if (Me == 0)
+    return true;
+  if (St.st_uid == Me)
+    return (St.st_mode & S_IWUSR) != 0;
+  return ::access(File.c_str(), W_OK) == 0;
+}
+
+void OpenHiveFile(THiveFile& Hive) {
+  // Looking into a file that turns out not to be a usable hive creates its journal files; those
+  // are removed again, so that the folder is left as it was found.
+  const std::string& File = Hive.File;
+  std::error_code Ec;
+  bool Existed = fs::exists(File, Ec);
+  bool HadWal = fs::exists(File + "-wal", Ec);
+  bool HadShm = fs::exists(File + "-shm", Ec);
+  try {
+    Open(Hive);
+  } catch (...) {
+    Hive.Db.reset();
+    if (!Existed && FileSize(File) == 0) {
+      // A hive this call began to create (on a full disk, say) and nobody else has written to
+      // yet: nothing of it is kept, so the next attempt starts afresh.
+      for (const char* Suffix : {"-wal", "-shm", "-journal", ""})
+        fs::remove(File + Suffix, Ec);
+      throw;
+    }
+    // Only for a file found not to be a usable hive: when opening failed for a passing reason,
+    // another process may be using the hive and these files.
+    if (!Hive.Refused)
+      throw;
+    if (!HadWal && fs::file_size(File + "-wal", Ec) == 0 && !Ec)
+      fs::remove(File + "-wal", Ec);
+    if (!HadShm)
+      fs::remove(File + "-shm", Ec);
+    throw;
+  }
+  Hive.Opened = true;
+}
+
+void PrepareClose(THiveFile& Hive) {
+  if (Hive.Db && (Hive.ReadOnly || FileSize(Hive.File) <= 0 || !FileWritable(Hive.File)))
+    sqlite3_db_config(Hive.Db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+}
+
+} // namespace SqliteHiveDetail

@@ -1,0 +1,115 @@
+// What the parts of the SQLite hive share: the open file with its connection, what an
+// operation is doing (for the message of its failure), the mapping of SQLite's errors to
+// messages and the opening of a hive file.
+#pragma once
+
+#include "rtl/UnicodeString.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace SqliteHiveDetail {
+
+struct TDbClose {
+  void operator()(sqlite3* Db) const { sqlite3_close_v2(Db); }
+};
+struct TStmtFinalize {
+  void operator()(sqlite3_stmt* S) const { sqlite3_finalize(S); }
+};
+using TDb = std::unique_ptr<sqlite3, TDbClose>;
+using TStmt = std::unique_ptr<sqlite3_stmt, TStmtFinalize>;
+
+constexpr int HiveApplicationId = 0x484B4355; // "HKCU"
+constexpr int HiveFormat = 1;
+constexpr sqlite3_int64 RootKeyId = 1;
+
+// A hive file and its connection.
+struct THiveFile {
+  UnicodeString Path;
+  std::string File; // Path in UTF-8
+  std::chrono::milliseconds BusyTimeout{0};
+  bool ReadOnly = false;  // opened for reading only
+  bool Immutable = false; // opened as a file nothing changes (read-only, without a journal)
+  bool Opened = false;    // set once the file is open and known to be a hive
+  bool Refused = false;   // set when the file turned out not to be a usable hive
+  TDb Db;
+};
+
+// What an operation was doing, as its failure message says it ("read value 'X' of key 'Y'").
+// Holds views of the operation's arguments; the text is made only when something fails.
+class TDoing {
+public:
+  enum TKind { Plain, Key, Value, Changes };
+  constexpr explicit TDoing(std::u16string_view What) : FVerb(What) {}
+  // Verb followed by the key path shown.
+  static TDoing OfKey(std::u16string_view Verb, std::u16string_view Path) {
+    TDoing D(Verb);
+    D.FKind = Key;
+    D.FPath = Path;
+    return D;
+  }
+  // Verb, the value name shown, " of key " and the key path shown.
+  static TDoing OfValue(std::u16string_view Verb, std::u16string_view Name,
+                        std::u16string_view Path) {
+    TDoing D(Verb);
+    D.FKind = Value;
+    D.FName = Name;
+    D.FPath = Path;
+    return D;
+  }
+  // "apply N changes".
+  static TDoing OfChanges(size_t Count) {
+    TDoing D(u"apply ");
+    D.FKind = Changes;
+    D.FCount = Count;
+    return D;
+  }
+  UnicodeString Text() const;
+  // Opening and creating name the hive itself; other operations happen in it.
+  bool OnHive() const { return FKind == Plain && (FVerb == u"open" || FVerb == u"create"); }
+
+private:
+  TKind FKind = Plain;
+  std::u16string_view FVerb;
+  std::u16string_view FName;
+  std::u16string_view FPath;
+  size_t FCount = 0;
+};
+
+inline constexpr TDoing OpenDoing{u"open"};
+inline constexpr TDoing CreateDoing{u"create"};
+
+// --- failures (SqliteHiveErrors.cpp) -----------------------------------------------------------
+
+// ERegistryException "Cannot <doing> in the registry hive '<file>': <problem>".
+[[noreturn]] void Fail(const THiveFile& Hive, const TDoing& Doing, const UnicodeString& Problem);
+// The same with the problem SQLite reported (Rc and the connection's message, or Message).
+[[noreturn]] void Fail(const THiveFile& Hive, const TDoing& Doing, int Rc);
+[[noreturn]] void Fail(const THiveFile& Hive, const TDoing& Doing, int Rc,
+                       const std::string& Message);
+// The problem of a file emptied by something else while open.
+UnicodeString EmptiedProblem(const THiveFile& Hive);
+UnicodeString Quoted(std::u16string_view S);
+
+// --- the file (SqliteHiveFile.cpp) -------------------------------------------------------------
+
+// The file's size, or -1 when it cannot be examined.
+long long FileSize(const std::string& File);
+// False for a file without any write permission, also for root (see the definition).
+bool FileWritable(const std::string& File);
+// The same for the file's status St, already taken.
+bool ModeWritable(const std::string& File, const struct stat& St);
+// Opens Hive.Path (Path, File and BusyTimeout set), creating the file and its folder when
+// missing, identifies it as a hive and sets its connection up. ERegistryException when it is
+// not a usable hive; the folder is then left as it was found.
+void OpenHiveFile(THiveFile& Hive);
+// Before a connection closes: the last one to close folds the journal into the file, but not
+// into a file that is read-only (also one that became so while open) or has been emptied.
+void PrepareClose(THiveFile& Hive);
+
+} // namespace SqliteHiveDetail
