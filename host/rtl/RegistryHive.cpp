@@ -4,6 +4,7 @@
 #include "rtl/SqliteHive.h"
 #include "rtl/SysUtils.h"
 
+#include <sys/stat.h>
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 
@@ -105,6 +106,12 @@ std::vector<UnicodeString> SplitKeyPath(std::u16string_view Path) {
   std::vector<UnicodeString> Parts;
   if (Path.empty())
     return Parts;
+  // Counted before anything is split, so that a huge path costs no more than one pass.
+  const size_t Depth = static_cast<size_t>(std::count(Path.begin(), Path.end(), u'\\')) + 1;
+  if (Depth > MaxKeyDepth)
+    throw ERegistryException(u"Registry key path " + Shown(Path) + u" is too deep (" +
+                             IntToStr(Depth) + u" levels, at most " + IntToStr(MaxKeyDepth) + u")");
+  Parts.reserve(Depth);
   size_t Start = 0;
   while (true) {
     size_t End = Path.find(u'\\', Start);
@@ -132,9 +139,18 @@ void CheckValueName(std::u16string_view Name) {
 }
 
 // Names are compared as the string lists and menus compare them: simple case folding.
-UnicodeString Fold(std::u16string_view Name) { return SimpleFoldCase(Name); }
+UnicodeString Fold(std::u16string_view Name) {
+  return SimpleFoldCase(Name);
+}
 
 } // namespace RegistryNames
+
+std::vector<TFileIdentity> TRegistryHive::Files() const {
+  struct stat St;
+  if (::stat(UTF8Encode(Location()).c_str(), &St) != 0)
+    return {};
+  return {{static_cast<uint64_t>(St.st_dev), static_cast<uint64_t>(St.st_ino)}};
+}
 
 void TRegistryHive::Apply(const std::vector<TRegChange>& Changes) {
   if (Changes.empty())
@@ -152,6 +168,22 @@ struct TMemoryKey {
   std::vector<std::unique_ptr<TMemoryKey>> SubKeys;
   std::vector<TRegValue> Values;
 
+  TMemoryKey() = default;
+  TMemoryKey(const TMemoryKey&) = delete;
+  TMemoryKey& operator=(const TMemoryKey&) = delete;
+  // The subtree goes key by key from a list rather than by one destructor call per level, so
+  // that the depth of a tree never decides how much stack its release takes.
+  ~TMemoryKey() {
+    std::vector<std::unique_ptr<TMemoryKey>> Pending = std::move(SubKeys);
+    while (!Pending.empty()) {
+      std::unique_ptr<TMemoryKey> K = std::move(Pending.back());
+      Pending.pop_back();
+      for (auto& S : K->SubKeys)
+        Pending.push_back(std::move(S));
+      K->SubKeys.clear();
+    }
+  }
+
   TMemoryKey* Child(std::u16string_view Folded) {
     for (auto& K : SubKeys)
       if (RegistryNames::Fold(K->Name) == Folded)
@@ -164,13 +196,22 @@ struct TMemoryKey {
         return &V;
     return nullptr;
   }
+  // A deep copy, made from a list of keys still to copy rather than recursively.
   std::unique_ptr<TMemoryKey> Clone() const {
-    auto K = std::make_unique<TMemoryKey>();
-    K->Name = Name;
-    K->Values = Values;
-    for (const auto& S : SubKeys)
-      K->SubKeys.push_back(S->Clone());
-    return K;
+    auto Copy = std::make_unique<TMemoryKey>();
+    std::vector<std::pair<const TMemoryKey*, TMemoryKey*>> Pending{{this, Copy.get()}};
+    while (!Pending.empty()) {
+      auto [From, To] = Pending.back();
+      Pending.pop_back();
+      To->Name = From->Name;
+      To->Values = From->Values;
+      To->SubKeys.reserve(From->SubKeys.size());
+      for (const auto& S : From->SubKeys) {
+        To->SubKeys.push_back(std::make_unique<TMemoryKey>());
+        Pending.emplace_back(S.get(), To->SubKeys.back().get());
+      }
+    }
+    return Copy;
   }
 };
 
@@ -235,6 +276,7 @@ public:
   explicit TMemoryHive(std::shared_ptr<TMemoryStore> Store) : FStore(std::move(Store)) {}
 
   UnicodeString Location() const override { return u"(memory)"; }
+  std::vector<TFileIdentity> Files() const override { return {}; }
 
   void CreateKey(std::u16string_view Path) override {
     std::lock_guard<std::mutex> G(FStore->Lock);
