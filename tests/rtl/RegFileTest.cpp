@@ -397,14 +397,15 @@ TEST(RegFile, KeysNestAtMost512LevelsInEveryHiveAndEveryImport) {
   WriteBytes(Temp.File("deepest.reg"), DeepRegFile(512));
   ImportRegistryFile(*Sqlite, Temp.Path("deepest.reg"));
   ImportRegistryFile(*Memory, Temp.Path("deepest.reg"));
+  // (Compared as a whole, as the texts are too long to print.)
   const std::string Exported = ExportRegistryText(*Sqlite, u"");
-  EXPECT_EQ(Exported, ExportRegistryText(*Memory, u""));
+  EXPECT_TRUE(Exported == ExportRegistryText(*Memory, u""));
   const std::string LastSection =
       Utf16Le(u"[HKEY_CURRENT_USER\\" + Deepest + u"]\r\n\"V\"=\"deep\"\r\n\r\n");
   EXPECT_TRUE(Exported.ends_with(LastSection));
   auto Again = NewMemoryHive();
   Again->Apply(ParseRegistryText(Exported, u"again.reg"));
-  EXPECT_EQ(ExportRegistryText(*Again, u""), Exported);
+  EXPECT_TRUE(ExportRegistryText(*Again, u"") == Exported);
 }
 
 // A hive answering as one made before keys were limited could: a chain of keys named k, Depth
