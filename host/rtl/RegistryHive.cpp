@@ -165,8 +165,10 @@ namespace {
 
 struct TMemoryKey {
   UnicodeString Name;
+  UnicodeString Folded; // of Name, kept so that a look-up folds only the name looked for
   std::vector<std::unique_ptr<TMemoryKey>> SubKeys;
   std::vector<TRegValue> Values;
+  std::vector<UnicodeString> FoldedValueNames; // of Values, index by index
 
   TMemoryKey() = default;
   TMemoryKey(const TMemoryKey&) = delete;
@@ -186,14 +188,14 @@ struct TMemoryKey {
 
   TMemoryKey* Child(std::u16string_view Folded) {
     for (auto& K : SubKeys)
-      if (RegistryNames::Fold(K->Name) == Folded)
+      if (K->Folded == Folded)
         return K.get();
     return nullptr;
   }
   TRegValue* Value(std::u16string_view Folded) {
-    for (auto& V : Values)
-      if (RegistryNames::Fold(V.Name) == Folded)
-        return &V;
+    for (size_t I = 0; I < Values.size(); ++I)
+      if (FoldedValueNames[I] == Folded)
+        return &Values[I];
     return nullptr;
   }
   // A deep copy, made from a list of keys still to copy rather than recursively.
@@ -204,7 +206,9 @@ struct TMemoryKey {
       auto [From, To] = Pending.back();
       Pending.pop_back();
       To->Name = From->Name;
+      To->Folded = From->Folded;
       To->Values = From->Values;
+      To->FoldedValueNames = From->FoldedValueNames;
       To->SubKeys.reserve(From->SubKeys.size());
       for (const auto& S : From->SubKeys) {
         To->SubKeys.push_back(std::make_unique<TMemoryKey>());
@@ -231,6 +235,7 @@ TMemoryKey* Walk(TMemoryKey& Root, std::u16string_view Path, bool Create) {
       K->SubKeys.push_back(std::make_unique<TMemoryKey>());
       Next = K->SubKeys.back().get();
       Next->Name = Part;
+      Next->Folded = RegistryNames::Fold(Part);
     }
     K = Next;
   }
@@ -240,12 +245,14 @@ TMemoryKey* Walk(TMemoryKey& Root, std::u16string_view Path, bool Create) {
 void WriteValueIn(TMemoryKey& Root, std::u16string_view Path, const TRegValue& Value) {
   RegistryNames::CheckValueName(Value.Name);
   TMemoryKey* K = Walk(Root, Path, true);
-  if (TRegValue* V = K->Value(RegistryNames::Fold(Value.Name))) {
+  UnicodeString Folded = RegistryNames::Fold(Value.Name);
+  if (TRegValue* V = K->Value(Folded)) {
     // Case-preserving: the name keeps the spelling it was created with.
     V->Type = Value.Type;
     V->Data = Value.Data;
   } else {
     K->Values.push_back(Value);
+    K->FoldedValueNames.push_back(std::move(Folded));
   }
 }
 
@@ -255,7 +262,12 @@ void DeleteValueIn(TMemoryKey& Root, std::u16string_view Path, std::u16string_vi
   if (!K)
     return;
   UnicodeString F = RegistryNames::Fold(Name);
-  std::erase_if(K->Values, [&](const TRegValue& V) { return RegistryNames::Fold(V.Name) == F; });
+  for (size_t I = 0; I < K->Values.size(); ++I)
+    if (K->FoldedValueNames[I] == F) {
+      K->Values.erase(K->Values.begin() + static_cast<std::ptrdiff_t>(I));
+      K->FoldedValueNames.erase(K->FoldedValueNames.begin() + static_cast<std::ptrdiff_t>(I));
+      break;
+    }
 }
 
 void DeleteKeyIn(TMemoryKey& Root, std::u16string_view Path) {
@@ -268,7 +280,7 @@ void DeleteKeyIn(TMemoryKey& Root, std::u16string_view Path) {
   if (!Parent)
     return;
   UnicodeString F = RegistryNames::Fold(Parts.back());
-  std::erase_if(Parent->SubKeys, [&](const auto& K) { return RegistryNames::Fold(K->Name) == F; });
+  std::erase_if(Parent->SubKeys, [&](const auto& K) { return K->Folded == F; });
 }
 
 class TMemoryHive final : public TRegistryHive {
