@@ -234,9 +234,6 @@ const char16_t* KindOfFile(mode_t Mode) {
   return u"not a regular file";
 }
 
-// The bytes of a .reg file. Only a regular file is read: a device or a pipe may never end or
-// may block, so its kind is checked before it is opened and again on what was opened (without
-// waiting, whatever it turned out to be).
 [[noreturn]] void RefuseImport(const UnicodeString& FileName, const UnicodeString& Problem) {
   throw ERegistryException(u"Cannot import " + Quoted(FileName) + u": " + Problem);
 }
@@ -254,6 +251,9 @@ void CheckImportFile(const UnicodeString& FileName, const struct stat& St) {
                                IntToStr(MaxRegistryFileSize) + u")");
 }
 
+// The bytes of a .reg file. Only a regular file is read: a device or a pipe may never end or
+// may block, so its kind is checked before it is opened and again on what was opened (without
+// waiting, whatever it turned out to be).
 std::string ReadImportFile(const UnicodeString& FileName) {
   const std::string Path = UTF8Encode(FileName);
   struct stat St;
