@@ -33,15 +33,20 @@ std::string Utf16Le(std::u16string_view S) {
   return B;
 }
 
-// Every key below Path with every value, as one comparable list.
-std::vector<std::pair<UnicodeString, TRegValue>> Dump(TRegistryHive& H, const UnicodeString& Path) {
+// Every key below Key with every value, parents first, as one comparable list.
+std::vector<std::pair<UnicodeString, TRegValue>> Dump(TRegistryHive& H, const UnicodeString& Key) {
   std::vector<std::pair<UnicodeString, TRegValue>> Out;
-  Out.push_back({Path, {}});
-  for (const UnicodeString& N : H.ValueNames(Path))
-    Out.push_back({Path, *H.ReadValue(Path, N)});
-  for (const UnicodeString& S : H.SubKeyNames(Path))
-    for (auto& E : Dump(H, Path.empty() ? S : Path + u"\\" + S))
-      Out.push_back(std::move(E));
+  std::vector<UnicodeString> Pending{Key};
+  while (!Pending.empty()) {
+    const UnicodeString Path = std::move(Pending.back());
+    Pending.pop_back();
+    Out.push_back({Path, {}});
+    for (const UnicodeString& N : H.ValueNames(Path))
+      Out.push_back({Path, *H.ReadValue(Path, N)});
+    const std::vector<UnicodeString> Subs = H.SubKeyNames(Path);
+    for (auto It = Subs.rbegin(); It != Subs.rend(); ++It)
+      Pending.push_back(Path.empty() ? *It : Path + u"\\" + *It);
+  }
   return Out;
 }
 
