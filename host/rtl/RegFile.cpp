@@ -3,15 +3,17 @@
 #include "rtl/Exception.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <new>
 #include <optional>
+#include <random>
+#include <utility>
 
 namespace {
 
@@ -101,22 +103,33 @@ void AppendValue(UnicodeString& Out, const TRegValue& V) {
   Out += Line + u"\r\n";
 }
 
-void AppendKey(TRegistryHive& Hive, UnicodeString& Out, const UnicodeString& Path) {
-  if (HasLineBreak(Path))
-    throw ERegistryException(u"Cannot export key " + Quoted(Path) +
-                             u": a key name contains a line break");
-  Out += u"[" + UnicodeString(RootName) + (Path.empty() ? u"" : u"\\") + Path + u"]\r\n";
-  for (const UnicodeString& Name : Hive.ValueNames(Path)) {
-    if (HasLineBreak(Name))
-      throw ERegistryException(u"Cannot export value " + Quoted(Name) + u" of key " + Quoted(Path) +
-                               u": its name contains a line break");
-    std::optional<TRegValue> V = Hive.ReadValue(Path, Name);
-    if (V)
-      AppendValue(Out, *V);
+// Key and every key below it, each as a section followed by its values, parents before their
+// subkeys and subkeys in the hive's order. The keys still to write are kept in a list rather
+// than on the call stack, so that a deep tree costs no stack, and each key's path is built once
+// from its parent's.
+void AppendTree(TRegistryHive& Hive, UnicodeString& Out, const UnicodeString& Key) {
+  std::vector<UnicodeString> Pending{Key};
+  while (!Pending.empty()) {
+    const UnicodeString Path = std::move(Pending.back());
+    Pending.pop_back();
+    if (HasLineBreak(Path))
+      throw ERegistryException(u"Cannot export key " + Quoted(Path) +
+                               u": a key name contains a line break");
+    Out += u"[" + UnicodeString(RootName) + (Path.empty() ? u"" : u"\\") + Path + u"]\r\n";
+    for (const UnicodeString& Name : Hive.ValueNames(Path)) {
+      if (HasLineBreak(Name))
+        throw ERegistryException(u"Cannot export value " + Quoted(Name) + u" of key " +
+                                 Quoted(Path) + u": its name contains a line break");
+      std::optional<TRegValue> V = Hive.ReadValue(Path, Name);
+      if (V)
+        AppendValue(Out, *V);
+    }
+    Out += u"\r\n";
+    const std::vector<UnicodeString> Subs = Hive.SubKeyNames(Path);
+    // Pushed last first, so that the first subkey is written next.
+    for (auto It = Subs.rbegin(); It != Subs.rend(); ++It)
+      Pending.push_back(Path.empty() ? *It : Path + u"\\" + *It);
   }
-  Out += u"\r\n";
-  for (const UnicodeString& Sub : Hive.SubKeyNames(Path))
-    AppendKey(Hive, Out, Path.empty() ? Sub : Path + u"\\" + Sub);
 }
 
 // The key path with each component spelled as stored.
@@ -134,6 +147,147 @@ UnicodeString StoredSpelling(TRegistryHive& Hive, std::u16string_view Key) {
     Path = Path.empty() ? Found : Path + u"\\" + Found;
   }
   return Path;
+}
+
+// --- files ------------------------------------------------------------------------------------
+
+// The folder of a file path, as the file's own rename changes it.
+std::string FolderOf(const std::string& File) {
+  const size_t Slash = File.rfind('/');
+  if (Slash == std::string::npos)
+    return ".";
+  return Slash == 0 ? "/" : File.substr(0, Slash);
+}
+
+// 0, or the errno of syncing the folder. File systems that cannot sync a folder say EINVAL:
+// there is nothing more to do on those.
+int SyncFolder(const std::string& Folder) {
+  int Fd = ::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (Fd < 0)
+    return errno;
+  int Error = ::fsync(Fd) == 0 || errno == EINVAL ? 0 : errno;
+  ::close(Fd);
+  return Error;
+}
+
+// A file of a fresh name beside Target ("Target.partial-XXXXXXXX"), created exclusively: an
+// existing file or link of that name is never opened, another name is tried instead. Removed
+// again unless released.
+class TTempFile {
+public:
+  explicit TTempFile(std::string Target) : FTarget(std::move(Target)) {}
+  TTempFile(const TTempFile&) = delete;
+  TTempFile& operator=(const TTempFile&) = delete;
+  ~TTempFile() { Remove(); }
+
+  // False with errno set when no file could be made.
+  bool Create() {
+    static const char Digits[] = "0123456789abcdef";
+    std::random_device Random;
+    for (int Attempt = 0; Attempt < 100; ++Attempt) {
+      std::string Name = FTarget + ".partial-";
+      for (uint32_t Bits = Random(), I = 0; I < 8; ++I, Bits >>= 4)
+        Name += Digits[Bits & 0xF];
+      FFd = ::open(Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      if (FFd >= 0) {
+        FName = std::move(Name);
+        return true;
+      }
+      if (errno != EEXIST)
+        return false;
+    }
+    errno = EEXIST;
+    return false;
+  }
+  int Fd() const { return FFd; }
+  const std::string& Name() const { return FName; }
+  bool Close() {
+    const int Fd = std::exchange(FFd, -1);
+    return ::close(Fd) == 0;
+  }
+  // The file is in place under another name: it is no longer this object's to remove.
+  void Release() { FName.clear(); }
+  void Remove() {
+    if (FFd >= 0)
+      ::close(std::exchange(FFd, -1));
+    if (!FName.empty())
+      ::unlink(std::exchange(FName, std::string()).c_str());
+  }
+
+private:
+  std::string FTarget;
+  std::string FName;
+  int FFd = -1;
+};
+
+const char16_t* KindOfFile(mode_t Mode) {
+  if (S_ISDIR(Mode))
+    return u"a folder";
+  if (S_ISFIFO(Mode))
+    return u"a named pipe";
+  if (S_ISCHR(Mode))
+    return u"a character device";
+  if (S_ISBLK(Mode))
+    return u"a block device";
+  if (S_ISSOCK(Mode))
+    return u"a socket";
+  return u"not a regular file";
+}
+
+[[noreturn]] void RefuseImport(const UnicodeString& FileName, const UnicodeString& Problem) {
+  throw ERegistryException(u"Cannot import " + Quoted(FileName) + u": " + Problem);
+}
+
+[[noreturn]] void RefuseImport(const UnicodeString& FileName, int Error) {
+  RefuseImport(FileName, u"the file cannot be read (" + ErrnoText(Error) + u")");
+}
+
+void CheckImportFile(const UnicodeString& FileName, const struct stat& St) {
+  if (!S_ISREG(St.st_mode))
+    RefuseImport(FileName, UnicodeString(u"it is not a regular file (it is ") +
+                               KindOfFile(St.st_mode) + u")");
+  if (St.st_size > static_cast<off_t>(MaxRegistryFileSize))
+    RefuseImport(FileName, u"the file is too large (" + IntToStr(St.st_size) + u" bytes, at most " +
+                               IntToStr(MaxRegistryFileSize) + u")");
+}
+
+// The bytes of a .reg file. Only a regular file is read: a device or a pipe may never end or
+// may block, so its kind is checked before it is opened and again on what was opened (without
+// waiting, whatever it turned out to be).
+std::string ReadImportFile(const UnicodeString& FileName) {
+  const std::string Path = UTF8Encode(FileName);
+  struct stat St;
+  if (::stat(Path.c_str(), &St) != 0)
+    RefuseImport(FileName, errno);
+  CheckImportFile(FileName, St);
+  const int Fd = ::open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (Fd < 0)
+    RefuseImport(FileName, errno);
+  struct TCloser {
+    int Fd;
+    ~TCloser() { ::close(Fd); }
+  } Closer{Fd};
+  if (::fstat(Fd, &St) != 0)
+    RefuseImport(FileName, errno);
+  CheckImportFile(FileName, St);
+  std::string Bytes;
+  Bytes.reserve(static_cast<size_t>(St.st_size));
+  char Buffer[65536];
+  while (true) {
+    ssize_t N = ::read(Fd, Buffer, sizeof Buffer);
+    if (N < 0 && errno == EINTR)
+      continue;
+    if (N < 0)
+      RefuseImport(FileName, errno);
+    if (N == 0)
+      break;
+    // A file growing while it is read still ends at the limit.
+    if (Bytes.size() + static_cast<size_t>(N) > MaxRegistryFileSize)
+      RefuseImport(FileName, u"the file is too large (more than " + IntToStr(MaxRegistryFileSize) +
+                                 u" bytes)");
+    Bytes.append(Buffer, static_cast<size_t>(N));
+  }
+  return Bytes;
 }
 
 // --- import -----------------------------------------------------------------------------------
@@ -430,7 +584,7 @@ private:
 std::string ExportRegistryText(TRegistryHive& Hive, std::u16string_view Key) {
   UnicodeString Text = UnicodeString(Header5) + u"\r\n\r\n";
   // All reads see the hive at one moment, whatever other handles change meanwhile.
-  Hive.ReadSnapshot([&] { AppendKey(Hive, Text, StoredSpelling(Hive, Key)); });
+  Hive.ReadSnapshot([&] { AppendTree(Hive, Text, StoredSpelling(Hive, Key)); });
   std::string Bytes = "\xFF\xFE";
   Bytes.reserve(2 + Text.size() * 2);
   for (char16_t C : Text) {
@@ -442,38 +596,56 @@ std::string ExportRegistryText(TRegistryHive& Hive, std::u16string_view Key) {
 
 void ExportRegistryFile(TRegistryHive& Hive, std::u16string_view Key,
                         const UnicodeString& FileName) {
-  std::string Bytes = ExportRegistryText(Hive, Key);
-  std::string Target = UTF8Encode(FileName);
-  std::string Temp = Target + ".partial";
-  auto Fail = [&](const char16_t* Doing, int Error) {
-    ::unlink(Temp.c_str());
-    throw ERegistryException(u"Cannot export to " + Quoted(FileName) + u": " + Doing + u" (" +
-                             ErrnoText(Error) + u")");
+  const std::string Target = UTF8Encode(FileName);
+  auto Fail = [&](const UnicodeString& Problem) {
+    throw ERegistryException(u"Cannot export to " + Quoted(FileName) + u": " + Problem);
   };
-  int Fd = ::open(Temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (Fd < 0)
-    Fail(u"the file cannot be created", errno);
+  // Writing over one of the hive's own files would replace the hive with text. A name that
+  // leads there through a symbolic link is refused too: it is a mistake either way.
+  const std::vector<TFileIdentity> HiveFiles = Hive.Files();
+  for (auto Stat : {::lstat, ::stat}) {
+    struct stat St;
+    if (Stat(Target.c_str(), &St) == 0 &&
+        std::find(HiveFiles.begin(), HiveFiles.end(),
+                  TFileIdentity{static_cast<uint64_t>(St.st_dev),
+                                static_cast<uint64_t>(St.st_ino)}) != HiveFiles.end())
+      Fail(u"it is a file of the registry hive " + Quoted(Hive.Location()) + u" itself");
+  }
+  const std::string Bytes = ExportRegistryText(Hive, Key);
+
+  // The new content goes to a file of a fresh name beside the target, created by this call
+  // alone (never through a link planted under that name), and replaces the target in one
+  // rename once it is complete on disk.
+  TTempFile Temp(Target);
+  if (!Temp.Create())
+    Fail(UnicodeString(u"the file cannot be created (") + ErrnoText(errno) + u")");
+  auto Failed = [&](const char16_t* Doing, int Error) {
+    Temp.Remove();
+    Fail(UnicodeString(Doing) + u" (" + ErrnoText(Error) + u")");
+  };
+  // Private whatever the umask: settings are the user's own.
+  if (::fchmod(Temp.Fd(), 0600) != 0)
+    Failed(u"the file cannot be made private", errno);
   size_t Done = 0;
   while (Done < Bytes.size()) {
-    ssize_t N = ::write(Fd, Bytes.data() + Done, Bytes.size() - Done);
+    ssize_t N = ::write(Temp.Fd(), Bytes.data() + Done, Bytes.size() - Done);
     if (N < 0 && errno == EINTR)
       continue;
-    if (N < 0) {
-      int Error = errno;
-      ::close(Fd);
-      Fail(u"the file cannot be written", Error);
-    }
+    if (N < 0)
+      Failed(u"the file cannot be written", errno);
     Done += static_cast<size_t>(N);
   }
-  if (::fsync(Fd) != 0) {
-    int Error = errno;
-    ::close(Fd);
-    Fail(u"the file cannot be written", Error);
-  }
-  if (::close(Fd) != 0)
-    Fail(u"the file cannot be written", errno);
-  if (std::rename(Temp.c_str(), Target.c_str()) != 0)
-    Fail(u"the file cannot be replaced", errno);
+  if (::fsync(Temp.Fd()) != 0)
+    Failed(u"the file cannot be written", errno);
+  if (!Temp.Close())
+    Failed(u"the file cannot be written", errno);
+  if (std::rename(Temp.Name().c_str(), Target.c_str()) != 0)
+    Failed(u"the file cannot be replaced", errno);
+  Temp.Release();
+  // The rename itself reaches the disk only with the folder.
+  if (int Error = SyncFolder(FolderOf(Target)); Error != 0)
+    Fail(UnicodeString(u"the file was written, but its folder cannot be synced (") +
+         ErrnoText(Error) + u")");
 }
 
 std::vector<TRegChange> ParseRegistryText(std::string_view Bytes, std::u16string_view Source) {
@@ -481,12 +653,19 @@ std::vector<TRegChange> ParseRegistryText(std::string_view Bytes, std::u16string
 }
 
 void ImportRegistryFile(TRegistryHive& Hive, const UnicodeString& FileName) {
-  std::ifstream In(UTF8Encode(FileName), std::ios::binary);
-  if (!In)
-    throw ERegistryException(u"Cannot import " + Quoted(FileName) + u": the file cannot be read (" +
-                             ErrnoText(errno) + u")");
-  std::string Bytes((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
-  if (In.bad())
-    throw ERegistryException(u"Cannot import " + Quoted(FileName) + u": the file cannot be read");
-  Hive.Apply(ParseRegistryText(Bytes, FileName));
+  std::vector<TRegChange> Changes;
+  try {
+    Changes = ParseRegistryText(ReadImportFile(FileName), FileName);
+  } catch (const std::bad_alloc&) {
+    throw ERegistryException(u"Cannot import " + Quoted(FileName) +
+                             u": there is not enough memory to read it");
+  }
+  try {
+    Hive.Apply(Changes);
+  } catch (const ERegistryException& E) {
+    throw ERegistryException(u"Cannot import " + Quoted(FileName) + u": " + E.Message());
+  } catch (const std::bad_alloc&) {
+    throw ERegistryException(u"Cannot import " + Quoted(FileName) +
+                             u": there is not enough memory to apply it");
+  }
 }

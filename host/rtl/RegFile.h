@@ -22,12 +22,18 @@
 // values and every subkey. ERegistryException when the key does not exist or holds a name the
 // format cannot carry (a line break).
 std::string ExportRegistryText(TRegistryHive& Hive, std::u16string_view Key);
-// The same, written to FileName; an existing file is replaced only once the new one is complete.
+// The same, written to FileName; an existing file is replaced only once the new one is complete
+// and on disk. The file is private (0600) whatever the umask. A name that leads to one of the
+// hive's own files (TRegistryHive::Files) is refused.
 void ExportRegistryFile(TRegistryHive& Hive, std::u16string_view Key,
                         const UnicodeString& FileName);
 
 // The changes that file content makes, in order. Source names the file in messages; anything
 // malformed is an ERegistryException that names the line.
 std::vector<TRegChange> ParseRegistryText(std::string_view Bytes, std::u16string_view Source);
+// The largest file that ImportRegistryFile reads.
+constexpr size_t MaxRegistryFileSize = size_t(256) << 20;
 // Reads FileName and applies it to Hive as one transaction: with any error, nothing changes.
+// Only a regular file of at most MaxRegistryFileSize bytes is read (never a device, a pipe or
+// a folder, which are refused without waiting on them). Every error names the file.
 void ImportRegistryFile(TRegistryHive& Hive, const UnicodeString& FileName);

@@ -4,6 +4,7 @@
 #include "rtl/SqliteHive.h"
 #include "rtl/SysUtils.h"
 
+#include <sys/stat.h>
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 
@@ -105,6 +106,12 @@ std::vector<UnicodeString> SplitKeyPath(std::u16string_view Path) {
   std::vector<UnicodeString> Parts;
   if (Path.empty())
     return Parts;
+  // Counted before anything is split, so that a huge path costs no more than one pass.
+  const size_t Depth = static_cast<size_t>(std::count(Path.begin(), Path.end(), u'\\')) + 1;
+  if (Depth > MaxKeyDepth)
+    throw ERegistryException(u"Registry key path " + Shown(Path) + u" is too deep (" +
+                             IntToStr(Depth) + u" levels, at most " + IntToStr(MaxKeyDepth) + u")");
+  Parts.reserve(Depth);
   size_t Start = 0;
   while (true) {
     size_t End = Path.find(u'\\', Start);
@@ -147,6 +154,13 @@ bool TRegistryHive::VisitValue(std::u16string_view Path, std::u16string_view Nam
   return true;
 }
 
+std::vector<TFileIdentity> TRegistryHive::Files() const {
+  struct stat St;
+  if (::stat(UTF8Encode(Location()).c_str(), &St) != 0)
+    return {};
+  return {{static_cast<uint64_t>(St.st_dev), static_cast<uint64_t>(St.st_ino)}};
+}
+
 void TRegistryHive::Apply(const std::vector<TRegChange>& Changes) {
   if (Changes.empty())
     return;
@@ -160,28 +174,57 @@ namespace {
 
 struct TMemoryKey {
   UnicodeString Name;
+  UnicodeString Folded; // of Name, kept so that a look-up folds only the name looked for
   std::vector<std::unique_ptr<TMemoryKey>> SubKeys;
   std::vector<TRegValue> Values;
+  std::vector<UnicodeString> FoldedValueNames; // of Values, index by index
+
+  TMemoryKey() = default;
+  TMemoryKey(const TMemoryKey&) = delete;
+  TMemoryKey& operator=(const TMemoryKey&) = delete;
+  // The subtree goes key by key from a list rather than by one destructor call per level, so
+  // that the depth of a tree never decides how much stack its release takes.
+  ~TMemoryKey() {
+    std::vector<std::unique_ptr<TMemoryKey>> Pending = std::move(SubKeys);
+    while (!Pending.empty()) {
+      std::unique_ptr<TMemoryKey> K = std::move(Pending.back());
+      Pending.pop_back();
+      for (auto& S : K->SubKeys)
+        Pending.push_back(std::move(S));
+      K->SubKeys.clear();
+    }
+  }
 
   TMemoryKey* Child(std::u16string_view Folded) {
     for (auto& K : SubKeys)
-      if (RegistryNames::Fold(K->Name) == Folded)
+      if (K->Folded == Folded)
         return K.get();
     return nullptr;
   }
   TRegValue* Value(std::u16string_view Folded) {
-    for (auto& V : Values)
-      if (RegistryNames::Fold(V.Name) == Folded)
-        return &V;
+    for (size_t I = 0; I < Values.size(); ++I)
+      if (FoldedValueNames[I] == Folded)
+        return &Values[I];
     return nullptr;
   }
+  // A deep copy, made from a list of keys still to copy rather than recursively.
   std::unique_ptr<TMemoryKey> Clone() const {
-    auto K = std::make_unique<TMemoryKey>();
-    K->Name = Name;
-    K->Values = Values;
-    for (const auto& S : SubKeys)
-      K->SubKeys.push_back(S->Clone());
-    return K;
+    auto Copy = std::make_unique<TMemoryKey>();
+    std::vector<std::pair<const TMemoryKey*, TMemoryKey*>> Pending{{this, Copy.get()}};
+    while (!Pending.empty()) {
+      auto [From, To] = Pending.back();
+      Pending.pop_back();
+      To->Name = From->Name;
+      To->Folded = From->Folded;
+      To->Values = From->Values;
+      To->FoldedValueNames = From->FoldedValueNames;
+      To->SubKeys.reserve(From->SubKeys.size());
+      for (const auto& S : From->SubKeys) {
+        To->SubKeys.push_back(std::make_unique<TMemoryKey>());
+        Pending.emplace_back(S.get(), To->SubKeys.back().get());
+      }
+    }
+    return Copy;
   }
 };
 
@@ -201,6 +244,7 @@ TMemoryKey* Walk(TMemoryKey& Root, std::u16string_view Path, bool Create) {
       K->SubKeys.push_back(std::make_unique<TMemoryKey>());
       Next = K->SubKeys.back().get();
       Next->Name = Part;
+      Next->Folded = RegistryNames::Fold(Part);
     }
     K = Next;
   }
@@ -210,12 +254,14 @@ TMemoryKey* Walk(TMemoryKey& Root, std::u16string_view Path, bool Create) {
 void WriteValueIn(TMemoryKey& Root, std::u16string_view Path, const TRegValue& Value) {
   RegistryNames::CheckValueName(Value.Name);
   TMemoryKey* K = Walk(Root, Path, true);
-  if (TRegValue* V = K->Value(RegistryNames::Fold(Value.Name))) {
+  UnicodeString Folded = RegistryNames::Fold(Value.Name);
+  if (TRegValue* V = K->Value(Folded)) {
     // Case-preserving: the name keeps the spelling it was created with.
     V->Type = Value.Type;
     V->Data = Value.Data;
   } else {
     K->Values.push_back(Value);
+    K->FoldedValueNames.push_back(std::move(Folded));
   }
 }
 
@@ -225,7 +271,12 @@ void DeleteValueIn(TMemoryKey& Root, std::u16string_view Path, std::u16string_vi
   if (!K)
     return;
   UnicodeString F = RegistryNames::Fold(Name);
-  std::erase_if(K->Values, [&](const TRegValue& V) { return RegistryNames::Fold(V.Name) == F; });
+  for (size_t I = 0; I < K->Values.size(); ++I)
+    if (K->FoldedValueNames[I] == F) {
+      K->Values.erase(K->Values.begin() + static_cast<std::ptrdiff_t>(I));
+      K->FoldedValueNames.erase(K->FoldedValueNames.begin() + static_cast<std::ptrdiff_t>(I));
+      break;
+    }
 }
 
 void DeleteKeyIn(TMemoryKey& Root, std::u16string_view Path) {
@@ -238,7 +289,7 @@ void DeleteKeyIn(TMemoryKey& Root, std::u16string_view Path) {
   if (!Parent)
     return;
   UnicodeString F = RegistryNames::Fold(Parts.back());
-  std::erase_if(Parent->SubKeys, [&](const auto& K) { return RegistryNames::Fold(K->Name) == F; });
+  std::erase_if(Parent->SubKeys, [&](const auto& K) { return K->Folded == F; });
 }
 
 class TMemoryHive final : public TRegistryHive {
@@ -246,6 +297,7 @@ public:
   explicit TMemoryHive(std::shared_ptr<TMemoryStore> Store) : FStore(std::move(Store)) {}
 
   UnicodeString Location() const override { return u"(memory)"; }
+  std::vector<TFileIdentity> Files() const override { return {}; }
 
   void CreateKey(std::u16string_view Path) override {
     std::lock_guard<std::mutex> G(FStore->Lock);

@@ -44,12 +44,24 @@ struct TRegChange {
   TRegValue Value; // WriteValue: the value; DeleteValue: only Value.Name is used
 };
 
+// Which file a path names, whatever the spelling of the path: its device and inode.
+struct TFileIdentity {
+  uint64_t Device = 0;
+  uint64_t Inode = 0;
+  bool operator==(const TFileIdentity&) const = default;
+};
+
 class TRegistryHive {
 public:
   virtual ~TRegistryHive() = default;
 
   // Where the hive lives (a file path), for messages.
   virtual UnicodeString Location() const = 0;
+  // The files that hold the hive's data, so that whoever writes files can refuse to write over
+  // one of them (an export onto the hive itself). Empty for a hive kept in no file. By default
+  // the file that Location() names now, if there is one; a hive kept in files gives those it
+  // opened (with their journals), which stay right when the path names another file later.
+  virtual std::vector<TFileIdentity> Files() const;
   // True for a hive opened for reading only: every change raises ERegistryException.
   virtual bool ReadOnly() const { return false; }
 
@@ -93,7 +105,11 @@ public:
 namespace RegistryNames {
 constexpr size_t MaxKeyNameLength = 255;
 constexpr size_t MaxValueNameLength = 16383;
-// Splits a key path at '\' into validated components (empty components are refused).
+// Keys nest at most this many levels below HKEY_CURRENT_USER, as in the Windows registry, so
+// that no key path is too long to handle and every walk of a tree stays bounded.
+constexpr size_t MaxKeyDepth = 512;
+// Splits a key path at '\' into validated components (empty components are refused, and so is
+// a path of more than MaxKeyDepth components).
 std::vector<UnicodeString> SplitKeyPath(std::u16string_view Path);
 void CheckValueName(std::u16string_view Name);
 // The comparison form of a name: Unicode simple case folding, code point by code point. Like

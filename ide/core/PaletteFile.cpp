@@ -275,6 +275,10 @@ public:
         const TNode& V = C.Items[I];
         if (Name == "caption") {
           Category.Caption = Text(Expect(V, K::String, "\"caption\""));
+          // A caption becomes a menu item's caption and a registry value's name, which can
+          // hold no NUL: refused here rather than at every later opening of a menu.
+          if (Category.Caption.find(u'\0') != UnicodeString::npos)
+            WrongAt(NulEscape(V), "a caption must not contain the character NUL (\\u0000)");
           HasCaption = true;
         } else if (Name == "collapsed") {
           Category.Collapsed = Expect(V, K::Boolean, "\"collapsed\"").Boolean;
@@ -298,7 +302,23 @@ private:
   std::string_view FSource;
 
   [[noreturn]] void Wrong(const TNode& At, const std::string& What) const {
-    throw EJsonError(UTF8Decode(Where(FText, FSource, At.Offset) + What));
+    WrongAt(At.Offset, What);
+  }
+  [[noreturn]] void WrongAt(size_t Offset, const std::string& What) const {
+    throw EJsonError(UTF8Decode(Where(FText, FSource, Offset) + What));
+  }
+
+  // The offset of the first escape in the string V that stands for NUL (the text cannot hold
+  // a NUL byte itself), or V's own offset when there is none.
+  size_t NulEscape(const TNode& V) const {
+    for (size_t I = V.Offset + 1; I < FText.size() && FText[I] != '"'; ++I) {
+      if (FText[I] != '\\')
+        continue;
+      if (FText.substr(I + 1, 5) == "u0000")
+        return I;
+      ++I; // the escaped character, which may be a quote
+    }
+    return V.Offset;
   }
 
   const TNode& Expect(const TNode& V, TNode::TKind Kind, const std::string& What) const {

@@ -27,7 +27,7 @@ DesktopToolBarView::~DesktopToolBarView() {
 }
 
 void DesktopToolBarView::Unlink() {
-  for (TToolButton* B : FLinked)
+  for (TComponent* B : FLinked)
     B->RemoveView(static_cast<TToolButtonView*>(this));
   FLinked.clear();
 }
@@ -111,6 +111,8 @@ void DesktopToolBarView::ComponentDestroying(TComponent* Sender) {
     Unlink();
     FBar = nullptr;
   } else {
-    std::erase(FLinked, static_cast<TToolButton*>(Sender));
+    // Sender is told from TComponent's destructor: its TToolButton part is gone already, so it
+    // is compared as the component it still is, never cast back to a button.
+    std::erase(FLinked, Sender);
   }
 }

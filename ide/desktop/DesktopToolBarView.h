@@ -44,6 +44,8 @@ private:
 
   TToolBar* FBar;
   TImageSource FImages;
-  std::vector<TToolButton*> FLinked; // buttons this view listens to
+  // The buttons this view listens to, kept as components: that is all a button is when it
+  // tells the view of its release.
+  std::vector<TComponent*> FLinked;
   bool FRebuildQueued = false;
 };

@@ -329,6 +329,29 @@ private slots:
     QCOMPARE(StoredCount(), 1);
   }
 
+  // The add-in goes while the window shows it, after its editor ran: the bar lets go of the
+  // add-in's button as it is released, and shows the IDE's own first button again, which
+  // works.
+  void unloadingTheAddInAfterItsEditorRanGivesTheBarBackAsItWas() {
+    RunEditor([](DesktopFormDialog* D, DesktopGridWidget*, TStringGrid*) {
+      Press(Qt::Key_Escape);
+      QVERIFY(!D->isVisible());
+    });
+    DesktopToolBarView* Bar = Window->ToolBarView();
+    QVERIFY(Bar->ButtonNamed(QStringLiteral("tbCollapseAll")));
+    QVERIFY(!Bar->ButtonNamed(QStringLiteral("tbCollapseAll"))->isVisible());
+    Ide->Packages().Unload("OrvikPaletteMenu170");
+    QTRY_VERIFY(!Bar->ButtonNamed(QStringLiteral("tbPalette")));
+    QTRY_VERIFY(Bar->ButtonNamed(QStringLiteral("tbCollapseAll")) &&
+                Bar->ButtonNamed(QStringLiteral("tbCollapseAll"))->isVisible());
+    QTRY_VERIFY(Window->MenuBar()->actions().last()->text() != PaletteEntry);
+    TCategoryButtons* P = Ide->Palette();
+    QVERIFY(P->Categories()->Count() > 1);
+    QTest::mouseClick(Bar->ButtonNamed(QStringLiteral("tbCollapseAll")), Qt::LeftButton);
+    for (int I = 0; I < P->Categories()->Count(); ++I)
+      QVERIFY(P->Categories()->Items(I)->Collapsed());
+  }
+
   void aFailureIsShownInAMessageBoxAndTheWindowGoesOn() {
     QString Shown;
     AnswerBox([&](QMessageBox* Box) { Shown = Box->text(); });

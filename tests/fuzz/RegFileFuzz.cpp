@@ -17,31 +17,35 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
 // Every key (as stored, with its path) and every value with its type and data, in the hive's
-// order.
-void Dump(TRegistryHive& Hive, const UnicodeString& Path, std::string& Out) {
-  Out += "[" + UTF8Encode(Path) + "]\n";
-  for (const UnicodeString& Name : Hive.ValueNames(Path)) {
-    const std::optional<TRegValue> V = Hive.ReadValue(Path, Name);
-    FUZZ_CHECK(V.has_value(), "a listed value cannot be read: " + UTF8Encode(Name));
-    FUZZ_CHECK(V->Name == Name, "a value reads back under another name: " + UTF8Encode(Name));
-    Out += UTF8Encode(Name) + "=" + std::to_string(V->Type) + ":";
-    for (uint8_t B : V->Data)
-      Out += std::to_string(B) + ",";
-    Out += "\n";
-  }
-  for (const UnicodeString& Sub : Hive.SubKeyNames(Path)) {
-    FUZZ_CHECK(!Sub.empty(), "key [" + UTF8Encode(Path) + "] lists a subkey without a name");
-    Dump(Hive, Path.empty() ? Sub : Path + u"\\" + Sub, Out);
-  }
-}
-
+// order: parents before their subkeys. The keys still to dump wait in a list, so that a deep
+// tree takes no stack.
 std::string Dump(TRegistryHive& Hive) {
   std::string Out;
-  Dump(Hive, UnicodeString(), Out);
+  std::vector<UnicodeString> Pending{UnicodeString()};
+  while (!Pending.empty()) {
+    const UnicodeString Path = std::move(Pending.back());
+    Pending.pop_back();
+    Out += "[" + UTF8Encode(Path) + "]\n";
+    for (const UnicodeString& Name : Hive.ValueNames(Path)) {
+      const std::optional<TRegValue> V = Hive.ReadValue(Path, Name);
+      FUZZ_CHECK(V.has_value(), "a listed value cannot be read: " + UTF8Encode(Name));
+      FUZZ_CHECK(V->Name == Name, "a value reads back under another name: " + UTF8Encode(Name));
+      Out += UTF8Encode(Name) + "=" + std::to_string(V->Type) + ":";
+      for (uint8_t B : V->Data)
+        Out += std::to_string(B) + ",";
+      Out += "\n";
+    }
+    const std::vector<UnicodeString> Subs = Hive.SubKeyNames(Path);
+    for (auto It = Subs.rbegin(); It != Subs.rend(); ++It) {
+      FUZZ_CHECK(!It->empty(), "key [" + UTF8Encode(Path) + "] lists a subkey without a name");
+      Pending.push_back(Path.empty() ? *It : Path + u"\\" + *It);
+    }
+  }
   return Out;
 }
 

@@ -99,6 +99,20 @@ TEST(PaletteFile, DuplicateMembersAndDeepNestingAreRefusedAtTheirPlace) {
   EXPECT_EQ(Error(std::string(300, '[')), "p.json:1:258: nesting deeper than 256 levels");
 }
 
+// A caption names a tab in menus and in the registry, neither of which can hold NUL: such a
+// file is refused at the escape, not loaded to fail at every opening of a menu.
+TEST(PaletteFile, ACaptionHoldingNulIsRefusedAtItsEscape) {
+  EXPECT_EQ(Error("{\"categories\": [{\"caption\": \"A\"},\n"
+                  "  {\"caption\": \"\xC3\xA4\\\"b\\u0000c\"}]}"),
+            "p.json:2:20: a caption must not contain the character NUL (\\u0000)");
+  EXPECT_EQ(Error("{\"categories\": [{\"caption\": \"\\u0000\"}]}"),
+            "p.json:1:30: a caption must not contain the character NUL (\\u0000)");
+  // A backslash written as an escape, followed by the text u0000, is no NUL.
+  const auto P = ParsePalette(R"({"categories": [{"caption": "a\\u0000"}]})", "p.json");
+  ASSERT_EQ(P.size(), 1u);
+  EXPECT_EQ(P[0].Caption, u"a\\u0000");
+}
+
 TEST(PaletteFile, EscapesAndSupplementaryCharactersReachTheCaptions) {
   const auto P = ParsePalette(
       R"({"categories": [{"caption": "a\"b\\c\/\u00e4\ud83d\ude00", "components": ["\u20AC"]}]})",

@@ -5,7 +5,11 @@
 #include "HiveTestSupport.h"
 
 #include <gmock/gmock.h>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -29,15 +33,20 @@ std::string Utf16Le(std::u16string_view S) {
   return B;
 }
 
-// Every key below Path with every value, as one comparable list.
-std::vector<std::pair<UnicodeString, TRegValue>> Dump(TRegistryHive& H, const UnicodeString& Path) {
+// Every key below Key with every value, parents first, as one comparable list.
+std::vector<std::pair<UnicodeString, TRegValue>> Dump(TRegistryHive& H, const UnicodeString& Key) {
   std::vector<std::pair<UnicodeString, TRegValue>> Out;
-  Out.push_back({Path, {}});
-  for (const UnicodeString& N : H.ValueNames(Path))
-    Out.push_back({Path, *H.ReadValue(Path, N)});
-  for (const UnicodeString& S : H.SubKeyNames(Path))
-    for (auto& E : Dump(H, Path.empty() ? S : Path + u"\\" + S))
-      Out.push_back(std::move(E));
+  std::vector<UnicodeString> Pending{Key};
+  while (!Pending.empty()) {
+    const UnicodeString Path = std::move(Pending.back());
+    Pending.pop_back();
+    Out.push_back({Path, {}});
+    for (const UnicodeString& N : H.ValueNames(Path))
+      Out.push_back({Path, *H.ReadValue(Path, N)});
+    const std::vector<UnicodeString> Subs = H.SubKeyNames(Path);
+    for (auto It = Subs.rbegin(); It != Subs.rend(); ++It)
+      Pending.push_back(Path.empty() ? *It : Path + u"\\" + *It);
+  }
   return Out;
 }
 
@@ -327,6 +336,287 @@ TEST(RegFile, KeysAndValuesNamedWithNoncharactersExportAndImportExactly) {
   auto Single = OpenSqliteHive(Temp.Path("single.db"));
   ImportRegistryFile(*Single, Temp.Path("key.reg"));
   EXPECT_EQ(Dump(*Single, Odd), Dump(*H, Odd));
+}
+
+} // namespace
+
+namespace {
+
+// A key path of Depth levels, each named k.
+UnicodeString DeepPath(size_t Depth) {
+  UnicodeString P;
+  for (size_t I = 0; I < Depth; ++I)
+    P += I == 0 ? u"k" : u"\\k";
+  return P;
+}
+
+// A .reg file with one key Depth levels deep, holding one value.
+std::string DeepRegFile(size_t Depth) {
+  return "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" +
+         UTF8Encode(DeepPath(Depth)) + "]\r\n\"V\"=\"deep\"\r\n";
+}
+
+TEST(RegFile, KeysNestAtMost512LevelsInEveryHiveAndEveryImport) {
+  TTempDir Temp;
+  auto Sqlite = OpenSqliteHive(Temp.Path("HKCU.db"));
+  auto Memory = NewMemoryHive();
+  const UnicodeString Deepest = DeepPath(512), TooDeep = DeepPath(513);
+  for (TRegistryHive* H : {Sqlite.get(), Memory.get()}) {
+    SCOPED_TRACE(UTF8Encode(H->Location()));
+    H->WriteValue(Deepest, TRegValue::String(u"V", u"deep"));
+    EXPECT_EQ(H->ReadValue(Deepest, u"V")->AsString(), u"deep");
+    const std::vector<std::function<void()>> Changes = {
+        [&] { H->CreateKey(TooDeep); },
+        [&] { H->WriteValue(TooDeep, TRegValue::String(u"V", u"deeper")); },
+        [&] {
+          H->Apply({{TRegChange::CreateKey, TooDeep, {}}});
+        }};
+    for (const auto& Change : Changes) {
+      try {
+        Change();
+        ADD_FAILURE() << "a key 513 levels deep was made";
+      } catch (const ERegistryException& E) {
+        EXPECT_THAT(MessageOf(E), HasSubstr("key path 'k\\k\\k"));
+        EXPECT_THAT(MessageOf(E), HasSubstr("is too deep (513 levels, at most 512)"));
+      }
+    }
+    EXPECT_TRUE(H->SubKeyNames(Deepest).empty());
+    // The deepest tree there can be goes as a whole.
+    H->DeleteKey(u"k");
+    EXPECT_FALSE(H->KeyExists(u"k"));
+  }
+
+  // A file with a key 3,000 levels deep is refused at the key's line and changes nothing.
+  WriteBytes(Temp.File("deep.reg"), DeepRegFile(3000));
+  try {
+    ImportRegistryFile(*Sqlite, Temp.Path("deep.reg"));
+    ADD_FAILURE() << "a key 3,000 levels deep was imported";
+  } catch (const ERegistryException& E) {
+    EXPECT_THAT(MessageOf(E), HasSubstr("deep.reg', line 3: "));
+    EXPECT_THAT(MessageOf(E), HasSubstr("too deep (3000 levels, at most 512)"));
+  }
+  EXPECT_TRUE(Sqlite->SubKeyNames(u"").empty());
+
+  // One 512 levels deep imports, and exports (every level a section) to the same text from
+  // either hive, which imports again to the same.
+  WriteBytes(Temp.File("deepest.reg"), DeepRegFile(512));
+  ImportRegistryFile(*Sqlite, Temp.Path("deepest.reg"));
+  ImportRegistryFile(*Memory, Temp.Path("deepest.reg"));
+  // (Compared as a whole, as the texts are too long to print.)
+  const std::string Exported = ExportRegistryText(*Sqlite, u"");
+  EXPECT_TRUE(Exported == ExportRegistryText(*Memory, u""));
+  const std::string LastSection =
+      Utf16Le(u"[HKEY_CURRENT_USER\\" + Deepest + u"]\r\n\"V\"=\"deep\"\r\n\r\n");
+  EXPECT_TRUE(Exported.ends_with(LastSection));
+  auto Again = NewMemoryHive();
+  Again->Apply(ParseRegistryText(Exported, u"again.reg"));
+  EXPECT_TRUE(ExportRegistryText(*Again, u"") == Exported);
+}
+
+// A hive answering as one made before keys were limited could: a chain of keys named k, Depth
+// levels deep, with one value at the bottom. It only reads.
+class TChainHive final : public TRegistryHive {
+public:
+  explicit TChainHive(size_t Depth) : FDepth(Depth) {}
+  UnicodeString Location() const override { return u"(chain)"; }
+  std::vector<TFileIdentity> Files() const override { return {}; }
+  void CreateKey(std::u16string_view) override { Refuse(); }
+  bool KeyExists(std::u16string_view P) override { return Levels(P) <= FDepth; }
+  std::optional<TRegValue> ReadValue(std::u16string_view P, std::u16string_view N) override {
+    if (Levels(P) != FDepth || N != u"V")
+      return std::nullopt;
+    return TRegValue::String(u"V", u"bottom");
+  }
+  void WriteValue(std::u16string_view, const TRegValue&) override { Refuse(); }
+  void DeleteValue(std::u16string_view, std::u16string_view) override { Refuse(); }
+  std::vector<UnicodeString> ValueNames(std::u16string_view P) override {
+    return Levels(P) == FDepth ? std::vector<UnicodeString>{u"V"} : std::vector<UnicodeString>{};
+  }
+  std::vector<UnicodeString> SubKeyNames(std::u16string_view P) override {
+    return Levels(P) < FDepth ? std::vector<UnicodeString>{u"k"} : std::vector<UnicodeString>{};
+  }
+  void DeleteKey(std::u16string_view) override { Refuse(); }
+
+private:
+  static size_t Levels(std::u16string_view P) {
+    return P.empty() ? 0 : static_cast<size_t>(std::count(P.begin(), P.end(), u'\\')) + 1;
+  }
+  [[noreturn]] static void Refuse() { throw ERegistryException(u"the chain only reads"); }
+  size_t FDepth;
+};
+
+// Runs Body on a thread of its own whose stack holds Bytes.
+void RunOnStack(size_t Bytes, const std::function<void()>& Body) {
+  pthread_attr_t Attr;
+  pthread_attr_init(&Attr);
+  pthread_attr_setstacksize(&Attr, Bytes);
+  pthread_t Thread;
+  auto Run = [](void* B) -> void* {
+    (*static_cast<const std::function<void()>*>(B))();
+    return nullptr;
+  };
+  if (pthread_create(&Thread, &Attr, Run, const_cast<std::function<void()>*>(&Body)) != 0)
+    throw std::runtime_error("cannot start a thread");
+  pthread_join(Thread, nullptr);
+  pthread_attr_destroy(&Attr);
+}
+
+// The walk of an export keeps the keys still to write in a list: 3,000 levels (more than any
+// hive holds now) export on a stack of 128 KiB, where one call per level would overflow it.
+// In a child process, so that an overflow fails this test only.
+TEST(RegFile, AnExportTakesNoStackPerLevelOfTheTree) {
+  const std::string Result = RunInChild(
+      [] {
+        TChainHive Hive(3000);
+        std::string Bytes, Failure;
+        RunOnStack(128 * 1024, [&] {
+          try {
+            Bytes = ExportRegistryText(Hive, u"");
+          } catch (const std::exception& E) {
+            Failure = E.what();
+          }
+        });
+        if (!Failure.empty())
+          return Failure;
+        const std::string Section = Utf16Le(u"[HKEY_CURRENT_USER");
+        size_t Sections = 0;
+        for (size_t At = Bytes.find(Section); At != std::string::npos;
+             At = Bytes.find(Section, At + Section.size()))
+          ++Sections;
+        const bool EndsDeepest =
+            Bytes.ends_with(Utf16Le(u"\\" + DeepPath(3000) + u"]\r\n\"V\"=\"bottom\"\r\n\r\n"));
+        return std::to_string(Sections) + (EndsDeepest ? " sections, the deepest last" : "");
+      },
+      false);
+  EXPECT_EQ(Result, "3001 sections, the deepest last");
+}
+
+// Imports File into a memory hive in a child process that may neither wait long nor take much
+// more memory, so that an import that blocks on a pipe or reads a device without end fails
+// this test instead of hanging it or filling the machine. The refusal's message, or
+// "imported".
+std::string ImportInChild(const std::string& File) {
+  return RunInChild(
+      [&] {
+        ::alarm(20);
+        // VmData counts what RLIMIT_DATA limits: allow 512 MiB more than the process has.
+        std::ifstream Status("/proc/self/status");
+        std::string Line;
+        while (std::getline(Status, Line))
+          if (Line.starts_with("VmData:")) {
+            const rlim_t Now = std::stoull(Line.substr(7)) * 1024;
+            const rlimit Limit{Now + (rlim_t(512) << 20), Now + (rlim_t(512) << 20)};
+            ::setrlimit(RLIMIT_DATA, &Limit);
+          }
+        auto H = NewMemoryHive();
+        try {
+          ImportRegistryFile(*H, UTF8Decode(File));
+          return std::string("imported");
+        } catch (const ERegistryException& E) {
+          return MessageOf(E);
+        }
+      },
+      false);
+}
+
+TEST(RegFile, AnImportReadsOnlyARegularFileOfAtMost256MiBAndNamesItInEveryError) {
+  TTempDir Temp;
+  ASSERT_EQ(::mkfifo(Temp.File("pipe.reg").c_str(), 0600), 0);
+  // A sparse file one byte over the limit: it takes no room on the disk.
+  WriteBytes(Temp.File("huge.reg"), "");
+  std::filesystem::resize_file(Temp.File("huge.reg"), MaxRegistryFileSize + 1);
+  struct TCase {
+    std::string File, Problem;
+  };
+  const std::vector<TCase> Cases = {
+      {Temp.File("pipe.reg"), "it is not a regular file (it is a named pipe)"},
+      {"/dev/zero", "it is not a regular file (it is a character device)"},
+      {Temp.Dir(), "it is not a regular file (it is a folder)"},
+      {Temp.File("huge.reg"), "the file is too large (268435457 bytes, at most 268435456)"},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.File);
+    EXPECT_EQ(ImportInChild(C.File), "Cannot import '" + C.File + "': " + C.Problem);
+  }
+
+  // A link to a regular file is read as that file.
+  WriteBytes(Temp.File("real.reg"), DeepRegFile(2));
+  ASSERT_EQ(::symlink("real.reg", Temp.File("link.reg").c_str()), 0);
+  EXPECT_EQ(ImportInChild(Temp.File("link.reg")), "imported");
+
+  // The hive's own refusal names the file too, not only the hive.
+  auto Inner = NewMemoryHive();
+  TInterruptedHive NoBatches(*Inner, nullptr);
+  try {
+    ImportRegistryFile(NoBatches, Temp.Path("real.reg"));
+    ADD_FAILURE() << "a hive without batches imported";
+  } catch (const ERegistryException& E) {
+    EXPECT_THAT(MessageOf(E), HasSubstr("Cannot import '" + Temp.File("real.reg") + "': "));
+    EXPECT_THAT(MessageOf(E), HasSubstr("cannot apply changes as one transaction"));
+  }
+}
+
+mode_t ModeOf(const std::string& File) {
+  struct stat St {};
+  ::stat(File.c_str(), &St);
+  return St.st_mode & 07777;
+}
+
+TEST(RegFile, AnExportIsAPrivateFileOfItsOwnAndNeverTheHive) {
+  TTempDir Temp;
+  auto H = OpenSqliteHive(Temp.Path("HKCU.db"));
+  Fill(*H);
+  const std::string Expected = ExportRegistryText(*H, Orvik);
+
+  // Private whatever the umask, also when it replaces a file that was not.
+  WriteBytes(Temp.File("old.reg"), "previous export");
+  ::chmod(Temp.File("old.reg").c_str(), 0644);
+  const mode_t Umask = ::umask(022);
+  ExportRegistryFile(*H, Orvik, Temp.Path("new.reg"));
+  ExportRegistryFile(*H, Orvik, Temp.Path("old.reg"));
+  ::umask(Umask);
+  EXPECT_EQ(ModeOf(Temp.File("new.reg")), 0600u);
+  EXPECT_EQ(ModeOf(Temp.File("old.reg")), 0600u);
+  EXPECT_EQ(ReadBytes(Temp.File("old.reg")), Expected);
+
+  // Links planted where a temporary file could go are neither followed nor replaced.
+  WriteBytes(Temp.File("victim"), "someone else's");
+  ASSERT_EQ(::symlink("victim", Temp.File("out.reg.partial").c_str()), 0);
+  ASSERT_EQ(::symlink("made-through-a-link", Temp.File("other.reg.partial").c_str()), 0);
+  ExportRegistryFile(*H, Orvik, Temp.Path("out.reg"));
+  ExportRegistryFile(*H, Orvik, Temp.Path("other.reg"));
+  EXPECT_EQ(ReadBytes(Temp.File("out.reg")), Expected);
+  EXPECT_EQ(ReadBytes(Temp.File("other.reg")), Expected);
+  EXPECT_EQ(ReadBytes(Temp.File("victim")), "someone else's");
+  EXPECT_FALSE(std::filesystem::exists(Temp.File("made-through-a-link")));
+  EXPECT_TRUE(std::filesystem::is_symlink(Temp.File("out.reg.partial")));
+
+  // The hive's own file, by its name, through a link or a second name, is refused.
+  ASSERT_EQ(::symlink("HKCU.db", Temp.File("link.db").c_str()), 0);
+  ASSERT_EQ(::link(Temp.File("HKCU.db").c_str(), Temp.File("second.db").c_str()), 0);
+  for (const char* Name : {"HKCU.db", "link.db", "second.db"}) {
+    SCOPED_TRACE(Name);
+    try {
+      ExportRegistryFile(*H, Orvik, Temp.Path(Name));
+      ADD_FAILURE() << "exported over the hive";
+    } catch (const ERegistryException& E) {
+      EXPECT_EQ(MessageOf(E), "Cannot export to '" + Temp.File(Name) +
+                                  "': it is a file of the registry hive '" + Temp.File("HKCU.db") +
+                                  "' itself");
+    }
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(Temp.File("link.db")));
+  H->WriteValue(Orvik, TRegValue::String(u"After", u"kept"));
+  H.reset();
+  EXPECT_EQ(IntegrityCheck(Temp.File("HKCU.db")), "ok");
+  EXPECT_EQ(OpenSqliteHive(Temp.Path("HKCU.db"))->ReadValue(Orvik, u"After")->AsString(), u"kept");
+
+  // Nothing else was left in the folder, and a failed export leaves nothing either.
+  EXPECT_THROW(ExportRegistryFile(*NewMemoryHive(), Orvik, Temp.Path("failed.reg")),
+               ERegistryException);
+  for (const auto& E : std::filesystem::directory_iterator(Temp.Dir()))
+    EXPECT_EQ(E.path().filename().string().find(".partial-"), std::string::npos) << E.path();
+  EXPECT_FALSE(std::filesystem::exists(Temp.File("failed.reg")));
 }
 
 } // namespace

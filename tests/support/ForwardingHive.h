@@ -37,6 +37,7 @@ public:
   void DeleteKey(std::u16string_view P) override { FInner->DeleteKey(P); }
   void Apply(const std::vector<TRegChange>& C) override { FInner->Apply(C); }
   void Flush() override { FInner->Flush(); }
+  std::vector<TFileIdentity> Files() const override { return FInner->Files(); }
   void ReadSnapshot(const std::function<void()>& Body) override { FInner->ReadSnapshot(Body); }
 
 protected:
