@@ -30,7 +30,7 @@ void OpenEditSave(benchmark::State& State, int Tabs, int EditedRows) {
   }
   int Round = 0;
   int Rows = 0;
-  SetModalRunner([&](TCustomForm& Form) {
+  TModalRunnerScope Runner([&](TCustomForm& Form) {
     auto* Grid = dynamic_cast<TStringGrid*>(Form.FindComponent(u"GrdCategories"));
     if (!Grid)
       return static_cast<int>(mrCancel);
@@ -45,7 +45,6 @@ void OpenEditSave(benchmark::State& State, int Tabs, int EditedRows) {
     Edit->Click();
     ++Round;
   }
-  SetModalRunner(nullptr);
   State.counters["rows"] = Rows;
 }
 

@@ -31,7 +31,7 @@ void CmdPackages(TCommandInterpreter& I, const TCommandLine& L) {
     return;
   }
   // One package in detail: what its package unit declares.
-  const TLoadedPackage& P = I.Ide().Packages().Find(Args[0]);
+  const TPackageRecord& P = I.Ide().Packages().Find(Args[0]);
   const TPackageInfo& Info = *P.Info;
   auto List = [](auto Items, auto Name) {
     std::string S;
@@ -76,9 +76,9 @@ void CmdUnload(TCommandInterpreter& I, const TCommandLine& L) {
 void CmdIde(TCommandInterpreter& I, const TCommandLine& L) {
   const std::vector<std::string> Args = SplitArguments(L.Rest);
   if (Args.size() == 2 && Args[0] == "break")
-    I.Ide().BreakPiece(Args[1]);
+    I.Faults().Break(Args[1]);
   else if (Args.size() == 1 && Args[0] == "repair")
-    I.Ide().Repair();
+    I.Faults().Repair();
   else
     Usage("ide break PIECE | ide repair");
 }
