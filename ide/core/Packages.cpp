@@ -87,21 +87,12 @@ void TPackageManager::AddWizard(const TInterfacePtr<IOTAWizard>& Wizard) {
 }
 
 const char* PackageStateName(TPackageState State) {
-  switch (State) {
-  case TPackageState::Found:
-    return "found";
-  case TPackageState::Loaded:
-    return "loaded";
-  case TPackageState::Registered:
-    return "registered";
-  case TPackageState::Failed:
-    return "failed";
-  case TPackageState::Unloaded:
-    return "unloaded";
-  case TPackageState::StuckInMemory:
-    return "stuck in memory";
-  }
-  return "unknown";
+  // In the order of TPackageState.
+  static const char* const Names[] = {"found",  "loaded",   "registered",
+                                      "failed", "unloaded", "stuck in memory"};
+  static_assert(std::size(Names) == static_cast<size_t>(TPackageState::StuckInMemory) + 1);
+  const auto Index = static_cast<size_t>(State);
+  return Index < std::size(Names) ? Names[Index] : "unknown";
 }
 
 bool TPackageManager::AnyRegistered() const {
