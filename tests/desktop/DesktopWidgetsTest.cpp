@@ -396,7 +396,7 @@ private slots:
   // Escape cancels, the tab column stays read-only.
   void categoriesDialogEditsTheCategoryColumnOnly() {
     QTemporaryDir Dir;
-    SetCurrentUserHiveFile(FromQ(Dir.filePath(QStringLiteral("HKCU.db"))));
+    TCurrentUserHiveFileScope Hive(FromQ(Dir.filePath(QStringLiteral("HKCU.db"))));
     const UnicodeString Key = u"Software\\Orvik\\Palette Menu";
     TRegIniFile(Key).WriteString(u"Categories", u"Standard", u"Old");
     TModalRunnerScope Dialogs(DesktopFormDialog::Runner(nullptr));
