@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <type_traits>
@@ -207,6 +208,27 @@ TEST_F(PackagesTest, AWizardCatcherTakesTheWizardsWhileItLivesThenThePackageMana
   }
   EXPECT_EQ(Ide.Packages().Load("OrvikPaletteMenu170.so").Wizards.size(), 1u);
   EXPECT_EQ(States(), "OrvikPaletteMenu170.so registered");
+}
+
+// A registered package whose file is gone: asking for it again by its name fails (nothing is
+// found), but the package stays registered and listed as such, its wizard still the IDE's.
+TEST_F(PackagesTest, AFileNotFoundAgainLeavesTheRegisteredPackageAlone) {
+  namespace fs = std::filesystem;
+  const fs::path Dir = fs::path(::testing::TempDir()) / "vanishing-package";
+  fs::create_directories(Dir);
+  fs::copy_file(TPackageManager::ExecutableDir() + "/OrvikPaletteMenu170.so",
+                Dir / "Vanishing170.so", fs::copy_options::overwrite_existing);
+  const fs::path WasIn = fs::current_path();
+  fs::current_path(Dir);
+  Ide.Packages().Load("Vanishing170.so");
+  fs::remove(Dir / "Vanishing170.so");
+  EXPECT_NE(LoadError("Vanishing170.so").find(u"not found"), std::u16string::npos);
+  fs::current_path(WasIn);
+  EXPECT_EQ(States(), "Vanishing170.so registered");
+  EXPECT_TRUE(Ide.Packages().Packages()[0]->LastError.empty());
+  EXPECT_EQ(Ide.Packages().Find("Vanishing170").Wizards.size(), 1u);
+  Ide.Packages().Unload("Vanishing170");
+  EXPECT_EQ(States(), "Vanishing170.so unloaded");
 }
 
 } // namespace
