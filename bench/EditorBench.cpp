@@ -48,7 +48,7 @@ void OpenEditSave(benchmark::State& State, int Tabs, int EditedRows, bool Confir
   }
   int Round = 0;
   int Rows = 0;
-  SetModalRunner([&](TCustomForm& Form) {
+  TModalRunnerScope Runner([&](TCustomForm& Form) {
     auto* Grid = dynamic_cast<TStringGrid*>(Form.FindComponent(u"GrdCategories"));
     if (!Grid)
       return static_cast<int>(mrCancel);
@@ -63,7 +63,6 @@ void OpenEditSave(benchmark::State& State, int Tabs, int EditedRows, bool Confir
     Edit->Click();
     ++Round;
   }
-  SetModalRunner(nullptr);
   State.counters["rows"] = Rows;
   if (!Confirm)
     State.counters["grid_ms"] = GridAloneSeconds(Ide, 5) * 1e3;

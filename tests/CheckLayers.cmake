@@ -1,6 +1,12 @@
-# Checks that the stand-in IDE's layers only point down: no file of one front end (ide/shell,
-# ide/desktop) includes a header of the other, and ide/commands and ide/core include neither
-# front end nor Qt. -DSOURCE=the project's folder.
+# Checks that the layers only point down, across the whole tree:
+#   host/rtl        includes no vcl or designide header
+#   host/vcl        includes no designide header
+#   host/*          includes nothing of ide/ and no Qt
+#   package/        (the add-in) includes nothing of ide/ and no Qt
+#   ide/commands, ide/core   include neither front end nor Qt
+#   ide/shell, ide/desktop   never include each other
+# A header counts by its path ("vcl/Menus.h") or, for headers included without a folder, by its
+# name. -DSOURCE=the project's folder.
 function(headers_of dir out)
   file(GLOB files RELATIVE ${SOURCE}/${dir} ${SOURCE}/${dir}/*.h)
   set(${out} ${files} PARENT_SCOPE)
@@ -8,6 +14,9 @@ endfunction()
 
 function(check dir forbidden_headers forbidden_regex)
   file(GLOB files ${SOURCE}/${dir}/*.h ${SOURCE}/${dir}/*.cpp)
+  if(NOT files)
+    message(SEND_ERROR "${dir} has no sources: the check looks in the wrong place")
+  endif()
   foreach(f IN LISTS files)
     file(STRINGS ${f} includes REGEX "^[ \t]*#[ \t]*include")
     foreach(line IN LISTS includes)
@@ -21,9 +30,21 @@ function(check dir forbidden_headers forbidden_regex)
   endforeach()
 endfunction()
 
+headers_of(host/vcl vcl_headers)
+headers_of(host/designide designide_headers)
+headers_of(ide/core core_headers)
+headers_of(ide/commands commands_headers)
 headers_of(ide/shell shell_headers)
 headers_of(ide/desktop desktop_headers)
-headers_of(ide/commands commands_headers)
+set(ide_headers ${core_headers} ${commands_headers} ${shell_headers} ${desktop_headers})
+# Qt, the line editor, and any folder of the stand-in IDE.
+set(no_ide_or_qt "^Q|readline|^(ide|core|commands|shell|desktop)/")
+
+check(host/rtl "${vcl_headers};${designide_headers};${ide_headers}" "${no_ide_or_qt}|^(vcl|designide)/")
+check(host/vcl "${designide_headers};${ide_headers}" "${no_ide_or_qt}|^designide/")
+check(host/designide "${ide_headers}" "${no_ide_or_qt}")
+check(package "${ide_headers}" "${no_ide_or_qt}")
+
 check(ide/shell "${desktop_headers}" "^Q|desktop/")
 check(ide/desktop "${shell_headers}" "shell/|readline")
 check(ide/commands "${shell_headers};${desktop_headers}" "^Q|readline|shell/|desktop/")

@@ -5,21 +5,23 @@
 TInterfacePtr<IBorlandIDEServices> BorlandIDEServices;
 
 namespace {
-TRegisterWizardHook& Hook() {
-  static TRegisterWizardHook H;
-  return H;
+THookSlot<TRegisterWizardHook>& Hooks() {
+  static THookSlot<TRegisterWizardHook> Slot;
+  return Slot;
 }
 } // namespace
 
-void SetRegisterPackageWizardHook(TIdeBadge, TRegisterWizardHook NewHook) {
-  Hook() = std::move(NewHook);
-}
+TRegisterWizardHookScope::TRegisterWizardHookScope(Badge<TPackageManager>, TRegisterWizardHook Hook)
+    : FScope(Hooks(), std::move(Hook)) {}
+TRegisterWizardHookScope::~TRegisterWizardHookScope() = default;
 
 void RegisterPackageWizard(const TInterfacePtr<IOTAWizard>& Wizard) {
   if (!Wizard)
     throw EInvalidOperation(u"RegisterPackageWizard: no wizard given");
-  if (!Hook())
+  // A copy: the hook may install or remove others while it runs.
+  const TRegisterWizardHook Hook = Hooks().Current();
+  if (!Hook)
     throw Exception(u"RegisterPackageWizard: no IDE is running to take wizard " +
                     Wizard->GetIDString());
-  Hook()(Wizard);
+  Hook(Wizard);
 }

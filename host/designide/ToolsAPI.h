@@ -4,6 +4,8 @@
 #pragma once
 
 #include "designide/Interfaces.h"
+#include "rtl/Badge.h"
+#include "rtl/ScopedHook.h"
 #include "vcl/Graphics.h"
 
 #include <functional>
@@ -80,17 +82,22 @@ extern TInterfacePtr<IBorlandIDEServices> BorlandIDEServices;
 // wizard's object) until it unloads the package. Raises Exception when no IDE takes wizards.
 void RegisterPackageWizard(const TInterfacePtr<IOTAWizard>& Wizard);
 
-// The IDE's side of RegisterPackageWizard. Only an IDE can make the badge that installs it.
-class TIdeBadge {
-private:
-  friend class TIdeBadgeIssuer;
-  TIdeBadge() = default;
-};
-// Derived from by the IDE's package manager, the one holder of a badge.
-class TIdeBadgeIssuer {
-protected:
-  static TIdeBadge Badge() { return {}; }
-};
+// The IDE's side of RegisterPackageWizard: what it calls with each wizard.
 using TRegisterWizardHook = std::function<void(const TInterfacePtr<IOTAWizard>& Wizard)>;
-// Installs (or, with an empty hook, removes) what RegisterPackageWizard calls.
-void SetRegisterPackageWizardHook(TIdeBadge, TRegisterWizardHook Hook);
+
+// The IDE's package manager, named here only as the one holder of the badge below.
+class TPackageManager;
+
+// Makes RegisterPackageWizard hand wizards to Hook while it lives; the hook it covered is in
+// force again afterwards. Only the IDE's package manager can make the badge, so only it decides
+// where wizards go.
+class TRegisterWizardHookScope {
+public:
+  TRegisterWizardHookScope(Badge<TPackageManager>, TRegisterWizardHook Hook);
+  ~TRegisterWizardHookScope();
+  TRegisterWizardHookScope(const TRegisterWizardHookScope&) = delete;
+  TRegisterWizardHookScope& operator=(const TRegisterWizardHookScope&) = delete;
+
+private:
+  THookSlot<TRegisterWizardHook>::TScope FScope;
+};

@@ -1,5 +1,6 @@
 #include "rtl/Component.h"
 
+#include "rtl/Assert.h"
 #include "rtl/SysUtils.h"
 
 #include <algorithm>
@@ -16,6 +17,11 @@ struct TComponent::TOwnedList {
   std::unordered_map<UnicodeString, TComponent*> Names;
   std::map<std::uint64_t, TComponent*> Hearing;
   std::vector<TComponent*> Unclassified; // joined since the last insertion or removal
+#ifndef NDEBUG
+  // Found not to hear at the last insertion or removal: asked again at the next one, when
+  // they are built, to catch one that was asked half-built.
+  std::vector<TComponent*> Unheard;
+#endif
   std::uint64_t NextSeq = 0;
 
   void Compact() {
@@ -88,6 +94,8 @@ TComponent::~TComponent() {
   }
   if (FOwner)
     FOwner->RemoveComponent(this);
+  HOST_ASSERT(!FOwner && !ComponentCount() && FFreeNotifies.empty() && FViews.empty(),
+              "a released component has left its owner, its owned, its links and its views");
 }
 
 TComponent::TOwnedList& TComponent::Owned() {
@@ -115,14 +123,19 @@ TComponent* TComponent::FindComponent(std::u16string_view AName) const {
 }
 
 bool TComponent::HearsSiblings() const {
-  return typeid(*this) != typeid(TComponent);
+  return !IsExactly<TComponent>();
 }
 
 void TComponent::Classify(TComponent* C) {
+  HOST_ASSERT(C->FOwner == this, "only an owned component is asked whether it hears");
   const bool Hears = C->HearsSiblings() || !C->FFreeNotifies.empty() || C->ComponentCount() > 0;
   C->FHearing = Hears ? THearing::Yes : THearing::No;
   if (Hears)
     FOwned->Hearing.emplace(C->FOwnerSeq, C);
+#ifndef NDEBUG
+  else
+    FOwned->Unheard.push_back(C);
+#endif
 }
 
 void TComponent::Hear(TComponent* C) {
@@ -199,6 +212,7 @@ void TComponent::InsertComponent(TComponent* AComponent) {
   AComponent->OwnerField(this, AComponent->FName); // refuses a component the field cannot hold
   if (AComponent->FOwner)
     AComponent->FOwner->RemoveComponent(AComponent);
+  HOST_ASSERT(!AComponent->FOwner, "a component joins an owner only after leaving the last one");
   TOwnedList& List = Owned();
   AComponent->FOwnerSlot = List.Slots.size();
   AComponent->FOwnerSeq = List.NextSeq++;
@@ -222,6 +236,9 @@ void TComponent::RemoveComponent(TComponent* AComponent) {
     AComponent->ClearReference(ClassType().FindField(AComponent->FName));
   Notification(AComponent, TOperation::opRemove);
   TOwnedList& List = *FOwned;
+  HOST_ASSERT(AComponent->FOwnerSlot < List.Slots.size() &&
+                  List.Slots[AComponent->FOwnerSlot] == AComponent,
+              "an owned component's slot in its owner's list holds it");
   if (AComponent->FOwnerSlot < List.Slots.size() &&
       List.Slots[AComponent->FOwnerSlot] == AComponent) {
     List.Slots[AComponent->FOwnerSlot] = nullptr;
@@ -237,6 +254,9 @@ void TComponent::RemoveComponent(TComponent* AComponent) {
   }
   List.Hearing.erase(AComponent->FOwnerSeq);
   std::erase(List.Unclassified, AComponent);
+#ifndef NDEBUG
+  std::erase(List.Unheard, AComponent);
+#endif
   AComponent->FHearing = THearing::Unknown;
   AComponent->FOwner = nullptr;
 }
@@ -282,6 +302,13 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
   // The others hold no link, own nothing and leave Notification as it is here, so telling
   // them would do nothing.
   TOwnedList& List = *FOwned;
+#ifndef NDEBUG
+  for (TComponent* C : List.Unheard)
+    HOST_ASSERT(C == AComponent || C->FHearing != THearing::No || (C->FState & csDestroying) ||
+                    !C->HearsSiblings(),
+                "no component's owner inserts or removes components while it is half-built");
+  List.Unheard.clear();
+#endif
   size_t Kept = 0;
   for (TComponent* C : List.Unclassified)
     if (C == AComponent)
@@ -300,6 +327,8 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
 }
 
 void TComponent::AddView(TComponentView* AView) {
+  // It would never hear of the release that is under way, and be left pointing at nothing.
+  HOST_ASSERT(!(FState & csDestroying), "no view attaches to a component being released");
   if (AView && !HasView(AView))
     FViews.push_back(AView);
 }

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string_view>
+#include <typeinfo>
 #include <unordered_map>
 #include <vector>
 
@@ -78,13 +79,31 @@ protected:
   // skipped. Nothing happens without views or while the component is being released. A view
   // may detach itself or another view while it is told.
   template <class V, class... P, class... A> void NotifyViews(void (V::*Op)(P...), A&&... Args);
-  // Whether this component must hear (through Notification) of the other components of its
-  // owner even while it holds no free-notification link and owns nothing. A class whose
-  // Notification is TComponent's may answer false for its exact type only (typeid), so that a
-  // descendant that overrides Notification is told again; it must not make its owner insert or
-  // remove components between its TComponent part's construction and its own. The owner asks
-  // once, at the first insertion or removal after this one joined it.
+  // The setter of a property that views hear of: when Value differs from Field, stores it and
+  // tells the views through Op with Args; answers whether it changed anything.
+  template <class F, class T, class V, class... P, class... A>
+  bool ChangeProperty(F& Field, T&& Value, void (V::*Op)(P...), A&&... Args) {
+    if (!ChangeField(Field, std::forward<T>(Value)))
+      return false;
+    NotifyViews(Op, std::forward<A>(Args)...);
+    return true;
+  }
+  // Hearing of siblings. An owner tells its owned components (through Notification) of each
+  // component inserted into it or removed from it, but only those that can do anything with
+  // it, so that filling a big owner stays linear. A component hears when HearsSiblings()
+  // answers true, when it holds a free-notification link, or when it owns components. The
+  // owner asks HearsSiblings() once, at the first insertion or removal after the component
+  // joined it; the other two make it hear from then on.
+  //   TComponent answers false for its exact class only (IsExactly), so that any descendant,
+  //   which may override Notification, hears. A class whose Notification stays as its
+  //   ancestor's may likewise answer false for its own exact class (TMenuItem does).
+  //   The rule that comes with it: while a component's TComponent part is built but the rest
+  //   is not, its owner must not insert or remove components (say from its own Notification),
+  //   for the answer it would get then is that of a half-built object. Debug builds ask again
+  //   at the owner's next insertion or removal and stop when the answer changed.
   virtual bool HearsSiblings() const;
+  // Whether this object is exactly a T, not a descendant of it.
+  template <class T> bool IsExactly() const { return typeid(*this) == typeid(T); }
 
 private:
   void ValidateName(std::u16string_view NewName, const TComponent* Owner) const;

@@ -4,6 +4,7 @@
 #include "rtl/UnicodeString.h"
 
 #include <functional>
+#include <utility>
 
 class TClassInfo;
 class TObject;
@@ -40,6 +41,15 @@ template <class T> void FreeAndNil(T*& Obj) {
   T* Tmp = Obj;
   Obj = nullptr;
   Free(Tmp);
+}
+
+// The compare-and-store of a property setter: stores Value in Field when they differ and answers
+// whether it did, so that the setter tells of a change only when there was one.
+template <class F, class T> bool ChangeField(F& Field, T&& Value) {
+  if (Field == Value)
+    return false;
+  Field = std::forward<T>(Value);
+  return true;
 }
 
 // unique_ptr that releases through Free().

@@ -371,14 +371,20 @@ private:
   std::shared_ptr<TMemoryStore> FStore;
 };
 
+// The slots are reached from any thread that opens the hive: only under this lock.
 std::mutex FactoryLock;
-THiveFactory& CurrentFactory() {
-  static THiveFactory Factory;
-  return Factory;
+THookSlot<THiveFactory>& Factories() {
+  static THookSlot<THiveFactory> Slot;
+  return Slot;
 }
-UnicodeString& CurrentFile() {
-  static UnicodeString File;
-  return File;
+THookSlot<UnicodeString>& Files() {
+  static THookSlot<UnicodeString> Slot;
+  return Slot;
+}
+UnicodeString RefuseEmpty(const UnicodeString& Path) {
+  if (Path.empty())
+    throw ERegistryException(u"No registry hive file given: the file name is empty");
+  return Path;
 }
 
 UnicodeString FromEnvironment(const char* Name) {
@@ -392,28 +398,46 @@ std::unique_ptr<TRegistryHive> NewMemoryHive() {
   return std::make_unique<TMemoryHive>(std::make_shared<TMemoryStore>());
 }
 
+TCurrentUserHiveScope::TCurrentUserHiveScope(THiveFactory Factory) {
+  std::lock_guard<std::mutex> G(FactoryLock);
+  FScope = std::make_unique<THookSlot<THiveFactory>::TScope>(Factories(), std::move(Factory));
+}
+TCurrentUserHiveScope::~TCurrentUserHiveScope() {
+  std::lock_guard<std::mutex> G(FactoryLock);
+  FScope.reset();
+}
+
+TCurrentUserHiveFileScope::TCurrentUserHiveFileScope(const UnicodeString& Path) {
+  UnicodeString File = RefuseEmpty(Path);
+  std::lock_guard<std::mutex> G(FactoryLock);
+  FScope = std::make_unique<THookSlot<UnicodeString>::TScope>(Files(), std::move(File));
+}
+TCurrentUserHiveFileScope::~TCurrentUserHiveFileScope() {
+  std::lock_guard<std::mutex> G(FactoryLock);
+  FScope.reset();
+}
+
 void SetCurrentUserHiveFactory(THiveFactory Factory) {
   std::lock_guard<std::mutex> G(FactoryLock);
-  CurrentFactory() = std::move(Factory);
+  Factories().SetBase(std::move(Factory));
 }
 
 void SetCurrentUserHiveFile(const UnicodeString& Path) {
-  if (Path.empty())
-    throw ERegistryException(u"No registry hive file given: the file name is empty");
+  UnicodeString File = RefuseEmpty(Path);
   std::lock_guard<std::mutex> G(FactoryLock);
-  CurrentFile() = Path;
+  Files().SetBase(std::move(File));
 }
 
 void ResetCurrentUserHiveFile() {
   std::lock_guard<std::mutex> G(FactoryLock);
-  CurrentFile().clear();
+  Files().SetBase({});
 }
 
 UnicodeString CurrentUserHiveFile() {
   {
     std::lock_guard<std::mutex> G(FactoryLock);
-    if (!CurrentFile().empty())
-      return CurrentFile();
+    if (!Files().Current().empty())
+      return Files().Current();
   }
   if (UnicodeString F = FromEnvironment("HOSTIDE_REGISTRY"); !F.empty())
     return F;
@@ -431,7 +455,7 @@ std::unique_ptr<TRegistryHive> OpenCurrentUserHive() {
   THiveFactory Factory;
   {
     std::lock_guard<std::mutex> G(FactoryLock);
-    Factory = CurrentFactory();
+    Factory = Factories().Current();
   }
   if (Factory)
     return Factory();

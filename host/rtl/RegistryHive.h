@@ -3,6 +3,7 @@
 // value names are case-insensitive (Unicode case folding) and case-preserving.
 #pragma once
 
+#include "rtl/ScopedHook.h"
 #include "rtl/UnicodeString.h"
 
 #include <cstdint>
@@ -127,14 +128,40 @@ UnicodeString Shown(std::u16string_view Name);
 std::unique_ptr<TRegistryHive> NewMemoryHive();
 
 // How TRegIniFile opens the current user's hive. Each call gives an independent handle on the
-// same hive. Unless a factory or a file is set, that is the SQLite hive file named by
+// same hive. Unless a factory or a file is in force, that is the SQLite hive file named by
 // CurrentUserHiveFile(), looked up again at every call.
 using THiveFactory = std::function<std::unique_ptr<TRegistryHive>()>;
-// An empty factory goes back to the default.
+
+// Makes Factory open the current user's hive while it lives; what it covered is in force again
+// afterwards.
+class TCurrentUserHiveScope {
+public:
+  explicit TCurrentUserHiveScope(THiveFactory Factory);
+  ~TCurrentUserHiveScope();
+  TCurrentUserHiveScope(const TCurrentUserHiveScope&) = delete;
+  TCurrentUserHiveScope& operator=(const TCurrentUserHiveScope&) = delete;
+
+private:
+  std::unique_ptr<THookSlot<THiveFactory>::TScope> FScope; // made and ended under a lock
+};
+// Makes the current user's hive the SQLite hive file Path (the IDE's --registry option) while it
+// lives. An empty path is refused with ERegistryException, so that it never falls back to the
+// user's own hive.
+class TCurrentUserHiveFileScope {
+public:
+  explicit TCurrentUserHiveFileScope(const UnicodeString& Path);
+  ~TCurrentUserHiveFileScope();
+  TCurrentUserHiveFileScope(const TCurrentUserHiveFileScope&) = delete;
+  TCurrentUserHiveFileScope& operator=(const TCurrentUserHiveFileScope&) = delete;
+
+private:
+  std::unique_ptr<THookSlot<UnicodeString>::TScope> FScope; // made and ended under a lock
+};
+
+// What is in force when no scope above is alive, for programs that set it for their whole run
+// and for tests written before the scopes: an empty factory goes back to the default; an empty
+// path is refused as above, and ResetCurrentUserHiveFile goes back to the default.
 void SetCurrentUserHiveFactory(THiveFactory Factory);
-// Makes the current user's hive the SQLite hive file Path (the IDE's --registry option). An
-// empty path is refused with ERegistryException, so that it never falls back to the user's own
-// hive; ResetCurrentUserHiveFile goes back to the default.
 void SetCurrentUserHiveFile(const UnicodeString& Path);
 void ResetCurrentUserHiveFile();
 // The file of the current user's hive: the one set above, else $HOSTIDE_REGISTRY, else

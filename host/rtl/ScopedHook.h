@@ -1,8 +1,11 @@
 // A process-wide hook (a callback that whoever runs the program installs) that is installed by
 // scope objects. The hook in force is the one installed last by a scope that is still alive;
-// when that scope ends, the one it covered is in force again. Scopes that end out of order
-// only take their own hook away, so nothing is left pointing at an object that is gone.
+// when that scope ends, the one it covered is in force again. Scopes end in the reverse order of
+// their start; debug builds stop at one that does not. Other builds let such a scope take only
+// its own hook away, so nothing is left pointing at an object that is gone.
 #pragma once
+
+#include "rtl/Assert.h"
 
 #include <cstdint>
 #include <list>
@@ -26,6 +29,8 @@ public:
       FSlot.FScopes.emplace_back(FId, std::move(Hook));
     }
     ~TScope() {
+      HOST_ASSERT(!FSlot.FScopes.empty() && FSlot.FScopes.back().first == FId,
+                  "hook scopes end in the reverse order of their start");
       for (auto It = FSlot.FScopes.begin(); It != FSlot.FScopes.end(); ++It)
         if (It->first == FId) {
           FSlot.FScopes.erase(It);

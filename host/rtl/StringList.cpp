@@ -1,12 +1,12 @@
 #include "rtl/StringList.h"
 
+#include "rtl/CollationKeys_p.h"
+
 #include "rtl/Exception.h"
 #include "rtl/SysUtils.h"
 #include "rtl/TypInfo.h"
 
 #include <algorithm>
-#include <typeinfo>
-#include <unordered_map>
 
 const TClassInfo& TStrings::StaticClass() {
   static const TClassInfo Info(u"TStrings", &TPersistent::StaticClass());
@@ -141,9 +141,13 @@ bool TStringList::Find(const UnicodeString& S, int& Index) const {
   return L < Count() && CompareStrings(FList[static_cast<size_t>(L)], S) == 0;
 }
 
+TCollationKeyMemo& TCollationKeyMemo::ForThisThread() {
+  thread_local TCollationKeyMemo Memo;
+  return Memo;
+}
+
 void TStringList::Sort() {
-  if (typeid(*this) != typeid(TStringList)) {
-    // A descendant may compare in its own way.
+  if (!ComparesAsTStringList()) {
     std::stable_sort(FList.begin(), FList.end(),
                      [this](const UnicodeString& A, const UnicodeString& B) {
                        return CompareStrings(A, B) < 0;
@@ -151,22 +155,13 @@ void TStringList::Sort() {
     return;
   }
   // One collation key per entry instead of two foldings and a collation per comparison. The
-  // same texts are sorted again and again (every menu opening sorts the palette's captions), so
-  // the keys are kept, up to a bound; the collation does not change while the process runs.
-  thread_local std::unordered_map<UnicodeString, std::string> Keys;
-  constexpr size_t MaxKeptKeys = 65536;
-  if (Keys.size() + FList.size() > MaxKeptKeys)
-    Keys.clear();
-  // Pointers into the map stay valid: it is node-based and not cleared below. The entries move
-  // only once every key is there, so a failure leaves the list as it was.
+  // entries move only once every key is there, so a failure leaves the list as it was.
+  TCollationKeyMemo& Keys = TCollationKeyMemo::ForThisThread();
+  Keys.MakeRoom(FList.size());
   std::vector<std::pair<const std::string*, size_t>> Keyed;
   Keyed.reserve(FList.size());
-  for (size_t I = 0; I < FList.size(); ++I) {
-    auto It = Keys.find(FList[I]);
-    if (It == Keys.end())
-      It = Keys.emplace(FList[I], AnsiCompareTextKey(FList[I])).first;
-    Keyed.emplace_back(&It->second, I);
-  }
+  for (size_t I = 0; I < FList.size(); ++I)
+    Keyed.emplace_back(&Keys.KeyOf(FList[I]), I);
   std::stable_sort(Keyed.begin(), Keyed.end(),
                    [](const auto& A, const auto& B) { return *A.first < *B.first; });
   std::vector<UnicodeString> Ordered;

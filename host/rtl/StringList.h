@@ -5,6 +5,7 @@
 
 #include "rtl/Object.h"
 
+#include <typeinfo>
 #include <vector>
 
 enum class TDuplicates { dupIgnore, dupAccept, dupError };
@@ -58,11 +59,16 @@ public:
   // Binary search of a sorted list: true and the first equal entry's index, or false and the
   // index where S would go.
   bool Find(const UnicodeString& S, int& Index) const;
-  // Sorts by the list's comparison; entries that compare equal keep their order.
+  // Sorts by the list's comparison; entries that compare equal keep their order. A list of
+  // exactly this class sorts by collation keys, kept between sorts (CollationKeys_p.h), which
+  // order as CompareStrings does; a descendant, which may compare in its own way, sorts by
+  // CompareStrings.
   void Sort();
 
 private:
   void CheckIndex(int Index, bool AllowEnd = false) const;
+  // Whether CompareStrings is TStringList's own, so that collation keys may stand in for it.
+  bool ComparesAsTStringList() const { return typeid(*this) == typeid(TStringList); }
 
   std::vector<UnicodeString> FList;
   bool FSorted = false;

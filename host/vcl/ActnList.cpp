@@ -24,10 +24,7 @@ const TClassInfo& TCustomAction::StaticClass() {
 HOST_CLASS_TYPE(TCustomAction)
 
 void TCustomAction::SetCaption(const UnicodeString& Value) {
-  if (Value == FCaption)
-    return;
-  FCaption = Value;
-  NotifyViews(&TActionView::CaptionChanged, this);
+  ChangeProperty(FCaption, Value, &TActionView::CaptionChanged, this);
 }
 
 const TClassInfo& TAction::StaticClass() {

@@ -22,16 +22,14 @@ const TClassInfo& TButtonCategory::StaticClass() {
 HOST_CLASS_TYPE(TButtonCategory)
 
 void TButtonCategory::SetCaption(const UnicodeString& Value) {
-  if (Value == FCaption)
+  if (!ChangeField(FCaption, Value))
     return;
-  FCaption = Value;
   FCollection->Control()->CategoriesChanged();
 }
 
 void TButtonCategory::SetCollapsed(bool Value) {
-  if (Value == FCollapsed)
+  if (!ChangeField(FCollapsed, Value))
     return;
-  FCollapsed = Value;
   FCollection->Control()->CategoriesChanged();
 }
 
@@ -164,10 +162,7 @@ int TCategoryButtons::MaxScrollPosition() const {
 
 void TCategoryButtons::SetScrollPosition(int Value) {
   Value = std::clamp(Value, 0, MaxScrollPosition());
-  if (Value == FScrollPosition)
-    return;
-  FScrollPosition = Value;
-  NotifyViews(&TCategoryButtonsView::ScrollPositionChanged, this);
+  ChangeProperty(FScrollPosition, Value, &TCategoryButtonsView::ScrollPositionChanged, this);
 }
 
 bool TCategoryButtons::IsHeaderVisible(int Index) const {

@@ -51,10 +51,7 @@ void TToolButton::SetStyle(TToolButtonStyle Value) {
 }
 
 void TToolButton::SetImageIndex(int Value) {
-  if (Value == FImageIndex)
-    return;
-  FImageIndex = Value;
-  NotifyViews(&TToolButtonView::ImageIndexChanged, this);
+  ChangeProperty(FImageIndex, Value, &TToolButtonView::ImageIndexChanged, this);
 }
 
 void TToolButton::SetDropdownMenu(TPopupMenu* Value) {
@@ -69,17 +66,11 @@ void TToolButton::SetDropdownMenu(TPopupMenu* Value) {
 }
 
 void TToolButton::SetDown(bool Value) {
-  if (Value == FDown)
-    return;
-  FDown = Value;
-  NotifyViews(&TToolButtonView::DownChanged, this);
+  ChangeProperty(FDown, Value, &TToolButtonView::DownChanged, this);
 }
 
 void TToolButton::SetCaption(const UnicodeString& Value) {
-  if (Value == FCaption)
-    return;
-  FCaption = Value;
-  NotifyViews(&TControlView::CaptionChanged, this);
+  ChangeProperty(FCaption, Value, &TControlView::CaptionChanged, this);
 }
 
 TToolBar* TToolButton::ToolBar() const {

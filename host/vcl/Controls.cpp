@@ -1,5 +1,7 @@
 #include "vcl/Controls.h"
 
+#include "rtl/Assert.h"
+
 #include <algorithm>
 
 const TClassInfo& TControl::StaticClass() {
@@ -22,6 +24,19 @@ TControl::~TControl() {
   SetParent(nullptr);
 }
 
+void TControl::SetColor(TColor Value) {
+  ChangeProperty(FColor, Value, &TControlView::ColorChanged, this);
+}
+
+TFont* TControl::Font() const {
+  if (!FFont) {
+    FFont.reset(new TFont);
+    auto* Self = const_cast<TControl*>(this);
+    FFont->OnChange = [Self](TObject*) { Self->NotifyViews(&TControlView::FontChanged, Self); };
+  }
+  return FFont.get();
+}
+
 void TControl::SetParent(TWinControl* AParent) {
   if (AParent == FParent)
     return;
@@ -33,10 +48,8 @@ void TControl::SetParent(TWinControl* AParent) {
 }
 
 void TControl::SetVisible(bool Value) {
-  if (Value == FVisible)
+  if (!ChangeProperty(FVisible, Value, &TControlView::VisibleChanged, this))
     return;
-  FVisible = Value;
-  NotifyViews(&TControlView::VisibleChanged, this);
   if (FParent)
     FParent->ChildChanged(this, u"Visible");
 }
@@ -67,10 +80,7 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
 }
 
 void TControl::SetHint(const UnicodeString& Value) {
-  if (Value == FHint)
-    return;
-  FHint = Value;
-  NotifyViews(&TControlView::HintChanged, this);
+  ChangeProperty(FHint, Value, &TControlView::HintChanged, this);
 }
 
 void TControl::SetShowHint(bool Value) {
@@ -111,6 +121,9 @@ int TWinControl::InsertPosition(const TControl*) const {
 void TWinControl::ChildChanged(TControl*, std::u16string_view) {}
 
 void TWinControl::InsertControl(TControl* AControl) {
+  HOST_ASSERT(!AControl->FParent &&
+                  std::find(FControls.begin(), FControls.end(), AControl) == FControls.end(),
+              "a control joins a parent only after leaving the last one");
   int At = std::clamp(InsertPosition(AControl), 0, ControlCount());
   FControls.insert(FControls.begin() + At, AControl);
   AControl->FParent = this;
@@ -121,6 +134,7 @@ void TWinControl::RemoveControl(TControl* AControl) {
   auto It = std::find(FControls.begin(), FControls.end(), AControl);
   if (It == FControls.end())
     return;
+  HOST_ASSERT(AControl->FParent == this, "a control in a parent's list has it as its parent");
   FControls.erase(It);
   AControl->FParent = nullptr;
   NotifyViews(&TWinControlView::ControlsChanged, this);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "rtl/Component.h"
+#include "vcl/Graphics.h"
 
 #include <vector>
 
@@ -57,6 +58,16 @@ public:
   int TabOrder() const { return FTabOrder; }
   void SetTabOrder(int Value);
 
+  // The look that controls share; each class publishes the parts it uses. The background
+  // colour is clWindow unless a class starts with another.
+  TColor Color() const { return FColor; }
+  void SetColor(TColor Value);
+  // The control's font, made on first use; its changes reach the views as FontChanged.
+  TFont* Font() const;
+  // The three-dimensional look of the border.
+  bool Ctl3D() const { return FCtl3D; }
+  void SetCtl3D(bool Value) { FCtl3D = Value; }
+
 private:
   friend class TWinControl;
   TWinControl* FParent = nullptr;
@@ -65,6 +76,9 @@ private:
   UnicodeString FHint;
   bool FShowHint = false;
   int FTabOrder = -1;
+  TColor FColor = clWindow;
+  mutable TOwned<TFont> FFont; // made by Font()
+  bool FCtl3D = true;
 };
 
 class TWinControl : public TControl {

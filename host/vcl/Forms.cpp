@@ -10,9 +10,6 @@ THookSlot<TModalRunner>& Runners() {
 }
 } // namespace
 
-void SetModalRunner(TModalRunner Runner) {
-  Runners().SetBase(std::move(Runner));
-}
 const TModalRunner& ModalRunner() {
   return Runners().Current();
 }
@@ -81,9 +78,9 @@ const TClassInfo& TCustomForm::StaticClass() {
 }
 HOST_CLASS_TYPE(TCustomForm)
 
-TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), FFont(new TFont) {
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
   SetVisible(false);
-  FFont->OnChange = [this](TObject*) { NotifyViews(&TControlView::FontChanged, this); };
+  SetColor(clBtnFace);
   if (Screen)
     Screen->FForms.push_back(this);
 }
@@ -107,28 +104,15 @@ void TCustomForm::BeforeDestruction() {
 }
 
 void TCustomForm::SetCaption(const UnicodeString& Value) {
-  if (Value == FCaption)
-    return;
-  FCaption = Value;
-  NotifyViews(&TControlView::CaptionChanged, this);
+  ChangeProperty(FCaption, Value, &TControlView::CaptionChanged, this);
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle Value) {
-  if (Value == FBorderStyle)
-    return;
-  FBorderStyle = Value;
-  NotifyViews(&TFormView::BorderStyleChanged, this);
+  ChangeProperty(FBorderStyle, Value, &TFormView::BorderStyleChanged, this);
 }
 
 void TCustomForm::SetPosition(TPosition Value) {
   FPosition = Value;
-}
-
-void TCustomForm::SetColor(TColor Value) {
-  if (Value == FColor)
-    return;
-  FColor = Value;
-  NotifyViews(&TControlView::ColorChanged, this);
 }
 
 void TCustomForm::SetActiveControl(TWinControl* Value) {

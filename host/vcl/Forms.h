@@ -46,10 +46,7 @@ const TEnumInfo& ModalResultIdents();
 // Runs a form modally and returns its modal result. The running front end installs one (the
 // desktop window, the shell, a test) through a TModalRunnerScope; ShowModal fails without one.
 using TModalRunner = std::function<int(TCustomForm& Form)>;
-// The runner in force when no scope has installed one.
-void SetModalRunner(TModalRunner Runner);
-// The runner in force: the one of the innermost living TModalRunnerScope, else the one
-// SetModalRunner set.
+// The runner in force: the one of the innermost living TModalRunnerScope, else none.
 const TModalRunner& ModalRunner();
 
 // Installs a modal runner while it lives; the one it covered is in force again afterwards.
@@ -91,12 +88,6 @@ public:
   void SetClientHeight(int Value) { SetHeight(Value); }
   TPosition Position() const { return FPosition; }
   void SetPosition(TPosition Value);
-  TColor Color() const { return FColor; }
-  void SetColor(TColor Value);
-  // The form's font; controls with ParentFont use it.
-  TFont* Font() const { return FFont.get(); }
-  bool Ctl3D() const { return FCtl3D; }
-  void SetCtl3D(bool Value) { FCtl3D = Value; }
   // On: OnCreate and OnDestroy fire from the constructor and destructor, as old hosts did.
   // Here both orders fire OnCreate once the layout is read and OnDestroy while the form is
   // still whole; the flag is kept for layouts that store it.
@@ -140,9 +131,6 @@ private:
   UnicodeString FCaption;
   TFormBorderStyle FBorderStyle = bsSizeable;
   TPosition FPosition = poDefaultPosOnly;
-  TColor FColor = clBtnFace;
-  TOwned<TFont> FFont;
-  bool FCtl3D = true;
   bool FOldCreateOrder = false;
   int FPixelsPerInch = 96;
   int FTextHeight = 13;

@@ -142,16 +142,14 @@ void TFont::Changed() {
 }
 
 void TFont::SetName(const UnicodeString& Value) {
-  if (Value == FName)
+  if (!ChangeField(FName, Value))
     return;
-  FName = Value;
   Changed();
 }
 
 void TFont::SetHeight(int Value) {
-  if (Value == FHeight)
+  if (!ChangeField(FHeight, Value))
     return;
-  FHeight = Value;
   Changed();
 }
 
@@ -164,31 +162,27 @@ void TFont::SetSize(int Value) {
 }
 
 void TFont::SetColor(TColor Value) {
-  if (Value == FColor)
+  if (!ChangeField(FColor, Value))
     return;
-  FColor = Value;
   Changed();
 }
 
 void TFont::SetCharset(TFontCharset Value) {
-  if (Value == FCharset)
+  if (!ChangeField(FCharset, Value))
     return;
-  FCharset = Value;
   Changed();
 }
 
 void TFont::SetPitch(TFontPitch Value) {
-  if (Value == FPitch)
+  if (!ChangeField(FPitch, Value))
     return;
-  FPitch = Value;
   Changed();
 }
 
 void TFont::SetStyle(TFontStyles Value) {
   Value &= fsBold | fsItalic | fsUnderline | fsStrikeOut;
-  if (Value == FStyle)
+  if (!ChangeField(FStyle, Value))
     return;
-  FStyle = Value;
   Changed();
 }
 

@@ -52,8 +52,7 @@ const TClassInfo& TCustomGrid::StaticClass() {
 }
 HOST_CLASS_TYPE(TCustomGrid)
 
-TCustomGrid::TCustomGrid(TComponent* AOwner)
-    : TWinControl(AOwner), FFont(new TFont), FCanvas(new TCanvas) {
+TCustomGrid::TCustomGrid(TComponent* AOwner) : TWinControl(AOwner), FCanvas(new TCanvas) {
   SetBounds(0, 0, 320, 120);
   FColWidths.assign(5, FDefaultColWidth);
   FRowHeights.assign(5, FDefaultRowHeight);
@@ -154,11 +153,11 @@ void TCustomGrid::SetGridLineWidth(int Value) {
 }
 
 int TCustomGrid::ClientWidth() const {
-  return std::max(0, Width() - 2 * (FCtl3D ? 2 : 1));
+  return std::max(0, Width() - 2 * (Ctl3D() ? 2 : 1));
 }
 
 int TCustomGrid::ClientHeight() const {
-  return std::max(0, Height() - 2 * (FCtl3D ? 2 : 1));
+  return std::max(0, Height() - 2 * (Ctl3D() ? 2 : 1));
 }
 
 int TCustomGrid::LineWidth(bool Vertical, int Index) const {
@@ -170,18 +169,12 @@ int TCustomGrid::LineWidth(bool Vertical, int Index) const {
 
 void TCustomGrid::SetTopRow(int Value) {
   Value = std::clamp(Value, FFixedRows, std::max(FFixedRows, RowCount() - 1));
-  if (Value == FTopRow)
-    return;
-  FTopRow = Value;
-  NotifyViews(&TGridView::TopLeftChanged, this);
+  ChangeProperty(FTopRow, Value, &TGridView::TopLeftChanged, this);
 }
 
 void TCustomGrid::SetLeftCol(int Value) {
   Value = std::clamp(Value, FFixedCols, std::max(FFixedCols, ColCount() - 1));
-  if (Value == FLeftCol)
-    return;
-  FLeftCol = Value;
-  NotifyViews(&TGridView::TopLeftChanged, this);
+  ChangeProperty(FLeftCol, Value, &TGridView::TopLeftChanged, this);
 }
 
 int TCustomGrid::VisibleRowCount() const {
@@ -243,28 +236,15 @@ TRect TCustomGrid::CellRect(int ACol, int ARow) const {
 }
 
 void TCustomGrid::SetOptions(TGridOptions Value) {
-  if (Value == FOptions)
-    return;
-  FOptions = Value;
-  NotifyViews(&TGridView::OptionsChanged, this);
+  ChangeProperty(FOptions, Value, &TGridView::OptionsChanged, this);
 }
 
 void TCustomGrid::SetDefaultDrawing(bool Value) {
   FDefaultDrawing = Value;
 }
 
-void TCustomGrid::SetColor(TColor Value) {
-  if (Value == FColor)
-    return;
-  FColor = Value;
-  NotifyViews(&TControlView::ColorChanged, this);
-}
-
 void TCustomGrid::SetFixedColor(TColor Value) {
-  if (Value == FFixedColor)
-    return;
-  FFixedColor = Value;
-  NotifyViews(&TControlView::ColorChanged, this);
+  ChangeProperty(FFixedColor, Value, &TControlView::ColorChanged, this);
 }
 
 // --- current cell and selection ---------------------------------------------------------------
@@ -379,7 +359,7 @@ const TFont& TCustomGrid::PaintFont() const {
   if (FParentFont)
     if (TCustomForm* Form = GetParentForm(const_cast<TCustomGrid*>(this)))
       return *Form->Font();
-  return *FFont;
+  return *Font();
 }
 
 void TCustomGrid::Paint() {
@@ -421,7 +401,7 @@ void TCustomGrid::Paint() {
           FCanvas->Brush()->SetColor(clHighlight);
           FCanvas->Font()->SetColor(clHighlightText);
         } else {
-          FCanvas->Brush()->SetColor(FColor);
+          FCanvas->Brush()->SetColor(Color());
         }
         FCanvas->FillRect(Where);
       }

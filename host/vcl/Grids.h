@@ -125,16 +125,11 @@ public:
   // Off: the grid paints nothing of its own; OnDrawCell paints every cell.
   bool DefaultDrawing() const { return FDefaultDrawing; }
   void SetDefaultDrawing(bool Value);
-  TColor Color() const { return FColor; }
-  void SetColor(TColor Value);
   TColor FixedColor() const { return FFixedColor; }
   void SetFixedColor(TColor Value);
-  TFont* Font() const { return FFont.get(); }
   // On: the grid paints in the font of the form it stands on.
   bool ParentFont() const { return FParentFont; }
   void SetParentFont(bool Value) { FParentFont = Value; }
-  bool Ctl3D() const { return FCtl3D; }
-  void SetCtl3D(bool Value) { FCtl3D = Value; }
   bool ParentCtl3D() const { return FParentCtl3D; }
   void SetParentCtl3D(bool Value) { FParentCtl3D = Value; }
   TScrollStyle ScrollBars() const { return FScrollBars; }
@@ -203,11 +198,9 @@ private:
   TGridOptions FOptions =
       goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect;
   bool FDefaultDrawing = true;
-  TColor FColor = clWindow;
   TColor FFixedColor = clBtnFace;
-  TOwned<TFont> FFont;
   bool FParentFont = true;
-  bool FCtl3D = true, FParentCtl3D = true;
+  bool FParentCtl3D = true;
   TScrollStyle FScrollBars = ssBoth;
   int FCurrentCol = -1, FCurrentRow = -1;
   int FAnchorCol = -1, FAnchorRow = -1;

@@ -1,9 +1,9 @@
 #include "vcl/Menus.h"
 
+#include "rtl/Assert.h"
 #include "rtl/SysUtils.h"
 
 #include <algorithm>
-#include <typeinfo>
 
 UnicodeString StripHotkey(std::u16string_view Caption) {
   UnicodeString R;
@@ -53,24 +53,15 @@ TMenuItem::~TMenuItem() {
 }
 
 void TMenuItem::SetCaption(const UnicodeString& Value) {
-  if (Value == FCaption)
-    return;
-  FCaption = Value;
-  NotifyViews(&TMenuItemView::CaptionChanged, this);
+  ChangeProperty(FCaption, Value, &TMenuItemView::CaptionChanged, this);
 }
 
 void TMenuItem::SetVisible(bool Value) {
-  if (Value == FVisible)
-    return;
-  FVisible = Value;
-  NotifyViews(&TMenuItemView::VisibleChanged, this);
+  ChangeProperty(FVisible, Value, &TMenuItemView::VisibleChanged, this);
 }
 
 void TMenuItem::SetEnabled(bool Value) {
-  if (Value == FEnabled)
-    return;
-  FEnabled = Value;
-  NotifyViews(&TMenuItemView::EnabledChanged, this);
+  ChangeProperty(FEnabled, Value, &TMenuItemView::EnabledChanged, this);
 }
 
 void TMenuItem::Click() {
@@ -100,7 +91,7 @@ TMenuItem* TMenuItem::Find(std::u16string_view ACaption) const {
 }
 
 bool TMenuItem::HearsSiblings() const {
-  return typeid(*this) != typeid(TMenuItem);
+  return !IsExactly<TMenuItem>();
 }
 
 int TMenuItem::IndexOf(const TMenuItem* Item) const {
@@ -129,6 +120,7 @@ void TMenuItem::Insert(int Index, TMenuItem* Item) {
 
 void TMenuItem::Delete(int Index) {
   TMenuItem* Item = Items(Index);
+  HOST_ASSERT(Item->FParent == this, "a menu item in a parent's list has it as its parent");
   FItems.erase(FItems.begin() + Index);
   Item->FParent = nullptr;
   ItemsChanged();

@@ -21,17 +21,11 @@ TButton::TButton(TComponent* AOwner) : TWinControl(AOwner) {
 }
 
 void TButton::SetCaption(const UnicodeString& Value) {
-  if (Value == FCaption)
-    return;
-  FCaption = Value;
-  NotifyViews(&TControlView::CaptionChanged, this);
+  ChangeProperty(FCaption, Value, &TControlView::CaptionChanged, this);
 }
 
 void TButton::SetEnabled(bool Value) {
-  if (Value == FEnabled)
-    return;
-  FEnabled = Value;
-  NotifyViews(&TControlView::EnabledChanged, this);
+  ChangeProperty(FEnabled, Value, &TControlView::EnabledChanged, this);
 }
 
 void TButton::Click() {

@@ -104,8 +104,9 @@ bool DisplayAvailable() {
 
 int main(int Argc, char** Argv) {
   const TOptions O = ParseOptions(Argc, Argv);
+  std::optional<TCurrentUserHiveFileScope> Registry;
   if (O.Registry)
-    SetCurrentUserHiveFile(UTF8Decode(*O.Registry));
+    Registry.emplace(UTF8Decode(*O.Registry));
   TStartOptions Start;
   Start.Palette = O.Palette;
   Start.Packages = O.Packages;

@@ -9,6 +9,7 @@
 #include "LineReader.h"
 
 #include "Ide.h"
+#include "IdeTestAids.h"
 #include "vcl/Forms.h"
 
 #include <functional>
@@ -98,6 +99,8 @@ public:
   std::ostream& Out() const { return FOut; }
   void SetOpened(const TOpenedMenu& Opened) { FOpened = Opened; }
   void Quit();
+  // The pieces of the IDE that `ide break` took away, for `ide repair` to put back.
+  TIdeFaults& Faults() { return FFaults; }
 
 private:
   bool ReadLine(std::string& Line, const std::string& Prompt);
@@ -111,6 +114,7 @@ private:
   int FLineNumber = 0;
   TCustomForm* FModalForm = nullptr;
   TOpenedMenu FOpened;
+  TIdeFaults FFaults{FIde};
 };
 
 // Makes an interpreter the runner of modal forms and the IDE's message handler while it lives.

@@ -33,7 +33,7 @@ void CmdPackages(TCommandInterpreter& I, const TCommandLine& L) {
     return;
   }
   // One package in detail: what its package unit declares.
-  const TLoadedPackage& P = I.Ide().Packages().Find(Args[0]);
+  const TPackageRecord& P = I.Ide().Packages().Find(Args[0]);
   const TPackageInfo& Info = *P.Info;
   auto List = [](auto Items, auto Name) {
     std::string S;
@@ -78,9 +78,9 @@ void CmdUnload(TCommandInterpreter& I, const TCommandLine& L) {
 void CmdIde(TCommandInterpreter& I, const TCommandLine& L) {
   const std::vector<std::string> Args = SplitArguments(L.Rest);
   if (Args.size() == 2 && Args[0] == "break")
-    I.Ide().BreakPiece(Args[1]);
+    I.Faults().Break(Args[1]);
   else if (Args.size() == 1 && Args[0] == "repair")
-    I.Ide().Repair();
+    I.Faults().Repair();
   else
     Usage("ide break PIECE | ide repair");
 }
@@ -126,7 +126,7 @@ std::vector<TArgumentChoice> IdeChoices(const TCommandInterpreter&, const TParti
   if (Args.Done.empty())
     return WordChoices({"break", "repair"});
   if (Args.Done.size() == 1 && Args.Done[0] == "break")
-    return WordChoices(THostIde::PieceNames());
+    return WordChoices(TIdeFaults::PieceNames());
   return {};
 }
 

@@ -32,18 +32,16 @@ public:
       return nullptr;
     return dynamic_cast<TToolBar*>(Ide->ToolForm()->FindComponent(ToolBarName));
   }
-  TMainMenu* GetMainMenu() override { return Ide && !NoMainMenu ? Ide->MainMenu() : nullptr; }
+  TMainMenu* GetMainMenu() override { return Ide ? Ide->MainMenu() : nullptr; }
 
   THostIde* Ide;
-  bool NoMainMenu = false;    // test aid: the services give no main menu
-  bool NoNTAServices = false; // test aid: the services do not include INTAServices
 
 protected:
   void* GetInterface(const TGUID& Iid) override {
     if (Iid == IBorlandIDEServices::IID)
       return static_cast<IBorlandIDEServices*>(this);
     if (Iid == INTAServices::IID)
-      return NoNTAServices ? nullptr : static_cast<INTAServices*>(this);
+      return static_cast<INTAServices*>(this);
     if (Iid == IInterface::IID)
       return static_cast<IInterface*>(static_cast<IBorlandIDEServices*>(this));
     return TInterfacedObject::GetInterface(Iid);
@@ -113,7 +111,6 @@ THostIde::~THostIde() {
   FServices->Ide = nullptr;
   FServices = nullptr;
   BorlandIDEServices = nullptr;
-  FBroken.clear();
   Free(FToolForm);
   Free(FMainForm);
 }
@@ -248,89 +245,6 @@ std::vector<TPaletteCategory> THostIde::DefaultPalette() {
 
 std::string THostIde::DefaultPackage() {
   return TPackageManager::ExecutableDir() + "/OrvikPaletteMenu170.so";
-}
-
-// --- test aids --------------------------------------------------------------------------------
-
-const std::vector<std::string>& THostIde::PieceNames() {
-  static const std::vector<std::string> Names{
-      "toolform",         "palette",        "palette-class", "toolbar",     "toolbar-class",
-      "toolbar-controls", "toolbar-images", "services",      "ntaservices", "main-menu"};
-  return Names;
-}
-
-void THostIde::BreakPiece(const std::string& Piece) {
-  if (std::find(PieceNames().begin(), PieceNames().end(), Piece) == PieceNames().end()) {
-    std::string All;
-    for (const std::string& N : PieceNames())
-      All += (All.empty() ? "" : ", ") + N;
-    throw EInvalidOperation(UTF8Decode("Unknown piece " + Piece + " (one of " + All + ")"));
-  }
-  if (FPackages->AnyRegistered())
-    throw EInvalidOperation(u"Unload the packages before breaking the IDE");
-  for (const auto& B : FBroken)
-    if (B.first == Piece)
-      throw EInvalidOperation(UTF8Decode("The piece " + Piece + " is already broken"));
-
-  std::function<void()> Fix;
-  auto Rename = [](TComponent* C, const UnicodeString& To) {
-    const UnicodeString Was = C->Name();
-    C->SetName(To);
-    return [C, Was] { C->SetName(Was); };
-  };
-  auto Impostor = [this, &Rename](TComponent* Real, const UnicodeString& Name) {
-    auto Restore = Rename(Real, Name + u"0");
-    auto* Other = Create<TWinControl>(FToolForm, Name);
-    return [Other, Restore] {
-      Free(Other);
-      Restore();
-    };
-  };
-  if (Piece == "toolform") {
-    Fix = Rename(FToolForm, u"ToolForm0");
-  } else if (Piece == "palette") {
-    Fix = Rename(FPalette, u"Palette0");
-  } else if (Piece == "palette-class") {
-    Fix = Impostor(FPalette, u"Palette");
-  } else if (Piece == "toolbar") {
-    Fix = Rename(FToolBar, u"Toolbar0");
-  } else if (Piece == "toolbar-class") {
-    Fix = Impostor(FToolBar, u"Toolbar1");
-  } else if (Piece == "toolbar-controls") {
-    std::vector<TControl*> Taken;
-    while (FToolBar->ControlCount() > 0) {
-      TControl* C = FToolBar->Controls(FToolBar->ControlCount() - 1);
-      C->SetParent(nullptr);
-      Taken.insert(Taken.begin(), C);
-    }
-    Fix = [this, Taken] {
-      // Their Lefts are as they were, so each goes back to its place.
-      for (TControl* C : Taken)
-        C->SetParent(FToolBar);
-    };
-  } else if (Piece == "toolbar-images") {
-    FToolBar->SetImages(nullptr);
-    Fix = [this] { FToolBar->SetImages(FToolImages); };
-  } else if (Piece == "services") {
-    auto Kept = BorlandIDEServices;
-    BorlandIDEServices = nullptr;
-    Fix = [Kept] { BorlandIDEServices = Kept; };
-  } else if (Piece == "ntaservices") {
-    FServices->NoNTAServices = true;
-    Fix = [this] { FServices->NoNTAServices = false; };
-  } else if (Piece == "main-menu") {
-    FServices->NoMainMenu = true;
-    Fix = [this] { FServices->NoMainMenu = false; };
-  }
-  FBroken.emplace_back(Piece, std::move(Fix));
-}
-
-void THostIde::Repair() {
-  while (!FBroken.empty()) {
-    auto Fix = std::move(FBroken.back().second);
-    FBroken.pop_back();
-    Fix();
-  }
 }
 
 void THostIde::ShowMessage(const UnicodeString& Text) const {

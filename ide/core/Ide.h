@@ -60,11 +60,6 @@ public:
   bool Terminated() const { return FTerminated; }
   void Terminate() { FTerminated = true; }
 
-  // Test aids: take one piece away that an add-in relies on, and put everything back.
-  static const std::vector<std::string>& PieceNames();
-  void BreakPiece(const std::string& Piece);
-  void Repair();
-
 private:
   void BuildMainForm();
   void BuildToolForm();
@@ -83,7 +78,6 @@ private:
   std::unique_ptr<TPackageManager> FPackages;
   bool FTerminated = false;
   THookSlot<TMessageHandler> FMessageHandlers;
-  std::vector<std::pair<std::string, std::function<void()>>> FBroken; // piece, repair
 };
 
 // Installs the IDE's message handler while it lives; the one it covered is in force again

@@ -1,5 +1,6 @@
 #include "Packages.h"
 
+#include "rtl/Assert.h"
 #include "rtl/PackageInfo.h"
 #include "rtl/SysUtils.h"
 
@@ -30,10 +31,10 @@ std::string Stem(std::string_view FileName) {
 
 } // namespace
 
-TPackageManager::TPackageManager(std::string SearchDir) : FSearchDir(std::move(SearchDir)) {
-  SetRegisterPackageWizardHook(
-      Badge(), [this](const TInterfacePtr<IOTAWizard>& Wizard) { AddWizard(Wizard); });
-}
+TPackageManager::TPackageManager(std::string SearchDir)
+    : FSearchDir(std::move(SearchDir)),
+      FWizardHook(Badge<TPackageManager>(),
+                  [this](const TInterfacePtr<IOTAWizard>& Wizard) { AddWizard(Wizard); }) {}
 
 TPackageManager::~TPackageManager() {
   // Nobody is left to tell: the front end asks UnloadAll for its report before this.
@@ -41,7 +42,6 @@ TPackageManager::~TPackageManager() {
     UnloadAll();
   } catch (const EPackageError&) {
   }
-  SetRegisterPackageWizardHook(Badge(), nullptr);
 }
 
 std::string TPackageManager::ExecutableDir() {
@@ -87,81 +87,85 @@ void TPackageManager::AddWizard(const TInterfacePtr<IOTAWizard>& Wizard) {
 }
 
 const char* PackageStateName(TPackageState State) {
-  switch (State) {
-  case TPackageState::Found:
-    return "found";
-  case TPackageState::Loaded:
-    return "loaded";
-  case TPackageState::Registered:
-    return "registered";
-  case TPackageState::Failed:
-    return "failed";
-  case TPackageState::Unloaded:
-    return "unloaded";
-  }
-  return "unknown";
+  // In the order of TPackageState.
+  static const char* const Names[] = {"found",  "loaded",   "registered",
+                                      "failed", "unloaded", "stuck in memory"};
+  static_assert(std::size(Names) == static_cast<size_t>(TPackageState::StuckInMemory) + 1);
+  const auto Index = static_cast<size_t>(State);
+  return Index < std::size(Names) ? Names[Index] : "unknown";
 }
 
 bool TPackageManager::AnyRegistered() const {
   return !FLoadOrder.empty();
 }
 
-TLoadedPackage& TPackageManager::RecordFor(const std::string& FileName, const std::string& Path) {
+TPackageRecord& TPackageManager::RecordFor(const std::string& FileName, const std::string& Path) {
   for (const auto& P : FPackages)
-    if (P->FileName == FileName) {
-      P->Path = Path;
+    if (P->FileName == FileName)
       return *P;
-    }
-  auto P = std::make_unique<TLoadedPackage>();
+  auto P = std::make_unique<TPackageRecord>();
   P->FileName = FileName;
   P->Path = Path;
   FPackages.push_back(std::move(P));
   return *FPackages.back();
 }
 
-const TLoadedPackage& TPackageManager::Load(const std::string& File) {
+const TPackageRecord& TPackageManager::Load(const std::string& File) {
+  TPackageRecord& P = Begin(File);
+  OpenLibrary(P);
+  // The failure object is gone before the library that may have made it is unloaded.
+  UnicodeString Failure = RegisterUnits(P);
+  if (!Failure.empty())
+    Abandon(P, std::move(Failure));
+  MoveTo(P, TPackageState::Registered);
+  return P;
+}
+
+TPackageRecord& TPackageManager::Begin(const std::string& File) {
   std::string Path;
   try {
     Path = Resolve(File);
   } catch (const EPackageError& E) {
-    // Not found: the record is kept under the name asked for.
-    TLoadedPackage& P = RecordFor(fs::path(File).filename().string(), File);
-    P.State = TPackageState::Failed;
-    P.LastError = E.Message();
+    // Not found: the record is kept under the name asked for, unless that names a package
+    // whose code is in memory, which stays as it is.
+    TPackageRecord& P = RecordFor(fs::path(File).filename().string(), File);
+    if (P.State != TPackageState::Registered && P.State != TPackageState::StuckInMemory) {
+      P.Path = File;
+      MoveTo(P, TPackageState::Failed, E.Message());
+    }
     throw;
   }
   const std::string FileName = fs::path(Path).filename().string();
   std::error_code Error;
   const fs::path Canonical = fs::weakly_canonical(Path, Error);
-  for (const TLoadedPackage* Other : FLoadOrder)
+  for (const TPackageRecord* Other : FLoadOrder)
     if (Other->FileName == FileName ||
         (!Error && fs::weakly_canonical(Other->Path, Error) == Canonical))
       throw EPackageError(U("Package " + FileName + " is already loaded"));
-  TLoadedPackage& P = RecordFor(FileName, Path);
-  if (P.State == TPackageState::Loaded)
+  TPackageRecord& P = RecordFor(FileName, Path);
+  if (P.State == TPackageState::StuckInMemory)
     throw EPackageError(
         U("Package " + FileName +
           " could not be unloaded before and is still in memory: " + UTF8Encode(P.LastError)));
-  P.State = TPackageState::Found;
-  P.LastError.clear();
-  P.Name.clear();
-  P.Description.clear();
-  P.Version.clear();
-  P.Info = nullptr;
-  P.Wizards.clear();
+  P.Path = Path;
+  MoveTo(P, TPackageState::Found);
+  return P;
+}
 
+void TPackageManager::OpenLibrary(TPackageRecord& P) {
   dlerror();
-  P.Handle = dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  P.Handle = dlopen(P.Path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!P.Handle) {
     const char* Why = dlerror();
-    P.State = TPackageState::Failed;
-    P.LastError = U("Cannot load package " + FileName + ": " + (Why ? Why : "unknown"));
+    MoveTo(P, TPackageState::Failed,
+           U("Cannot load package " + P.FileName + ": " + (Why ? Why : "unknown")));
     throw EPackageError(P.LastError);
   }
-  P.State = TPackageState::Loaded;
+  MoveTo(P, TPackageState::Loaded);
+}
 
-  // From here on a failure unloads the library again, with whatever it registered.
-  UnicodeString Failure;
+UnicodeString TPackageManager::RegisterUnits(TPackageRecord& P) {
+  const std::string& FileName = P.FileName;
   try {
     auto Get = reinterpret_cast<TGetPackageInfoTable>(dlsym(P.Handle, PackageInfoEntryName));
     if (!Get)
@@ -175,7 +179,7 @@ const TLoadedPackage& TPackageManager::Load(const std::string& File) {
     P.Version = Str(Info.Version.FileVersion);
     if (Info.Flags & pfRunOnly)
       throw EPackageError(U(FileName) + u" is a runtime package and cannot be installed");
-    for (const TLoadedPackage* Other : FLoadOrder)
+    for (const TPackageRecord* Other : FLoadOrder)
       if (SameText(Other->Name, P.Name))
         throw EPackageError(u"A package named " + P.Name + u" is already loaded (" +
                             U(Other->FileName) + u")");
@@ -185,44 +189,41 @@ const TLoadedPackage& TPackageManager::Load(const std::string& File) {
                                     [&](const char16_t* H) { return SameText(H, R); });
       const bool Loaded =
           std::any_of(FLoadOrder.begin(), FLoadOrder.end(),
-                      [&](const TLoadedPackage* O) { return SameText(O->Name, R); });
+                      [&](const TPackageRecord* O) { return SameText(O->Name, R); });
       if (!Host && !Loaded)
         throw EPackageError(U(FileName) + u" requires package " + R + u", which is not loaded");
     }
 
     FRegistering = &P;
     struct TDone {
-      TLoadedPackage*& Field;
+      TPackageRecord*& Field;
       ~TDone() { Field = nullptr; }
     } Done{FRegistering};
     for (const TPackageUnitInfo& Unit : Info.Contains)
       if (Unit.Register)
         Unit.Register();
   } catch (const EPackageError& E) {
-    Failure = E.Message();
+    return E.Message();
   } catch (const Exception& E) {
-    Failure = U(FileName) + u" failed to register: " + E.Message();
+    return U(FileName) + u" failed to register: " + E.Message();
   } catch (const std::exception& E) {
-    Failure = U(FileName + " failed to register: " + E.what());
+    return U(FileName + " failed to register: " + E.what());
   } catch (...) {
-    Failure = U(FileName + " failed to register: unknown failure");
+    return U(FileName + " failed to register: unknown failure");
   }
-  // The failure object is gone before the library that may have made it is unloaded.
-  if (!Failure.empty()) {
-    const std::string Left = Release(P);
-    if (!Left.empty())
-      Failure += U("; " + Left);
-    // Information that pointed into the library is gone with it; the texts stay.
-    P.State = P.Handle ? TPackageState::Loaded : TPackageState::Failed;
-    P.LastError = Failure;
-    throw EPackageError(Failure);
-  }
-  P.State = TPackageState::Registered;
-  FLoadOrder.push_back(&P);
-  return P;
+  return {};
 }
 
-std::string TPackageManager::Release(TLoadedPackage& Package) {
+void TPackageManager::Abandon(TPackageRecord& P, UnicodeString Failure) {
+  const std::string Left = Release(P);
+  if (!Left.empty())
+    Failure += U("; " + Left);
+  // Information that pointed into the library is gone with it; the texts stay.
+  MoveTo(P, P.Handle ? TPackageState::StuckInMemory : TPackageState::Failed, Failure);
+  throw EPackageError(Failure);
+}
+
+std::string TPackageManager::Release(TPackageRecord& Package) {
   std::string Problems;
   bool KeepCode = false;
   while (!Package.Wizards.empty()) {
@@ -250,15 +251,60 @@ std::string TPackageManager::Release(TLoadedPackage& Package) {
   return Problems;
 }
 
-void TPackageManager::Released(TLoadedPackage& Package, const std::string& Problems) {
-  FLoadOrder.erase(std::remove(FLoadOrder.begin(), FLoadOrder.end(), &Package), FLoadOrder.end());
-  // A library whose code had to stay is still in memory: it stays loaded, and says why.
-  Package.State = Package.Handle ? TPackageState::Loaded : TPackageState::Unloaded;
-  Package.LastError = Problems.empty() ? UnicodeString() : U(Package.FileName + ": " + Problems);
+void TPackageManager::Released(TPackageRecord& Package, const std::string& Problems) {
+  // A library whose code had to stay is still in memory, and says why.
+  HOST_ASSERT(Problems.empty() == !Package.Handle,
+              "a package's library stays in memory exactly when its release had problems");
+  if (Package.Handle)
+    MoveTo(Package, TPackageState::StuckInMemory, U(Package.FileName + ": " + Problems));
+  else
+    MoveTo(Package, TPackageState::Unloaded);
 }
 
-TLoadedPackage& TPackageManager::Lookup(std::string_view Name) const {
-  auto It = std::find_if(FLoadOrder.begin(), FLoadOrder.end(), [&](const TLoadedPackage* P) {
+namespace {
+// The steps a package record may take, as its state's comment tells them.
+[[maybe_unused]] bool MayMove(TPackageState From, TPackageState To) {
+  using S = TPackageState;
+  switch (To) {
+  case S::Found:
+    return From == S::Found || From == S::Failed || From == S::Unloaded;
+  case S::Loaded:
+    return From == S::Found;
+  case S::Registered:
+    return From == S::Loaded;
+  case S::Failed: // from Failed or Unloaded too, when the file is not found again
+    return From != S::Registered && From != S::StuckInMemory;
+  case S::Unloaded:
+    return From == S::Registered;
+  case S::StuckInMemory:
+    return From == S::Loaded || From == S::Registered;
+  }
+  return false;
+}
+} // namespace
+
+void TPackageManager::MoveTo(TPackageRecord& P, TPackageState To, UnicodeString Error) {
+  HOST_ASSERT(MayMove(P.State, To), "a package record takes only the steps its states allow");
+  if (P.State == TPackageState::Registered)
+    FLoadOrder.erase(std::remove(FLoadOrder.begin(), FLoadOrder.end(), &P), FLoadOrder.end());
+  if (To == TPackageState::Found) {
+    P.Name.clear();
+    P.Description.clear();
+    P.Version.clear();
+    P.Info = nullptr;
+    P.Wizards.clear();
+  }
+  if (To == TPackageState::Registered)
+    FLoadOrder.push_back(&P);
+  HOST_ASSERT((To == TPackageState::Loaded || To == TPackageState::Registered ||
+               To == TPackageState::StuckInMemory) == (P.Handle != nullptr),
+              "a package holds its library exactly while it is loaded, registered or stuck");
+  P.State = To;
+  P.LastError = std::move(Error);
+}
+
+TPackageRecord& TPackageManager::Lookup(std::string_view Name) const {
+  auto It = std::find_if(FLoadOrder.begin(), FLoadOrder.end(), [&](const TPackageRecord* P) {
     return P->FileName == Name || Stem(P->FileName) == Name ||
            SameText(P->Name, U(std::string(Name)));
   });
@@ -267,12 +313,12 @@ TLoadedPackage& TPackageManager::Lookup(std::string_view Name) const {
   return **It;
 }
 
-const TLoadedPackage& TPackageManager::Find(std::string_view Name) const {
+const TPackageRecord& TPackageManager::Find(std::string_view Name) const {
   return Lookup(Name);
 }
 
 void TPackageManager::Unload(std::string_view Name) {
-  TLoadedPackage& P = Lookup(Name);
+  TPackageRecord& P = Lookup(Name);
   const std::string Problems = Release(P);
   Released(P, Problems);
   if (!Problems.empty())
@@ -282,7 +328,7 @@ void TPackageManager::Unload(std::string_view Name) {
 void TPackageManager::UnloadAll() {
   std::string StaysLoaded;
   while (!FLoadOrder.empty()) {
-    TLoadedPackage& P = *FLoadOrder.back();
+    TPackageRecord& P = *FLoadOrder.back();
     const std::string Problems = Release(P);
     Released(P, Problems);
     if (!Problems.empty())

@@ -120,10 +120,6 @@ TModalRunner DesktopFormDialog::Runner(QWidget* Parent) {
   };
 }
 
-void DesktopFormDialog::InstallModalRunner(QWidget* Parent) {
-  SetModalRunner(Runner(Parent));
-}
-
 void DesktopFormDialog::ClickModel(TButton* Button) {
   // As focus leaving a grid for a button would: the cell being edited is kept for any button
   // but the one that cancels.

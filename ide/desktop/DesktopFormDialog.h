@@ -38,9 +38,6 @@ public:
   // The mirror for Class or its nearest ancestor that has one, or nullptr.
   static const TMirror* MirrorFor(const TClassInfo& Class);
 
-  // Makes Runner(Parent) the modal runner in force when no scope has installed one.
-  static void InstallModalRunner(QWidget* Parent);
-
 protected:
   void keyPressEvent(QKeyEvent* Event) override;
   void reject() override;

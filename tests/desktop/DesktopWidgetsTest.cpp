@@ -396,10 +396,10 @@ private slots:
   // Escape cancels, the tab column stays read-only.
   void categoriesDialogEditsTheCategoryColumnOnly() {
     QTemporaryDir Dir;
-    SetCurrentUserHiveFile(FromQ(Dir.filePath(QStringLiteral("HKCU.db"))));
+    TCurrentUserHiveFileScope Hive(FromQ(Dir.filePath(QStringLiteral("HKCU.db"))));
     const UnicodeString Key = u"Software\\Orvik\\Palette Menu";
     TRegIniFile(Key).WriteString(u"Categories", u"Standard", u"Old");
-    DesktopFormDialog::InstallModalRunner(nullptr);
+    TModalRunnerScope Dialogs(DesktopFormDialog::Runner(nullptr));
 
     auto Run =
         [&](const std::function<void(DesktopFormDialog*, DesktopGridWidget*, TStringGrid*)>& User) {
@@ -458,7 +458,6 @@ private slots:
     QCOMPARE(Cancel, int(mrCancel));
     QCOMPARE(TRegIniFile(Key).ReadString(u"Categories", u"Additional", u"none"),
              UnicodeString(u"none"));
-    SetModalRunner({});
   }
 
 private:

@@ -34,14 +34,20 @@ TEST(MessageHandlerScope, MessagesGoToTheInnermostHandlerUntilItsScopeEnds) {
       ShowAbout(Ide);
     }
     ShowAbout(Ide);
-    // Ending out of order takes only the ending scope's handler away.
+    // Ending out of order is a mistake: debug builds stop there, other builds take only the
+    // ending scope's handler away.
     auto Later = std::make_unique<TMessageHandlerScope>(
         Ide, [&](const UnicodeString&) { Seen += "later "; });
     {
       TMessageHandlerScope Between(Ide, [&](const UnicodeString&) { Seen += "between "; });
+#ifdef NDEBUG
       Later.reset();
+#else
+      EXPECT_DEATH(Later.reset(), "hook scopes end in the reverse order of their start");
+#endif
       ShowAbout(Ide);
     }
+    Later.reset(); // in order now, in debug builds
     ShowAbout(Ide);
   }
   ShowAbout(Ide);

@@ -1,5 +1,6 @@
 // Loading and unloading packages in the stand-in IDE, with the add-in built beside the tests.
 #include "Ide.h"
+#include "IdeTestAids.h"
 
 #include "rtl/PackageInfo.h"
 
@@ -9,8 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 namespace {
 
@@ -50,7 +54,7 @@ protected:
 
 TEST_F(PackagesTest, LoadRegistersTheWizardAndUnloadReleasesItBeforeTheLibraryGoes) {
   const std::string Pristine = Toolbar();
-  const TLoadedPackage& P = Ide.Packages().Load("OrvikPaletteMenu170.so");
+  const TPackageRecord& P = Ide.Packages().Load("OrvikPaletteMenu170.so");
   EXPECT_EQ(P.FileName, "OrvikPaletteMenu170.so");
   EXPECT_EQ(P.Name, u"OrvikPaletteMenu");
   EXPECT_EQ(P.Description, u"Orvik Palette Menu 3.2");
@@ -143,7 +147,7 @@ TEST_F(PackagesTest, AFailedPackageKeepsItsLastErrorUntilItLoads) {
   EXPECT_NE(LoadError("OrvikPaletteMenuNoGlyph170.so"), u"(loaded)");
   // Asked for twice, listed once: what the package is, and why it failed.
   ASSERT_EQ(Ide.Packages().Packages().size(), 1u);
-  const TLoadedPackage& P = *Ide.Packages().Packages()[0];
+  const TPackageRecord& P = *Ide.Packages().Packages()[0];
   EXPECT_EQ(P.State, TPackageState::Failed);
   EXPECT_EQ(P.Description, u"Orvik Palette Menu 3.2");
   EXPECT_EQ(P.Info, nullptr);
@@ -173,15 +177,58 @@ TEST_F(PackagesTest, UnloadingEverythingReportsWhatStaysLoaded) {
                            u"wizard Orvik Software.Component Palette Menu is still referenced 1 "
                            u"time(s), so the package's code stays loaded");
   }
-  const TLoadedPackage& P = *Ide.Packages().Packages()[0];
-  EXPECT_EQ(P.State, TPackageState::Loaded);
+  const TPackageRecord& P = *Ide.Packages().Packages()[0];
+  EXPECT_EQ(States(), "OrvikPaletteMenu170.so stuck in memory");
+  EXPECT_NE(P.Handle, nullptr);
   EXPECT_FALSE(Ide.Packages().AnyRegistered());
+  // Not registered, it cannot be found or unloaded again.
+  EXPECT_THROW(Ide.Packages().Unload("OrvikPaletteMenu170"), EPackageError);
   // Still in memory, it cannot be loaded a second time over itself.
   EXPECT_NE(LoadError("OrvikPaletteMenu170.so").find(u"could not be unloaded before"),
             std::u16string::npos);
   // The last reference detaches the add-in while the IDE is still whole.
   Held.Reset();
   EXPECT_EQ(LastMenuEntry(), "&Help");
+}
+
+// Only the package manager makes the badge that decides where wizards go; the test aids get
+// theirs from it.
+static_assert(!std::is_default_constructible_v<Badge<TPackageManager>>);
+static_assert(!std::is_constructible_v<TRegisterWizardHookScope, TRegisterWizardHook>);
+
+TEST_F(PackagesTest, AWizardCatcherTakesTheWizardsWhileItLivesThenThePackageManagerAgain) {
+  std::vector<TInterfacePtr<IOTAWizard>> Caught;
+  {
+    TWizardCatcher Catcher([&](const TInterfacePtr<IOTAWizard>& W) { Caught.push_back(W); });
+    EXPECT_TRUE(Ide.Packages().Load("OrvikPaletteMenu170.so").Wizards.empty());
+    ASSERT_EQ(Caught.size(), 1u);
+    EXPECT_EQ(Caught[0]->GetIDString(), u"Orvik Software.Component Palette Menu");
+    Caught.clear(); // the add-in detaches
+    Ide.Packages().Unload("OrvikPaletteMenu170");
+  }
+  EXPECT_EQ(Ide.Packages().Load("OrvikPaletteMenu170.so").Wizards.size(), 1u);
+  EXPECT_EQ(States(), "OrvikPaletteMenu170.so registered");
+}
+
+// A registered package whose file is gone: asking for it again by its name fails (nothing is
+// found), but the package stays registered and listed as such, its wizard still the IDE's.
+TEST_F(PackagesTest, AFileNotFoundAgainLeavesTheRegisteredPackageAlone) {
+  namespace fs = std::filesystem;
+  const fs::path Dir = fs::path(::testing::TempDir()) / "vanishing-package";
+  fs::create_directories(Dir);
+  fs::copy_file(TPackageManager::ExecutableDir() + "/OrvikPaletteMenu170.so",
+                Dir / "Vanishing170.so", fs::copy_options::overwrite_existing);
+  const fs::path WasIn = fs::current_path();
+  fs::current_path(Dir);
+  Ide.Packages().Load("Vanishing170.so");
+  fs::remove(Dir / "Vanishing170.so");
+  EXPECT_NE(LoadError("Vanishing170.so").find(u"not found"), std::u16string::npos);
+  fs::current_path(WasIn);
+  EXPECT_EQ(States(), "Vanishing170.so registered");
+  EXPECT_TRUE(Ide.Packages().Packages()[0]->LastError.empty());
+  EXPECT_EQ(Ide.Packages().Find("Vanishing170").Wizards.size(), 1u);
+  Ide.Packages().Unload("Vanishing170");
+  EXPECT_EQ(States(), "Vanishing170.so unloaded");
 }
 
 } // namespace

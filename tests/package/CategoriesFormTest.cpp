@@ -50,9 +50,8 @@ class CategoriesDialogTest : public PaletteMenuTest {
 protected:
   void SetUp() override {
     PaletteMenuTest::SetUp();
-    SetCurrentUserHiveFactory(
+    Spied.emplace(
         [this] { return std::make_unique<TStoreSpy>(OpenSqliteHive(CurrentUserHiveFile()), Log); });
-    PreviousRunner = ModalRunner();
     Store = std::make_unique<TRegIniFile>(StoreKey, OpenSqliteHive(CurrentUserHiveFile()));
     Store->EraseSection(u"Categories");
     FormsBefore = Screen->FormCount();
@@ -60,15 +59,16 @@ protected:
   }
   void TearDown() override {
     Store->EraseSection(u"Categories");
-    SetModalRunner(PreviousRunner);
-    SetCurrentUserHiveFactory({}); // back to the default: the hive file
+    Runner.reset();
+    Spied.reset(); // back to the default: the hive file
     PaletteMenuTest::TearDown();
   }
 
   // Opens the editor through the drop-down menu's "Edit Categories..."; User plays the user
   // while the dialog is shown and returns the modal result.
   void EditCategories(std::function<int(TOvFrmPaletteMenuCategories&)> User) {
-    SetModalRunner([User](TCustomForm& F) {
+    Runner.reset();
+    Runner.emplace([User](TCustomForm& F) {
       auto* Dialog = dynamic_cast<TOvFrmPaletteMenuCategories*>(&F);
       EXPECT_NE(Dialog, nullptr);
       return Dialog ? User(*Dialog) : mrNone;
@@ -101,8 +101,9 @@ protected:
   }
 
   TStoreLog Log;
-  TModalRunner PreviousRunner;
-  std::unique_ptr<TRegIniFile> Store; // a handle of our own, past the spy
+  std::optional<TCurrentUserHiveScope> Spied;
+  std::optional<TModalRunnerScope> Runner; // the user EditCategories plays
+  std::unique_ptr<TRegIniFile> Store;      // a handle of our own, past the spy
   int FormsBefore = 0, OwnedBefore = 0;
 };
 
@@ -162,7 +163,8 @@ TEST_F(CategoriesDialogTest, StoredLayoutGivesEveryValue) {
   EXPECT_EQ(Log.OpenHandles, 1);
 
   // Shown, the dialog stands in the middle of the screen with the focus in the grid.
-  SetModalRunner([](TCustomForm& F) { return F.ModalResult(); });
+  Runner.reset();
+  Runner.emplace([](TCustomForm& F) { return F.ModalResult(); });
   D->ShowModal();
   EXPECT_EQ(D->Left(), (Screen->Width() - 297) / 2);
   EXPECT_EQ(D->Top(), (Screen->Height() - 373) / 2);

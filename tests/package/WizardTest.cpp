@@ -3,6 +3,7 @@
 #include "OvPaletteMenu.h"
 
 #include "Ide.h"
+#include "IdeTestAids.h"
 
 #include "vcl/CategoryButtons.h"
 #include "vcl/ComCtrls.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,19 +34,19 @@ protected:
   }
 };
 
-class WizardTest : public ::testing::Test, private TIdeBadgeIssuer {
+class WizardTest : public ::testing::Test {
 protected:
   void SetUp() override {
     Ide.LoadPalette({{u"Standard", false, {u"TButton"}}, {u"Additional", true, {u"TBevel"}}});
     // This test stands in for the IDE's package loader: it keeps the wizards registered.
-    SetRegisterPackageWizardHook(
-        Badge(), [this](const TInterfacePtr<IOTAWizard>& W) { Registered.push_back(W); });
+    Catcher = std::make_unique<TWizardCatcher>(
+        [this](const TInterfacePtr<IOTAWizard>& W) { Registered.push_back(W); });
     PristineToolbar = Toolbar();
     PristineMenu = Menu();
   }
   void TearDown() override {
     Registered.clear();
-    SetRegisterPackageWizardHook(Badge(), nullptr);
+    Catcher.reset();
   }
 
   std::string Toolbar() {
@@ -79,6 +81,8 @@ protected:
   }
 
   THostIde Ide;
+  TIdeFaults Faults{Ide};
+  std::unique_ptr<TWizardCatcher> Catcher;
   std::vector<TInterfacePtr<IOTAWizard>> Registered; // released before the IDE
   std::string PristineToolbar, PristineMenu;
 };
@@ -160,7 +164,7 @@ TEST_F(WizardTest, EachMissingPieceFailsRegisterCleanlyWithAClearError) {
   };
   for (const auto& [Piece, Why] : Cases) {
     SCOPED_TRACE(Piece);
-    Ide.BreakPiece(Piece);
+    Faults.Break(Piece);
     const int Images = Ide.ToolImages()->Count();
     try {
       Register();
@@ -170,7 +174,7 @@ TEST_F(WizardTest, EachMissingPieceFailsRegisterCleanlyWithAClearError) {
     }
     EXPECT_TRUE(Registered.empty());
     EXPECT_EQ(OvPaletteMenuWizardDataModule, nullptr);
-    Ide.Repair();
+    Faults.Repair();
     // Nothing of the add-in is left: not its button, not its menu entry.
     EXPECT_EQ(Toolbar(), PristineToolbar);
     EXPECT_EQ(Menu(), PristineMenu);

@@ -130,6 +130,63 @@ TEST(Component, ListenersHearOfSiblingsWhateverJoinedBeforeThem) {
   EXPECT_EQ(Owner.Removed, (std::vector<std::uintptr_t>{GoneAddress}));
 }
 
+// An owner that answers the next insertion by making a component of its own, as an owner's
+// Notification may.
+class TEchoingOwner : public TComponent {
+public:
+  TEchoingOwner() : TComponent(nullptr) {}
+  bool EchoNext = false;
+
+protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override {
+    TComponent::Notification(AComponent, Operation);
+    if (EchoNext && Operation == TOperation::opInsert) {
+      EchoNext = false;
+      new TComponent(this);
+    }
+  }
+};
+
+TEST(SiblingHearing, WhoHearsFollowsTheClassTheLinksAndWhatIsOwned) {
+  std::vector<UnicodeString> Log;
+  TEchoingOwner Owner;
+  // A listener hears; a plain component may make its owner insert while it joins, for it is
+  // all built then.
+  auto* Listener = new TLogged(&Owner, u"Listener", Log);
+  Owner.EchoNext = true;
+  TComponent* Plain = PlainChild(&Owner, u"Plain");
+  // A plain component hears nothing until it owns something or holds a link.
+  auto* Nested = new TLogged(Plain, u"Nested", Log);
+  TComponent* Linked = PlainChild(&Owner, u"Linked");
+  TComponent* Other = PlainChild(&Owner, u"Other");
+  Linked->FreeNotification(Other);
+  const auto OtherAddress = reinterpret_cast<std::uintptr_t>(Other);
+  delete Other;
+  EXPECT_EQ(Listener->Removed, (std::vector<std::uintptr_t>{OtherAddress}));
+  EXPECT_EQ(Nested->Removed, (std::vector<std::uintptr_t>{OtherAddress}));
+  EXPECT_EQ(Owner.ComponentCount(), 4); // Listener, Plain, the echo and Linked
+}
+
+// The rule that comes with asking once: an owner must not insert while a component it owns
+// is half-built, for then the component answers as the class it is not yet. Debug builds stop
+// at the next insertion or removal; a listener asked half-built would miss its siblings.
+TEST(SiblingHearing, AnOwnerThatInsertsWhileAComponentIsHalfBuiltIsCaught) {
+#ifdef NDEBUG
+  GTEST_SKIP() << "the check is made in debug builds only";
+#else
+  EXPECT_DEATH(
+      {
+        std::vector<UnicodeString> Log;
+        TEchoingOwner Owner;
+        Owner.EchoNext = true;
+        // Its TComponent part joins the owner, which inserts its echo before TLogged is built.
+        new TLogged(&Owner, u"Listener", Log);
+        new TComponent(&Owner);
+      },
+      "half-built");
+#endif
+}
+
 TEST(Component, AFreeNotificationLinkBetweenSiblingsIsDroppedWhenOneLeavesTheOwner) {
   std::vector<UnicodeString> Log;
   TLogged Owner(nullptr, u"Owner", Log);

@@ -1,4 +1,5 @@
 #include "rtl/StringList.h"
+#include "rtl/CollationKeys_p.h"
 #include "rtl/Exception.h"
 #include "rtl/RegistryHive.h"
 #include "rtl/SysUtils.h"
@@ -197,6 +198,50 @@ TEST(StringList, AssignCopiesEntriesInSourceOrder) {
   EXPECT_FALSE(Target.Sorted());
   Source.Add(u"later");
   EXPECT_EQ(Target.Count(), 2); // a copy, not a view
+}
+
+// A list of its own class that compares in its own way: by length, then as TStringList does.
+class TByLength : public TStringList {
+public:
+  int CompareStrings(const UnicodeString& S1, const UnicodeString& S2) const override {
+    if (S1.size() != S2.size())
+      return S1.size() < S2.size() ? -1 : 1;
+    return TStringList::CompareStrings(S1, S2);
+  }
+};
+
+TEST(StringList, ADescendantSortsByItsOwnComparisonNotByTheKeptCollationKeys) {
+  TByLength L;
+  for (const char16_t* S : {u"ccc", u"B", u"aa", u"A", u"bb"})
+    L.Add(S);
+  L.Sort();
+  EXPECT_EQ(Entries(L), (V{u"A", u"B", u"aa", u"bb", u"ccc"}));
+  // The same texts in a plain list: by collation, through the kept keys.
+  TStringList Plain;
+  for (const char16_t* S : {u"ccc", u"B", u"aa", u"A", u"bb"})
+    Plain.Add(S);
+  Plain.Sort();
+  EXPECT_EQ(Entries(Plain), (V{u"A", u"aa", u"B", u"bb", u"ccc"}));
+}
+
+TEST(CollationKeyMemo, KeysAreComputedOnceKeptInPlaceAndForgottenOnlyWhenFull) {
+  TCollationKeyMemo Memo;
+  const std::string& A = Memo.KeyOf(u"Alpha");
+  EXPECT_EQ(A, AnsiCompareTextKey(u"Alpha"));
+  // Case variants have equal keys but are kept apart, as texts.
+  EXPECT_EQ(Memo.KeyOf(u"ALPHA"), A);
+  EXPECT_EQ(&Memo.KeyOf(u"Alpha"), &A);
+  EXPECT_EQ(Memo.Size(), 2u);
+  // Room that fits keeps every key where it is, however many come after.
+  Memo.MakeRoom(TCollationKeyMemo::MaxKept - 2);
+  for (int I = 0; I < 1000; ++I)
+    Memo.KeyOf(u"Text " + IntToStr(I));
+  EXPECT_EQ(&Memo.KeyOf(u"Alpha"), &A);
+  EXPECT_EQ(Memo.Size(), 1002u);
+  // Room that does not fit starts again from nothing.
+  Memo.MakeRoom(TCollationKeyMemo::MaxKept - 1001);
+  EXPECT_EQ(Memo.Size(), 0u);
+  EXPECT_EQ(Memo.KeyOf(u"Alpha"), AnsiCompareTextKey(u"Alpha"));
 }
 
 } // namespace

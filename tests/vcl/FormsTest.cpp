@@ -13,18 +13,6 @@
 
 namespace {
 
-// Installs a modal runner for one test and puts the previous one back.
-class TRunnerGuard {
-public:
-  explicit TRunnerGuard(TModalRunner Runner) : FPrevious(ModalRunner()) {
-    SetModalRunner(std::move(Runner));
-  }
-  ~TRunnerGuard() { SetModalRunner(FPrevious); }
-
-private:
-  TModalRunner FPrevious;
-};
-
 TEST(Forms, AButtonClickEndsTheModalRunWithItsResult) {
   TOwned<TForm> Form(new TForm(Application));
   Form->SetName(u"Dialog");
@@ -40,7 +28,7 @@ TEST(Forms, AButtonClickEndsTheModalRunWithItsResult) {
   };
 
   TButton* Press = Ok;
-  TRunnerGuard Guard([&](TCustomForm& F) {
+  TModalRunnerScope Guard([&](TCustomForm& F) {
     EXPECT_TRUE(F.IsModal());
     EXPECT_TRUE(F.Visible());
     EXPECT_EQ(F.ModalResult(), mrNone);
@@ -57,7 +45,7 @@ TEST(Forms, AButtonClickEndsTheModalRunWithItsResult) {
   // A disabled button does nothing; closing the window cancels.
   Ok->SetEnabled(false);
   Press = Ok;
-  TRunnerGuard Closing([&](TCustomForm& F) {
+  TModalRunnerScope Closing([&](TCustomForm& F) {
     Press->Click();
     EXPECT_EQ(F.ModalResult(), mrNone);
     F.Close();
@@ -67,7 +55,7 @@ TEST(Forms, AButtonClickEndsTheModalRunWithItsResult) {
 }
 
 TEST(Forms, ShowModalWithoutARunnerFailsNamingTheForm) {
-  TRunnerGuard Guard(nullptr);
+  TModalRunnerScope Guard(nullptr);
   TOwned<TForm> Form(new TForm(nullptr));
   Form->SetName(u"Lonely");
   try {
@@ -89,7 +77,7 @@ TEST(Forms, ShowingPlacesTheFormAndFocusesTheFirstControlInTabOrder) {
   auto* First = new TStringGrid(Form.get());
   First->SetParent(Form.get());
   First->SetTabOrder(0);
-  TRunnerGuard Guard([](TCustomForm& F) { return F.ModalResult(); });
+  TModalRunnerScope Guard([](TCustomForm& F) { return F.ModalResult(); });
 
   Form->ShowModal(); // poDefaultPosOnly keeps the stored place
   EXPECT_EQ(Form->Left(), 450);
@@ -158,7 +146,7 @@ int RunForm() {
 }
 
 TEST(ModalRunnerScope, TheInnermostScopeRunsFormsAndEachEndPutsTheOneItCoveredBack) {
-  TRunnerGuard Base([](TCustomForm&) { return 10; });
+  TModalRunnerScope Base([](TCustomForm&) { return 10; });
   EXPECT_EQ(RunForm(), 10);
   {
     TModalRunnerScope Outer([](TCustomForm&) { return 20; });
@@ -170,29 +158,30 @@ TEST(ModalRunnerScope, TheInnermostScopeRunsFormsAndEachEndPutsTheOneItCoveredBa
     EXPECT_EQ(RunForm(), 20);
   }
   EXPECT_EQ(RunForm(), 10);
-  // Setting the base while a scope lives changes nothing until the scope ends.
-  {
-    TModalRunnerScope Scope([](TCustomForm&) { return 40; });
-    SetModalRunner([](TCustomForm&) { return 11; });
-    EXPECT_EQ(RunForm(), 40);
-  }
-  EXPECT_EQ(RunForm(), 11);
 }
 
+// Ending a scope before one that started after it is a mistake: debug builds stop there, other
+// builds take only its own runner away.
 TEST(ModalRunnerScope, AScopeThatEndsOutOfOrderTakesOnlyItsOwnRunnerAway) {
-  TRunnerGuard Base(nullptr);
+  TModalRunnerScope Base(nullptr);
   auto First = std::make_unique<TModalRunnerScope>([](TCustomForm&) { return 1; });
   auto Second = std::make_unique<TModalRunnerScope>([](TCustomForm&) { return 2; });
+#ifndef NDEBUG
+  EXPECT_DEATH(First.reset(), "hook scopes end in the reverse order of their start");
+  Second.reset();
+  First.reset();
+#else
   First.reset();
   // The later scope is still in force; the earlier one's runner is gone for good.
   EXPECT_EQ(RunForm(), 2);
   Second.reset();
+#endif
   TOwned<TForm> Form(new TForm(Application));
   EXPECT_THROW(Form->ShowModal(), EInvalidOperation);
 }
 
 TEST(ModalRunnerScope, ARunnerMayInstallAnotherForTheFormsItOpens) {
-  TRunnerGuard Base(nullptr);
+  TModalRunnerScope Base(nullptr);
   // The outer runner opens a nested form under a scope of its own, which ends inside the run.
   std::vector<int> Results;
   TModalRunnerScope Outer([&](TCustomForm&) {
