@@ -119,13 +119,11 @@ void CollectCaptions(const TMenuItem* Item, std::vector<UnicodeString>& Captions
 
 namespace bench {
 
-TMemoryHiveScope::TMemoryHiveScope() : FHive(NewMemoryHive()) {
-  SetCurrentUserHiveFactory([Hive = FHive] { return std::make_unique<TForwardingHive>(Hive); });
-}
+TMemoryHiveScope::TMemoryHiveScope()
+    : FHive(NewMemoryHive()),
+      FScope([Hive = FHive] { return std::make_unique<TForwardingHive>(Hive); }) {}
 
-TMemoryHiveScope::~TMemoryHiveScope() {
-  SetCurrentUserHiveFactory({});
-}
+TMemoryHiveScope::~TMemoryHiveScope() = default;
 
 int RunBenchmarks(int Argc, char** Argv, void (*Register)()) {
   TTempHiveFolder Hive;

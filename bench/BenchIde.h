@@ -7,6 +7,7 @@
 #include "Ide.h"
 
 #include "rtl/RegIniFile.h"
+#include "rtl/RegistryHive.h"
 #include "rtl/UnicodeString.h"
 
 #include <algorithm>
@@ -85,7 +86,6 @@ template <class F> double MedianSeconds(int Runs, F&& Body) {
 
 } // namespace bench
 
-class TRegistryHive;
 namespace bench {
 // While it lives, every handle on the current user's hive opens one shared memory hive: what an
 // operation costs apart from the hive file.
@@ -98,5 +98,6 @@ public:
 
 private:
   std::shared_ptr<TRegistryHive> FHive;
+  TCurrentUserHiveScope FScope;
 };
 } // namespace bench

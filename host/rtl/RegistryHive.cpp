@@ -417,22 +417,6 @@ TCurrentUserHiveFileScope::~TCurrentUserHiveFileScope() {
   FScope.reset();
 }
 
-void SetCurrentUserHiveFactory(THiveFactory Factory) {
-  std::lock_guard<std::mutex> G(FactoryLock);
-  Factories().SetBase(std::move(Factory));
-}
-
-void SetCurrentUserHiveFile(const UnicodeString& Path) {
-  UnicodeString File = RefuseEmpty(Path);
-  std::lock_guard<std::mutex> G(FactoryLock);
-  Files().SetBase(std::move(File));
-}
-
-void ResetCurrentUserHiveFile() {
-  std::lock_guard<std::mutex> G(FactoryLock);
-  Files().SetBase({});
-}
-
 UnicodeString CurrentUserHiveFile() {
   {
     std::lock_guard<std::mutex> G(FactoryLock);

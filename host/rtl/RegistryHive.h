@@ -158,13 +158,7 @@ private:
   std::unique_ptr<THookSlot<UnicodeString>::TScope> FScope; // made and ended under a lock
 };
 
-// What is in force when no scope above is alive, for programs that set it for their whole run
-// and for tests written before the scopes: an empty factory goes back to the default; an empty
-// path is refused as above, and ResetCurrentUserHiveFile goes back to the default.
-void SetCurrentUserHiveFactory(THiveFactory Factory);
-void SetCurrentUserHiveFile(const UnicodeString& Path);
-void ResetCurrentUserHiveFile();
-// The file of the current user's hive: the one set above, else $HOSTIDE_REGISTRY, else
-// $XDG_CONFIG_HOME/hostide/HKCU.db, else ~/.config/hostide/HKCU.db.
+// The file of the current user's hive: the one of the innermost file scope, else $HOSTIDE_REGISTRY,
+// else $XDG_CONFIG_HOME/hostide/HKCU.db, else ~/.config/hostide/HKCU.db.
 UnicodeString CurrentUserHiveFile();
 std::unique_ptr<TRegistryHive> OpenCurrentUserHive();

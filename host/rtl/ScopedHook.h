@@ -17,10 +17,8 @@ public:
   THookSlot(const THookSlot&) = delete;
   THookSlot& operator=(const THookSlot&) = delete;
 
-  // The hook in force: the last one installed by a living scope, else the base hook.
-  const TFunction& Current() const { return FScopes.empty() ? FBase : FScopes.back().second; }
-  // The hook in force when no scope is alive.
-  void SetBase(TFunction Hook) { FBase = std::move(Hook); }
+  // The hook in force: the last one installed by a living scope, else an empty one.
+  const TFunction& Current() const { return FScopes.empty() ? FNone : FScopes.back().second; }
 
   // Installs a hook for as long as it lives.
   class TScope {
@@ -48,6 +46,6 @@ public:
 private:
   // A list, so that a hook keeps its address while others come and go around it.
   std::list<std::pair<uint64_t, TFunction>> FScopes;
-  TFunction FBase;
+  TFunction FNone;
   uint64_t FLastId = 0;
 };

@@ -31,6 +31,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 using namespace user;
 
@@ -81,7 +82,7 @@ class QtIdeTest : public QObject {
 private slots:
   void init() {
     QVERIFY(Dir.isValid());
-    SetCurrentUserHiveFile(FromQString(Dir.filePath(QStringLiteral("HKCU-%1.db").arg(++Round))));
+    Hive.emplace(FromQString(Dir.filePath(QStringLiteral("HKCU-%1.db").arg(++Round))));
     Ide = std::make_unique<THostIde>();
     Window = std::make_unique<DesktopMainWindow>(*Ide);
     Window->show();
@@ -96,6 +97,7 @@ private slots:
     CloseMenus();
     Window.reset();
     Ide.reset();
+    Hive.reset();
   }
 
   void thePaletteEntryOpensByClickByHoverFromFileAndByAltA() {
@@ -421,6 +423,7 @@ private:
 
   QTemporaryDir Dir;
   int Round = 0;
+  std::optional<TCurrentUserHiveFileScope> Hive; // a hive file of each test's own
   std::unique_ptr<THostIde> Ide;
   std::unique_ptr<DesktopMainWindow> Window;
 };

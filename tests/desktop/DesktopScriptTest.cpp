@@ -17,6 +17,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 class DesktopScriptTest : public QObject {
@@ -25,8 +26,7 @@ class DesktopScriptTest : public QObject {
 private slots:
   void init() {
     QVERIFY(Dir.isValid());
-    SetCurrentUserHiveFile(
-        UTF8Decode(Dir.filePath(QStringLiteral("HKCU-%1.db").arg(++Round)).toStdString()));
+    Hive.emplace(UTF8Decode(Dir.filePath(QStringLiteral("HKCU-%1.db").arg(++Round)).toStdString()));
     // As hostide does it: the window first, then the palette and the packages.
     Ide = std::make_unique<THostIde>();
     Window = std::make_unique<DesktopMainWindow>(*Ide);
@@ -39,6 +39,7 @@ private slots:
       M->hide();
     Window.reset();
     Ide.reset();
+    Hive.reset();
   }
 
   void aMainMenuEntrysMenuOpensUnderItsEntry_data() {
@@ -108,6 +109,7 @@ private:
 
   QTemporaryDir Dir;
   int Round = 0;
+  std::optional<TCurrentUserHiveFileScope> Hive; // a hive file of each test's own
   std::unique_ptr<THostIde> Ide;
   std::unique_ptr<DesktopMainWindow> Window;
 };

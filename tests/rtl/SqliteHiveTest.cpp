@@ -700,7 +700,6 @@ protected:
   void TearDown() override {
     for (auto& [Name, V] : Saved)
       V ? ::setenv(Name, V->c_str(), 1) : ::unsetenv(Name);
-    ResetCurrentUserHiveFile();
   }
   std::vector<std::pair<const char*, std::optional<std::string>>> Saved;
   TTempDir Temp;
@@ -717,17 +716,18 @@ TEST_F(CurrentUserHiveTest, TheFileComesFromTheOptionTheEnvironmentOrTheConfigFo
   EXPECT_EQ(CurrentUserHiveFile(), u"/xdg/hostide/HKCU.db");
   ::setenv("HOSTIDE_REGISTRY", "/elsewhere/hive.db", 1);
   EXPECT_EQ(CurrentUserHiveFile(), u"/elsewhere/hive.db");
-  SetCurrentUserHiveFile(u"/chosen.db");
-  EXPECT_EQ(CurrentUserHiveFile(), u"/chosen.db");
-  // An empty name (--registry "") is refused rather than taken for "the default".
-  try {
-    SetCurrentUserHiveFile(u"");
-    ADD_FAILURE() << "an empty hive file name was accepted";
-  } catch (const ERegistryException& E) {
-    EXPECT_THAT(MessageOf(E), HasSubstr("empty"));
+  {
+    TCurrentUserHiveFileScope Chosen(u"/chosen.db");
+    EXPECT_EQ(CurrentUserHiveFile(), u"/chosen.db");
+    // An empty name (--registry "") is refused rather than taken for "the default".
+    try {
+      TCurrentUserHiveFileScope Empty(u"");
+      ADD_FAILURE() << "an empty hive file name was accepted";
+    } catch (const ERegistryException& E) {
+      EXPECT_THAT(MessageOf(E), HasSubstr("empty"));
+    }
+    EXPECT_EQ(CurrentUserHiveFile(), u"/chosen.db");
   }
-  EXPECT_EQ(CurrentUserHiveFile(), u"/chosen.db");
-  ResetCurrentUserHiveFile();
   EXPECT_EQ(CurrentUserHiveFile(), u"/elsewhere/hive.db");
 }
 
@@ -739,8 +739,8 @@ TEST_F(CurrentUserHiveTest, RegIniFileUsesTheHiveFileAndCreatesItsFolder) {
     EXPECT_THAT(UTF8Encode(Reg.Hive().Location()), HasSubstr(Temp.File("hostide/HKCU.db")));
     Reg.WriteString(u"Categories", u"Standard", u"Common");
   }
-  SetCurrentUserHiveFile(Temp.Path("deep/er/chosen.db"));
   {
+    TCurrentUserHiveFileScope Chosen(Temp.Path("deep/er/chosen.db"));
     TRegIniFile Reg(Key);
     Reg.WriteString(u"Categories", u"Standard", u"Chosen");
   }
