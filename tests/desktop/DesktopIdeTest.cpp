@@ -344,6 +344,59 @@ private slots:
     QVERIFY(Texts(Palette).contains(QStringLiteral("Edit Categories...")));
   }
 
+  // A failure while the add-in's button opens its menu is shown in a box. Once the box is
+  // closed nothing of that opening is left standing, and the next click on the button, by its
+  // arrow or its face, opens the menu.
+  void theClickAfterAFailuresBoxReachesTheButton_data() {
+    QTest::addColumn<bool>("FailByArrow");
+    QTest::addColumn<bool>("ThenByArrow");
+    QTest::newRow("arrow, then arrow") << true << true;
+    QTest::newRow("arrow, then face") << true << false;
+    QTest::newRow("face, then arrow") << false << true;
+    QTest::newRow("face, then face") << false << false;
+  }
+  void theClickAfterAFailuresBoxReachesTheButton() {
+    QFETCH(bool, FailByArrow);
+    QFETCH(bool, ThenByArrow);
+    QToolButton* Button = Window->ToolBarView()->ButtonNamed(QStringLiteral("tbPalette"));
+    QVERIFY(Button);
+    // The arrow at the button's right edge, the face at its left, where the button is now.
+    auto At = [Button](bool OnArrow) {
+      return OnArrow ? QPoint(Button->width() - 3, Button->height() / 2)
+                     : QPoint(6, Button->height() / 2);
+    };
+    QString Shown;
+    bool LeftOpen = false;
+    AnswerBox([&](QMessageBox* Box) {
+      Shown = Box->text();
+      // Whatever stays open a moment after the box has gone would take the user's next click.
+      QTimer::singleShot(300, this, [&] {
+        if (QWidget* Popup = QApplication::activePopupWidget()) {
+          LeftOpen = true;
+          QTest::keyClick(Popup, Qt::Key_Escape);
+        }
+      });
+    });
+    {
+      THiveFaultInjection Fail(hoRead, 0, -1);
+      QTest::mouseClick(Button, Qt::LeftButton, {}, At(FailByArrow));
+      QTRY_VERIFY(!Shown.isEmpty());
+    }
+    QVERIFY2(Shown.contains(QStringLiteral("HKCU")), qPrintable(Shown));
+    QTest::qWait(400);
+    QVERIFY(!LeftOpen);
+    QVERIFY(!QApplication::activePopupWidget());
+    QStringList Opened;
+    QObject Scope; // the poll goes with this test, whatever it finds
+    user::WhenShown(&Scope, Button->menu(), [&](QMenu* Menu) {
+      Opened = Texts(Menu);
+      QTest::keyClick(Menu, Qt::Key_Escape);
+    });
+    QTest::mouseClick(Button, Qt::LeftButton, {}, At(ThenByArrow));
+    QTRY_VERIFY(!Opened.isEmpty());
+    QVERIFY(Opened.contains(QStringLiteral("Edit Categories...")));
+  }
+
 private:
   // Answers the next message box once it shows (it runs modally inside the user's action).
   void AnswerBox(std::function<void(QMessageBox*)> Read) {
