@@ -29,6 +29,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -276,6 +277,90 @@ private slots:
       QTest::mouseClick(D->findChild<QPushButton*>(QStringLiteral("BtnCancel")), Qt::LeftButton);
     });
     QCOMPARE(StoredCount(), 0);
+  }
+
+  // The keys of a string grid: a page of rows at a time, the first and last selectable column
+  // of the row (the tab column never), the first and last row; the cell shown where it went.
+  void thePageHomeAndEndKeysMoveAsInAStringGrid() {
+    RunEditor([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
+      const int Page = G->VisibleRowCount();
+      const int Last = G->RowCount() - 1;
+      QVERIFY(Last > Page + 2); // more rows than a page
+      QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 1));
+      QCOMPARE(G->Row(), 1);
+      Press(Qt::Key_PageDown);
+      QCOMPARE(G->Row(), 1 + Page);
+      QVERIFY(!G->CellRect(1, G->Row()).IsEmpty());
+      Press(Qt::Key_PageDown);
+      const int Second = std::min(Last, 1 + 2 * Page);
+      QCOMPARE(G->Row(), Second);
+      Press(Qt::Key_PageUp);
+      QCOMPARE(G->Row(), Second - Page);
+      QVERIFY(!G->CellRect(1, G->Row()).IsEmpty());
+      Press(Qt::Key_PageUp);
+      QCOMPARE(G->Row(), std::max(1, Second - 2 * Page));
+      const int Row = G->Row();
+      Press(Qt::Key_Home);
+      QCOMPARE(G->Col(), 1); // the tab column stays out of reach
+      Press(Qt::Key_End);
+      QCOMPARE(G->Col(), G->ColCount() - 1);
+      QCOMPARE(G->Row(), Row);
+      Press(Qt::Key_End, Qt::ControlModifier);
+      QCOMPARE(G->Row(), Last);
+      QVERIFY(!G->CellRect(1, Last).IsEmpty());
+      // A page beyond either end stops at the last (first) row.
+      Press(Qt::Key_PageDown);
+      QCOMPARE(G->Row(), Last);
+      // Where the grid is scrolled to, a click finds the cell under the mouse.
+      QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, Last - 1));
+      QCOMPARE(G->Row(), Last - 1);
+      Press(Qt::Key_Home, Qt::ControlModifier);
+      QCOMPARE(G->Row(), 1);
+      QCOMPARE(G->TopRow(), 1);
+      Press(Qt::Key_PageUp);
+      QCOMPARE(G->Row(), 1);
+      QTest::mouseClick(D->findChild<QPushButton*>(QStringLiteral("BtnCancel")), Qt::LeftButton);
+    });
+    QCOMPARE(StoredCount(), 0);
+  }
+
+  // What was typed stays in its cell when a key moves on from the editor, as with the arrows;
+  // Home and End without Ctrl move the caret in the editor.
+  void theEditorKeepsItsTextWhenAPageOrCtrlKeyMovesOn() {
+    UnicodeString Paged, Ended;
+    RunEditor([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
+      const int Page = G->VisibleRowCount();
+      const int Last = G->RowCount() - 1;
+      Paged = G->Cells(0, 2);
+      Ended = G->Cells(0, 2 + Page);
+      QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 2));
+      Type(QStringLiteral("ab"));
+      Press(Qt::Key_Home);
+      QVERIFY(W->Editor());
+      Type(QStringLiteral("X"));
+      QCOMPARE(W->Editor()->text(), QStringLiteral("Xab"));
+      Press(Qt::Key_PageDown);
+      QVERIFY(!W->Editor());
+      QCOMPARE(G->Cells(1, 2), UnicodeString(u"Xab"));
+      QCOMPARE(G->Row(), 2 + Page);
+      Type(QStringLiteral("Down"));
+      QVERIFY(W->Editor());
+      Press(Qt::Key_End, Qt::ControlModifier);
+      QVERIFY(!W->Editor());
+      QCOMPARE(G->Cells(1, 2 + Page), UnicodeString(u"Down"));
+      QCOMPARE(G->Row(), Last);
+      // The grid has the keys again: typing opens the editor on the new cell.
+      Type(QStringLiteral("Z"));
+      QVERIFY(W->Editor());
+      QCOMPARE(W->Editor()->geometry(), CellRect(G, 1, Last));
+      Press(Qt::Key_Home, Qt::ControlModifier);
+      QCOMPARE(G->Row(), 1);
+      QCOMPARE(G->Cells(1, Last), UnicodeString(u"Z"));
+      QTest::mouseClick(D->findChild<QPushButton*>(QStringLiteral("BtnOk")), Qt::LeftButton);
+    });
+    QCOMPARE(Stored(Paged), UnicodeString(u"Xab"));
+    QCOMPARE(Stored(Ended), UnicodeString(u"Down"));
+    QCOMPARE(StoredCount(), 3);
   }
 
   void theCellEditorFollowsTheGridAsTheWheelScrollsIt() {
