@@ -12,6 +12,8 @@
 //   Arrow/First      a click on the add-in's tool button arrow until its drop-down is painted
 //   Arrow/Later      the same, later openings
 //   EditCategories   a click on "Edit Categories..." until the categories dialog is painted
+//   PlainMenu        the floor of a later opening: a Qt menu of three entries, of nothing in the
+//                    IDE, shown again until it is painted (what the X server and Qt take alone)
 //
 // Palettes: the IDE's default one (Tabs0), and 5,000 and 10,000 tabs of two components each,
 // three stored categories per tab (so the dialog has a row per tab).
@@ -257,6 +259,32 @@ void EditCategories(benchmark::State& State, int Tabs) {
   ReportMedian(State);
 }
 
+void PlainMenu(benchmark::State& State) {
+  TPaintClock Paint;
+  QMenu Menu;
+  for (const char* Text : {"One", "Two", "Three"})
+    Menu.addAction(QString::fromLatin1(Text));
+  auto Show = [&]() -> double {
+    Paint.Arm(IsMenu);
+    const auto Start = Clock::now();
+    Menu.popup(QPoint(100, 100));
+    const bool Shown = Paint.Wait();
+    Menu.close();
+    Settle(10);
+    return Shown ? Seconds(Start, Paint.End()) : -1;
+  };
+  Show(); // shown once before: every timed one is a later opening
+  for (auto _ : State) {
+    const double Elapsed = Show();
+    if (Elapsed < 0) {
+      State.SkipWithError("the menu did not show");
+      break;
+    }
+    Timed(State, Elapsed);
+  }
+  ReportMedian(State);
+}
+
 // A palette file of Tabs tabs (the IDE's own palette for 0).
 std::string PaletteFile(int Tabs) {
   if (Tabs == 0)
@@ -308,6 +336,10 @@ void Start(benchmark::State& State, int Tabs) {
 }
 
 void Register() {
+  benchmark::RegisterBenchmark("PlainMenu", PlainMenu)
+      ->UseManualTime()
+      ->Iterations(20)
+      ->Unit(benchmark::kMillisecond);
   for (int Tabs : {0, 5000, 10000}) {
     const std::string Suffix = "/Tabs" + std::to_string(Tabs);
     const int FewRuns = Tabs == 0 ? 10 : 5;

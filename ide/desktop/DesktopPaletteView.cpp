@@ -43,10 +43,11 @@ void DesktopPaletteView::Show() {
 }
 
 void DesktopPaletteView::ShowSoon() {
-  viewport()->update();
+  // Once per burst: the queued Show repaints as well.
   if (FShowQueued)
     return;
   FShowQueued = true;
+  viewport()->update();
   QTimer::singleShot(0, this, [this] {
     if (FShowQueued)
       Show();
