@@ -141,19 +141,32 @@ int TCategoryButtons::CategoryHeight(int Index) const {
   return FHeaderHeight + Rows * FButtonHeight;
 }
 
+const std::vector<int>& TCategoryButtons::Tops() const {
+  if (!FTopsValid) {
+    FTops.assign(1, 0);
+    FTops.reserve(static_cast<size_t>(FCategories->Count()) + 1);
+    for (int I = 0; I < FCategories->Count(); ++I)
+      FTops.push_back(FTops.back() + CategoryHeight(I));
+    FTopsValid = true;
+  }
+  return FTops;
+}
+
 int TCategoryButtons::CategoryTop(int Index) const {
   FCategories->Items(Index);
-  int Top = 0;
-  for (int I = 0; I < Index; ++I)
-    Top += CategoryHeight(I);
-  return Top;
+  return Tops()[static_cast<size_t>(Index)];
 }
 
 int TCategoryButtons::TotalHeight() const {
-  int Total = 0;
-  for (int I = 0; I < FCategories->Count(); ++I)
-    Total += CategoryHeight(I);
-  return Total;
+  return Tops().back();
+}
+
+int TCategoryButtons::CategoryAt(int Y) const {
+  const std::vector<int>& T = Tops();
+  if (Y < 0 || Y >= T.back())
+    return -1;
+  // Every category is at least a header high, so the tops rise strictly.
+  return static_cast<int>(std::upper_bound(T.begin(), T.end(), Y) - T.begin()) - 1;
 }
 
 int TCategoryButtons::MaxScrollPosition() const {
@@ -189,6 +202,7 @@ void TCategoryButtons::ScrollIntoView(int Index) {
 }
 
 void TCategoryButtons::CategoriesChanged() {
+  FTopsValid = false;
   // A category that shrank or went away may leave the view past the end. At the top it cannot
   // be; not measuring then keeps filling a palette linear in its size.
   if (FScrollPosition > 0)

@@ -99,6 +99,9 @@ public:
   int CategoryTop(int Index) const;
   int CategoryHeight(int Index) const;
   int TotalHeight() const;
+  // The category whose header or button rows cover the point Y pixels below the top of the
+  // whole (not of the view), or -1 past either end.
+  int CategoryAt(int Y) const;
   int MaxScrollPosition() const;
   int ScrollPosition() const { return FScrollPosition; }
   // Clamped to 0 .. MaxScrollPosition().
@@ -118,4 +121,9 @@ private:
   int FButtonHeight = 22;
   int FButtonsPerRow = 1;
   int FScrollPosition = 0;
+  // The top of every category and, last, the total height: counted again after a change, at
+  // the first question, so that finding what is in view takes a lookup or a binary search.
+  mutable std::vector<int> FTops;
+  mutable bool FTopsValid = false;
+  const std::vector<int>& Tops() const;
 };

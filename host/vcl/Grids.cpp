@@ -309,8 +309,23 @@ void TCustomGrid::MoveCurrent(int ACol, int ARow) {
 void TCustomGrid::ScrollInView(int ACol, int ARow) {
   if (ARow < FTopRow)
     SetTopRow(ARow);
-  while (ARow > FTopRow && ARow >= FTopRow + VisibleRowCount())
-    SetTopRow(FTopRow + 1);
+  if (ARow > FTopRow && ARow >= FTopRow + VisibleRowCount()) {
+    // The least top row that shows ARow wholly: upwards from ARow while the rows still fit
+    // (ARow alone when it is taller than the view). One move, however far the row is.
+    int Fixed = 0;
+    for (int R = 0; R < FFixedRows; ++R)
+      Fixed += FRowHeights[static_cast<size_t>(R)] + LineWidth(false, R);
+    int Top = ARow;
+    int Used = Fixed + FRowHeights[static_cast<size_t>(ARow)];
+    while (Top - 1 > FTopRow) {
+      const int Above = FRowHeights[static_cast<size_t>(Top - 1)] + LineWidth(false, Top - 1);
+      if (Used + Above > ClientHeight())
+        break;
+      Used += Above;
+      --Top;
+    }
+    SetTopRow(Top);
+  }
   if (ACol < FLeftCol)
     SetLeftCol(ACol);
   while (ACol > FLeftCol && ACol >= FLeftCol + VisibleColCount())
@@ -372,7 +387,7 @@ void TCustomGrid::Paint() {
     int Pos = 0;
     for (int I = 0; I < static_cast<int>(Sizes.size()) && Pos < Extent; ++I) {
       if (I >= Fixed && I < First)
-        continue;
+        I = First; // past the part scrolled out, at once
       R.push_back(I);
       Pos += Sizes[static_cast<size_t>(I)] + Line(I);
     }

@@ -99,11 +99,39 @@ void DesktopGridWidget::ComponentDestroying(TComponent*) {
   update();
 }
 
+std::vector<int> DesktopGridWidget::RowsInView() const {
+  std::vector<int> Rows;
+  const int Col = FGrid->FixedCols() > 0 ? 0 : FGrid->LeftCol();
+  for (int R = 0; R < FGrid->FixedRows() && R < FGrid->RowCount(); ++R)
+    Rows.push_back(R);
+  // The scrolled part runs from the top row down to the first row out of view.
+  for (int R = FGrid->TopRow(); R < FGrid->RowCount(); ++R) {
+    if (FGrid->CellRect(Col, R).IsEmpty())
+      break;
+    Rows.push_back(R);
+  }
+  return Rows;
+}
+
+std::vector<int> DesktopGridWidget::ColsInView() const {
+  std::vector<int> Cols;
+  const int Row = FGrid->FixedRows() > 0 ? 0 : FGrid->TopRow();
+  for (int C = 0; C < FGrid->FixedCols() && C < FGrid->ColCount(); ++C)
+    Cols.push_back(C);
+  for (int C = FGrid->LeftCol(); C < FGrid->ColCount(); ++C) {
+    if (FGrid->CellRect(C, Row).IsEmpty())
+      break;
+    Cols.push_back(C);
+  }
+  return Cols;
+}
+
 bool DesktopGridWidget::CellAt(const QPoint& Point, int& ACol, int& ARow) const {
   if (!FGrid)
     return false;
-  for (int R = 0; R < FGrid->RowCount(); ++R)
-    for (int C = 0; C < FGrid->ColCount(); ++C) {
+  const std::vector<int> Cols = ColsInView();
+  for (int R : RowsInView())
+    for (int C : Cols) {
       const TRect Cell = FGrid->CellRect(C, R);
       if (!Cell.IsEmpty() && ToQRect(Cell).contains(Point)) {
         ACol = C;
@@ -149,8 +177,9 @@ void DesktopGridWidget::paintEvent(QPaintEvent*) {
   // Grid lines between the cells, as the grid's options ask for them.
   P.setPen(ToQColor(clBtnText, Pal).lighter(250));
   const TGridOptions O = FGrid->Options();
-  for (int Row = 0; Row < FGrid->RowCount(); ++Row)
-    for (int Col = 0; Col < FGrid->ColCount(); ++Col) {
+  const std::vector<int> Cols = ColsInView();
+  for (int Row : RowsInView())
+    for (int Col : Cols) {
       const TRect Cell = FGrid->CellRect(Col, Row);
       if (Cell.IsEmpty())
         continue;
@@ -209,6 +238,13 @@ bool DesktopGridWidget::eventFilter(QObject* Watched, QEvent* Event) {
       setFocus();
       return true;
     }
+    // Keys that move to another cell go to the grid; Home and End without Ctrl move the caret.
+    const bool Ctrl = static_cast<QKeyEvent*>(Event)->modifiers() & Qt::ControlModifier;
+    if (Key == Qt::Key_PageUp || Key == Qt::Key_PageDown ||
+        (Ctrl && (Key == Qt::Key_Home || Key == Qt::Key_End))) {
+      keyPressEvent(static_cast<QKeyEvent*>(Event));
+      return true;
+    }
     if (Key == Qt::Key_Tab || Key == Qt::Key_Backtab) {
       // Leaving the grid keeps the cell, and focus goes on from the grid, not from the editor.
       FinishEditing(true);
@@ -238,18 +274,52 @@ void DesktopGridWidget::keyPressEvent(QKeyEvent* Event) {
   if (!FGrid)
     return QWidget::keyPressEvent(Event);
   int Col = FGrid->Col(), Row = FGrid->Row();
+  const bool Ctrl = Event->modifiers() & Qt::ControlModifier;
+  // A page is the scrollable rows wholly in view (at least one).
+  const int Page = std::max(1, FGrid->VisibleRowCount());
   switch (Event->key()) {
   case Qt::Key_Up:
   case Qt::Key_Down:
   case Qt::Key_Left:
   case Qt::Key_Right:
-    // Arrows that the editor passes on move to another cell: the edited one keeps its text.
-    FinishEditing(true);
+  case Qt::Key_PageUp:
+  case Qt::Key_PageDown:
+  case Qt::Key_Home:
+  case Qt::Key_End:
+    // Keys that the editor passes on move to another cell: the edited one keeps its text.
+    if (FEditor) {
+      const bool HadFocus = FEditor->hasFocus();
+      FinishEditing(true);
+      if (HadFocus)
+        setFocus();
+    }
+    if (!FGrid || !FGrid->HasCurrentCell())
+      return;
+    Col = FGrid->Col();
+    Row = FGrid->Row();
     break;
   default:
     break;
   }
   switch (Event->key()) {
+  case Qt::Key_PageUp:
+    Row = std::max(FGrid->FixedRows(), Row - Page);
+    break;
+  case Qt::Key_PageDown:
+    Row = std::min(FGrid->RowCount() - 1, Row + Page);
+    break;
+  case Qt::Key_Home:
+    if (Ctrl)
+      Row = FGrid->FixedRows();
+    else
+      Col = FGrid->FixedCols();
+    break;
+  case Qt::Key_End:
+    if (Ctrl)
+      Row = FGrid->RowCount() - 1;
+    else
+      Col = FGrid->ColCount() - 1;
+    break;
   case Qt::Key_Up:
     --Row;
     break;

@@ -1,6 +1,8 @@
 // A string grid of the model as a Qt widget. Painting asks the grid to paint (so its OnDrawCell
 // handler draws every cell on the recording canvas) and replays what it drew with QPainter.
-// Clicks and arrow keys select cells through the grid (which may refuse them); typing or F2
+// Clicks and the grid's keys select cells through the grid (which may refuse them): arrows,
+// PageUp/PageDown by a page of rows, Home/End to the row's first/last selectable column,
+// Ctrl+Home/Ctrl+End to the first/last row. Typing or F2
 // opens an in-place editor on the current cell when the grid allows editing, and Enter confirms
 // it through the grid. The editor stays over its own cell: it moves when the grid scrolls, and
 // is confirmed into its cell when the cell scrolls out of view or the current cell moves on.
@@ -9,6 +11,8 @@
 #include "vcl/Grids.h"
 
 #include <QWidget>
+
+#include <vector>
 
 class QLineEdit;
 class QScrollBar;
@@ -48,6 +52,9 @@ private:
   // Shows the grid as it now is: scroll bar, cells and the editor's place.
   void Show();
   void PlaceEditor();
+  // The rows (columns) in view, fixed ones first: painting and hit testing cost what is shown.
+  std::vector<int> RowsInView() const;
+  std::vector<int> ColsInView() const;
   void SyncScrollBar();
   bool Guard(const std::function<void()>& Action);
 

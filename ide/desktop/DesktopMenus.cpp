@@ -223,8 +223,17 @@ DesktopPopupMenu::DesktopPopupMenu(TPopupMenu* Popup, QWidget* Parent)
     // model (a click on the button's face), it has fired already.
     if (!FOpenedByModel) {
       FFiring = true;
-      RunGuarded(parentWidget(), [&] { FPopup->Popup(0, 0); });
+      const bool Fired = RunGuarded(parentWidget(), [&] { FPopup->Popup(0, 0); });
       FFiring = false;
+      if (!Fired) {
+        // The failure has been shown. A menu left standing after it, empty or half built,
+        // would only take the user's next click to close it: it closes as soon as it is up
+        // (the button runs it in a loop of its own, which a queued close ends).
+        clear();
+        QMetaObject::invokeMethod(
+            this, [this] { close(); }, Qt::QueuedConnection);
+        return;
+      }
     }
     FOpenedByModel = false;
     FillMenu(this, FPopup->Items(), FDriver);

@@ -6,8 +6,10 @@
 #include "vcl/CategoryButtons.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 
 DesktopPaletteView::DesktopPaletteView(TCategoryButtons* Palette, QWidget* Parent)
     : QAbstractScrollArea(Parent), FPalette(Palette) {
@@ -35,8 +37,21 @@ void DesktopPaletteView::SyncScrollBar() {
 }
 
 void DesktopPaletteView::Show() {
+  FShowQueued = false;
   SyncScrollBar();
   viewport()->update();
+}
+
+void DesktopPaletteView::ShowSoon() {
+  // Once per burst: the queued Show repaints as well.
+  if (FShowQueued)
+    return;
+  FShowQueued = true;
+  viewport()->update();
+  QTimer::singleShot(0, this, [this] {
+    if (FShowQueued)
+      Show();
+  });
 }
 
 void DesktopPaletteView::ComponentDestroying(TComponent*) {
@@ -62,12 +77,8 @@ int DesktopPaletteView::HeaderAt(const QPoint& Point) const {
   if (!FPalette)
     return -1;
   const int Y = Point.y() + FPalette->ScrollPosition();
-  for (int I = 0; I < FPalette->Categories()->Count(); ++I) {
-    const int Top = FPalette->CategoryTop(I);
-    if (Y >= Top && Y < Top + FPalette->HeaderHeight())
-      return I;
-  }
-  return -1;
+  const int I = FPalette->CategoryAt(Y);
+  return I >= 0 && Y < FPalette->CategoryTop(I) + FPalette->HeaderHeight() ? I : -1;
 }
 
 void DesktopPaletteView::mousePressEvent(QMouseEvent* Event) {
@@ -80,10 +91,11 @@ void DesktopPaletteView::mousePressEvent(QMouseEvent* Event) {
   });
 }
 
-void DesktopPaletteView::paintEvent(QPaintEvent*) {
+void DesktopPaletteView::paintEvent(QPaintEvent* Event) {
   QPainter P(viewport());
   const QPalette& Pal = palette();
-  P.fillRect(viewport()->rect(), Pal.base());
+  const QRect Exposed = Event->rect();
+  P.fillRect(Exposed, Pal.base());
   if (!FPalette)
     return;
   const int W = viewport()->width();
@@ -92,27 +104,38 @@ void DesktopPaletteView::paintEvent(QPaintEvent*) {
   const int BH = FPalette->ButtonHeight();
   const int PerRow = FPalette->ButtonsPerRow();
   const int BW = std::max(1, W / PerRow);
-  for (int I = 0; I < FPalette->Categories()->Count(); ++I) {
-    const TButtonCategory* C = FPalette->Categories()->Items(I);
+  QFont Bold = font();
+  Bold.setBold(true);
+  // Only the categories that meet the exposed rows, found by where the first of them lies.
+  const int Count = FPalette->Categories()->Count();
+  int First = FPalette->CategoryAt(std::max(0, Offset + Exposed.top()));
+  if (First < 0)
+    return; // nothing of the palette is under the exposed rows
+  for (int I = First; I < Count; ++I) {
     const int Top = FPalette->CategoryTop(I) - Offset;
-    const int Height = FPalette->CategoryHeight(I);
-    if (Top > viewport()->height() || Top + Height < 0)
-      continue;
+    if (Top > Exposed.bottom())
+      break;
+    const TButtonCategory* C = FPalette->Categories()->Items(I);
     QRect Header(0, Top, W, H);
-    P.fillRect(Header, Pal.button());
-    P.setPen(Pal.buttonText().color());
-    P.drawLine(Header.bottomLeft(), Header.bottomRight());
-    QFont Bold = font();
-    Bold.setBold(true);
-    P.setFont(Bold);
-    const QString Arrow = C->Collapsed() ? QStringLiteral("\u25B8 ") : QStringLiteral("\u25BE ");
-    P.drawText(Header.adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft,
-               Arrow + ToQString(C->Caption()));
-    P.setFont(font());
-    if (C->Collapsed())
+    if (Header.intersects(Exposed)) {
+      P.fillRect(Header, Pal.button());
+      P.setPen(Pal.buttonText().color());
+      P.drawLine(Header.bottomLeft(), Header.bottomRight());
+      P.setFont(Bold);
+      const QString Arrow = C->Collapsed() ? QStringLiteral("\u25B8 ") : QStringLiteral("\u25BE ");
+      P.drawText(Header.adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                 Arrow + ToQString(C->Caption()));
+    }
+    if (C->Collapsed() || C->ButtonCount() == 0)
       continue;
-    for (int B = 0; B < C->ButtonCount(); ++B) {
-      QRect Button((B % PerRow) * BW, Top + H + (B / PerRow) * BH, BW, BH);
+    // The button rows of the category that meet the exposed rows.
+    P.setFont(font());
+    const int RowsTop = Top + H;
+    const int Rows = (C->ButtonCount() + PerRow - 1) / PerRow;
+    const int FirstRow = std::clamp((Exposed.top() - RowsTop) / BH, 0, Rows);
+    const int EndRow = std::clamp((Exposed.bottom() - RowsTop) / BH + 1, 0, Rows);
+    for (int B = FirstRow * PerRow; B < std::min(C->ButtonCount(), EndRow * PerRow); ++B) {
+      QRect Button((B % PerRow) * BW, RowsTop + (B / PerRow) * BH, BW, BH);
       P.setPen(Pal.text().color());
       P.drawText(Button.adjusted(20, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
                  ToQString(C->Buttons(B)->Caption()));

@@ -2,6 +2,9 @@
 // buttons below, scrolled as the model scrolls. The model's geometry is the view's: the view
 // sets the palette's height to its own, draws what the model says is in view, and shows every
 // change of the model (a category expanded, scrolled into view, added, removed, renamed) at once.
+// Painting and hit testing ask the model where the categories are (it keeps their tops), so
+// they cost what is in view, not what the palette holds; a burst of changes (a palette being
+// filled) is measured once, when the burst is over.
 #pragma once
 
 #include "vcl/CategoryButtons.h"
@@ -25,14 +28,17 @@ protected:
   void scrollContentsBy(int Dx, int Dy) override;
 
 private:
-  void CategoriesChanged(TCategoryButtons*) override { Show(); }
+  void CategoriesChanged(TCategoryButtons*) override { ShowSoon(); }
   void ScrollPositionChanged(TCategoryButtons*) override { Show(); }
   void BoundsChanged(TControl*) override { Show(); }
   void VisibleChanged(TControl*) override { Show(); }
   void Show();
+  // Repaints now and brings the scroll bar up to date once the running burst of changes is over.
+  void ShowSoon();
   void ComponentDestroying(TComponent* Sender) override;
   void SyncScrollBar();
 
   TCategoryButtons* FPalette;
   bool FSyncing = false;
+  bool FShowQueued = false;
 };

@@ -29,6 +29,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -280,6 +281,90 @@ private slots:
     QCOMPARE(StoredCount(), 0);
   }
 
+  // The keys of a string grid: a page of rows at a time, the first and last selectable column
+  // of the row (the tab column never), the first and last row; the cell shown where it went.
+  void thePageHomeAndEndKeysMoveAsInAStringGrid() {
+    RunEditor([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
+      const int Page = G->VisibleRowCount();
+      const int Last = G->RowCount() - 1;
+      QVERIFY(Last > Page + 2); // more rows than a page
+      QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 1));
+      QCOMPARE(G->Row(), 1);
+      Press(Qt::Key_PageDown);
+      QCOMPARE(G->Row(), 1 + Page);
+      QVERIFY(!G->CellRect(1, G->Row()).IsEmpty());
+      Press(Qt::Key_PageDown);
+      const int Second = std::min(Last, 1 + 2 * Page);
+      QCOMPARE(G->Row(), Second);
+      Press(Qt::Key_PageUp);
+      QCOMPARE(G->Row(), Second - Page);
+      QVERIFY(!G->CellRect(1, G->Row()).IsEmpty());
+      Press(Qt::Key_PageUp);
+      QCOMPARE(G->Row(), std::max(1, Second - 2 * Page));
+      const int Row = G->Row();
+      Press(Qt::Key_Home);
+      QCOMPARE(G->Col(), 1); // the tab column stays out of reach
+      Press(Qt::Key_End);
+      QCOMPARE(G->Col(), G->ColCount() - 1);
+      QCOMPARE(G->Row(), Row);
+      Press(Qt::Key_End, Qt::ControlModifier);
+      QCOMPARE(G->Row(), Last);
+      QVERIFY(!G->CellRect(1, Last).IsEmpty());
+      // A page beyond either end stops at the last (first) row.
+      Press(Qt::Key_PageDown);
+      QCOMPARE(G->Row(), Last);
+      // Where the grid is scrolled to, a click finds the cell under the mouse.
+      QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, Last - 1));
+      QCOMPARE(G->Row(), Last - 1);
+      Press(Qt::Key_Home, Qt::ControlModifier);
+      QCOMPARE(G->Row(), 1);
+      QCOMPARE(G->TopRow(), 1);
+      Press(Qt::Key_PageUp);
+      QCOMPARE(G->Row(), 1);
+      QTest::mouseClick(D->findChild<QPushButton*>(QStringLiteral("BtnCancel")), Qt::LeftButton);
+    });
+    QCOMPARE(StoredCount(), 0);
+  }
+
+  // What was typed stays in its cell when a key moves on from the editor, as with the arrows;
+  // Home and End without Ctrl move the caret in the editor.
+  void theEditorKeepsItsTextWhenAPageOrCtrlKeyMovesOn() {
+    UnicodeString Paged, Ended;
+    RunEditor([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
+      const int Page = G->VisibleRowCount();
+      const int Last = G->RowCount() - 1;
+      Paged = G->Cells(0, 2);
+      Ended = G->Cells(0, 2 + Page);
+      QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 2));
+      Type(QStringLiteral("ab"));
+      Press(Qt::Key_Home);
+      QVERIFY(W->Editor());
+      Type(QStringLiteral("X"));
+      QCOMPARE(W->Editor()->text(), QStringLiteral("Xab"));
+      Press(Qt::Key_PageDown);
+      QVERIFY(!W->Editor());
+      QCOMPARE(G->Cells(1, 2), UnicodeString(u"Xab"));
+      QCOMPARE(G->Row(), 2 + Page);
+      Type(QStringLiteral("Down"));
+      QVERIFY(W->Editor());
+      Press(Qt::Key_End, Qt::ControlModifier);
+      QVERIFY(!W->Editor());
+      QCOMPARE(G->Cells(1, 2 + Page), UnicodeString(u"Down"));
+      QCOMPARE(G->Row(), Last);
+      // The grid has the keys again: typing opens the editor on the new cell.
+      Type(QStringLiteral("Z"));
+      QVERIFY(W->Editor());
+      QCOMPARE(W->Editor()->geometry(), CellRect(G, 1, Last));
+      Press(Qt::Key_Home, Qt::ControlModifier);
+      QCOMPARE(G->Row(), 1);
+      QCOMPARE(G->Cells(1, Last), UnicodeString(u"Z"));
+      QTest::mouseClick(D->findChild<QPushButton*>(QStringLiteral("BtnOk")), Qt::LeftButton);
+    });
+    QCOMPARE(Stored(Paged), UnicodeString(u"Xab"));
+    QCOMPARE(Stored(Ended), UnicodeString(u"Down"));
+    QCOMPARE(StoredCount(), 3);
+  }
+
   void theCellEditorFollowsTheGridAsTheWheelScrollsIt() {
     UnicodeString Edited, Below;
     RunEditor([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
@@ -367,6 +452,59 @@ private slots:
     QMenu* Palette = ClickEntry(Window->MenuBar(), PaletteEntry);
     QVERIFY(Palette);
     QVERIFY(Texts(Palette).contains(QStringLiteral("Edit Categories...")));
+  }
+
+  // A failure while the add-in's button opens its menu is shown in a box. Once the box is
+  // closed nothing of that opening is left standing, and the next click on the button, by its
+  // arrow or its face, opens the menu.
+  void theClickAfterAFailuresBoxReachesTheButton_data() {
+    QTest::addColumn<bool>("FailByArrow");
+    QTest::addColumn<bool>("ThenByArrow");
+    QTest::newRow("arrow, then arrow") << true << true;
+    QTest::newRow("arrow, then face") << true << false;
+    QTest::newRow("face, then arrow") << false << true;
+    QTest::newRow("face, then face") << false << false;
+  }
+  void theClickAfterAFailuresBoxReachesTheButton() {
+    QFETCH(bool, FailByArrow);
+    QFETCH(bool, ThenByArrow);
+    QToolButton* Button = Window->ToolBarView()->ButtonNamed(QStringLiteral("tbPalette"));
+    QVERIFY(Button);
+    // The arrow at the button's right edge, the face at its left, where the button is now.
+    auto At = [Button](bool OnArrow) {
+      return OnArrow ? QPoint(Button->width() - 3, Button->height() / 2)
+                     : QPoint(6, Button->height() / 2);
+    };
+    QString Shown;
+    bool LeftOpen = false;
+    AnswerBox([&](QMessageBox* Box) {
+      Shown = Box->text();
+      // Whatever stays open a moment after the box has gone would take the user's next click.
+      QTimer::singleShot(300, this, [&] {
+        if (QWidget* Popup = QApplication::activePopupWidget()) {
+          LeftOpen = true;
+          QTest::keyClick(Popup, Qt::Key_Escape);
+        }
+      });
+    });
+    {
+      THiveFaultInjection Fail(hoRead, 0, -1);
+      QTest::mouseClick(Button, Qt::LeftButton, {}, At(FailByArrow));
+      QTRY_VERIFY(!Shown.isEmpty());
+    }
+    QVERIFY2(Shown.contains(QStringLiteral("HKCU")), qPrintable(Shown));
+    QTest::qWait(400);
+    QVERIFY(!LeftOpen);
+    QVERIFY(!QApplication::activePopupWidget());
+    QStringList Opened;
+    QObject Scope; // the poll goes with this test, whatever it finds
+    user::WhenShown(&Scope, Button->menu(), [&](QMenu* Menu) {
+      Opened = Texts(Menu);
+      QTest::keyClick(Menu, Qt::Key_Escape);
+    });
+    QTest::mouseClick(Button, Qt::LeftButton, {}, At(ThenByArrow));
+    QTRY_VERIFY(!Opened.isEmpty());
+    QVERIFY(Opened.contains(QStringLiteral("Edit Categories...")));
   }
 
 private:

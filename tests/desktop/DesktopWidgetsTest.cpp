@@ -293,6 +293,35 @@ private slots:
     QCOMPARE(Palette.Categories()->Items(0)->Caption(), UnicodeString(u"Tab 1"));
   }
 
+  // A palette filled while it is shown (thousands of changes in a row) is measured once the
+  // burst is over: the scroll bar then reaches its end, and the last header answers a click.
+  void paletteViewFilledInABurstScrollsToItsEnd() {
+    TCategoryButtons Palette(nullptr);
+    DesktopPaletteView View(&Palette, nullptr);
+    View.resize(200, 150);
+    View.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&View));
+    for (int I = 0; I < 3000; ++I) {
+      TButtonCategory* C = Palette.Categories()->Add();
+      C->SetCaption(u"Tab " + IntToStr(I));
+      C->AddButton(u"TButton");
+      C->SetCollapsed(true);
+    }
+    QScrollBar* Scroll = View.verticalScrollBar();
+    QTRY_COMPARE(Scroll->maximum(), Palette.MaxScrollPosition());
+    QCOMPARE(Palette.MaxScrollPosition(), 3000 * Palette.HeaderHeight() - Palette.ClientHeight());
+    // The wheel scrolls at most a page at a time.
+    for (int I = 0; I < 1000 && Palette.ScrollPosition() < Palette.MaxScrollPosition(); ++I)
+      user::Wheel(View.viewport(), QPoint(10, 10), -10);
+    QCOMPARE(Palette.ScrollPosition(), Palette.MaxScrollPosition());
+    QCOMPARE(Scroll->value(), Palette.ScrollPosition());
+    const QPoint LastHeader(10, View.viewport()->height() - Palette.HeaderHeight() / 2);
+    QCOMPARE(View.HeaderAt(LastHeader), 2999);
+    QTest::mouseClick(View.viewport(), Qt::LeftButton, {}, LastHeader);
+    QVERIFY(!Palette.Categories()->Items(2999)->Collapsed());
+    QVERIFY(Palette.Categories()->Items(2998)->Collapsed());
+  }
+
   void toolBarMirrorsButtonsInOrderWithTheirMenusAndClicks() {
     TComponent Ide(nullptr);
     auto* Bar = new TToolBar(&Ide);

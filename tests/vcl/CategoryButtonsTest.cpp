@@ -36,6 +36,35 @@ TEST_F(CategoryButtonsTest, GeometryFollowsCollapsedStateAndButtonRows) {
   EXPECT_EQ(GetStrProp(Palette.Categories()->Items(3), u"Caption"), u"D");
 }
 
+// The tops are counted once and kept; every change that moves a category must show in them
+// and in what a point finds.
+TEST_F(CategoryButtonsTest, CategoryAtAndTopsFollowEveryChange) {
+  EXPECT_EQ(Palette.CategoryAt(-1), -1);
+  EXPECT_EQ(Palette.CategoryAt(0), 0);
+  EXPECT_EQ(Palette.CategoryAt(85), 0);
+  EXPECT_EQ(Palette.CategoryAt(86), 1);
+  EXPECT_EQ(Palette.CategoryAt(233), 3);
+  EXPECT_EQ(Palette.CategoryAt(234), -1);
+  Palette.Categories()->Items(0)->SetCollapsed(true); // A: 0..20
+  EXPECT_EQ(Palette.CategoryTop(2), 40);
+  EXPECT_EQ(Palette.CategoryAt(30), 1);
+  Palette.Categories()->Items(1)->AddButton(u"TEdit"); // B is collapsed: no move
+  EXPECT_EQ(Palette.CategoryTop(2), 40);
+  Palette.Categories()->Items(1)->SetCollapsed(false); // B, 3 buttons: 20..106
+  EXPECT_EQ(Palette.CategoryTop(2), 106);
+  Palette.Categories()->Insert(0)->SetCaption(u"New"); // 0..20, the rest 20 lower
+  EXPECT_EQ(Palette.CategoryTop(3), 126);
+  EXPECT_EQ(Palette.CategoryAt(10), 0);
+  Palette.Categories()->Delete(1);
+  EXPECT_EQ(Palette.CategoryTop(1), 20);
+  Palette.SetHeaderHeight(10);
+  EXPECT_EQ(Palette.CategoryTop(1), 10);
+  EXPECT_EQ(Palette.TotalHeight(), 10 + 76 + 98 + 10);
+  Palette.Categories()->Clear();
+  EXPECT_EQ(Palette.TotalHeight(), 0);
+  EXPECT_EQ(Palette.CategoryAt(0), -1);
+}
+
 TEST_F(CategoryButtonsTest, ScrollIntoViewMovesTheLeastAmount) {
   // D's header is below the view: scroll just enough to show it.
   Palette.Categories()->Items(3)->ScrollIntoView();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,36 @@ TEST_F(GridTest, ScrollingFollowsTheCurrentCellAndShrinkingKeepsItInside) {
   Grid->SetRowCount(10);
   EXPECT_EQ(Grid->Cells(1, 9), u"");
   EXPECT_EQ(Grid->Row(), 2);
+}
+
+// A row far below the view comes into view in one move, to the same top row as scrolling a
+// row at a time would reach, rows of other heights counted; the scrolled-out rows are not
+// painted.
+TEST_F(GridTest, AFarRowScrollsIntoViewInOneMoveToTheLeastTopRow) {
+  struct TScrolls : TGridView {
+    int Count = 0;
+    void TopLeftChanged(TCustomGrid*) override { ++Count; }
+  } Scrolls;
+  Grid->SetRowCount(1000);
+  Grid->SetRowHeights(998, 50);
+  Grid->AddView(&Scrolls);
+  ASSERT_TRUE(Grid->UserSelectCell(1, 999));
+  // Under the header (21): row 998 (50 + 1) and row 999 (20) fill 92 of 96; row 997 no more.
+  EXPECT_EQ(Grid->TopRow(), 998);
+  EXPECT_EQ(Scrolls.Count, 1);
+  EXPECT_EQ(Grid->CellRect(1, 999), Rect(51, 72, 101, 92));
+  ASSERT_TRUE(Grid->UserSelectCell(1, 997)); // just above: one row up
+  EXPECT_EQ(Grid->TopRow(), 997);
+  ASSERT_TRUE(Grid->UserSelectCell(1, 998)); // in view already: no move
+  EXPECT_EQ(Grid->TopRow(), 997);
+  EXPECT_EQ(Scrolls.Count, 2);
+  // Painted: the header and the rows from the top row down, cut at the bottom.
+  Grid->Paint();
+  std::set<int> Tops;
+  for (const TCanvasOperation& Op : Grid->Canvas()->Operations())
+    Tops.insert(Op.Rect.Top);
+  EXPECT_EQ(Tops, (std::set<int>{0, 21, 42, 93}));
+  Grid->RemoveView(&Scrolls);
 }
 
 TEST_F(GridTest, AGridOfHeadersOnlyHasNothingToSelectOrEdit) {
