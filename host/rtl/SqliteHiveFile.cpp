@@ -88,17 +88,20 @@ std::string FileUri(const std::string& File) {
 }
 
 // What a hive's content is as the file system shows it: the file and its journal, each by
-// identity, size and last change. Every change of either moves one of these.
+// identity, size and last change. Every change of either moves one of these. The file's last
+// change is its status change time, which also moves when its times are set back; the
+// journal's is its modification time, because SQLite running as root gives the journal the
+// file's owner again each time a connection opens it, which moves its status change time
+// though nothing in it changed.
 struct TContentState {
   struct TPart {
     bool Exists = false;
     dev_t Device = 0;
     ino_t Inode = 0;
     off_t Size = 0;
-    timespec Modified{}, Changed{};
+    timespec Changed{};
     bool operator==(const TPart& O) const {
       return Exists == O.Exists && Device == O.Device && Inode == O.Inode && Size == O.Size &&
-             Modified.tv_sec == O.Modified.tv_sec && Modified.tv_nsec == O.Modified.tv_nsec &&
              Changed.tv_sec == O.Changed.tv_sec && Changed.tv_nsec == O.Changed.tv_nsec;
     }
   };
@@ -106,7 +109,7 @@ struct TContentState {
   bool operator==(const TContentState&) const = default;
 };
 
-TContentState::TPart StatePart(const std::string& Path) {
+TContentState::TPart StatePart(const std::string& Path, bool Journal) {
   TContentState::TPart P;
   struct stat St;
   if (::stat(Path.c_str(), &St) != 0)
@@ -115,13 +118,12 @@ TContentState::TPart StatePart(const std::string& Path) {
   P.Device = St.st_dev;
   P.Inode = St.st_ino;
   P.Size = St.st_size;
-  P.Modified = St.st_mtim;
-  P.Changed = St.st_ctim;
+  P.Changed = Journal ? St.st_mtim : St.st_ctim;
   return P;
 }
 
 TContentState ContentState(const std::string& File) {
-  return {StatePart(File), StatePart(File + "-wal")};
+  return {StatePart(File, false), StatePart(File + "-wal", true)};
 }
 
 // Whether any later change of the files must show in their times: the system stamps a change
