@@ -53,6 +53,7 @@ public:
   // destroying the object does the same (see TRegistryHive::Flush).
   void FlushKey();
 
+  // The hive handle itself; changes made through it directly are never deferred.
   TRegistryHive& Hive() { return *FHive; }
 
 private:
