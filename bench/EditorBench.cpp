@@ -2,7 +2,7 @@
 // the dialog is built from its layout, filled from the palette and the store, "shown" by a
 // modal runner that edits cells as a user would and presses OK, then every row is saved and
 // the dialog released. The palette has Tabs tabs, three categories each stored. Every row is
-// written back, each its own committed transaction, and the whole save made durable once.
+// written back, all of them in one committed transaction, and the whole save made durable once.
 // The same runs cancelled instead show what the dialog costs without the save; their counter
 // grid_ms is the floor of the dialog: a grid alone, filled with the same rows.
 #include "BenchIde.h"

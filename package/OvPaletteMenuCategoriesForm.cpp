@@ -75,6 +75,11 @@ void TOvFrmPaletteMenuCategories::UpdateControls() {
 }
 
 void TOvFrmPaletteMenuCategories::SaveCategories() {
+  // The rows reach the store together, as one change, when the update ends; should that fail,
+  // they are written one by one and the rows before a failing one stay written. One flush then
+  // puts them on the disk: confirming the dialog costs one commit and one sync however many
+  // rows there are.
+  FReg->BeginUpdate();
   // Column 0 holds the tab key itself.
   for (int Row = 1; Row < GrdCategories->RowCount(); ++Row) {
     const UnicodeString TabKey = GrdCategories->Cells(0, Row);
@@ -84,8 +89,7 @@ void TOvFrmPaletteMenuCategories::SaveCategories() {
     else
       FReg->DeleteKey(CategoriesSection, TabKey);
   }
-  // Each row is its own change, kept even when a later one fails; one flush puts them all on
-  // the disk, so that confirming the dialog costs one sync however many rows changed.
+  FReg->EndUpdate();
   FReg->FlushKey();
 }
 

@@ -22,7 +22,45 @@ TRegIniFile::TRegIniFile(const UnicodeString& FileName, std::unique_ptr<TRegistr
     FHive->CreateKey(FFileName);
 }
 
-TRegIniFile::~TRegIniFile() = default;
+TRegIniFile::~TRegIniFile() {
+  // A destructor cannot report: the changes are made as far as they go.
+  try {
+    ApplyPending();
+  } catch (...) {
+  }
+}
+
+void TRegIniFile::BeginUpdate() {
+  ++FUpdateDepth;
+}
+
+void TRegIniFile::EndUpdate() {
+  if (FUpdateDepth == 0)
+    return;
+  if (--FUpdateDepth == 0)
+    ApplyPending();
+}
+
+void TRegIniFile::ApplyPending() {
+  if (FPending.empty())
+    return;
+  std::vector<TRegChange> Changes;
+  Changes.swap(FPending);
+  try {
+    FHive->Apply(Changes);
+    return;
+  } catch (const Exception&) {
+    // The transaction changed nothing (or the hive cannot make one): each change on its own,
+    // so that the outcome and the failure are those of the changes made one by one. Making a
+    // change again that did reach the hive changes nothing.
+  }
+  for (const TRegChange& C : Changes) {
+    if (C.Kind == TRegChange::WriteValue)
+      FHive->WriteValue(C.Path, C.Value);
+    else if (C.Kind == TRegChange::DeleteValue)
+      FHive->DeleteValue(C.Path, C.Value.Name);
+  }
+}
 
 UnicodeString TRegIniFile::SectionPath(const UnicodeString& Section) const {
   if (Section.empty())
@@ -45,6 +83,7 @@ const UnicodeString& TRegIniFile::SectionPathBuffer(const UnicodeString& Section
 
 UnicodeString TRegIniFile::ReadString(const UnicodeString& Section, const UnicodeString& Ident,
                                       const UnicodeString& Default) {
+  ApplyPending();
   struct TRead {
     UnicodeString Text;
     uint32_t Type = REG_NONE;
@@ -70,25 +109,39 @@ UnicodeString TRegIniFile::ReadString(const UnicodeString& Section, const Unicod
 
 void TRegIniFile::WriteString(const UnicodeString& Section, const UnicodeString& Ident,
                               const UnicodeString& Value) {
+  if (FUpdateDepth > 0) {
+    FPending.push_back(
+        {TRegChange::WriteValue, SectionPath(Section), TRegValue::String(Ident, Value)});
+    return;
+  }
   FHive->WriteValue(SectionPath(Section), TRegValue::String(Ident, Value));
 }
 
 void TRegIniFile::DeleteKey(const UnicodeString& Section, const UnicodeString& Ident) {
+  if (FUpdateDepth > 0) {
+    TRegValue Name;
+    Name.Name = Ident;
+    FPending.push_back({TRegChange::DeleteValue, SectionPath(Section), std::move(Name)});
+    return;
+  }
   FHive->DeleteValue(SectionPath(Section), Ident);
 }
 
 void TRegIniFile::ReadSection(const UnicodeString& Section, TStrings* Strings) {
   if (!Strings)
     return;
+  ApplyPending();
   Strings->Clear();
   for (const UnicodeString& Name : FHive->ValueNames(SectionPath(Section)))
     Strings->Add(Name);
 }
 
 void TRegIniFile::FlushKey() {
+  ApplyPending();
   FHive->Flush();
 }
 
 void TRegIniFile::EraseSection(const UnicodeString& Section) {
+  ApplyPending();
   FHive->DeleteKey(SectionPath(Section));
 }

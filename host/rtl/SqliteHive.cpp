@@ -192,21 +192,33 @@ public:
     TOperation Op(hoWrite, Db());
     const TDoing Doing = TDoing::OfChanges(Changes.size());
     TTransaction T(*this, true, Doing);
+    // Batches mostly change values of one key after another: the key last found is looked up
+    // again only when the path changes, or when a key was removed since.
+    const TRegChange* LastPathOf = nullptr;
+    sqlite3_int64 LastKey = 0;
+    auto KeyOf = [&](size_t I, bool Create) {
+      if (!LastPathOf || LastPathOf->Path != Changes[I].Path || (!LastKey && Create)) {
+        LastKey = FindKey(Paths[I], Create, Doing);
+        LastPathOf = &Changes[I];
+      }
+      return LastKey;
+    };
     for (size_t I = 0; I < Changes.size(); ++I) {
       const TRegChange& C = Changes[I];
       switch (C.Kind) {
       case TRegChange::CreateKey:
-        FindKey(Paths[I], true, Doing);
+        KeyOf(I, true);
         break;
       case TRegChange::WriteValue:
-        WriteValueIn(FindKey(Paths[I], true, Doing), C.Value, Doing);
+        WriteValueIn(KeyOf(I, true), C.Value, Doing);
         break;
       case TRegChange::DeleteValue:
-        if (sqlite3_int64 Key = FindKey(Paths[I], false, Doing))
+        if (sqlite3_int64 Key = KeyOf(I, false))
           DeleteValueIn(Key, C.Value.Name, Doing);
         break;
       case TRegChange::DeleteKey:
         DeleteKeyIn(Paths[I], Doing);
+        LastPathOf = nullptr;
         break;
       }
     }

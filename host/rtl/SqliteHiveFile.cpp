@@ -5,10 +5,14 @@
 #include "rtl/SqliteHive_p.h"
 
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <vector>
 
 namespace SqliteHiveDetail {
 
@@ -83,10 +87,94 @@ std::string FileUri(const std::string& File) {
   return Uri;
 }
 
+// What a hive's content is as the file system shows it: the file and its journal, each by
+// identity, size and last change. Every change of either moves one of these. The file's last
+// change is its status change time, which also moves when its times are set back; the
+// journal's is its modification time, because SQLite running as root gives the journal the
+// file's owner again each time a connection opens it, which moves its status change time
+// though nothing in it changed.
+struct TContentState {
+  struct TPart {
+    bool Exists = false;
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    off_t Size = 0;
+    timespec Changed{};
+    bool operator==(const TPart& O) const {
+      return Exists == O.Exists && Device == O.Device && Inode == O.Inode && Size == O.Size &&
+             Changed.tv_sec == O.Changed.tv_sec && Changed.tv_nsec == O.Changed.tv_nsec;
+    }
+  };
+  TPart File, Journal;
+  bool operator==(const TContentState&) const = default;
+};
+
+TContentState::TPart StatePart(const std::string& Path, bool Journal) {
+  TContentState::TPart P;
+  struct stat St;
+  if (::stat(Path.c_str(), &St) != 0)
+    return P;
+  P.Exists = true;
+  P.Device = St.st_dev;
+  P.Inode = St.st_ino;
+  P.Size = St.st_size;
+  P.Changed = Journal ? St.st_mtim : St.st_ctim;
+  return P;
+}
+
+TContentState ContentState(const std::string& File) {
+  return {StatePart(File, false), StatePart(File + "-wal", true)};
+}
+
+// Whether any later change of the files must show in their times: the system stamps a change
+// with its coarse clock, so a state whose last change is stamped with the coarse time of now
+// could change again under the same stamp (and the same size).
+bool Settled(const TContentState& S) {
+  timespec Now{};
+  if (::clock_gettime(CLOCK_REALTIME_COARSE, &Now) != 0)
+    return false;
+  auto Before = [&](const TContentState::TPart& P) {
+    return !P.Exists || P.Changed.tv_sec < Now.tv_sec ||
+           (P.Changed.tv_sec == Now.tv_sec && P.Changed.tv_nsec < Now.tv_nsec);
+  };
+  return Before(S.File) && Before(S.Journal);
+}
+
+// The integrity check reads the whole file (milliseconds for a large hive), and every handle
+// opened would pay it again though nothing changed: the process remembers the last few states
+// found sound, and a handle opened on one of them skips the check.
+class TSoundStates {
+public:
+  bool Known(const TContentState& S) {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    return std::find(FStates.begin(), FStates.end(), S) != FStates.end();
+  }
+  void Add(const TContentState& S) {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    if (std::find(FStates.begin(), FStates.end(), S) != FStates.end())
+      return;
+    if (FStates.size() >= MaxStates)
+      FStates.erase(FStates.begin());
+    FStates.push_back(S);
+  }
+
+private:
+  static constexpr size_t MaxStates = 8;
+  std::mutex FMutex;
+  std::vector<TContentState> FStates;
+};
+
+TSoundStates& SoundStates() {
+  static TSoundStates States;
+  return States;
+}
+
 // True for an empty database that is to become a hive; ERegistryException for a file that is
 // not a hive or is damaged.
 bool Identify(THiveFile& Hive) {
   const TDoing& Doing = OpenDoing;
+  // Taken before the transaction reads anything, so that it stands for no newer content.
+  const TContentState Before = ContentState(Hive.File);
   TOpenTransaction T(Hive, "BEGIN", Doing);
   sqlite3* Db = Hive.Db.get();
   // Failures that say what the file is, rather than that it could not be read just now.
@@ -120,7 +208,7 @@ bool Identify(THiveFile& Hive) {
   if (Format > HiveFormat)
     Refuse(u"the file was made by a newer version of this program (hive format " +
            IntToStr(Format) + u")");
-  {
+  if (!SoundStates().Known(Before)) {
     sqlite3_stmt* S = nullptr;
     int Rc = sqlite3_prepare_v2(Db, "PRAGMA quick_check(1)", -1, &S, nullptr);
     TStmt Guard(S);
@@ -132,6 +220,9 @@ bool Identify(THiveFile& Hive) {
     const char* Result = reinterpret_cast<const char*>(sqlite3_column_text(S, 0));
     if (!Result || std::strcmp(Result, "ok") != 0)
       Refuse(u"the file is damaged (" + UTF8Decode(Result ? Result : "") + u")");
+    // Remembered only when nothing changed while the check ran: then it saw this very state.
+    if (ContentState(Hive.File) == Before && Settled(Before))
+      SoundStates().Add(Before);
   }
   for (const char* Probe : {"SELECT id, parent, name, folded FROM reg_keys WHERE id = 1",
                             "SELECT id, key, name, folded, type, data FROM reg_values LIMIT 1"}) {

@@ -20,6 +20,8 @@ const UnicodeString CategoriesKey = StoreKey + u"\\Categories";
 // What the dialog's store handles changed, and how many are open.
 struct TStoreLog {
   std::vector<std::string> Changes; // "write Name=Value", "delete Name"
+  int Batches = 0;                  // changes made as one transaction
+  bool RefuseBatches = false;       // refuse them, as a hive without transactions does
   int OpenHandles = 0;
 };
 
@@ -38,6 +40,17 @@ public:
   void DeleteValue(std::u16string_view P, std::u16string_view N) override {
     TForwardingHive::DeleteValue(P, N);
     FLog.Changes.push_back("delete " + UTF8Encode(N));
+  }
+  void Apply(const std::vector<TRegChange>& Changes) override {
+    if (FLog.RefuseBatches)
+      TRegistryHive::Apply(Changes);
+    TForwardingHive::Apply(Changes);
+    ++FLog.Batches;
+    for (const TRegChange& C : Changes)
+      FLog.Changes.push_back(C.Kind == TRegChange::WriteValue
+                                 ? "write " + UTF8Encode(C.Value.Name) + "=" +
+                                       UTF8Encode(C.Value.AsString())
+                                 : "delete " + UTF8Encode(C.Value.Name));
   }
 
 private:
@@ -231,6 +244,7 @@ TEST_F(CategoriesDialogTest, OkPutsEveryRowOnTheDiskWithOneFlush) {
     return PressOk(D);
   });
   EXPECT_EQ(Log.Changes.size(), 30u);
+  EXPECT_EQ(Log.Batches, 1); // every row in one commit
   // The flush, and one more when the first row starts a new journal (its header is synced).
   EXPECT_GE(HiveFiles::Syncs() - SyncsBefore, 1);
   EXPECT_LE(HiveFiles::Syncs() - SyncsBefore, 2);
@@ -371,26 +385,82 @@ TEST_F(CategoriesDialogTest, GridPaintsHeadersKeysSelectionAndFocus) {
   EXPECT_EQ(Second[12].Kind, TCanvasOperation::coFocusRect);
 }
 
+// A row the store refuses stops the save at that row: the rows before it are written, the
+// failure goes on with its message, and the dialog is released all the same. The rows are
+// written one by one when they cannot be written together: here because the hive refuses a
+// batch, as one that cannot make transactions does, and then the hive file refuses the second.
 TEST_F(CategoriesDialogTest, StoreFailingInSaveKeepsEarlierRowsAndReleasesTheDialog) {
   for (auto C : {u"A", u"B", u"C"})
     Tab(C);
-  // Armed when OK is pressed: the hive file takes the first write and refuses the second.
+  Log.RefuseBatches = true;
   std::optional<THiveFaultInjection> Fault;
-  EXPECT_THROW(EditCategories([&](TOvFrmPaletteMenuCategories& D) {
-                 for (int Row = 1; Row <= 3; ++Row) {
-                   D.GrdCategories->UserSelectCell(1, Row);
-                   D.GrdCategories->UserEditCell(u"Cat" + IntToStr(Row));
-                 }
-                 Fault.emplace(hoWrite, 1);
-                 return PressOk(D);
-               }),
-               ERegistryException);
+  std::string Message;
+  try {
+    EditCategories([&](TOvFrmPaletteMenuCategories& D) {
+      for (int Row = 1; Row <= 3; ++Row) {
+        D.GrdCategories->UserSelectCell(1, Row);
+        D.GrdCategories->UserEditCell(u"Cat" + IntToStr(Row));
+      }
+      Fault.emplace(hoWrite, 1);
+      return PressOk(D);
+    });
+  } catch (const ERegistryException& E) {
+    Message = UTF8Encode(E.Message());
+  }
   EXPECT_EQ(Fault->OperationsFailed(), 1);
   Fault.reset();
+  EXPECT_NE(Message.find("Cannot write value 'B' of key"), std::string::npos) << Message;
   EXPECT_EQ(Log.Changes, (std::vector<std::string>{"write A=Cat1"}));
   EXPECT_EQ(Stored(u"A"), "Cat1");
   EXPECT_EQ(Stored(u"B"), std::nullopt);
   EXPECT_EQ(Stored(u"C"), std::nullopt);
+  ExpectDialogReleased();
+}
+
+// The hive file refusing every write: nothing is written, and the failure is shown.
+TEST_F(CategoriesDialogTest, StoreRefusingEveryWriteInSaveWritesNothingAndSaysSo) {
+  for (auto C : {u"A", u"B"})
+    Tab(C);
+  Put(u"A", u"Before");
+  std::optional<THiveFaultInjection> Fault;
+  EXPECT_THROW(EditCategories([&](TOvFrmPaletteMenuCategories& D) {
+                 for (int Row = 1; Row <= 2; ++Row) {
+                   D.GrdCategories->UserSelectCell(1, Row);
+                   D.GrdCategories->UserEditCell(u"Cat" + IntToStr(Row));
+                 }
+                 Fault.emplace(hoWrite, 0, -1);
+                 return PressOk(D);
+               }),
+               ERegistryException);
+  EXPECT_EQ(Fault->OperationsFailed(), 2); // the rows together, then the first row alone
+  Fault.reset();
+  EXPECT_TRUE(Log.Changes.empty());
+  EXPECT_EQ(Stored(u"A"), "Before");
+  EXPECT_EQ(Stored(u"B"), std::nullopt);
+  ExpectDialogReleased();
+}
+
+// A failure of the rows written together that the rows written one by one do not meet (a
+// passing one) costs the save nothing.
+TEST_F(CategoriesDialogTest, StoreFailingOnceInSaveStillWritesEveryRow) {
+  for (auto C : {u"A", u"B", u"C"})
+    Tab(C);
+  std::optional<THiveFaultInjection> Fault;
+  EditCategories([&](TOvFrmPaletteMenuCategories& D) {
+    for (int Row = 1; Row <= 3; ++Row) {
+      D.GrdCategories->UserSelectCell(1, Row);
+      D.GrdCategories->UserEditCell(u"Cat" + IntToStr(Row));
+    }
+    Fault.emplace(hoWrite, 0, 1);
+    return PressOk(D);
+  });
+  EXPECT_EQ(Fault->OperationsFailed(), 1);
+  Fault.reset();
+  EXPECT_EQ(Log.Batches, 0);
+  EXPECT_EQ(Log.Changes,
+            (std::vector<std::string>{"write A=Cat1", "write B=Cat2", "write C=Cat3"}));
+  for (auto [Tab, Cat] : {std::pair{u"A", "Cat1"}, {u"B", "Cat2"}, {u"C", "Cat3"}})
+    EXPECT_EQ(Stored(Tab), Cat);
   ExpectDialogReleased();
 }
 

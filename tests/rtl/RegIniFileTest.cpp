@@ -2,6 +2,9 @@
 #include "rtl/Exception.h"
 #include "rtl/StringList.h"
 
+#include "ForwardingHive.h"
+#include "HiveFaults.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -119,6 +122,123 @@ TEST(RegIniFile, RefusedNamesAreShownShortenedWithTheOffendingCharacterEscaped) 
   EXPECT_EQ(RefusalOf([&] { Reg.DeleteKey(u"Categories", Far); }),
             "Invalid registry value name '" + std::string(39, 'a') +
                 "...': it contains an unpaired UTF-16 surrogate (\\uDC00) at position 42");
+}
+
+// Counts what reaches the hive: batches, and changes made one by one.
+class TCountingHive : public TForwardingHive {
+public:
+  using TForwardingHive::TForwardingHive;
+  void WriteValue(std::u16string_view P, const TRegValue& V) override {
+    ++Single;
+    TForwardingHive::WriteValue(P, V);
+  }
+  void DeleteValue(std::u16string_view P, std::u16string_view N) override {
+    ++Single;
+    TForwardingHive::DeleteValue(P, N);
+  }
+  void Apply(const std::vector<TRegChange>& C) override {
+    ++Tried;
+    if (!Transactions)
+      TRegistryHive::Apply(C); // refuses, as a hive without transactions does
+    else
+      TForwardingHive::Apply(C);
+    ++Applied;
+  }
+  bool Transactions = true;
+  int Tried = 0, Applied = 0, Single = 0;
+};
+
+// Changes inside an update reach the hive as one transaction at its end, and only then; reads
+// through the same object see them, and nested updates end with the outermost.
+TEST(RegIniFile, AnUpdateMakesItsChangesAtItsEndAsOneTransaction) {
+  auto Counting = std::make_unique<TCountingHive>(OpenCurrentUserHive());
+  TCountingHive& C = *Counting;
+  TRegIniFile A(Key, std::move(Counting));
+  TRegIniFile B(Key);
+  A.WriteString(u"Categories", u"Gone", u"old");
+  C.Single = 0;
+  A.BeginUpdate();
+  A.BeginUpdate();
+  for (int I = 0; I < 50; ++I)
+    A.WriteString(u"Categories", u"Tab " + IntToStr(I), u"Cat " + IntToStr(I));
+  A.DeleteKey(u"Categories", u"Gone");
+  A.EndUpdate();
+  EXPECT_TRUE(A.Updating());
+  EXPECT_EQ(B.ReadString(u"Categories", u"Tab 0", u"none"), u"none");
+  EXPECT_EQ(B.ReadString(u"Categories", u"Gone", u""), u"old");
+  A.EndUpdate();
+  EXPECT_FALSE(A.Updating());
+  EXPECT_EQ(C.Applied, 1);
+  EXPECT_EQ(C.Single, 0);
+  EXPECT_EQ(B.ReadString(u"Categories", u"Tab 49", u""), u"Cat 49");
+  EXPECT_EQ(B.ReadString(u"Categories", u"Gone", u"deleted"), u"deleted");
+
+  // A read inside an update makes what is pending first.
+  A.BeginUpdate();
+  A.WriteString(u"Categories", u"Tab 0", u"changed");
+  EXPECT_EQ(A.ReadString(u"Categories", u"Tab 0", u""), u"changed");
+  EXPECT_EQ(B.ReadString(u"Categories", u"Tab 0", u""), u"changed");
+  A.EndUpdate();
+  EXPECT_EQ(C.Applied, 2);
+  EXPECT_EQ(C.Single, 0);
+}
+
+// When the one transaction fails, the changes are made one by one: the outcome and the failure
+// are those of the changes made without an update.
+TEST(RegIniFile, AFailedUpdateKeepsTheChangesBeforeTheFailingOne) {
+  const UnicodeString TooLong(16384, u'n');
+  for (bool Batches : {true, false}) {
+    SCOPED_TRACE(Batches ? "hive with transactions" : "hive without");
+    auto Counting = std::make_unique<TCountingHive>(NewMemoryHive());
+    TCountingHive& C = *Counting;
+    C.Transactions = Batches;
+    TRegIniFile Reg(Key, std::move(Counting));
+    Reg.BeginUpdate();
+    Reg.WriteString(u"Categories", u"First", u"1");
+    Reg.WriteString(u"Categories", TooLong, u"2");
+    Reg.WriteString(u"Categories", u"Third", u"3");
+    std::string Message;
+    try {
+      Reg.EndUpdate();
+    } catch (const ERegistryException& E) {
+      Message = UTF8Encode(E.Message());
+    }
+    EXPECT_NE(Message.find("is too long (16384 characters"), std::string::npos) << Message;
+    EXPECT_EQ(C.Tried, 1);
+    EXPECT_EQ(C.Applied, 0);
+    EXPECT_EQ(C.Single, 2); // the first, and the failing one
+    EXPECT_FALSE(Reg.Updating());
+    EXPECT_EQ(Reg.ReadString(u"Categories", u"First", u""), u"1");
+    EXPECT_EQ(Reg.ReadString(u"Categories", u"Third", u"dropped"), u"dropped");
+  }
+
+  // A transaction failing in the file, with every change then made on its own.
+  auto Counting = std::make_unique<TCountingHive>(OpenCurrentUserHive());
+  TCountingHive& C = *Counting;
+  TRegIniFile Reg(Key, std::move(Counting));
+  Reg.BeginUpdate();
+  Reg.WriteString(u"Retry", u"A", u"1");
+  Reg.WriteString(u"Retry", u"B", u"2");
+  {
+    THiveFaultInjection Fault(hoWrite, 0, 1);
+    Reg.EndUpdate();
+    EXPECT_EQ(Fault.OperationsFailed(), 1);
+  }
+  EXPECT_EQ(C.Single, 2);
+  TRegIniFile Other(Key);
+  EXPECT_EQ(Other.ReadString(u"Retry", u"A", u""), u"1");
+  EXPECT_EQ(Other.ReadString(u"Retry", u"B", u""), u"2");
+}
+
+// An object destroyed inside an update still makes the changes it was given.
+TEST(RegIniFile, DestroyingAnObjectInsideAnUpdateMakesItsChanges) {
+  {
+    TRegIniFile Reg(Key);
+    Reg.BeginUpdate();
+    Reg.WriteString(u"Categories", u"Left", u"pending");
+  }
+  TRegIniFile Reg(Key);
+  EXPECT_EQ(Reg.ReadString(u"Categories", u"Left", u""), u"pending");
 }
 
 } // namespace

@@ -449,6 +449,37 @@ TEST_F(SqliteHiveTest, FilesThatAreNotHivesOrAreDamagedAreRefusedAndLeftAlone) {
   }
 }
 
+// A handle opened on a hive that another handle of the process found sound may skip the
+// integrity check; a file damaged in place since (same size, right after) is still refused.
+TEST_F(SqliteHiveTest, AHiveDamagedInPlaceAfterASoundOpeningIsStillRefused) {
+  {
+    auto R = Reg();
+    for (int I = 0; I < 300; ++I)
+      R->WriteString(u"Categories", u"Tab " + IntToStr(I), UnicodeString(60, u'x'));
+  }
+  const std::string Good = ReadBytes(HiveFile);
+  ASSERT_GT(Good.size(), 5u * 4096);
+  for (int Round = 0; Round < 20; ++Round) {
+    WriteBytes(HiveFile, Good);
+    // Held open, so that its journal stays and the state is the one just checked.
+    auto First = Open();
+    auto Second = Open();
+    EXPECT_TRUE(Second->KeyExists(Categories));
+    {
+      std::fstream F(HiveFile, std::ios::in | std::ios::out | std::ios::binary);
+      F.seekp(2 * 4096);
+      F.write(std::string(300, '\x5A').data(), 300);
+    }
+    ASSERT_EQ(ReadBytes(HiveFile).size(), Good.size());
+    try {
+      Open();
+      ADD_FAILURE() << "a damaged hive was opened in round " << Round;
+    } catch (const ERegistryException& E) {
+      EXPECT_THAT(MessageOf(E), HasSubstr("damaged"));
+    }
+  }
+}
+
 // Permissions do not bind root, so as root the child becomes "nobody" first.
 TEST_F(SqliteHiveTest, AReadOnlyHiveIsReadButNeverWrittenAndAWritableOneInAReadOnlyFolderRefused) {
   namespace fs = std::filesystem;

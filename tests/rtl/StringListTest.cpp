@@ -224,6 +224,48 @@ TEST(StringList, ADescendantSortsByItsOwnComparisonNotByTheKeptCollationKeys) {
   EXPECT_EQ(Entries(Plain), (V{u"A", u"aa", u"B", u"bb", u"ccc"}));
 }
 
+// A sorted list filled one Add at a time orders, drops and finds exactly as one sorted at once,
+// also when the thread's collation keys are forgotten in between (the memo being full).
+TEST(StringList, SortedAddsAgreeWithOneSortAlsoAcrossAFullKeyMemo) {
+  std::mt19937 Random(7);
+  const std::vector<UnicodeString> Stems = {u"Standard", u"\u00c4rger", u"\u00e4rger",  u"Arger",
+                                            u"Win32",    u"win-32",     u"Data Access", u"DATA"};
+  std::vector<UnicodeString> Captions;
+  for (int I = 0; I < 3000; ++I) {
+    UnicodeString C = Stems[Random() % Stems.size()] + IntToStr(static_cast<int>(Random() % 700));
+    if (Random() % 3 == 0)
+      for (char16_t& Unit : C)
+        if (Unit >= u'a' && Unit <= u'z')
+          Unit = static_cast<char16_t>(Unit - 32);
+    Captions.push_back(C);
+  }
+  TStringList Added;
+  Added.SetSorted(true);
+  TCollationKeyMemo& Memo = TCollationKeyMemo::ForThisThread();
+  for (size_t I = 0; I < Captions.size(); ++I) {
+    if (I == Captions.size() / 2) // fill the memo up to its limit: the next search forgets all
+      for (size_t K = Memo.Size(); K < TCollationKeyMemo::MaxKept; ++K)
+        Memo.KeyOf(u"filler " + IntToStr(static_cast<int>(K)));
+    Added.Add(Captions[I]);
+  }
+  // The same captions, first of each equal group kept, sorted at once.
+  TStringList Whole;
+  std::vector<UnicodeString> Firsts;
+  for (const UnicodeString& C : Captions)
+    if (std::none_of(Firsts.begin(), Firsts.end(),
+                     [&](const UnicodeString& F) { return AnsiCompareText(F, C) == 0; }))
+      Firsts.push_back(C);
+  for (const UnicodeString& C : Firsts)
+    Whole.Add(C);
+  Whole.SetSorted(true);
+  EXPECT_EQ(Entries(Added), Entries(Whole));
+  for (const UnicodeString& C : Captions) {
+    int At = -1;
+    ASSERT_TRUE(Added.Find(SimpleFoldCase(C), At)) << UTF8Encode(C);
+    EXPECT_EQ(AnsiCompareText(Added[At], C), 0);
+  }
+}
+
 TEST(CollationKeyMemo, KeysAreComputedOnceKeptInPlaceAndForgottenOnlyWhenFull) {
   TCollationKeyMemo Memo;
   const std::string& A = Memo.KeyOf(u"Alpha");
