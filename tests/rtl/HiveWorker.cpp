@@ -1,6 +1,7 @@
 // A separate process on a hive file, for the tests that need more than one process:
 //   hive_worker touch FILE                  opens the hive and closes it again
 //   hive_worker read FILE KEY NAME          prints the string value
+//   hive_worker set FILE KEY NAME DATA      writes the string value; prints "set" once it returned
 //   hive_worker dump FILE                   prints every string value as KEY\NAME=DATA lines
 //   hive_worker write FILE KEY MS           writes N<i> = <i> for i = 1, 2, ... into KEY for MS
 //                                           milliseconds; prints i once WriteString returned
@@ -57,6 +58,10 @@ int Run(int Argc, char** Argv) {
     std::optional<TRegValue> V =
         OpenSqliteHive(File)->ReadValue(UTF8Decode(Argv[3]), UTF8Decode(Argv[4]));
     Say(V ? UTF8Encode(V->AsString()) : "(none)");
+  } else if (Verb == "set" && Argc == 6) {
+    OpenSqliteHive(File)->WriteValue(UTF8Decode(Argv[3]),
+                                     TRegValue::String(UTF8Decode(Argv[4]), UTF8Decode(Argv[5])));
+    Say("set");
   } else if (Verb == "dump" && Argc == 3) {
     Dump(*OpenSqliteHive(File), u"");
   } else if (Verb == "write" && Argc == 5) {
@@ -79,7 +84,7 @@ int Run(int Argc, char** Argv) {
     }
     Say(std::to_string(Reads));
   } else {
-    std::cerr << "usage: hive_worker touch|read|dump|write|readloop FILE ...\n";
+    std::cerr << "usage: hive_worker touch|read|set|dump|write|readloop FILE ...\n";
     return 2;
   }
   return 0;
