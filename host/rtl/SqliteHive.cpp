@@ -308,6 +308,7 @@ private:
         return;
       FHive.Run(FHive.SCommit, "COMMIT", FDoing);
       FCommitted = true;
+      FoldJournalIfDue(FHive.FHive);
       if (FWrite && sqlite3_total_changes64(FHive.Db()) != FChangesBefore) {
         FHive.FUnflushed = true;
         FHive.CheckHeaderMoved(FHaveHeader, FHeaderBefore);

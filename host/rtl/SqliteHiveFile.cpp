@@ -334,7 +334,16 @@ void Open(THiveFile& Hive) {
   // the process being killed; what reaches the disk is made durable by the handle's flush (a
   // sync of the journal) and by every fold of the journal into the file (which syncs both).
   Exec(Hive, "PRAGMA synchronous = NORMAL; PRAGMA foreign_keys = ON", Doing);
-  sqlite3_wal_autocheckpoint(Db, JournalPagesBeforeFold);
+  // The journal is folded by FoldJournalIfDue after a look at the files, not by SQLite inside
+  // a commit: a handle whose journal was deleted or replaced meanwhile would fold its old one
+  // into the file that other processes go on using with their new one.
+  sqlite3_wal_hook(
+      Db,
+      [](void* File, sqlite3*, const char*, int Frames) {
+        static_cast<THiveFile*>(File)->JournalFrames = Frames;
+        return SQLITE_OK;
+      },
+      &Hive);
   if (New)
     Initialise(Hive);
   if (!Hive.ReadOnly)
@@ -347,6 +356,26 @@ void Open(THiveFile& Hive) {
     Hive.WalId = IdentityAt(File + "-wal");
     Hive.ShmId = IdentityAt(File + "-shm");
   }
+  // The paths were looked at after SQLite opened the files: should one of them have been
+  // deleted or replaced in between, the identities taken are not those of the files in use,
+  // and the handle would not notice that it works on an old file.
+  auto Moved = [](sqlite3_file* F) {
+    int Has = 0;
+    return F && F->pMethods &&
+           F->pMethods->xFileControl(F, SQLITE_FCNTL_HAS_MOVED, &Has) == SQLITE_OK && Has != 0;
+  };
+  sqlite3_file* Main = nullptr;
+  sqlite3_file* Journal = nullptr;
+  sqlite3_file_control(Db, "main", SQLITE_FCNTL_FILE_POINTER, &Main);
+  if (!Hive.Immutable)
+    sqlite3_file_control(Db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &Journal);
+  // A journal in use must be at its path, and its shared memory beside it.
+  const bool JournalOpen = Journal && Journal->pMethods;
+  if (Moved(Main) || Moved(Journal) ||
+      (JournalOpen && (Hive.WalId.Inode == 0 || Hive.ShmId.Inode == 0)))
+    Fail(Hive, Doing,
+         u"the file or its journal " + Quoted(Hive.Path + u"-wal") +
+             u" was deleted or replaced by something else while it was being opened");
 }
 
 // The handle's files are no longer the ones at the paths: the handle refuses every further
@@ -462,6 +491,19 @@ void CheckFiles(THiveFile& Hive, const TDoing& Doing, bool Write) {
     Fail(Hive, Doing, u"the hive is read-only (the file cannot be written)");
   if (!Exists || !ModeWritable(Hive.File, St))
     Fail(Hive, Doing, u"the hive is read-only (the file has become read-only since it was opened)");
+}
+
+void FoldJournalIfDue(THiveFile& Hive) {
+  if (Hive.JournalFrames < JournalPagesBeforeFold || !Hive.Db)
+    return;
+  Hive.JournalFrames = 0;
+  try {
+    CheckFiles(Hive, TDoing(u"fold the journal"), false);
+  } catch (const ERegistryException&) {
+    return; // the next operation reports it
+  }
+  // As SQLite's own automatic fold: a failure leaves the journal as it is, for the next one.
+  sqlite3_wal_checkpoint_v2(Hive.Db.get(), "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
 
 void PrepareClose(THiveFile& Hive) {

@@ -44,6 +44,7 @@ struct THiveFile {
   // Why the handle no longer works on the hive (its files were deleted or replaced); empty
   // while it does.
   UnicodeString Lost;
+  int JournalFrames = 0; // pages in the journal after the last commit
   TDb Db;
 };
 
@@ -120,6 +121,9 @@ void OpenHiveFile(THiveFile& Hive);
 // file has become read-only. A handle whose files were deleted or replaced stays refused, and
 // closes without folding its journal into any file.
 void CheckFiles(THiveFile& Hive, const TDoing& Doing, bool Write);
+// After a commit: folds the journal into the file once it holds many pages, if the files are
+// still the ones opened.
+void FoldJournalIfDue(THiveFile& Hive);
 // Before a connection closes: the last one to close folds the journal into the file, but not
 // into a file that is read-only (also one that became so while open), has been emptied, or is
 // no longer the one opened.
