@@ -6,7 +6,7 @@
 //   hive_worker write FILE KEY MS           writes N<i> = <i> for i = 1, 2, ... into KEY for MS
 //                                           milliseconds; prints i once WriteString returned
 //   hive_worker readloop FILE KEY MS        reads the values of KEY over and over for MS ms
-// Failures go to stderr with exit code 1.
+// Failures go to stderr, and to stdout after "error: ", with exit code 1.
 #include "rtl/Exception.h"
 #include "rtl/RegIniFile.h"
 #include "rtl/SqliteHive.h"
@@ -96,6 +96,8 @@ int main(int Argc, char** Argv) {
   try {
     return Run(Argc, Argv);
   } catch (const Exception& E) {
+    // On both outputs: the test reads the standard output, a person the error output.
+    Say("error: " + UTF8Encode(E.Message()));
     std::cerr << UTF8Encode(E.Message()) << '\n';
     return 1;
   }
