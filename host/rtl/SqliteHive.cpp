@@ -275,7 +275,9 @@ private:
   public:
     TTransaction(TSqliteHive& Hive, bool Write, const TDoing& Doing)
         : FHive(Hive), FDoing(Doing), FWrite(Write) {
-      FHive.CheckWritable(FDoing, FWrite);
+      // A read joining a snapshot was looked at when the snapshot began.
+      if (FWrite || FHive.FSnapshots == 0)
+        FHive.CheckWritable(FDoing, FWrite);
       if (FHive.FSnapshots > 0) {
         if (FWrite)
           Fail(FHive.FHive, FDoing, u"the hive is being read as a snapshot by the same handle");
