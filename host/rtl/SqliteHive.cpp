@@ -70,6 +70,14 @@ public:
   }
 
   UnicodeString Location() const override { return FHive.Path; }
+  // The files opened, whatever the paths name now.
+  std::vector<TFileIdentity> Files() const override {
+    std::vector<TFileIdentity> R;
+    for (const TFileIdentity& Id : {FHive.FileId, FHive.WalId, FHive.ShmId})
+      if (Id.Inode != 0)
+        R.push_back(Id);
+    return R;
+  }
   bool ReadOnly() const override { return FHive.ReadOnly; }
   bool UsesHeaderCheck() const { return FHeaderCheck; }
 
@@ -116,7 +124,7 @@ public:
     // writable, and an operation chosen to fail must reach the file.
     const bool MaySkip = !Op.Failing() && FSnapshots == 0;
     if (MaySkip && CacheCertainlyCurrent() && Unchanged(CachedKey(Path), Value)) {
-      CheckWritable(Doing);
+      CheckWritable(Doing, true);
       return;
     }
     TTransaction T(*this, true, Doing);
@@ -249,6 +257,7 @@ public:
       return;
     TOperation Op(hoWrite, Db());
     const TDoing Doing(u"flush the changes");
+    CheckFiles(FHive, Doing, false);
     sqlite3_file* Journal = nullptr;
     if (sqlite3_file_control(Db(), "main", SQLITE_FCNTL_JOURNAL_POINTER, &Journal) == SQLITE_OK &&
         Journal && Journal->pMethods) {
@@ -278,8 +287,9 @@ private:
   public:
     TTransaction(TSqliteHive& Hive, bool Write, const TDoing& Doing)
         : FHive(Hive), FDoing(Doing), FWrite(Write) {
-      if (FWrite)
-        FHive.CheckWritable(FDoing);
+      // A read joining a snapshot was looked at when the snapshot began.
+      if (FWrite || FHive.FSnapshots == 0)
+        FHive.CheckWritable(FDoing, FWrite);
       if (FHive.FSnapshots > 0) {
         if (FWrite)
           Fail(FHive.FHive, FDoing, u"the hive is being read as a snapshot by the same handle");
@@ -312,6 +322,7 @@ private:
         return;
       FHive.Run(FHive.SCommit, "COMMIT", FDoing);
       FCommitted = true;
+      FoldJournalIfDue(FHive.FHive);
       if (FWrite && sqlite3_total_changes64(FHive.Db()) != FChangesBefore) {
         FHive.FUnflushed = true;
         FHive.CheckHeaderMoved(FHaveHeader, FHeaderBefore);
@@ -552,21 +563,11 @@ private:
 
   // --- statements -----------------------------------------------------------------------------
 
-  // Changes are refused on a hive opened read-only, and on one whose file has become read-only
-  // or been emptied since it was opened: writing on would let SQLite fold the journal into a
-  // file the user meant to keep as it is.
-  void CheckWritable(const TDoing& Doing) {
-    if (FHive.ReadOnly)
-      Fail(FHive, Doing, u"the hive is read-only (the file cannot be written)");
-    // One look at the file answers both.
-    struct stat St;
-    const bool Exists = ::stat(FHive.File.c_str(), &St) == 0;
-    if (FHive.Opened && Exists && St.st_size == 0)
-      Fail(FHive, Doing, EmptiedProblem(FHive));
-    if (!Exists || !ModeWritable(FHive.File, St))
-      Fail(FHive, Doing,
-           u"the hive is read-only (the file has become read-only since it was opened)");
-  }
+  // Every transaction is refused on a hive whose files were deleted, replaced or emptied since
+  // they were opened, and changes also on a hive opened read-only or whose file has become
+  // read-only: going on would let SQLite fold the journal into a file that is not the one it
+  // belongs to, or one the user meant to keep as it is.
+  void CheckWritable(const TDoing& Doing, bool Write) { CheckFiles(FHive, Doing, Write); }
   void Run(TStmt& Slot, const char* Sql, const TDoing& Doing) {
     while (Step(Stmt(Slot, Sql), Doing)) {
     }
@@ -675,10 +676,25 @@ private:
     sqlite3_int64 Key = FindKey(Parts, false, Doing);
     if (!Key)
       return;
-    // Subkeys and values go with it (ON DELETE CASCADE).
-    sqlite3_stmt* S = Stmt(SDeleteKey, "DELETE FROM reg_keys WHERE id = ?1");
+    // The key and every key below it, deepest first: a key is always inserted after its parent,
+    // so a larger id never belongs to an ancestor. Deleted bottom-up, a key has nothing left
+    // below it for the schema's ON DELETE CASCADE to delete, which would otherwise nest one
+    // level of trigger per level of the tree (and fail past SQLite's limit of 1,000).
+    sqlite3_stmt* S = Stmt(SKeyTree, "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL "
+                                     "SELECT k.id FROM reg_keys k JOIN tree ON k.parent = tree.id) "
+                                     "SELECT id FROM tree ORDER BY id DESC");
     sqlite3_bind_int64(S, 1, Key);
-    Step(S, Doing);
+    std::vector<sqlite3_int64> Tree;
+    while (Step(S, Doing))
+      Tree.push_back(sqlite3_column_int64(S, 0));
+    for (sqlite3_int64 Id : Tree) {
+      S = Stmt(SDeleteKeyValues, "DELETE FROM reg_values WHERE key = ?1");
+      sqlite3_bind_int64(S, 1, Id);
+      Step(S, Doing);
+      S = Stmt(SDeleteKey, "DELETE FROM reg_keys WHERE id = ?1");
+      sqlite3_bind_int64(S, 1, Id);
+      Step(S, Doing);
+    }
   }
   std::vector<UnicodeString> Names(std::u16string_view Path, TStmt& Slot, const char* Sql,
                                    std::u16string_view What) {
@@ -714,7 +730,7 @@ private:
   UnicodeString FSingleReadPath;          // the key of the last single read (folded)
   sqlite3_int64 FSingleReadVersion = -1;  // and the data version it was made at
   TStmt SBegin[2], SCommit, SRollback, SFindKey, SInsertKey, SKeyValues, SReadValue, SWriteValue,
-      SDeleteValue, SDeleteKey, SValueNames, SSubKeyNames, SDataVersion;
+      SDeleteValue, SDeleteKey, SKeyTree, SDeleteKeyValues, SValueNames, SSubKeyNames, SDataVersion;
 };
 
 } // namespace

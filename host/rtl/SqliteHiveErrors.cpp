@@ -4,7 +4,11 @@
 #include "rtl/RegistryHive.h"
 #include "rtl/SqliteHive_p.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 namespace SqliteHiveDetail {
 
@@ -35,6 +39,39 @@ UnicodeString EmptiedProblem(const THiveFile& Hive) {
          u"program; its journal " +
          Quoted(Hive.Path + u"-wal") + u", which may hold the last changes, is left as it is";
 }
+
+namespace {
+
+// True when the shared memory beside the hive counts more of the journal than the file at the
+// journal's path holds: the journal was deleted or replaced while other processes kept the
+// shared memory. SQLite then meets a short read (error code 522), which would otherwise read
+// as a failing disk.
+bool JournalShorterThanIndexed(const THiveFile& Hive) {
+  sqlite3_file* F = nullptr;
+  if (!Hive.Db ||
+      sqlite3_file_control(Hive.Db.get(), "main", SQLITE_FCNTL_FILE_POINTER, &F) != SQLITE_OK ||
+      !F || !F->pMethods || F->pMethods->iVersion < 2)
+    return false;
+  void volatile* Mapped = nullptr;
+  if (F->pMethods->xShmMap(F, 0, 32768, 0, &Mapped) != SQLITE_OK || !Mapped)
+    return false;
+  // The WAL index header: the page size (16 bits at 14, 1 for 65536) and the frames in the
+  // journal (32 bits at 16), in the machine's byte order.
+  unsigned char Header[20];
+  for (size_t I = 0; I < sizeof Header; ++I)
+    Header[I] = static_cast<const volatile unsigned char*>(Mapped)[I];
+  uint16_t PageSize;
+  uint32_t Frames;
+  std::memcpy(&PageSize, Header + 14, 2);
+  std::memcpy(&Frames, Header + 16, 4);
+  const long long Page = PageSize == 1 ? 65536 : PageSize;
+  struct stat St;
+  if (Frames == 0 || ::stat((Hive.File + "-wal").c_str(), &St) != 0)
+    return Frames != 0;
+  return St.st_size < 32 + static_cast<long long>(Frames) * (Page + 24);
+}
+
+} // namespace
 
 void Fail(const THiveFile& Hive, const TDoing& Doing, const UnicodeString& Problem) {
   throw ERegistryException(u"Cannot " + Doing.Text() +
@@ -73,7 +110,14 @@ void Fail(const THiveFile& Hive, const TDoing& Doing, int Rc, const std::string&
     Problem = u"the disk is full";
     break;
   case SQLITE_IOERR:
-    Problem = u"input/output error (" + Detail + u")";
+    if (Rc == SQLITE_IOERR_SHORT_READ && JournalShorterThanIndexed(Hive))
+      Problem = u"its journal " + Quoted(Hive.Path + u"-wal") +
+                u" is shorter than its shared memory " + Quoted(Hive.Path + u"-shm") +
+                u" says: the journal was deleted or replaced while another process had the hive "
+                u"open; once every program using the hive has closed it, it opens again (the "
+                u"changes that were only in the journal are lost)";
+    else
+      Problem = u"input/output error (" + Detail + u")";
     break;
   case SQLITE_CANTOPEN:
     Problem = u"the file cannot be opened (" + Detail + u")";

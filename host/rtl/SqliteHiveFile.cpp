@@ -4,11 +4,13 @@
 #include "rtl/Exception.h"
 #include "rtl/SqliteHive_p.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -45,6 +47,57 @@ static_assert(HiveApplicationId == 1212891989);
 // journal and the file, so it is kept rare: a large batch of single writes (the categories
 // editor's OK at thousands of rows) then costs a few syncs, not one every thousand pages.
 constexpr int JournalPagesBeforeFold = 4096;
+
+TFileIdentity IdentityOf(const struct stat& St) {
+  return {static_cast<uint64_t>(St.st_dev), static_cast<uint64_t>(St.st_ino)};
+}
+
+// The identity of the file at File now; Inode 0 when there is none.
+TFileIdentity IdentityAt(const std::string& File) {
+  struct stat St;
+  return ::stat(File.c_str(), &St) == 0 ? IdentityOf(St) : TFileIdentity{};
+}
+
+// The hive files this process created. An empty hive file with a journal beside it is taken
+// for a new hive only when it is one of these: otherwise something emptied it.
+std::mutex CreatedLock;
+std::vector<TFileIdentity> Created;
+
+void RememberCreated(const TFileIdentity& Id) {
+  std::lock_guard<std::mutex> Lock(CreatedLock);
+  if (std::find(Created.begin(), Created.end(), Id) == Created.end())
+    Created.push_back(Id);
+}
+
+// Once the file holds a hive, being empty no longer makes it new.
+void ForgetCreated(const TFileIdentity& Id) {
+  std::lock_guard<std::mutex> Lock(CreatedLock);
+  Created.erase(std::remove(Created.begin(), Created.end(), Id), Created.end());
+}
+
+bool CreatedHere(const TFileIdentity& Id) {
+  std::lock_guard<std::mutex> Lock(CreatedLock);
+  return std::find(Created.begin(), Created.end(), Id) != Created.end();
+}
+
+// Creates the missing folders of Dir, each readable by its owner only, whatever the umask:
+// they hold one user's settings.
+std::error_code MakeFolders(const fs::path& Dir) {
+  std::error_code Ec;
+  std::vector<fs::path> Missing;
+  for (fs::path P = Dir; !P.empty() && !fs::exists(P, Ec); P = P.parent_path()) {
+    Missing.push_back(P);
+    if (P == P.parent_path())
+      break;
+  }
+  for (auto It = Missing.rbegin(); It != Missing.rend(); ++It) {
+    if (::mkdir(It->c_str(), 0700) == 0)
+      ::chmod(It->c_str(), 0700);
+    else if (errno != EEXIST)
+      return std::error_code(errno, std::system_category());
+  }
+  return {};
+}
 
 void Exec(THiveFile& Hive, const char* Sql, const TDoing& Doing) {
   int Rc = sqlite3_exec(Hive.Db.get(), Sql, nullptr, nullptr, nullptr);
@@ -257,11 +310,23 @@ void Open(THiveFile& Hive) {
   if (Dir.empty())
     Dir = ".";
   if (!Exists) {
-    fs::create_directories(Dir, Ec);
+    Ec = MakeFolders(Dir);
     if (Ec)
       Fail(Hive, Doing,
            u"its folder " + Quoted(UTF8Decode(Dir.string())) + u" cannot be created (" +
                UTF8Decode(Ec.message()) + u")");
+    // Created here rather than by SQLite, so that it is the owner's only whatever the umask;
+    // SQLite gives the journal and the shared memory the file's permissions.
+    int Fd = ::open(File.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (Fd >= 0) {
+      struct stat Made;
+      ::fchmod(Fd, 0600);
+      if (::fstat(Fd, &Made) == 0)
+        RememberCreated(IdentityOf(Made));
+      ::close(Fd);
+    } else if (errno != EEXIST) {
+      Fail(Hive, Doing, u"the file cannot be created (" + UTF8Decode(std::strerror(errno)) + u")");
+    }
   }
   long long Size = Exists ? FileSize(File) : 0;
   if (Exists) {
@@ -275,6 +340,15 @@ void Open(THiveFile& Hive) {
            u"the file is empty (0 bytes) while its journal " + Quoted(Hive.Path + u"-wal") +
                u" holds changes: something emptied it while it was in use; both are left as "
                u"they are");
+    // An empty file with an empty journal is what a new hive looks like before its first
+    // commit, and also what an emptied one leaves after its last process closed it: only the
+    // process that created the file takes it for new.
+    if (Size == 0 && (fs::exists(File + "-wal", Ec) || fs::exists(File + "-shm", Ec)) &&
+        !CreatedHere(IdentityAt(File)))
+      Fail(Hive, Doing,
+           u"the file is empty (0 bytes) and its journal " + Quoted(Hive.Path + u"-wal") +
+               u" lies beside it: something other than this program emptied it, so it is not "
+               u"taken for a new hive; both are left as they are");
   }
   // The journal lives beside the file, so its folder must be writable too. A read-only hive in
   // a folder that cannot be written, with no journal beside it, is opened as a file nothing
@@ -348,11 +422,65 @@ void Open(THiveFile& Hive) {
   // the process being killed; what reaches the disk is made durable by the handle's flush (a
   // sync of the journal) and by every fold of the journal into the file (which syncs both).
   Exec(Hive, "PRAGMA synchronous = NORMAL; PRAGMA foreign_keys = ON", Doing);
-  sqlite3_wal_autocheckpoint(Db, JournalPagesBeforeFold);
+  // The journal is folded by FoldJournalIfDue after a look at the files, not by SQLite inside
+  // a commit: a handle whose journal was deleted or replaced meanwhile would fold its old one
+  // into the file that other processes go on using with their new one.
+  sqlite3_wal_hook(
+      Db,
+      [](void* File, sqlite3*, const char*, int Frames) {
+        static_cast<THiveFile*>(File)->JournalFrames = Frames;
+        return SQLITE_OK;
+      },
+      &Hive);
   if (New)
     Initialise(Hive);
   if (!Hive.ReadOnly)
     sqlite3_db_config(Db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+  // The files SQLite now has open, to notice when the paths come to name others.
+  Hive.FileId = IdentityAt(File);
+  if (New)
+    ForgetCreated(Hive.FileId);
+  if (!Hive.Immutable) {
+    Hive.WalId = IdentityAt(File + "-wal");
+    Hive.ShmId = IdentityAt(File + "-shm");
+  }
+  // The paths were looked at after SQLite opened the files: should one of them have been
+  // deleted or replaced in between, the identities taken are not those of the files in use,
+  // and the handle would not notice that it works on an old file.
+  auto Moved = [](sqlite3_file* F) {
+    int Has = 0;
+    return F && F->pMethods &&
+           F->pMethods->xFileControl(F, SQLITE_FCNTL_HAS_MOVED, &Has) == SQLITE_OK && Has != 0;
+  };
+  sqlite3_file* Main = nullptr;
+  sqlite3_file* Journal = nullptr;
+  sqlite3_file_control(Db, "main", SQLITE_FCNTL_FILE_POINTER, &Main);
+  if (!Hive.Immutable)
+    sqlite3_file_control(Db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &Journal);
+  // A journal in use must be at its path, and its shared memory beside it.
+  const bool JournalOpen = Journal && Journal->pMethods;
+  if (Moved(Main) || Moved(Journal) ||
+      (JournalOpen && (Hive.WalId.Inode == 0 || Hive.ShmId.Inode == 0)))
+    Fail(Hive, Doing,
+         u"the file or its journal " + Quoted(Hive.Path + u"-wal") +
+             u" was deleted or replaced by something else while it was being opened");
+}
+
+// The handle's files are no longer the ones at the paths: the handle refuses every further
+// operation and its connection closes without folding its journal into any file, so that a
+// journal never lands in another file and another process's later writes are never undone.
+void Lose(THiveFile& Hive, const UnicodeString& Problem, bool HiveFileGone) {
+  Hive.Lost = Problem + u"; this handle no longer reads or writes the hive (open it again; what "
+                        u"it had not yet folded into the file is lost)";
+  if (Hive.Db)
+    sqlite3_db_config(Hive.Db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  // The journal beside a hive file that was deleted or replaced belongs to the old file: left
+  // there, the next process to open the path would apply it to the new one.
+  if (HiveFileGone && Hive.WalId.Inode != 0 && IdentityAt(Hive.File + "-wal") == Hive.WalId &&
+      IdentityAt(Hive.File + "-shm") == Hive.ShmId) {
+    ::unlink((Hive.File + "-wal").c_str());
+    ::unlink((Hive.File + "-shm").c_str());
+  }
 }
 
 } // namespace
@@ -415,8 +543,67 @@ void OpenHiveFile(THiveFile& Hive) {
   Hive.Opened = true;
 }
 
+void CheckFiles(THiveFile& Hive, const TDoing& Doing, bool Write) {
+  if (!Hive.Lost.empty())
+    Fail(Hive, Doing, Hive.Lost);
+  // One look at each file. A path that cannot be examined for another reason (a folder made
+  // unreadable) fails this operation only.
+  auto Look = [&](const std::string& File, const TFileIdentity& Opened, const UnicodeString& Name,
+                  struct stat& St, bool IsHiveFile) {
+    if (::stat(File.c_str(), &St) == 0) {
+      if (Opened.Inode == 0 || IdentityOf(St) == Opened)
+        return true;
+      Lose(Hive, Quoted(Name) + u" has been replaced by another file since the hive was opened",
+           IsHiveFile);
+    } else if (errno == ENOENT || errno == ENOTDIR) {
+      if (Opened.Inode == 0)
+        return false;
+      Lose(Hive, Quoted(Name) + u" has been deleted since the hive was opened", IsHiveFile);
+    } else {
+      Fail(Hive, Doing,
+           Quoted(Name) + u" cannot be examined (" + UTF8Decode(std::strerror(errno)) + u")");
+    }
+    Fail(Hive, Doing, Hive.Lost);
+  };
+  struct stat St, Journal;
+  const bool Exists = Look(Hive.File, Hive.FileId, Hive.Path, St, true);
+  if (Hive.Opened && Exists && St.st_size == 0)
+    Fail(Hive, Doing, EmptiedProblem(Hive));
+  if (Hive.WalId.Inode != 0)
+    Look(Hive.File + "-wal", Hive.WalId, Hive.Path + u"-wal", Journal, false);
+  if (Hive.ShmId.Inode != 0)
+    Look(Hive.File + "-shm", Hive.ShmId, Hive.Path + u"-shm", Journal, false);
+  if (!Write)
+    return;
+  if (Hive.ReadOnly)
+    Fail(Hive, Doing, u"the hive is read-only (the file cannot be written)");
+  if (!Exists || !ModeWritable(Hive.File, St))
+    Fail(Hive, Doing, u"the hive is read-only (the file has become read-only since it was opened)");
+}
+
+void FoldJournalIfDue(THiveFile& Hive) {
+  if (Hive.JournalFrames < JournalPagesBeforeFold || !Hive.Db)
+    return;
+  Hive.JournalFrames = 0;
+  try {
+    CheckFiles(Hive, TDoing(u"fold the journal"), false);
+  } catch (const ERegistryException&) {
+    return; // the next operation reports it
+  }
+  // As SQLite's own automatic fold: a failure leaves the journal as it is, for the next one.
+  sqlite3_wal_checkpoint_v2(Hive.Db.get(), "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+}
+
 void PrepareClose(THiveFile& Hive) {
-  if (Hive.Db && (Hive.ReadOnly || FileSize(Hive.File) <= 0 || !FileWritable(Hive.File)))
+  if (!Hive.Db)
+    return;
+  if (Hive.Opened && Hive.Lost.empty()) {
+    try {
+      CheckFiles(Hive, TDoing(u"close"), false);
+    } catch (const ERegistryException&) {
+    }
+  }
+  if (!Hive.Lost.empty() || Hive.ReadOnly || FileSize(Hive.File) <= 0 || !FileWritable(Hive.File))
     sqlite3_db_config(Hive.Db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
 }
 

@@ -3,6 +3,7 @@
 // messages and the opening of a hive file.
 #pragma once
 
+#include "rtl/RegistryHive.h"
 #include "rtl/UnicodeString.h"
 
 #include <sqlite3.h>
@@ -37,6 +38,13 @@ struct THiveFile {
   bool Immutable = false; // opened as a file nothing changes (read-only, without a journal)
   bool Opened = false;    // set once the file is open and known to be a hive
   bool Refused = false;   // set when the file turned out not to be a usable hive
+  // The files as opened (Inode 0: not there): the hive, its journal and its shared memory.
+  // SQLite goes on using these while the paths may come to name other files.
+  TFileIdentity FileId, WalId, ShmId;
+  // Why the handle no longer works on the hive (its files were deleted or replaced); empty
+  // while it does.
+  UnicodeString Lost;
+  int JournalFrames = 0; // pages in the journal after the last commit
   TDb Db;
 };
 
@@ -108,8 +116,17 @@ bool ModeWritable(const std::string& File, const struct stat& St);
 // missing, identifies it as a hive and sets its connection up. ERegistryException when it is
 // not a usable hive; the folder is then left as it was found.
 void OpenHiveFile(THiveFile& Hive);
+// Before each transaction: ERegistryException when the files at the paths are no longer the
+// ones opened (deleted or replaced), when the hive has been emptied, and, for a change, when the
+// file has become read-only. A handle whose files were deleted or replaced stays refused, and
+// closes without folding its journal into any file.
+void CheckFiles(THiveFile& Hive, const TDoing& Doing, bool Write);
+// After a commit: folds the journal into the file once it holds many pages, if the files are
+// still the ones opened.
+void FoldJournalIfDue(THiveFile& Hive);
 // Before a connection closes: the last one to close folds the journal into the file, but not
-// into a file that is read-only (also one that became so while open) or has been emptied.
+// into a file that is read-only (also one that became so while open), has been emptied, or is
+// no longer the one opened.
 void PrepareClose(THiveFile& Hive);
 
 } // namespace SqliteHiveDetail

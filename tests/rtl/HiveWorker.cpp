@@ -1,11 +1,12 @@
 // A separate process on a hive file, for the tests that need more than one process:
 //   hive_worker touch FILE                  opens the hive and closes it again
 //   hive_worker read FILE KEY NAME          prints the string value
+//   hive_worker set FILE KEY NAME DATA      writes the string value; prints "set" once it returned
 //   hive_worker dump FILE                   prints every string value as KEY\NAME=DATA lines
 //   hive_worker write FILE KEY MS           writes N<i> = <i> for i = 1, 2, ... into KEY for MS
 //                                           milliseconds; prints i once WriteString returned
 //   hive_worker readloop FILE KEY MS        reads the values of KEY over and over for MS ms
-// Failures go to stderr with exit code 1.
+// Failures go to stderr, and to stdout after "error: ", with exit code 1.
 #include "rtl/Exception.h"
 #include "rtl/RegIniFile.h"
 #include "rtl/SqliteHive.h"
@@ -57,6 +58,10 @@ int Run(int Argc, char** Argv) {
     std::optional<TRegValue> V =
         OpenSqliteHive(File)->ReadValue(UTF8Decode(Argv[3]), UTF8Decode(Argv[4]));
     Say(V ? UTF8Encode(V->AsString()) : "(none)");
+  } else if (Verb == "set" && Argc == 6) {
+    OpenSqliteHive(File)->WriteValue(UTF8Decode(Argv[3]),
+                                     TRegValue::String(UTF8Decode(Argv[4]), UTF8Decode(Argv[5])));
+    Say("set");
   } else if (Verb == "dump" && Argc == 3) {
     Dump(*OpenSqliteHive(File), u"");
   } else if (Verb == "write" && Argc == 5) {
@@ -79,7 +84,7 @@ int Run(int Argc, char** Argv) {
     }
     Say(std::to_string(Reads));
   } else {
-    std::cerr << "usage: hive_worker touch|read|dump|write|readloop FILE ...\n";
+    std::cerr << "usage: hive_worker touch|read|set|dump|write|readloop FILE ...\n";
     return 2;
   }
   return 0;
@@ -91,6 +96,8 @@ int main(int Argc, char** Argv) {
   try {
     return Run(Argc, Argv);
   } catch (const Exception& E) {
+    // On both outputs: the test reads the standard output, a person the error output.
+    Say("error: " + UTF8Encode(E.Message()));
     std::cerr << UTF8Encode(E.Message()) << '\n';
     return 1;
   }

@@ -8,6 +8,7 @@
 
 #include <gmock/gmock.h>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 
@@ -15,6 +16,7 @@
 #include <iostream>
 #include <map>
 #include <random>
+#include <set>
 #include <thread>
 
 namespace {
@@ -788,8 +790,10 @@ TEST_F(CurrentUserHiveTest, RegIniFileUsesTheHiveFileAndCreatesItsFolder) {
 namespace {
 
 // Several processes write and read one hive at once for a few seconds, and some are killed at
-// random moments. A writer prints the number of each write once WriteString returned; every
-// write printed so is there afterwards, in a sound file.
+// random moments; now and then something deletes or replaces the hive's journal under them. A
+// writer prints the number of each write once WriteString returned. Every write printed after
+// the journal was last deleted or replaced is there afterwards, in a sound file; a process that
+// had the hive open across such an act stops with an error rather than writing on.
 TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
   TTempDir Temp;
   const std::string File = Temp.File("HKCU.db");
@@ -803,9 +807,14 @@ TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
     std::unique_ptr<TWorker> Worker;
     std::string Key; // empty for a reader
     std::string Pending;
+    bool Across = false; // running when the journal was deleted or replaced
   };
   std::map<std::string, long long> Acknowledged; // writer key -> last write it printed
-  int Generation = 0, Started = 0, Killed = 0, FailedEnds = 0;
+  // Writer key -> its last write printed before the journal was last deleted or replaced, and
+  // the keys whose writer was running then.
+  std::map<std::string, long long> BeforeLastAct;
+  std::set<std::string> RunningAtLastAct;
+  int Generation = 0, Started = 0, Killed = 0, FailedEnds = 0, LoudEnds = 0, Acts = 0;
   auto StartWriter = [&] {
     std::string Key = "Stress\\W" + std::to_string(++Generation);
     Acknowledged[Key] = 0;
@@ -828,7 +837,8 @@ TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
     R.Pending.append(Buf, static_cast<size_t>(N));
     size_t End;
     while ((End = R.Pending.find('\n')) != std::string::npos) {
-      if (!R.Key.empty())
+      // A line "error: ..." says why the worker stops; its exit status counts it.
+      if (!R.Key.empty() && R.Pending.compare(0, 7, "error: ") != 0)
         Acknowledged[R.Key] = std::max(Acknowledged[R.Key], std::stoll(R.Pending.substr(0, End)));
       R.Pending.erase(0, End + 1);
     }
@@ -843,7 +853,58 @@ TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
     }
     int Status = R.Worker->Wait();
     if (!Kill && !(WIFEXITED(Status) && WEXITSTATUS(Status) == 0))
-      ++FailedEnds;
+      ++(R.Across ? LoudEnds : FailedEnds);
+  };
+  // Deletes the journal and its shared memory, or replaces the journal by a copy of itself (a
+  // file of its own) and deletes the shared memory. What was printed until just after the act
+  // counts as printed before it.
+  //
+  // The act is made between commits and folds: it holds SQLite's write and checkpoint locks in
+  // the shared memory (bytes 120 and 121, through a descriptor of this process) and first folds
+  // the journal into the file completely through a connection of this process, whose locks do
+  // not conflict with those; the connection then closes without folding again. Deleting the
+  // journal while a commit or a fold of another process is under way can leave the file
+  // damaged, which no handle can prevent (see the README).
+  auto ActOnJournal = [&](std::vector<TRunning>& Running) {
+    std::error_code Ec;
+    sqlite3* Db = nullptr;
+    sqlite3_open_v2(File.c_str(), &Db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_db_config(Db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    sqlite3_exec(Db, "SELECT count(*) FROM reg_keys", nullptr, nullptr, nullptr);
+    const int Shm = ::open((File + "-shm").c_str(), O_RDWR | O_CLOEXEC);
+    struct flock Fold {};
+    Fold.l_type = F_WRLCK;
+    Fold.l_whence = SEEK_SET;
+    Fold.l_start = 120; // the write lock and the checkpoint lock
+    Fold.l_len = 2;
+    if (Shm >= 0)
+      while (::fcntl(Shm, F_SETLKW, &Fold) != 0 && errno == EINTR) {
+      }
+    sqlite3_busy_timeout(Db, 2000);
+    sqlite3_wal_checkpoint_v2(Db, "main", SQLITE_CHECKPOINT_FULL, nullptr, nullptr);
+    if (++Acts % 2) {
+      std::filesystem::remove(File + "-wal", Ec);
+    } else {
+      std::filesystem::copy_file(File + "-wal", File + "-wal.copy", Ec);
+      std::filesystem::rename(File + "-wal.copy", File + "-wal", Ec);
+    }
+    std::filesystem::remove(File + "-shm", Ec);
+    if (Shm >= 0)
+      ::close(Shm);
+    sqlite3_close_v2(Db);
+    for (TRunning& R : Running) {
+      pollfd Fd{R.Worker->OutputFd(), POLLIN, 0};
+      while (::poll(&Fd, 1, 0) > 0 && (Fd.revents & POLLIN) && Take(R)) {
+      }
+    }
+    BeforeLastAct = Acknowledged;
+    RunningAtLastAct.clear();
+    for (TRunning& R : Running) {
+      R.Across = true;
+      // A writer that printed nothing yet may have opened the hive after the act.
+      if (!R.Key.empty() && Acknowledged[R.Key] > 0)
+        RunningAtLastAct.insert(R.Key);
+    }
   };
 
   std::vector<TRunning> Running;
@@ -854,6 +915,8 @@ TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
     Running.push_back(StartReader());
   const auto Deadline = std::chrono::steady_clock::now() + RunFor;
   auto NextKill = std::chrono::steady_clock::now() + 100ms;
+  auto NextAct = std::chrono::steady_clock::now() + 600ms;
+  const auto LastAct = Deadline - 1200ms; // leaves time for writes after the last one
   while (std::chrono::steady_clock::now() < Deadline) {
     std::vector<pollfd> Fds;
     for (TRunning& R : Running)
@@ -874,16 +937,39 @@ TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
       Finish(Running[Victim], true);
       Running[Victim] = Writer ? StartWriter() : StartReader();
     }
+    if (std::chrono::steady_clock::now() >= NextAct && NextAct <= LastAct) {
+      NextAct += 600ms;
+      ActOnJournal(Running);
+    }
   }
   for (TRunning& R : Running)
     Finish(R, true);
 
-  long long Writes = 0;
+  // What a writer running at the last act printed after it: a write already past its check
+  // of the files when the journal went may still be acknowledged (into the old journal); the
+  // next one finds the journal gone and fails.
+  constexpr long long InFlight = 3;
+  long long Writes = 0, AfterLastAct = 0, LostToActs = 0, RacedActs = 0;
   auto H = OpenSqliteHive(UTF8Decode(File));
   for (const auto& [Key, Last] : Acknowledged) {
     Writes += Last;
+    const long long Before = BeforeLastAct.count(Key) ? BeforeLastAct[Key] : 0;
+    const bool Raced = RunningAtLastAct.count(Key) > 0;
+    if (Raced) {
+      EXPECT_LE(Last, Before + InFlight)
+          << Key << " went on writing after its journal was deleted or replaced";
+    }
     for (long long I = 1; I <= Last; ++I) {
       std::optional<TRegValue> V = H->ReadValue(UTF8Decode(Key), u"N" + IntToStr(I));
+      if (I <= Before || Raced) {
+        // Acknowledged into a journal that was then deleted or replaced: may be lost.
+        if (!V)
+          ++(I <= Before ? LostToActs : RacedActs);
+        else
+          ASSERT_EQ(V->AsString(), IntToStr(I));
+        continue;
+      }
+      ++AfterLastAct;
       ASSERT_TRUE(V.has_value()) << Key << "\\N" << I << " was acknowledged but is missing";
       ASSERT_EQ(V->AsString(), IntToStr(I));
     }
@@ -892,12 +978,17 @@ TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
   EXPECT_EQ(IntegrityCheck(File), "ok");
   EXPECT_EQ(FailedEnds, 0);
   EXPECT_GT(Writes, 0);
+  EXPECT_GT(AfterLastAct, 0);
   std::cout << "stress: " << Started << " processes, " << Writes << " acknowledged writes, "
             << Killed << " killed with SIGKILL (" << Killed - Writers - Readers
-            << " of them while the others ran)\n";
+            << " of them while the others ran); journal deleted or replaced " << Acts
+            << " times: " << LoudEnds << " processes stopped with an error, " << LostToActs
+            << " writes acknowledged before an act lost with the journal, " << RacedActs
+            << " lost in flight, " << AfterLastAct << " acknowledged after the last act all kept\n";
   ::testing::Test::RecordProperty("processes", Started);
   ::testing::Test::RecordProperty("writes", static_cast<int>(Writes));
   ::testing::Test::RecordProperty("kills", Killed);
+  ::testing::Test::RecordProperty("journal_acts", Acts);
 }
 
 } // namespace
