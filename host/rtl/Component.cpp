@@ -73,7 +73,7 @@ TComponent::~TComponent() {
   FState |= csDestroying;
   // Each view is detached before it hears, so that it may release itself while it is told.
   while (!FViews.empty()) {
-    TComponentView* View = FViews.back();
+    TComponentView* View = FViews.back().View;
     FViews.pop_back();
     View->ComponentDestroying(this);
   }
@@ -330,13 +330,36 @@ void TComponent::AddView(TComponentView* AView) {
   // It would never hear of the release that is under way, and be left pointing at nothing.
   HOST_ASSERT(!(FState & csDestroying), "no view attaches to a component being released");
   if (AView && !HasView(AView))
-    FViews.push_back(AView);
+    FViews.push_back({AView});
 }
 
 void TComponent::RemoveView(TComponentView* AView) {
-  std::erase(FViews, AView);
+  std::erase_if(FViews, [AView](const TViewSlot& Slot) { return Slot.View == AView; });
 }
 
 bool TComponent::HasView(const TComponentView* AView) const {
-  return std::find(FViews.begin(), FViews.end(), AView) != FViews.end();
+  return std::any_of(FViews.begin(), FViews.end(),
+                     [AView](const TViewSlot& Slot) { return Slot.View == AView; });
+}
+
+void* TComponent::ViewAs(size_t Index, const void* Kind, void* (*Cast)(TComponentView*)) {
+  TViewSlot& Slot = FViews[Index];
+  if (Slot.Kinds[0] == Kind)
+    return Slot.Typed[0];
+  // Found further back or cast now, the interface moves to the front.
+  void* Typed = nullptr;
+  int Found = TViewSlot::Kept - 1;
+  for (int I = 1; I < TViewSlot::Kept; ++I)
+    if (Slot.Kinds[I] == Kind) {
+      Found = I;
+      break;
+    }
+  Typed = Slot.Kinds[Found] == Kind ? Slot.Typed[Found] : Cast(Slot.View);
+  for (int I = Found; I > 0; --I) {
+    Slot.Kinds[I] = Slot.Kinds[I - 1];
+    Slot.Typed[I] = Slot.Typed[I - 1];
+  }
+  Slot.Kinds[0] = Kind;
+  Slot.Typed[0] = Typed;
+  return Typed;
 }

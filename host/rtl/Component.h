@@ -127,18 +127,48 @@ private:
   std::vector<TComponent*> FFreeNotifies;
   UnicodeString FName;
   unsigned FState = 0;
-  std::vector<TComponentView*> FViews;
+  // An attached view with the interfaces it was last asked for: a component tells its views
+  // through one or two interfaces, and finding one by dynamic_cast walks the view's whole class
+  // tree (a front end's views derive from its widget classes too), at every change.
+  struct TViewSlot {
+    static constexpr int Kept = 2;
+    TComponentView* View = nullptr;
+    const void* Kinds[Kept] = {}; // ViewKind<V> of the interfaces kept, most recent first
+    void* Typed[Kept] = {};       // the view as that interface, or nullptr when it is none
+  };
+  // A distinct address per view interface. Should a shared library end up with a copy of its
+  // own, that only means one more cast, never a wrong one.
+  template <class V> static inline const char ViewKind = 0;
+  // The view at Index as the interface Kind (through Cast on the first asking), or nullptr.
+  void* ViewAs(size_t Index, const void* Kind, void* (*Cast)(TComponentView*));
+  std::vector<TViewSlot> FViews;
 };
 
 template <class V, class... P, class... A>
 void TComponent::NotifyViews(void (V::*Op)(P...), A&&... Args) {
   if (FViews.empty() || (FState & csDestroying))
     return;
-  const std::vector<TComponentView*> Told = FViews;
-  for (TComponentView* View : Told)
-    if (std::find(FViews.begin(), FViews.end(), View) != FViews.end())
-      if (auto* Typed = dynamic_cast<V*>(View))
-        (Typed->*Op)(Args...);
+  void* (*const Cast)(TComponentView*) = [](TComponentView* View) -> void* {
+    return dynamic_cast<V*>(View);
+  };
+  if (FViews.size() == 1) { // the common case: one view, nothing to keep track of
+    if (void* Typed = ViewAs(0, &ViewKind<V>, Cast))
+      (static_cast<V*>(Typed)->*Op)(Args...);
+    return;
+  }
+  // The views as they were at the start: one that is told may detach itself or another, and
+  // only those still attached are told.
+  std::vector<TComponentView*> Told;
+  Told.reserve(FViews.size());
+  for (const TViewSlot& Slot : FViews)
+    Told.push_back(Slot.View);
+  for (TComponentView* View : Told) {
+    const auto It = std::find_if(FViews.begin(), FViews.end(),
+                                 [View](const TViewSlot& Slot) { return Slot.View == View; });
+    if (It != FViews.end())
+      if (void* Typed = ViewAs(static_cast<size_t>(It - FViews.begin()), &ViewKind<V>, Cast))
+        (static_cast<V*>(Typed)->*Op)(Args...);
+  }
 }
 
 // A component held outside any owner, released through Free().

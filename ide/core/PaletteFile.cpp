@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -133,7 +134,7 @@ public:
   bool binary(nlohmann::json::binary_t&) { return Fail(FConsumed, "unexpected binary value"); }
   bool start_object(std::size_t) { return Open(TNode::TKind::Object); }
   bool key(std::string& Name) {
-    if (!FKeys.back().insert(Name).second)
+    if (!NewMember(Name))
       return Fail(StringStart(), "duplicate member \"" + Name + "\"");
     FKey = std::move(Name);
     return true;
@@ -169,9 +170,13 @@ public:
 private:
   std::string_view FText;
   const size_t& FConsumed;
-  std::vector<TNode*> FOpen;                // the arrays and objects around the next value
-  std::vector<std::set<std::string>> FKeys; // member names so far, per open object
-  std::string FKey;                         // the name of the member whose value comes next
+  std::vector<TNode*> FOpen; // the arrays and objects around the next value
+  // Per open object, its member names in a set once it has more than a few; until then the
+  // names already placed in the object are compared one by one, which spares a palette's small
+  // objects a set node per member.
+  std::vector<std::set<std::string>> FKeys;
+  static constexpr size_t FewMembers = 8;
+  std::string FKey; // the name of the member whose value comes next
 
   bool Fail(size_t Offset, std::string Message) {
     if (!Failed) {
@@ -182,6 +187,16 @@ private:
     return false;
   }
 
+  // Whether Name is new in the innermost open object (then noted as taken).
+  bool NewMember(const std::string& Name) {
+    const std::vector<std::string>& Placed = FOpen.back()->Names;
+    std::set<std::string>& Set = FKeys.back();
+    if (Placed.size() < FewMembers)
+      return std::find(Placed.begin(), Placed.end(), Name) == Placed.end();
+    if (Set.empty())
+      Set.insert(Placed.begin(), Placed.end());
+    return Set.insert(Name).second;
+  }
   // Places a new value in the open array or object (or as the root) and returns it.
   TNode* Add(TNode::TKind Kind, size_t Offset) {
     TNode* N;

@@ -97,6 +97,25 @@ TEST(PaletteFile, DuplicateMembersAndDeepNestingAreRefusedAtTheirPlace) {
   EXPECT_EQ(Error("{\"x\": 1, \"categories\": [], \"x\": 2}"),
             "p.json:1:28: duplicate member \"x\"");
   EXPECT_EQ(Error(std::string(300, '[')), "p.json:1:258: nesting deeper than 256 levels");
+  // Objects of many members: a duplicate of the first member or of a late one, found after
+  // the object has grown past a handful of members, and a nested object's own names.
+  auto Members = [](int Count) {
+    std::string Text;
+    for (int I = 0; I < Count; ++I)
+      Text += "\"m" + std::to_string(I) + "\": 1, ";
+    return Text;
+  };
+  const std::string Many = "{\"categories\": [], " + Members(20);
+  EXPECT_EQ(Error(Many + "\"m0\": 2}"),
+            "p.json:1:" + std::to_string(Many.size() + 1) + ": duplicate member \"m0\"");
+  EXPECT_EQ(Error(Many + "\"m19\": 2}"),
+            "p.json:1:" + std::to_string(Many.size() + 1) + ": duplicate member \"m19\"");
+  // A nested object may use the outer one's names: only the unknown member is reported.
+  EXPECT_EQ(Error(Many + "\"o\": {" + Members(12) + "\"m12\": 0}}"),
+            "p.json:1:26: unknown member \"m0\" (expected \"categories\")");
+  const std::string BeforeO = Many + "\"o\": {" + Members(12) + "\"m12\": 0}, \"m20\": 0, ";
+  EXPECT_EQ(Error(BeforeO + "\"o\": 0}"),
+            "p.json:1:" + std::to_string(BeforeO.size() + 1) + ": duplicate member \"o\"");
 }
 
 // A caption names a tab in menus and in the registry, neither of which can hold NUL: such a

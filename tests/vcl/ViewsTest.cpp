@@ -123,3 +123,57 @@ TEST(Views, AGridTellsItsOwnChangesByNameAndThoseOfEveryControl) {
   Grid->RemoveView(&View);
   EXPECT_EQ(View.Log, (std::vector<std::string>{"topleft", "cells", "layout", "visible"}));
 }
+
+TEST(Views, ViewsOfSeveralKindsHearTheirOwnInAnyOrderOfChangesAndAttachments) {
+  // A grid tells through four interfaces (its own, a windowed control's, a control's and every
+  // component's); each view hears exactly what its kind has, however the changes alternate and
+  // whichever views took the places of detached ones.
+  struct TGridLog : TGridView {
+    std::vector<std::string> Log;
+    void LayoutChanged(TCustomGrid*) override { Log.push_back("layout"); }
+    void ControlsChanged(TWinControl*) override { Log.push_back("controls"); }
+    void VisibleChanged(TControl*) override { Log.push_back("visible"); }
+    void NameChanged(TComponent*) override { Log.push_back("name"); }
+  } Grid1, Grid2;
+  struct TControlOnly : TControlView {
+    std::vector<std::string> Log;
+    void VisibleChanged(TControl*) override { Log.push_back("visible"); }
+    void NameChanged(TComponent*) override { Log.push_back("name"); }
+  } Control;
+  std::vector<std::string> MenuLog;
+  TMenuLog Menu("menu", MenuLog);
+
+  TOwned<TStringGrid> Grid(new TStringGrid(nullptr));
+  TOwned<TStringGrid> Child(new TStringGrid(nullptr));
+  Grid->AddView(&Grid1);
+  Grid->AddView(&Menu);
+  Grid->AddView(&Control);
+  for (int Round = 0; Round < 2; ++Round) {
+    Grid->SetRowCount(10 + Round);
+    Grid->SetVisible(Round == 1);
+    Child->SetParent(Grid.get());
+    Grid->SetName(Round == 0 ? u"A" : u"B");
+    Child->SetParent(nullptr);
+  }
+  const std::vector<std::string> Round = {"layout", "visible", "controls", "name", "controls"};
+  std::vector<std::string> Twice = Round;
+  Twice.insert(Twice.end(), Round.begin(), Round.end());
+  EXPECT_EQ(Grid1.Log, Twice);
+  EXPECT_EQ(Control.Log, (std::vector<std::string>{"visible", "name", "visible", "name"}));
+
+  // The first place goes to a view of another kind, then to another grid view.
+  Grid->RemoveView(&Grid1);
+  Grid->RemoveView(&Menu);
+  Grid->RemoveView(&Control);
+  Grid->AddView(&Menu);
+  Grid->SetRowCount(20);
+  Grid->SetVisible(false);
+  Grid->RemoveView(&Menu);
+  Grid->AddView(&Grid2);
+  Grid->SetRowCount(21);
+  Grid->SetVisible(true);
+  Grid->RemoveView(&Grid2);
+  EXPECT_EQ(Grid1.Log, Twice);
+  EXPECT_EQ(Grid2.Log, (std::vector<std::string>{"layout", "visible"}));
+  EXPECT_TRUE(MenuLog.empty());
+}
