@@ -1,5 +1,6 @@
 #include "rtl/RegIniFile.h"
 
+#include "rtl/Assert.h"
 #include "rtl/Exception.h"
 #include "rtl/StringList.h"
 #include "rtl/TypInfo.h"
@@ -114,6 +115,7 @@ void TRegIniFile::WriteString(const UnicodeString& Section, const UnicodeString&
         {TRegChange::WriteValue, SectionPath(Section), TRegValue::String(Ident, Value)});
     return;
   }
+  HOST_ASSERT(FPending.empty(), "changes are held only inside an update");
   FHive->WriteValue(SectionPath(Section), TRegValue::String(Ident, Value));
 }
 
@@ -124,6 +126,7 @@ void TRegIniFile::DeleteKey(const UnicodeString& Section, const UnicodeString& I
     FPending.push_back({TRegChange::DeleteValue, SectionPath(Section), std::move(Name)});
     return;
   }
+  HOST_ASSERT(FPending.empty(), "changes are held only inside an update");
   FHive->DeleteValue(SectionPath(Section), Ident);
 }
 

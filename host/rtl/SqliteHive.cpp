@@ -2,6 +2,7 @@
 // a handle read kept at hand until another connection changes the hive.
 #include "rtl/SqliteHive.h"
 
+#include "rtl/Assert.h"
 #include "rtl/Exception.h"
 #include "rtl/SqliteHiveHooks.h"
 #include "rtl/SqliteHive_p.h"
@@ -296,6 +297,10 @@ private:
         FJoined = true;
         return;
       }
+      HOST_ASSERT(FHive.FHive.Opened && FHive.FHive.Lost.empty(),
+                  "a transaction starts only on a handle whose files are still the ones opened");
+      HOST_ASSERT(sqlite3_get_autocommit(FHive.Db()),
+                  "a handle runs one transaction at a time, apart from snapshots");
       FHive.Run(FHive.SBegin[Write], Write ? "BEGIN IMMEDIATE" : "BEGIN", FDoing);
       try {
         FChangesBefore = sqlite3_total_changes64(FHive.Db());
@@ -320,6 +325,7 @@ private:
     void Commit() {
       if (FJoined)
         return;
+      HOST_ASSERT(!FCommitted, "a transaction commits once");
       FHive.Run(FHive.SCommit, "COMMIT", FDoing);
       FCommitted = true;
       FoldJournalIfDue(FHive.FHive);
