@@ -240,7 +240,8 @@ bool Identify(THiveFile& Hive) {
       Hive.Refused = true;
     Fail(Hive, Doing, Rc);
   };
-  auto Int = [&](const char* Sql) {
+  // The statement Sql stepped to its first row, which it must have.
+  auto FirstRow = [&](const char* Sql) {
     sqlite3_stmt* S = nullptr;
     int Rc = sqlite3_prepare_v2(Db, Sql, -1, &S, nullptr);
     TStmt Guard(S);
@@ -249,8 +250,9 @@ bool Identify(THiveFile& Hive) {
     Rc = sqlite3_step(S);
     if (Rc != SQLITE_ROW)
       Check(Rc);
-    return sqlite3_column_int64(S, 0);
+    return Guard;
   };
+  auto Int = [&](const char* Sql) { return sqlite3_column_int64(FirstRow(Sql).get(), 0); };
   auto Objects = Int("SELECT count(*) FROM sqlite_schema");
   auto AppId = Int("PRAGMA application_id");
   auto Format = Int("PRAGMA user_version");
@@ -262,14 +264,8 @@ bool Identify(THiveFile& Hive) {
     Refuse(u"the file was made by a newer version of this program (hive format " +
            IntToStr(Format) + u")");
   if (!SoundStates().Known(Before)) {
-    sqlite3_stmt* S = nullptr;
-    int Rc = sqlite3_prepare_v2(Db, "PRAGMA quick_check(1)", -1, &S, nullptr);
-    TStmt Guard(S);
-    if (Rc != SQLITE_OK)
-      Check(Rc);
-    Rc = sqlite3_step(S);
-    if (Rc != SQLITE_ROW)
-      Check(Rc);
+    TStmt Checked = FirstRow("PRAGMA quick_check(1)");
+    sqlite3_stmt* S = Checked.get();
     const char* Result = reinterpret_cast<const char*>(sqlite3_column_text(S, 0));
     if (!Result || std::strcmp(Result, "ok") != 0)
       Refuse(u"the file is damaged (" + UTF8Decode(Result ? Result : "") + u")");
