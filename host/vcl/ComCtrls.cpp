@@ -27,6 +27,7 @@ const TClassInfo& TToolButton::StaticClass() {
           .Ord(u"ImageIndex", &TToolButton::ImageIndex, &TToolButton::SetImageIndex)
           .Ord(u"Down", &TToolButton::Down, &TToolButton::SetDown)
           .Str(u"Caption", &TToolButton::Caption, &TToolButton::SetCaption)
+          .Ord(u"Enabled", &TToolButton::Enabled, &TToolButton::SetEnabled)
           .Event(u"OnClick", &TToolButton::OnClick);
   return Info;
 }
@@ -73,11 +74,17 @@ void TToolButton::SetCaption(const UnicodeString& Value) {
   ChangeProperty(FCaption, Value, &TControlView::CaptionChanged, this);
 }
 
+void TToolButton::SetEnabled(bool Value) {
+  ChangeProperty(FEnabled, Value, &TControlView::EnabledChanged, this);
+}
+
 TToolBar* TToolButton::ToolBar() const {
   return dynamic_cast<TToolBar*>(Parent());
 }
 
 void TToolButton::Click() {
+  if (!FEnabled)
+    return;
   if (FStyle == TToolButtonStyle::tbsCheck)
     SetDown(!FDown);
   if (OnClick)

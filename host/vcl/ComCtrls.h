@@ -39,11 +39,15 @@ public:
   void SetDown(bool Value);
   const UnicodeString& Caption() const { return FCaption; }
   void SetCaption(const UnicodeString& Value);
+  // A disabled button shows greyed and ignores the user's clicks.
+  bool Enabled() const { return FEnabled; }
+  void SetEnabled(bool Value);
   // The tool bar the button stands on, or nullptr.
   TToolBar* ToolBar() const;
 
   TNotifyEvent OnClick;
-  // A click on the button's face: a check button toggles Down, then OnClick fires.
+  // A click on the button's face: a check button toggles Down, then OnClick fires; a disabled
+  // button ignores it.
   virtual void Click();
   // Drops the button's menu down below it, as a click on a drop-down button's arrow does:
   // fires the menu's before-show event and opens it. False when there is no menu to drop.
@@ -57,6 +61,7 @@ private:
   int FImageIndex = -1;
   TPopupMenu* FDropdownMenu = nullptr;
   bool FDown = false;
+  bool FEnabled = true;
   UnicodeString FCaption;
 };
 

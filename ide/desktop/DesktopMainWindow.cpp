@@ -3,6 +3,7 @@
 #include "OvFailures.h"
 #include "OvFormDialog.h"
 #include "OvMenuMirrors.h"
+#include "OvMirrorRegistry.h"
 #include "OvPaletteMirror.h"
 #include "OvQtStrings.h"
 #include "OvToolBarMirror.h"
@@ -31,7 +32,9 @@ DesktopMainWindow::DesktopMainWindow(THostIde& Ide) : FIde(Ide) {
 
   FMenuBar = new QMenuBar(this);
   setMenuBar(FMenuBar);
-  FMenuBarMirror = new OvMenuBarMirror(Ide.MainMenu(), FMenuBar, this);
+  // The views of the model, each the mirror its class has in the registry the Qt front ends share.
+  const OvMirrorRegistry& Mirrors = OvMirrorRegistry::Standard();
+  FMenuBarMirror = Mirrors.CreateAs<OvMenuBarMirror>(Ide.MainMenu(), FMenuBar, this);
 
   auto* Editor = new QPlainTextEdit(this);
   Editor->setPlainText(QStringLiteral("unit Unit1;\n\ninterface\n\nimplementation\n\nend.\n"));
@@ -48,8 +51,8 @@ DesktopMainWindow::DesktopMainWindow(THostIde& Ide) : FIde(Ide) {
   FToolBar->setObjectName(ToQString(Ide.ToolBar()->Name()));
   FToolBar->setMovable(false);
   FToolBar->setIconSize(QSize(16, 16));
-  FToolBarMirror = new OvToolBarMirror(Ide.ToolBar(), FToolBar, this);
-  FPalette = new OvPaletteMirror(Ide.Palette(), Panel);
+  FToolBarMirror = Mirrors.CreateAs<OvToolBarMirror>(Ide.ToolBar(), FToolBar, this);
+  FPalette = Mirrors.CreateAs<OvPaletteMirror>(Ide.Palette(), Panel);
   Layout->addWidget(FToolBar);
   Layout->addWidget(FPalette, 1);
   FDock->setWidget(Panel);

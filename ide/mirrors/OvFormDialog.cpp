@@ -3,6 +3,7 @@
 #include "OvFailures.h"
 #include "OvGraphics.h"
 #include "OvGridMirror.h"
+#include "OvMirrorRegistry.h"
 #include "OvQtStrings.h"
 
 #include "vcl/Forms.h"
@@ -15,39 +16,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include <map>
-
-// Mirrors keyed by the model class they show; a class without one is shown by its ancestor's.
-const std::map<const TClassInfo*, OvFormDialog::TMirror>& OvFormDialog::Mirrors() {
-  static const std::map<const TClassInfo*, TMirror> Table = {
-      {&TCustomGrid::StaticClass(),
-       [](TControl* C, OvFormDialog* Dialog) -> QWidget* {
-         return new OvGridMirror(static_cast<TCustomGrid*>(C), Dialog);
-       }},
-      {&TButton::StaticClass(),
-       [](TControl* C, OvFormDialog* Dialog) -> QWidget* {
-         auto* Button = static_cast<TButton*>(C);
-         auto* B = new QPushButton(ToQString(Button->Caption()), Dialog);
-         B->setObjectName(ToQString(Button->Name()));
-         B->setGeometry(Button->Left(), Button->Top(), Button->Width(), Button->Height());
-         B->setAutoDefault(false);
-         B->setEnabled(Button->Enabled());
-         connect(B, &QPushButton::clicked, Dialog,
-                 [Dialog, Button] { Dialog->ClickModel(Button); });
-         return B;
-       }},
-  };
-  return Table;
-}
-
-const OvFormDialog::TMirror* OvFormDialog::MirrorFor(const TClassInfo& Class) {
-  for (const TClassInfo* C = &Class; C; C = C->Parent()) {
-    const auto It = Mirrors().find(C);
-    if (It != Mirrors().end())
-      return &It->second;
-  }
-  return nullptr;
-}
+#include <memory>
 
 OvFormDialog::OvFormDialog(TCustomForm* Form, QWidget* Parent) : QDialog(Parent), FForm(Form) {
   setObjectName(ToQString(Form->Name()));
@@ -79,13 +48,15 @@ OvFormDialog::OvFormDialog(TCustomForm* Form, QWidget* Parent) : QDialog(Parent)
   QStringList Missing;
   for (int I = 0; I < Form->ControlCount(); ++I) {
     TControl* C = Form->Controls(I);
-    const TMirror* Mirror = MirrorFor(C->ClassType());
-    if (!Mirror) {
+    QObject* Made = OvMirrorRegistry::Standard().Create(C, this);
+    auto* Shown = qobject_cast<QWidget*>(Made);
+    if (!Shown) {
+      delete Made;
       Missing << QStringLiteral("%1 (%2)").arg(ToQString(C->Name()),
                                                ToQString(C->ClassType().ClassName()));
       continue;
     }
-    (*Mirror)(C, this)->setVisible(C->Visible());
+    Shown->setVisible(C->Visible());
   }
   if (!Missing.isEmpty())
     ReportFailure(Parent ? Parent : this,
@@ -115,12 +86,16 @@ int OvFormDialog::Run() {
 
 TModalRunner OvFormDialog::Runner(QWidget* Parent) {
   return [Owner = QPointer<QWidget>(Parent)](TCustomForm& Form) {
-    OvFormDialog Dialog(&Form, Owner.data());
-    return Dialog.Run();
+    // The form's mirror as registered, this dialog unless a front end put another in its place.
+    std::unique_ptr<OvFormDialog> Dialog(
+        OvMirrorRegistry::Standard().CreateAs<OvFormDialog>(&Form, Owner.data()));
+    if (!Dialog)
+      Dialog = std::make_unique<OvFormDialog>(&Form, Owner.data());
+    return Dialog->Run();
   };
 }
 
-void OvFormDialog::ClickModel(TButton* Button) {
+void OvFormDialog::ClickButton(TButton* Button) {
   // As focus leaving a grid for a button would: the cell being edited is kept for any button
   // but the one that cancels.
   FinishCellEditing(!Button->Cancel() && Button->ModalResult() != mrCancel);
@@ -149,7 +124,7 @@ TButton* OvFormDialog::ButtonFor(bool Default) const {
 void OvFormDialog::keyPressEvent(QKeyEvent* Event) {
   if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
     if (TButton* B = ButtonFor(true))
-      ClickModel(B);
+      ClickButton(B);
     return;
   }
   if (Event->key() == Qt::Key_Escape) {
@@ -162,7 +137,7 @@ void OvFormDialog::keyPressEvent(QKeyEvent* Event) {
 void OvFormDialog::reject() {
   // Escape or the window's close box: the cancel button's click, else the form's Close.
   if (TButton* B = ButtonFor(false))
-    ClickModel(B);
+    ClickButton(B);
   else if (FForm)
     RunGuarded(this, [&] { FForm->Close(); });
   else

@@ -6,7 +6,8 @@
 // accepted in any way (any result but Cancel), and dropped when it is cancelled.
 //
 // Each control of the form is shown by the mirror registered for its class, or for its nearest
-// ancestor class that has one; a control without a mirror is reported as a failure and left out.
+// ancestor class that has one (OvMirrorRegistry::Standard()); a control without a mirror is
+// reported as a failure and left out.
 #pragma once
 
 #include "rtl/Component.h"
@@ -14,11 +15,7 @@
 
 #include <QDialog>
 
-#include <functional>
-#include <map>
-
 class TButton;
-class TClassInfo;
 class TControl;
 
 class OvFormDialog : public QDialog, private TFormView {
@@ -34,24 +31,21 @@ public:
   // parent once Parent is gone).
   static TModalRunner Runner(QWidget* Parent);
 
-  // Makes the Qt widget that mirrors a control (a child of Dialog), placed where the control is.
-  using TMirror = std::function<QWidget*(TControl* Control, OvFormDialog* Dialog)>;
-  // The mirror for Class or its nearest ancestor that has one, or nullptr.
-  static const TMirror* MirrorFor(const TClassInfo& Class);
+  // What a click of the user on a button of the form does: the cell being edited in a grid is
+  // kept for any button but the one that cancels, then the model's button is clicked.
+  void ClickButton(TButton* Button);
 
 protected:
   void keyPressEvent(QKeyEvent* Event) override;
   void reject() override;
 
 private:
-  static const std::map<const TClassInfo*, TMirror>& Mirrors();
   void ModalResultChanged(TCustomForm* Sender) override;
   void CaptionChanged(TControl* Sender) override;
   void ComponentDestroying(TComponent* Sender) override;
   // Confirms (or drops) what the grids' cell editors hold.
   void FinishCellEditing(bool Confirm);
   TButton* ButtonFor(bool Default) const;
-  void ClickModel(TButton* Button);
 
   TCustomForm* FForm;
 };

@@ -1,30 +1,10 @@
 #include "OvMenuMirrors.h"
 
 #include "OvFailures.h"
+#include "OvModelRef.h"
 #include "OvQtStrings.h"
 
 #include <QTimer>
-
-namespace {
-
-// A model item as a Qt entry holds it: forgotten when the model releases the item, so that a
-// signal of an entry that outlived its item (chosen while the model changed under an open menu)
-// reaches nothing. Owned by the entry.
-class TItemRef final : public QObject, private TComponentView {
-public:
-  TItemRef(TMenuItem* Item, QObject* Entry) : QObject(Entry), FItem(Item) { Item->AddView(this); }
-  ~TItemRef() override {
-    if (FItem)
-      FItem->RemoveView(this);
-  }
-  TMenuItem* Item() const { return FItem; }
-
-private:
-  void ComponentDestroying(TComponent*) override { FItem = nullptr; }
-  TMenuItem* FItem;
-};
-
-} // namespace
 
 void OvFillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver) {
   Menu->clear();
@@ -41,12 +21,13 @@ void OvFillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver) {
     if (Child->Count() > 0) {
       QMenu* Sub = Menu->addMenu(ToQString(Child->Caption()));
       Sub->setEnabled(Child->Enabled());
-      auto* Ref = new TItemRef(Child, Sub);
-      QObject::connect(Sub, &QMenu::aboutToShow, Sub, [Sub, Ref, Driver] {
-        if (Ref->Item() && Driver.Open)
-          RunGuarded(Sub, [&] { Driver.Open(Ref->Item()); });
+      // The entries hold their items weakly: an entry that outlived its item (chosen while the
+      // model changed under an open menu) reaches nothing.
+      QObject::connect(Sub, &QMenu::aboutToShow, Sub, [Sub, Ref = TModelRef(Child), Driver] {
+        if (Ref && Driver.Open)
+          RunGuarded(Sub, [&] { Driver.Open(Ref.Get()); });
         // Opening may have released the item (a handler that rebuilds its menu).
-        if (TMenuItem* Current = Ref->Item())
+        if (TMenuItem* Current = Ref.Get())
           OvFillMenu(Sub, Current, Driver);
         else
           Sub->clear();
@@ -55,9 +36,8 @@ void OvFillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver) {
     }
     QAction* Action = Menu->addAction(ToQString(Child->Caption()));
     Action->setEnabled(Child->Enabled());
-    auto* Ref = new TItemRef(Child, Action);
-    QObject::connect(Action, &QAction::triggered, Menu, [Menu, Ref, Driver] {
-      if (TMenuItem* Current = Ref->Item())
+    QObject::connect(Action, &QAction::triggered, Menu, [Menu, Ref = TModelRef(Child), Driver] {
+      if (TMenuItem* Current = Ref.Get())
         RunGuarded(Menu->window(), [&] { Driver.Click(Current); });
     });
   }
@@ -122,26 +102,20 @@ void OvMenuBarMirror::Rebuild() {
     QMenu* Menu = nullptr;
     if (Item->Count() == 0) {
       Action = new QAction(ToQString(Item->Caption()), FBar);
-      connect(Action, &QAction::triggered, this, [this, Item] {
-        // Only while the entry is still this mirror's: its item may have gone meanwhile.
-        for (const TEntry& E : FEntries)
-          if (E.Item == Item) {
-            RunGuarded(Window(), [&] { Item->Click(); });
-            return;
-          }
+      connect(Action, &QAction::triggered, this, [this, Ref = TModelRef(Item)] {
+        if (TMenuItem* Current = Ref.Get())
+          RunGuarded(Window(), [&] { Current->Click(); });
       });
     } else {
       Menu = new QMenu(ToQString(Item->Caption()), FBar);
       Menu->setObjectName(ToQString(Item->Caption()));
-      connect(Menu, &QMenu::aboutToShow, this, [this, Menu, Item] {
+      connect(Menu, &QMenu::aboutToShow, this, [this, Menu, Ref = TModelRef(Item)] {
         ++FOpening;
-        RunGuarded(Window(), [&] { Item->Click(); });
+        if (TMenuItem* Current = Ref.Get())
+          RunGuarded(Window(), [&] { Current->Click(); });
         // The click may have released the entry (its handler rebuilt the main menu).
-        bool Alive = false;
-        for (const TEntry& E : FEntries)
-          Alive = Alive || (E.Item == Item && E.Menu == Menu);
-        if (Alive)
-          OvFillMenu(Menu, Item, FDriver);
+        if (TMenuItem* Current = Ref.Get())
+          OvFillMenu(Menu, Current, FDriver);
         else
           Menu->clear();
         --FOpening;

@@ -81,6 +81,8 @@ public:
   ~OvPopupMenuMirror() override;
   // Stops mirroring the model's popup (the menu is about to go).
   void Detach();
+  // The popup shown, or nullptr once it is gone or detached.
+  TPopupMenu* Popup() const { return FPopup; }
 
 private:
   void PopupOpened(TPopupMenu* Sender) override;

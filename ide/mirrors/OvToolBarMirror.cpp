@@ -1,16 +1,19 @@
 #include "OvToolBarMirror.h"
 
-#include "OvFailures.h"
-#include "OvGraphics.h"
-#include "OvMenuMirrors.h"
+#include "OvMirrorRegistry.h"
 #include "OvQtStrings.h"
+#include "OvToolButtonMirror.h"
 
 #include "vcl/ComCtrls.h"
-#include "vcl/Menus.h"
 
 #include <QTimer>
 #include <QToolButton>
-#include <QWidgetAction>
+
+namespace {
+bool IsSeparator(const TToolButton* B) {
+  return B->Style() == TToolButtonStyle::tbsSeparator || B->Style() == TToolButtonStyle::tbsDivider;
+}
+} // namespace
 
 OvToolBarMirror::OvToolBarMirror(TToolBar* Model, QToolBar* Bar, QObject* Parent,
                                  TImageSource Images)
@@ -22,150 +25,161 @@ OvToolBarMirror::OvToolBarMirror(TToolBar* Model, QToolBar* Bar, QObject* Parent
 
 OvToolBarMirror::~OvToolBarMirror() {
   Unlink();
-  // The buttons leave the bar with the mirror; their menus stop answering the model at once.
-  for (const QPointer<QAction>& A : FActions) {
-    if (!A)
-      continue;
-    if (auto* W = qobject_cast<QWidgetAction*>(A.data()))
-      if (auto* B = qobject_cast<QToolButton*>(W->defaultWidget()))
-        if (auto* M = qobject_cast<OvPopupMenuMirror*>(B->menu()))
-          M->Detach();
-    if (FBar)
-      FBar->removeAction(A);
-    A->deleteLater();
-  }
   if (FModel)
     FModel->RemoveView(static_cast<TToolBarView*>(this));
 }
 
-QWidget* OvToolBarMirror::Window() const {
-  return FBar ? FBar->window() : nullptr;
-}
-
-QIcon OvToolBarMirror::ImageOf(int Index) const {
-  if (FImages)
-    return FImages(Index);
-  return FModel ? ToQIcon(FModel->Images(), Index) : QIcon();
-}
-
 void OvToolBarMirror::Unlink() {
-  for (TComponent* B : FLinked)
-    B->RemoveView(static_cast<TToolButtonView*>(this));
-  FLinked.clear();
+  for (const TPlace& P : FPlaces) {
+    if (P.Model)
+      P.Model->RemoveView(static_cast<TToolButtonView*>(this));
+    // The action owns its button (and the button its menu, a view of the model's popup): the
+    // button stops answering the model at once, its deletion waits (its own click may run).
+    if (P.Button)
+      P.Button->setEnabled(false);
+    if (P.Action) {
+      if (FBar)
+        FBar->removeAction(P.Action);
+      P.Action->deleteLater();
+    }
+  }
+  FPlaces.clear();
 }
 
 QList<QAction*> OvToolBarMirror::Actions() const {
   QList<QAction*> Own;
-  for (const QPointer<QAction>& A : FActions)
-    if (A)
-      Own << A;
+  for (const TPlace& P : FPlaces)
+    if (P.Action)
+      Own << P.Action;
   return Own;
 }
 
 void OvToolBarMirror::Rebuild() {
   FRebuildQueued = false;
-  Unlink();
-  if (!FBar)
-    return;
   // The new buttons take the old ones' place: before the bar's first action after them, or at
   // the end.
   QAction* Before = nullptr;
-  {
+  if (FBar) {
     const QList<QAction*> All = FBar->actions();
     qsizetype Last = -1;
     for (qsizetype I = 0; I < All.size(); ++I)
-      for (const QPointer<QAction>& A : FActions)
-        if (A == All[I])
+      for (const TPlace& P : FPlaces)
+        if (P.Action == All[I])
           Last = I;
     if (Last >= 0 && Last + 1 < All.size())
       Before = All[Last + 1];
   }
-  // Removing an action from the bar only hides its button; the action owns the button (and the
-  // button its menu, a view of the model's popup), so the old actions go, and their menus stop
-  // answering the model at once.
-  for (const QPointer<QAction>& A : FActions) {
-    if (!A)
-      continue;
-    if (auto* W = qobject_cast<QWidgetAction*>(A.data()))
-      if (auto* B = qobject_cast<QToolButton*>(W->defaultWidget())) {
-        B->setProperty("stale", true);
-        if (auto* M = qobject_cast<OvPopupMenuMirror*>(B->menu()))
-          M->Detach();
-      }
-    FBar->removeAction(A);
-    A->deleteLater();
-  }
-  FActions.clear();
-  if (!FModel)
+  Unlink();
+  if (!FBar || !FModel)
     return;
+  ++FBuilds;
   for (int I = 0; I < FModel->ControlCount(); ++I) {
     auto* Model = dynamic_cast<TToolButton*>(FModel->Controls(I));
     if (!Model)
       continue;
     Model->AddView(static_cast<TToolButtonView*>(this));
-    FLinked.push_back(Model);
-    if (Model->Style() == TToolButtonStyle::tbsSeparator ||
-        Model->Style() == TToolButtonStyle::tbsDivider) {
+    if (IsSeparator(Model)) {
       QAction* Separator = FBar->insertSeparator(Before);
       Separator->setVisible(Model->Visible());
-      FActions.emplace_back(Separator);
+      FPlaces.push_back({Model, Separator, nullptr, true});
       continue;
     }
-    auto* Button = new QToolButton(FBar);
-    Button->setProperty("ovButton", true);
-    Button->setObjectName(ToQString(Model->Name()));
-    Button->setToolTip(ToQString(Model->Hint()));
-    Button->setText(ToQString(Model->Name()));
-    Button->setIcon(ImageOf(Model->ImageIndex()));
-    Button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    Button->setCheckable(Model->Style() == TToolButtonStyle::tbsCheck);
-    if (Model->Style() == TToolButtonStyle::tbsDropDown && Model->DropdownMenu()) {
-      Button->setPopupMode(QToolButton::MenuButtonPopup);
-      Button->setMenu(new OvPopupMenuMirror(Model->DropdownMenu(), Button));
+    QObject* Made = OvMirrorRegistry::Standard().Create(Model, FBar);
+    auto* Widget = qobject_cast<QWidget*>(Made);
+    if (!Widget) {
+      // A button without a view works on without one; its place is kept.
+      delete Made;
+      FPlaces.push_back({Model, nullptr, nullptr, false});
+      continue;
     }
-    connect(Button, &QToolButton::clicked, this,
-            [this, Model] { RunGuarded(Window(), [&] { Model->Click(); }); });
-    QAction* Action = FBar->insertWidget(Before, Button);
-    Action->setVisible(Model->Visible());
-    FActions.emplace_back(Action);
+    QAction* Action = FBar->insertWidget(Before, Widget);
+    if (auto* Button = qobject_cast<OvToolButtonMirror*>(Widget)) {
+      if (FImages)
+        Button->SetImages(FImages);
+      Button->ShowThrough(Action);
+    } else {
+      Action->setVisible(Model->Visible());
+    }
+    FPlaces.push_back({Model, Action, Widget, false});
   }
 }
 
 QToolButton* OvToolBarMirror::ButtonNamed(const QString& Name) const {
-  for (const QPointer<QAction>& A : FActions)
-    if (auto* W = qobject_cast<QWidgetAction*>(A.data()))
-      if (auto* B = qobject_cast<QToolButton*>(W->defaultWidget()))
-        if (B->objectName() == Name && !B->property("stale").toBool())
-          return B;
+  for (const TPlace& P : FPlaces)
+    if (P.Model && P.Button && P.Button->objectName() == Name)
+      return qobject_cast<QToolButton*>(P.Button.data());
   return nullptr;
 }
 
-void OvToolBarMirror::Stale() {
+bool OvToolBarMirror::Changed() const {
+  if (!FModel)
+    return !FPlaces.empty();
+  size_t Shown = 0;
+  for (int I = 0; I < FModel->ControlCount(); ++I) {
+    auto* Model = dynamic_cast<TToolButton*>(FModel->Controls(I));
+    if (!Model)
+      continue;
+    if (Shown >= FPlaces.size() || FPlaces[Shown].Model != Model ||
+        FPlaces[Shown].Separator != IsSeparator(Model))
+      return true;
+    ++Shown;
+  }
+  return Shown != FPlaces.size();
+}
+
+void OvToolBarMirror::RebuildSoon() {
   // Deferred, so that a change made while a button's own click runs does not pull that button
-  // away.
-  for (const QPointer<QAction>& A : FActions)
-    if (auto* W = qobject_cast<QWidgetAction*>(A.data()))
-      if (auto* B = qobject_cast<QToolButton*>(W->defaultWidget())) {
-        B->setProperty("stale", true);
-        B->setEnabled(false); // its model button may be gone before the rebuild
-      }
-  // One rebuild for a burst of changes (arranging the bar moves every button).
+  // away; once for a burst of changes (arranging the bar moves every button); and only when the
+  // bar's buttons really stand otherwise by then.
   if (FRebuildQueued)
     return;
   FRebuildQueued = true;
   QTimer::singleShot(0, this, [this] {
-    if (FRebuildQueued)
-      Rebuild();
+    if (FRebuildQueued) {
+      FRebuildQueued = false;
+      if (Changed())
+        Rebuild();
+    }
   });
+}
+
+void OvToolBarMirror::BoundsChanged(TControl*) {
+  RebuildSoon(); // the order may have changed
+}
+
+void OvToolBarMirror::StyleChanged(TToolButton*) {
+  RebuildSoon(); // a button may have become a separator, or one a button
+}
+
+void OvToolBarMirror::VisibleChanged(TControl* Sender) {
+  // Buttons show their own; separators are shown here.
+  for (const TPlace& P : FPlaces)
+    if (P.Model == Sender && P.Separator && P.Action)
+      P.Action->setVisible(Sender->Visible());
+}
+
+void OvToolBarMirror::ImagesChanged(TToolBar*) {
+  for (const TPlace& P : FPlaces)
+    if (auto* Button = qobject_cast<OvToolButtonMirror*>(P.Button.data()))
+      Button->ShowImage();
 }
 
 void OvToolBarMirror::ComponentDestroying(TComponent* Sender) {
   if (Sender == FModel) {
-    Unlink();
+    for (const TPlace& P : FPlaces)
+      if (P.Model)
+        P.Model->RemoveView(static_cast<TToolButtonView*>(this));
     FModel = nullptr;
-  } else {
-    // Sender is told from TComponent's destructor: its TToolButton part is gone already, so it
-    // is compared as the component it still is, never cast back to a button.
-    std::erase(FLinked, Sender);
+    for (TPlace& P : FPlaces)
+      P.Model = nullptr;
+    RebuildSoon();
+    return;
   }
+  // Sender is told from TComponent's destructor: its TToolButton part is gone already, so it is
+  // compared as the component it still is, never cast back to a button. Its place waits for the
+  // rebuild that its removal from the bar brings.
+  for (TPlace& P : FPlaces)
+    if (P.Model == Sender)
+      P.Model = nullptr;
+  RebuildSoon();
 }

@@ -1,7 +1,7 @@
-// A tool bar of the model mirrored into a Qt tool bar: one QToolButton per TToolButton, in the
-// model's order, hidden ones hidden; a drop-down button has a menu arrow whose menu fires the
-// popup's before-show event and is rebuilt at every opening; a click on the face does what the
-// model's OnClick does.
+// A tool bar of the model mirrored into a Qt tool bar: one button per TToolButton, in the
+// model's order, each the mirror the registry holds for its class (an OvToolButtonMirror, which
+// follows its own button's changes), separators as separators. The bar is built again only when its
+// buttons come, go or change their order or kind.
 //
 // The Qt tool bar may hold actions of someone else's (a host's own buttons): the mirror keeps its
 // buttons together where it first put them (at the end of the bar), and touches, rebuilds and
@@ -20,13 +20,14 @@
 #include <functional>
 #include <vector>
 
+class OvToolButtonMirror;
 class QToolButton;
 
 class OvToolBarMirror : public QObject, private TToolBarView, private TToolButtonView {
   Q_OBJECT
 public:
   // Images gives the icon of an image index (a null icon for none); without it the icons come
-  // from the model bar's image list as it is when the bar is shown.
+  // from the model bar's image list.
   using TImageSource = std::function<QIcon(int ImageIndex)>;
   OvToolBarMirror(TToolBar* Model, QToolBar* Bar, QObject* Parent, TImageSource Images = {});
   ~OvToolBarMirror() override;
@@ -36,34 +37,35 @@ public:
   QToolButton* ButtonNamed(const QString& Name) const;
   // The bar's actions that this mirror added, in the bar's order.
   QList<QAction*> Actions() const;
+  // How many times the bar was built (tests and benchmarks watch it).
+  int Builds() const { return FBuilds; }
   void Rebuild();
 
 private:
-  // Buttons added, removed, shown, hidden or restyled: the bar is shown as it now is.
-  void ControlsChanged(TWinControl*) override { Stale(); }
-  void ImagesChanged(TToolBar*) override { Stale(); }
-  void VisibleChanged(TControl*) override { Stale(); }
-  void BoundsChanged(TControl*) override { Stale(); }
-  void HintChanged(TControl*) override { Stale(); }
-  void CaptionChanged(TControl*) override { Stale(); }
-  void EnabledChanged(TControl*) override { Stale(); }
-  void StyleChanged(TToolButton*) override { Stale(); }
-  void ImageIndexChanged(TToolButton*) override { Stale(); }
-  void DropdownMenuChanged(TToolButton*) override { Stale(); }
-  void DownChanged(TToolButton*) override { Stale(); }
+  struct TPlace {
+    TComponent* Model; // the model button, kept as the component it still is when it goes
+    QPointer<QAction> Action;
+    QPointer<QWidget> Button; // the button's mirror; nullptr for a separator
+    bool Separator;
+  };
+
+  // Buttons added or removed, moved or restyled: the bar is built again.
+  void ControlsChanged(TWinControl*) override { RebuildSoon(); }
+  void BoundsChanged(TControl* Sender) override;
+  void StyleChanged(TToolButton* Sender) override;
+  void VisibleChanged(TControl* Sender) override;
+  void ImagesChanged(TToolBar*) override;
   void ComponentDestroying(TComponent* Sender) override;
-  void Stale();
+  void RebuildSoon();
+  // Stops listening to the buttons and takes this mirror's actions out of the bar.
   void Unlink();
-  QIcon ImageOf(int Index) const;
-  QWidget* Window() const;
+  // Whether the model's buttons stand in another order, or changed kind, than shown.
+  bool Changed() const;
 
   TToolBar* FModel;
   QPointer<QToolBar> FBar;
   TImageSource FImages;
-  // The buttons this view listens to, kept as components: that is all a button is when it
-  // tells the view of its release.
-  std::vector<TComponent*> FLinked;
-  // The actions this mirror put into the bar, in order.
-  std::vector<QPointer<QAction>> FActions;
+  std::vector<TPlace> FPlaces; // in the model's order
   bool FRebuildQueued = false;
+  int FBuilds = 0;
 };

@@ -5,6 +5,7 @@
 #include "OvFormDialog.h"
 #include "OvGridMirror.h"
 #include "OvMenuMirrors.h"
+#include "OvMirrorRegistry.h"
 #include "OvPaletteMirror.h"
 #include "OvToolBarMirror.h"
 
@@ -399,10 +400,11 @@ private slots:
   // A form's controls are shown by the mirror of their class or of the nearest ancestor that has
   // one; a control that has none is reported, and the dialog shows the others.
   void aControlWithoutAMirrorIsReportedAndTheOthersShow() {
-    QCOMPARE(OvFormDialog::MirrorFor(TStringGrid::StaticClass()),
-             OvFormDialog::MirrorFor(TCustomGrid::StaticClass()));
-    QVERIFY(OvFormDialog::MirrorFor(TButton::StaticClass()));
-    QVERIFY(!OvFormDialog::MirrorFor(TCategoryButtons::StaticClass()));
+    const OvMirrorRegistry& Mirrors = OvMirrorRegistry::Standard();
+    QCOMPARE(Mirrors.FactoryFor(TStringGrid::StaticClass()),
+             Mirrors.FactoryFor(TCustomGrid::StaticClass()));
+    QVERIFY(Mirrors.FactoryFor(TButton::StaticClass()));
+    QVERIFY(!Mirrors.FactoryFor(TWinControl::StaticClass()));
 
     TOwned<TForm> Form(new TForm(nullptr));
     Form->SetName(u"Probe");
@@ -415,14 +417,19 @@ private slots:
     auto* Palette = new TCategoryButtons(Form.get());
     Palette->SetName(u"Tabs");
     Palette->SetParent(Form.get());
+    auto* Panel = new TWinControl(Form.get());
+    Panel->SetName(u"Panel");
+    Panel->SetParent(Form.get());
 
     OvFormDialog Dialog(Form.get(), nullptr);
     QCOMPARE(Failures.size(), 1);
-    QVERIFY2(Failures[0].contains(QStringLiteral("Tabs (TCategoryButtons)")) &&
+    QVERIFY2(Failures[0].contains(QStringLiteral("Panel (TWinControl)")) &&
+                 !Failures[0].contains(QStringLiteral("Tabs")) &&
                  Failures[0].contains(QStringLiteral("Probe")),
              qPrintable(Failures[0]));
     QVERIFY(Dialog.findChild<OvGridMirror*>(QStringLiteral("Cells")));
     QVERIFY(Dialog.findChild<QPushButton*>(QStringLiteral("Go")));
+    QVERIFY(Dialog.findChild<OvPaletteMirror*>());
   }
 
   // The categories dialog as a real modal dialog: typing into a cell and OK stores the text,

@@ -1,0 +1,94 @@
+#include "OvMirrorRegistry.h"
+
+#include "OvFormDialog.h"
+#include "OvGridMirror.h"
+#include "OvMenuMirrors.h"
+#include "OvPaletteMirror.h"
+#include "OvQtStrings.h"
+#include "OvToolBarMirror.h"
+#include "OvToolButtonMirror.h"
+
+#include "rtl/Component.h"
+#include "vcl/CategoryButtons.h"
+#include "vcl/ComCtrls.h"
+#include "vcl/Forms.h"
+#include "vcl/Grids.h"
+#include "vcl/Menus.h"
+#include "vcl/StdCtrls.h"
+
+#include <QMenuBar>
+#include <QPushButton>
+#include <QToolBar>
+
+void OvMirrorRegistry::Register(const TClassInfo& Class, TFactory Factory) {
+  FFactories[&Class] = std::move(Factory);
+}
+
+const OvMirrorRegistry::TFactory* OvMirrorRegistry::FactoryFor(const TClassInfo& Class) const {
+  for (const TClassInfo* C = &Class; C; C = C->Parent()) {
+    const auto It = FFactories.find(C);
+    if (It != FFactories.end())
+      return &It->second;
+  }
+  return nullptr;
+}
+
+QObject* OvMirrorRegistry::Create(TComponent* Model, QWidget* Into, QObject* Owner) const {
+  const TFactory* Factory = FactoryFor(Model->ClassType());
+  return Factory ? (*Factory)(Model, Into, Owner) : nullptr;
+}
+
+namespace {
+
+// A button of a form as a push button where the form puts it; its click goes through the dialog
+// (which settles a grid's open cell first) when it stands on one.
+QObject* ButtonMirror(TComponent* Model, QWidget* Into, QObject*) {
+  auto* Button = static_cast<TButton*>(Model);
+  auto* B = new QPushButton(ToQString(Button->Caption()), Into);
+  B->setObjectName(ToQString(Button->Name()));
+  B->setGeometry(Button->Left(), Button->Top(), Button->Width(), Button->Height());
+  B->setAutoDefault(false);
+  B->setEnabled(Button->Enabled());
+  if (auto* Dialog = qobject_cast<OvFormDialog*>(Into))
+    QObject::connect(B, &QPushButton::clicked, Dialog,
+                     [Dialog, Button] { Dialog->ClickButton(Button); });
+  return B;
+}
+
+OvMirrorRegistry MakeStandard() {
+  OvMirrorRegistry R;
+  R.Register(TMainMenu::StaticClass(), [](TComponent* M, QWidget* Into, QObject* Owner) {
+    auto* Bar = qobject_cast<QMenuBar*>(Into);
+    return Bar && Owner != Into ? new OvMenuBarMirror(static_cast<TMainMenu*>(M), Bar, Owner)
+                                : nullptr;
+  });
+  R.Register(TPopupMenu::StaticClass(), [](TComponent* M, QWidget* Into, QObject*) {
+    return new OvPopupMenuMirror(static_cast<TPopupMenu*>(M), Into);
+  });
+  R.Register(TToolBar::StaticClass(), [](TComponent* M, QWidget* Into, QObject* Owner) {
+    auto* Bar = qobject_cast<QToolBar*>(Into);
+    return Bar && Owner != Into ? new OvToolBarMirror(static_cast<TToolBar*>(M), Bar, Owner)
+                                : nullptr;
+  });
+  R.Register(TToolButton::StaticClass(), [](TComponent* M, QWidget* Into, QObject*) {
+    return new OvToolButtonMirror(static_cast<TToolButton*>(M), Into);
+  });
+  R.Register(TCategoryButtons::StaticClass(), [](TComponent* M, QWidget* Into, QObject*) {
+    return new OvPaletteMirror(static_cast<TCategoryButtons*>(M), Into);
+  });
+  R.Register(TCustomGrid::StaticClass(), [](TComponent* M, QWidget* Into, QObject*) {
+    return new OvGridMirror(static_cast<TCustomGrid*>(M), Into);
+  });
+  R.Register(TButton::StaticClass(), ButtonMirror);
+  R.Register(TCustomForm::StaticClass(), [](TComponent* M, QWidget* Into, QObject*) {
+    return new OvFormDialog(static_cast<TCustomForm*>(M), Into);
+  });
+  return R;
+}
+
+} // namespace
+
+OvMirrorRegistry& OvMirrorRegistry::Standard() {
+  static OvMirrorRegistry Registry = MakeStandard();
+  return Registry;
+}
