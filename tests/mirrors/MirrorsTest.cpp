@@ -1,0 +1,432 @@
+// The mirrors of ide/mirrors against small models, worked through mouse and key events on a real
+// X server: bars that belong to a host, buttons that follow their model, model objects released
+// under living Qt objects, and the registry that picks a mirror by model class.
+#include "DesktopUserInput.h"
+#include "OvFailures.h"
+#include "OvMenuMirrors.h"
+#include "OvMirrorRegistry.h"
+#include "OvModelRef.h"
+#include "OvToolBarMirror.h"
+#include "OvToolButtonMirror.h"
+
+#include "vcl/ComCtrls.h"
+#include "vcl/Menus.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPointer>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+
+TMenuItem* NewItem(TComponent* Owner, TMenuItem* Parent, const UnicodeString& Caption) {
+  auto* Item = new TMenuItem(Owner);
+  Item->SetCaption(Caption);
+  Parent->Add(Item);
+  return Item;
+}
+
+TToolButton* NewButton(TComponent* Owner, TToolBar* Bar, const UnicodeString& Name, int Left) {
+  auto* B = new TToolButton(Owner);
+  B->SetName(Name);
+  B->SetLeft(Left);
+  B->SetParent(Bar);
+  return B;
+}
+
+// The visible entries of a Qt bar, as a user reads them.
+QStringList Entries(QWidget* Bar) {
+  QStringList R;
+  for (QAction* A : Bar->actions())
+    if (A->isVisible())
+      R << (A->isSeparator()       ? QStringLiteral("-")
+            : !A->text().isEmpty() ? A->text()
+                                   : A->objectName());
+  return R;
+}
+
+// The visible entries of a Qt tool bar by the names of their buttons (or their text).
+QStringList ToolEntries(QToolBar* Bar) {
+  QStringList R;
+  for (QAction* A : Bar->actions()) {
+    if (!A->isVisible())
+      continue;
+    QWidget* W = Bar->widgetForAction(A);
+    R << (A->isSeparator()                  ? QStringLiteral("-")
+          : W && !W->objectName().isEmpty() ? W->objectName()
+                                            : A->text());
+  }
+  return R;
+}
+
+// Icons of one colour per image index.
+QIcon Swatch(int Index) {
+  if (Index < 0)
+    return QIcon();
+  QPixmap P(16, 16);
+  P.fill(Index == 0 ? Qt::red : Qt::blue);
+  return QIcon(P);
+}
+
+QColor ColourOf(const QIcon& Icon) {
+  return Icon.pixmap(16, 16).toImage().pixelColor(8, 8);
+}
+
+// A component that looks at a reference to itself while it is being released.
+class TProbe : public TComponent {
+public:
+  using TComponent::TComponent;
+  ~TProbe() override {
+    if (Ref && Seen)
+      *Seen = Ref->Get() != nullptr;
+  }
+  TModelRef<TProbe>* Ref = nullptr;
+  bool* Seen = nullptr;
+};
+
+} // namespace
+
+class MirrorsTest : public QObject {
+  Q_OBJECT
+
+private slots:
+  void init() {
+    Failures.clear();
+    SetFailureSink([this](QWidget*, const QString& M) { Failures << M; });
+  }
+
+  // A host's menu bar (Qt Designer's main window's, say): the mirror's entries come after the
+  // host's, model changes rebuild only them, and the host's entries stay the same actions and
+  // keep working. Released, the mirror leaves the bar as the host had it.
+  void aMenuBarMirrorAddsItsEntriesAfterTheHostsAndRemovesOnlyItsOwn() {
+    QMainWindow Window;
+    auto* Bar = new QMenuBar(&Window);
+    Window.setMenuBar(Bar);
+    QMenu* HostFile = Bar->addMenu(QStringLiteral("&File"));
+    int Opens = 0;
+    connect(HostFile->addAction(QStringLiteral("&Open")), &QAction::triggered, this,
+            [&] { ++Opens; });
+    QAction* HostHelp = Bar->addAction(QStringLiteral("&Help"));
+    const QList<QAction*> Host = Bar->actions();
+
+    TComponent Ide(nullptr);
+    auto* Menu = new TMainMenu(&Ide);
+    TMenuItem* Palette = NewItem(&Ide, Menu->Items(), u"P&alette");
+    NewItem(&Ide, Palette, u"Edit Categories...");
+    auto Mirror = std::make_unique<OvMenuBarMirror>(Menu, Bar, nullptr);
+    Window.resize(500, 200);
+    Window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Window) && user::Activate(&Window));
+
+    QCOMPARE(Entries(Bar), (QStringList{"&File", "&Help", "P&alette"}));
+    QCOMPARE(Mirror->Actions().size(), 1);
+    QMenu* M = user::ClickEntry(Bar, QStringLiteral("P&alette"));
+    QVERIFY(M);
+    QCOMPARE(user::Texts(M), (QStringList{"Edit Categories..."}));
+    user::CloseMenus();
+
+    // The model gains an entry, and loses one: the host's entries are untouched.
+    TMenuItem* Tools = NewItem(&Ide, Menu->Items(), u"&Tools");
+    NewItem(&Ide, Tools, u"Run");
+    QTRY_COMPARE(Entries(Bar), (QStringList{"&File", "&Help", "P&alette", "&Tools"}));
+    QCOMPARE(Bar->actions().mid(0, 2), Host);
+    Free(Palette);
+    QCOMPARE(Entries(Bar), (QStringList{"&File", "&Help", "&Tools"}));
+    QCOMPARE(Bar->actions().mid(0, 2), Host);
+    QVERIFY(user::ClickEntry(Bar, QStringLiteral("&Tools")));
+    user::CloseMenus();
+    user::Choose(user::ClickEntry(Bar, QStringLiteral("&File")), QStringLiteral("&Open"));
+    QCOMPARE(Opens, 1);
+
+    // The mirror goes first: the bar is the host's again, and works.
+    Mirror.reset();
+    QCOMPARE(Bar->actions(), Host);
+    user::Choose(user::ClickEntry(Bar, QStringLiteral("&File")), QStringLiteral("&Open"));
+    QCOMPARE(Opens, 2);
+
+    // The model's main menu goes first: its entries leave the bar, the host's stay.
+    OvMenuBarMirror Again(Menu, Bar, nullptr);
+    QCOMPARE(Entries(Bar), (QStringList{"&File", "&Help", "&Tools"}));
+    Free(Menu);
+    QCOMPARE(Bar->actions(), Host);
+    QVERIFY(HostHelp->isVisible());
+    QVERIFY(Failures.isEmpty());
+  }
+
+  // A command entry of the bar whose item is released while another entry's menu is open: its
+  // entry leaves the bar at once, its key reaches nothing, and the bar goes on.
+  void anEntryReleasedUnderAnOpenMenuLeavesTheBarAtOnce() {
+    TComponent Ide(nullptr);
+    auto* Menu = new TMainMenu(&Ide);
+    TMenuItem* Tools = NewItem(&Ide, Menu->Items(), u"&Tools");
+    TMenuItem* Drop = NewItem(&Ide, Tools, u"&Drop Go");
+    TMenuItem* Go = NewItem(&Ide, Menu->Items(), u"&Go");
+    int Gos = 0;
+    Go->OnClick = [&](TObject*) { ++Gos; };
+    Drop->OnClick = [&](TObject*) { Free(Go); };
+
+    QMainWindow Window;
+    auto* Bar = new QMenuBar(&Window);
+    Window.setMenuBar(Bar);
+    OvMenuBarMirror Mirror(Menu, Bar, &Window);
+    Window.resize(400, 200);
+    Window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Window) && user::Activate(&Window));
+    QPointer<QAction> GoAction = user::ActionNamed(Bar, QStringLiteral("&Go"));
+    QVERIFY(GoAction);
+
+    user::Choose(user::ClickEntry(Bar, QStringLiteral("&Tools")), QStringLiteral("&Drop Go"));
+    QVERIFY(!user::ActionNamed(Bar, QStringLiteral("&Go")));
+    QVERIFY(!GoAction || !Bar->actions().contains(GoAction.data()));
+    user::Press(Qt::Key_G, Qt::AltModifier);
+    QTest::qWait(50);
+    QCOMPARE(Gos, 0);
+    QCOMPARE(Entries(Bar), (QStringList{"&Tools"}));
+    QVERIFY(user::ClickEntry(Bar, QStringLiteral("&Tools")));
+    user::CloseMenus();
+    QVERIFY(Failures.isEmpty());
+  }
+
+  // A tool bar that holds a host's own buttons before and after the mirror's: the mirror's
+  // buttons stay together where they were put, in the model's order, and leave with the mirror.
+  void aToolBarMirrorKeepsItsButtonsTogetherAmongTheHosts() {
+    QToolBar View;
+    QAction* HostFirst = View.addAction(QStringLiteral("Collapse"));
+    int Collapses = 0;
+    connect(HostFirst, &QAction::triggered, this, [&] { ++Collapses; });
+    TComponent Ide(nullptr);
+    auto* Bar = new TToolBar(&Ide);
+    NewButton(&Ide, Bar, u"tbA", 0);
+    NewButton(&Ide, Bar, u"tbB", 30);
+    auto Mirror = std::make_unique<OvToolBarMirror>(Bar, &View, nullptr, Swatch);
+    QAction* HostLast = View.addAction(QStringLiteral("Expand"));
+    View.resize(400, 30);
+    View.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&View));
+    QCOMPARE(ToolEntries(&View), (QStringList{"Collapse", "tbA", "tbB", "Expand"}));
+
+    // A button the model puts first lands first among the mirror's, not before the host's.
+    TToolButton* C = NewButton(&Ide, Bar, u"tbC", 0);
+    C->SetStyle(TToolButtonStyle::tbsButton);
+    QTRY_COMPARE(ToolEntries(&View), (QStringList{"Collapse", "tbC", "tbA", "tbB", "Expand"}));
+    // A separator between the model's buttons.
+    TToolButton* Line = NewButton(&Ide, Bar, u"tbLine", 100);
+    Line->SetStyle(TToolButtonStyle::tbsSeparator);
+    QTRY_COMPARE(ToolEntries(&View), (QStringList{"Collapse", "tbC", "tbA", "tbB", "-", "Expand"}));
+    Line->SetVisible(false);
+    QCOMPARE(ToolEntries(&View), (QStringList{"Collapse", "tbC", "tbA", "tbB", "Expand"}));
+
+    QTest::mouseClick(View.widgetForAction(HostFirst), Qt::LeftButton);
+    QCOMPARE(Collapses, 1);
+    Mirror.reset();
+    QCOMPARE(View.actions(), (QList<QAction*>{HostFirst, HostLast}));
+    QTest::mouseClick(View.widgetForAction(HostFirst), Qt::LeftButton);
+    QCOMPARE(Collapses, 2);
+  }
+
+  // Each property of a tool button shows as it changes, on the same Qt button, without the bar
+  // being built again; the user's clicks follow the enabled state and the style.
+  void aToolButtonFollowsItsModelWithoutRebuildingTheBar() {
+    TComponent Ide(nullptr);
+    auto* Bar = new TToolBar(&Ide);
+    TToolButton* B = NewButton(&Ide, Bar, u"tbGo", 0);
+    B->SetImageIndex(0);
+    int Clicks = 0;
+    B->OnClick = [&](TObject*) { ++Clicks; };
+    QToolBar View;
+    OvToolBarMirror Mirror(Bar, &View, nullptr, Swatch);
+    View.resize(300, 30);
+    View.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&View));
+    QPointer<QToolButton> Q = Mirror.ButtonNamed(QStringLiteral("tbGo"));
+    QVERIFY(Q);
+    const int Builds = Mirror.Builds();
+    QCOMPARE(ColourOf(Q->icon()), QColor(Qt::red));
+
+    B->SetCaption(u"Go on");
+    QCOMPARE(Q->text(), QStringLiteral("Go on"));
+    B->SetHint(u"Goes on");
+    QCOMPARE(Q->toolTip(), QStringLiteral("Goes on"));
+    B->SetImageIndex(1);
+    QCOMPARE(ColourOf(Q->icon()), QColor(Qt::blue));
+
+    B->SetEnabled(false);
+    QVERIFY(!Q->isEnabled());
+    QTest::mouseClick(Q, Qt::LeftButton);
+    QCOMPARE(Clicks, 0);
+    B->SetEnabled(true);
+    QTest::mouseClick(Q, Qt::LeftButton);
+    QCOMPARE(Clicks, 1);
+
+    B->SetVisible(false);
+    QTRY_VERIFY(!Q->isVisible());
+    B->SetVisible(true);
+    QTRY_VERIFY(Q->isVisible());
+
+    // A check button: the user's click toggles the model's Down, the model's Down shows.
+    B->SetStyle(TToolButtonStyle::tbsCheck);
+    QVERIFY(Q->isCheckable());
+    QTest::mouseClick(Q, Qt::LeftButton);
+    QVERIFY(B->Down());
+    QVERIFY(Q->isChecked());
+    B->SetDown(false);
+    QVERIFY(!Q->isChecked());
+    QCOMPARE(Clicks, 2);
+
+    // A drop-down menu given later shows as the button's arrow.
+    auto* Popup = new TPopupMenu(&Ide);
+    NewItem(&Ide, Popup->Items(), u"First");
+    B->SetStyle(TToolButtonStyle::tbsDropDown);
+    B->SetDropdownMenu(Popup);
+    QCOMPARE(Q->popupMode(), QToolButton::MenuButtonPopup);
+    QVERIFY(Q->menu());
+
+    QTest::qWait(20);
+    QCOMPARE(Mirror.Builds(), Builds);
+    QCOMPARE(Mirror.ButtonNamed(QStringLiteral("tbGo")), Q.data());
+    QVERIFY(Failures.isEmpty());
+  }
+
+  // A model button released before the bar is built again: its Qt button reaches nothing, and
+  // the bar then shows the buttons that are left.
+  void aButtonReleasedBeforeTheBarIsBuiltAgainReachesNothing() {
+    TComponent Ide(nullptr);
+    auto* Bar = new TToolBar(&Ide);
+    TToolButton* Gone = NewButton(&Ide, Bar, u"tbGone", 0);
+    TToolButton* Stay = NewButton(&Ide, Bar, u"tbStay", 30);
+    int Clicks = 0;
+    Gone->OnClick = [&](TObject*) { ++Clicks; };
+    // The other button's click releases this one, as an add-in may while it is unloaded.
+    Stay->OnClick = [&](TObject*) { Free(Gone); };
+    QToolBar View;
+    OvToolBarMirror Mirror(Bar, &View, nullptr, Swatch);
+    View.resize(300, 30);
+    View.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&View));
+    QPointer<QToolButton> Q = Mirror.ButtonNamed(QStringLiteral("tbGone"));
+    QVERIFY(Q);
+
+    QTest::mouseClick(Mirror.ButtonNamed(QStringLiteral("tbStay")), Qt::LeftButton);
+    QVERIFY(!Mirror.ButtonNamed(QStringLiteral("tbGone")));
+    if (Q)
+      QTest::mouseClick(Q, Qt::LeftButton);
+    QCOMPARE(Clicks, 0);
+    QTRY_COMPARE(ToolEntries(&View), (QStringList{"tbStay"}));
+    QTRY_VERIFY(!Q);
+  }
+
+  // A weak reference answers its object until the object's release begins, a copy is a
+  // reference of its own, and a reference that goes first leaves nothing behind in the object.
+  void aModelReferenceIsNullFromTheStartOfTheRelease() {
+    TComponent Owner(nullptr);
+    auto* Item = new TMenuItem(&Owner);
+    TModelRef<TMenuItem> Ref(Item);
+    TModelRef<TMenuItem> Copy = Ref;
+    TModelRef<TMenuItem> Assigned;
+    Assigned = Ref;
+    QCOMPARE(Ref.Get(), Item);
+    QCOMPARE(Copy.Get(), Item);
+    QCOMPARE(Assigned.Get(), Item);
+    const int Views = Item->ViewCount();
+    {
+      TModelRef<TMenuItem> Brief(Item);
+      QCOMPARE(Item->ViewCount(), Views + 1);
+    }
+    QCOMPARE(Item->ViewCount(), Views);
+    Free(Item);
+    QVERIFY(!Ref && !Copy && !Assigned);
+    QCOMPARE(Ref.Get(), nullptr);
+
+    auto* Other = new TMenuItem(&Owner);
+    Ref.Reset(Other);
+    QCOMPARE(Ref.Get(), Other);
+    QVERIFY(!Copy);
+
+    // Asked from the object's own destructor: nullptr already.
+    auto* Probe = new TProbe(&Owner);
+    TModelRef<TProbe> ToProbe(Probe);
+    bool Seen = true;
+    Probe->Ref = &ToProbe;
+    Probe->Seen = &Seen;
+    QVERIFY(ToProbe);
+    Free(Probe);
+    QVERIFY(!Seen);
+    QVERIFY(!ToProbe);
+  }
+
+  // The registry shows an object by the factory of its class or its nearest ancestor's; an
+  // object without one gets no view and works on; a front end's factory takes the place of the
+  // standard one, and the tool bar's buttons come from it.
+  void theRegistryPicksTheNearestFactoryAndLeavesOthersHeadless() {
+    OvMirrorRegistry R;
+    auto Label = [](const QString& Text) {
+      return [Text](TComponent*, QWidget* Into, QObject*) -> QObject* {
+        return new QLabel(Text, Into);
+      };
+    };
+    R.Register(TControl::StaticClass(), Label(QStringLiteral("control")));
+    R.Register(TToolButton::StaticClass(), Label(QStringLiteral("button")));
+    TComponent Ide(nullptr);
+    auto* Bar = new TToolBar(&Ide);
+    TToolButton* B = NewButton(&Ide, Bar, u"tbGo", 0);
+    QWidget Into;
+    std::unique_ptr<QLabel> ForButton(R.CreateAs<QLabel>(B, &Into));
+    std::unique_ptr<QLabel> ForBar(R.CreateAs<QLabel>(Bar, &Into));
+    QVERIFY(ForButton && ForBar);
+    QCOMPARE(ForButton->text(), QStringLiteral("button"));
+    QCOMPARE(ForBar->text(), QStringLiteral("control"));
+    // A mirror of another kind than asked for is not kept.
+    QCOMPARE(R.CreateAs<QToolButton>(B, &Into), nullptr);
+    QCOMPARE(Into.findChildren<QLabel*>().size(), 2);
+    // No factory: no view, and the model goes on.
+    TComponent Ide2(nullptr);
+    auto* Menu = new TMainMenu(&Ide2);
+    TMenuItem* Item = NewItem(&Ide2, Menu->Items(), u"&Go");
+    int Gos = 0;
+    Item->OnClick = [&](TObject*) { ++Gos; };
+    QCOMPARE(R.Create(Menu, &Into), nullptr);
+    Item->Click();
+    QCOMPARE(Gos, 1);
+    R.Register(TToolButton::StaticClass(), Label(QStringLiteral("again")));
+    std::unique_ptr<QLabel> Again(R.CreateAs<QLabel>(B, &Into));
+    QCOMPARE(Again->text(), QStringLiteral("again"));
+
+    // The standard bar mirrors need their Qt bar, and an owner that is not the bar.
+    OvMirrorRegistry& S = OvMirrorRegistry::Standard();
+    QMenuBar MenuBar;
+    QCOMPARE(S.Create(Menu, &Into, this), nullptr);
+    QCOMPARE(S.Create(Menu, &MenuBar, &MenuBar), nullptr);
+    std::unique_ptr<OvMenuBarMirror> Shown(S.CreateAs<OvMenuBarMirror>(Menu, &MenuBar, this));
+    QVERIFY(Shown);
+    QCOMPARE(Entries(&MenuBar), (QStringList{"&Go"}));
+
+    // A front end's own tool button mirror: the tool bar shows its buttons through it.
+    const OvMirrorRegistry::TFactory Standard = *S.FactoryFor(TToolButton::StaticClass());
+    S.Register(TToolButton::StaticClass(), [](TComponent* M, QWidget* Into, QObject*) -> QObject* {
+      auto* Q = new QToolButton(Into);
+      Q->setObjectName(QStringLiteral("own ") + QString::number(M->Name().size()));
+      return Q;
+    });
+    QToolBar View;
+    {
+      OvToolBarMirror Mirror(Bar, &View, nullptr);
+      QCOMPARE(ToolEntries(&View), (QStringList{"own 4"}));
+    }
+    S.Register(TToolButton::StaticClass(), Standard);
+    OvToolBarMirror Mirror(Bar, &View, nullptr);
+    QCOMPARE(ToolEntries(&View), (QStringList{"tbGo"}));
+    QVERIFY(qobject_cast<OvToolButtonMirror*>(Mirror.ButtonNamed(QStringLiteral("tbGo"))));
+  }
+
+private:
+  QStringList Failures;
+};
+
+QTEST_MAIN(MirrorsTest)
+#include "MirrorsTest.moc"
