@@ -1,10 +1,10 @@
 #include "OvMirrorRegistry.h"
 
+#include "OvButtonMirror.h"
 #include "OvFormDialog.h"
 #include "OvGridMirror.h"
 #include "OvMenuMirrors.h"
 #include "OvPaletteMirror.h"
-#include "OvQtStrings.h"
 #include "OvToolBarMirror.h"
 #include "OvToolButtonMirror.h"
 
@@ -17,7 +17,6 @@
 #include "vcl/StdCtrls.h"
 
 #include <QMenuBar>
-#include <QPushButton>
 #include <QToolBar>
 
 void OvMirrorRegistry::Register(const TClassInfo& Class, TFactory Factory) {
@@ -39,21 +38,6 @@ QObject* OvMirrorRegistry::Create(TComponent* Model, QWidget* Into, QObject* Own
 }
 
 namespace {
-
-// A button of a form as a push button where the form puts it; its click goes through the dialog
-// (which settles a grid's open cell first) when it stands on one.
-QObject* ButtonMirror(TComponent* Model, QWidget* Into, QObject*) {
-  auto* Button = static_cast<TButton*>(Model);
-  auto* B = new QPushButton(ToQString(Button->Caption()), Into);
-  B->setObjectName(ToQString(Button->Name()));
-  B->setGeometry(Button->Left(), Button->Top(), Button->Width(), Button->Height());
-  B->setAutoDefault(false);
-  B->setEnabled(Button->Enabled());
-  if (auto* Dialog = qobject_cast<OvFormDialog*>(Into))
-    QObject::connect(B, &QPushButton::clicked, Dialog,
-                     [Dialog, Button] { Dialog->ClickButton(Button); });
-  return B;
-}
 
 OvMirrorRegistry MakeStandard() {
   OvMirrorRegistry R;
@@ -79,7 +63,9 @@ OvMirrorRegistry MakeStandard() {
   R.Register(TCustomGrid::StaticClass(), [](TComponent* M, QWidget* Into, QObject*) {
     return new OvGridMirror(static_cast<TCustomGrid*>(M), Into);
   });
-  R.Register(TButton::StaticClass(), ButtonMirror);
+  R.Register(TButton::StaticClass(), [](TComponent* M, QWidget* Into, QObject*) {
+    return new OvButtonMirror(static_cast<TButton*>(M), Into);
+  });
   R.Register(TCustomForm::StaticClass(), [](TComponent* M, QWidget* Into, QObject*) {
     return new OvFormDialog(static_cast<TCustomForm*>(M), Into);
   });

@@ -3,6 +3,7 @@
 // under living Qt objects, and the registry that picks a mirror by model class.
 #include "DesktopUserInput.h"
 #include "OvFailures.h"
+#include "OvFormDialog.h"
 #include "OvMenuMirrors.h"
 #include "OvMirrorRegistry.h"
 #include "OvModelRef.h"
@@ -10,13 +11,16 @@
 #include "OvToolButtonMirror.h"
 
 #include "vcl/ComCtrls.h"
+#include "vcl/Forms.h"
 #include "vcl/Menus.h"
+#include "vcl/StdCtrls.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -319,6 +323,40 @@ private slots:
     QCOMPARE(Clicks, 0);
     QTRY_COMPARE(ToolEntries(&View), (QStringList{"tbStay"}));
     QTRY_VERIFY(!Q);
+  }
+
+  // A form's push button follows its model while the dialog is up: caption, enabled state,
+  // bounds; the user's click reaches the model only while it is enabled.
+  void aFormsButtonFollowsItsModelWhileTheDialogIsUp() {
+    TOwned<TForm> Form(new TForm(nullptr));
+    Form->SetName(u"Probe");
+    Form->SetClientWidth(300);
+    Form->SetClientHeight(120);
+    auto* Button = new TButton(Form.get());
+    Button->SetName(u"Go");
+    Button->SetCaption(u"&Go");
+    Button->SetBounds(10, 10, 80, 25);
+    Button->SetParent(Form.get());
+    int Clicks = 0;
+    Button->OnClick = [&](TObject*) { ++Clicks; };
+    OvFormDialog Dialog(Form.get(), nullptr);
+    Dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Dialog));
+    auto* Q = Dialog.findChild<QPushButton*>(QStringLiteral("Go"));
+    QVERIFY(Q);
+    QCOMPARE(Q->text(), QStringLiteral("&Go"));
+
+    Button->SetCaption(u"&Went");
+    QCOMPARE(Q->text(), QStringLiteral("&Went"));
+    Button->SetBounds(100, 50, 90, 30);
+    QCOMPARE(Q->geometry(), QRect(100, 50, 90, 30));
+    Button->SetEnabled(false);
+    QTest::mouseClick(Q, Qt::LeftButton);
+    QCOMPARE(Clicks, 0);
+    Button->SetEnabled(true);
+    QTest::mouseClick(Q, Qt::LeftButton);
+    QCOMPARE(Clicks, 1);
+    QVERIFY(Failures.isEmpty());
   }
 
   // A weak reference answers its object until the object's release begins, a copy is a
