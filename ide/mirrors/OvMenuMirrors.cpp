@@ -185,8 +185,17 @@ void OvMenuBarMirror::ItemsChanged(TMenuItem* Sender) {
 }
 
 void OvMenuBarMirror::CaptionChanged(TMenuItem* Sender) {
-  if (Sender != FRoot)
-    RebuildSoon();
+  // The entry's own action shows the new caption; nothing else of the bar changes.
+  for (const TEntry& E : FEntries)
+    if (E.Item == Sender) {
+      const QString Caption = ToQString(Sender->Caption());
+      if (E.Menu) {
+        E.Menu->setTitle(Caption);
+        E.Menu->setObjectName(Caption);
+      } else if (E.Action) {
+        E.Action->setText(Caption);
+      }
+    }
 }
 
 void OvMenuBarMirror::VisibleChanged(TMenuItem* Sender) {

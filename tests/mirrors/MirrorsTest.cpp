@@ -140,6 +140,12 @@ private slots:
     NewItem(&Ide, Tools, u"Run");
     QTRY_COMPARE(Entries(Bar), (QStringList{"&File", "&Help", "P&alette", "&Tools"}));
     QCOMPARE(Bar->actions().mid(0, 2), Host);
+    // A caption changes on the same entry.
+    QAction* ToolsEntry = user::ActionNamed(Bar, QStringLiteral("&Tools"));
+    Tools->SetCaption(u"T&ools");
+    QCOMPARE(user::ActionNamed(Bar, QStringLiteral("T&ools")), ToolsEntry);
+    QVERIFY(Mirror->MenuFor(QStringLiteral("T&ools")));
+    Tools->SetCaption(u"&Tools");
     Free(Palette);
     QCOMPARE(Entries(Bar), (QStringList{"&File", "&Help", "&Tools"}));
     QCOMPARE(Bar->actions().mid(0, 2), Host);
