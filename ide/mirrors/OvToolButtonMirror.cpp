@@ -11,7 +11,6 @@
 
 OvToolButtonMirror::OvToolButtonMirror(TToolButton* Model, QWidget* Parent, TImageSource Images)
     : QToolButton(Parent), FModel(Model), FImages(std::move(Images)) {
-  setProperty("ovButton", true);
   setObjectName(ToQString(Model->Name()));
   setToolButtonStyle(Qt::ToolButtonIconOnly);
   CaptionChanged(Model);
