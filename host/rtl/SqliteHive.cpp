@@ -10,6 +10,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <optional>
 #include <unordered_map>
 
@@ -409,6 +410,11 @@ private:
     TWalHeader Header;
     return FHeaderCheck && FCacheHeaderValid && ReadWalHeader(Header) && Header == FCacheHeader;
   }
+  // Whether A and B hold the same code units (compared as bytes, which is quicker).
+  static bool SameUnits(std::u16string_view A, std::u16string_view B) {
+    return A.size() == B.size() &&
+           std::memcmp(A.data(), B.data(), A.size() * sizeof(char16_t)) == 0;
+  }
   // The kept key of FFoldedPath, or null.
   TCachedKey* KeptKey() {
     auto K = FKeys.find(FFoldedPath);
@@ -441,14 +447,15 @@ private:
     void volatile* Mapped = nullptr;
     if (F->pMethods->xShmMap(F, 0, WalIndexPageSize, 0, &Mapped) != SQLITE_OK || !Mapped)
       return false;
-    const auto* P = static_cast<const volatile unsigned char*>(Mapped);
+    // Copied whole between barriers, as SQLite reads the header itself: another process may
+    // be rewriting it, which the comparison of the two copies then shows.
+    const auto* P =
+        const_cast<const unsigned char*>(static_cast<const volatile unsigned char*>(Mapped));
     TWalHeader Second;
     std::atomic_thread_fence(std::memory_order_acquire);
-    for (size_t I = 0; I < Out.size(); ++I)
-      Out[I] = P[I];
+    std::memcpy(Out.data(), P, Out.size());
     std::atomic_thread_fence(std::memory_order_acquire);
-    for (size_t I = 0; I < Second.size(); ++I)
-      Second[I] = P[Out.size() + I];
+    std::memcpy(Second.data(), P + Out.size(), Second.size());
     return Out == Second;
   }
   // Whether kept key K (may be null) holds Value with the same type and data.
@@ -504,7 +511,7 @@ private:
     if (CacheCertainlyCurrent()) {
       // Reads come mostly in runs on one key (a menu or a dialog reading every tab's value):
       // the key of the last one is taken again without folding and hashing its path.
-      TCachedKey* K = FLastKey && Path == FLastPath ? FLastKey : nullptr;
+      TCachedKey* K = FLastKey && SameUnits(Path, FLastPath) ? FLastKey : nullptr;
       if (!K) {
         SimpleFoldCaseInto(Path, FFoldedPath);
         if ((K = KeptKey())) {
