@@ -6,7 +6,8 @@
 //            build/default/bin/profile_open main 5000 1
 // What: "main" (a later opening of the entry), "first" (an opening after another handle wrote a
 // value), "dialog" (the categories dialog opened and cancelled), "readafter" (one ReadString
-// right after another handle wrote; count it with --toggle-collect='bench::ProfiledStep*').
+// right after another handle wrote; count it with --toggle-collect='bench::ProfiledStep*'),
+// "floor" (menus_bench's floor of an opening: the items unowned and the reads alone).
 #include "BenchIde.h"
 
 #include "vcl/Forms.h"
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -68,6 +70,33 @@ int Run(const std::string& What, int Tabs, int Count) {
         Count);
     return 0;
   }
+  if (What == "floor") {
+    // menus_bench's floor of an opening: as many items, unowned, with the same captions (then
+    // released, uncounted), and the same reads through a handle of its own.
+    std::vector<UnicodeString> Captions;
+    CollectCaptions(Ide.PaletteEntry(), Captions);
+    TRegIniFile Reads(u"Software\\Orvik\\Palette Menu");
+    for (const UnicodeString& Key : Ide.TabKeys())
+      Reads.ReadString(u"Categories", Key, u"");
+    std::vector<TMenuItem*> Items;
+    for (int I = 0; I < Count; ++I) {
+      ProfiledOpenings(
+          [&] {
+            for (const UnicodeString& Caption : Captions) {
+              auto* Item = new TMenuItem(nullptr);
+              Item->SetCaption(Caption);
+              Items.push_back(Item);
+            }
+            for (const UnicodeString& Key : Ide.TabKeys())
+              Reads.ReadString(u"Categories", Key, u"");
+          },
+          1);
+      for (TMenuItem* Item : Items)
+        Free(Item);
+      Items.clear();
+    }
+    return 0;
+  }
   if (What == "dialog") {
     TMenuItem* Edit = Ide.PaletteEntry()->Find(u"Edit Categories...");
     if (!Edit)
@@ -84,7 +113,7 @@ int Run(const std::string& What, int Tabs, int Count) {
 
 int main(int Argc, char** Argv) {
   if (Argc != 4) {
-    std::fprintf(stderr, "usage: profile_open main|first|dialog|readafter TABS COUNT\n");
+    std::fprintf(stderr, "usage: profile_open main|first|dialog|readafter|floor TABS COUNT\n");
     return 2;
   }
   bench::TTempHiveFolder Folder;
