@@ -252,8 +252,10 @@ void TComponent::RemoveComponent(TComponent* AComponent) {
     if (It != List.Names.end() && It->second == AComponent)
       List.Names.erase(It);
   }
-  List.Hearing.erase(AComponent->FOwnerSeq);
-  std::erase(List.Unclassified, AComponent);
+  if (AComponent->FHearing == THearing::Yes)
+    List.Hearing.erase(AComponent->FOwnerSeq);
+  else if (AComponent->FHearing == THearing::Unknown)
+    std::erase(List.Unclassified, AComponent);
 #ifndef NDEBUG
   std::erase(List.Unheard, AComponent);
 #endif
@@ -293,8 +295,16 @@ void TComponent::SetLoading(bool Loading) {
 }
 
 void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
-  if (Operation == TOperation::opRemove && AComponent)
-    RemoveFreeNotification(AComponent);
+  // A link is held at both of its ends (a component being released has dropped its own before
+  // its owner hears of it): one that holds none, as most told of here, has nothing to drop.
+  if (Operation == TOperation::opRemove && AComponent) {
+    if (!AComponent->FFreeNotifies.empty())
+      RemoveFreeNotification(AComponent);
+    else
+      HOST_ASSERT(std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent) ==
+                      FFreeNotifies.end(),
+                  "a free-notification link is held at both of its ends");
+  }
   if (!FOwned)
     return;
   // Owned components hear about their siblings, as on the host: those that joined since the

@@ -9,7 +9,9 @@
 #include <unicode/utf16.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 // --- values -----------------------------------------------------------------------------------
@@ -31,10 +33,15 @@ TRegValue TRegValue::String(UnicodeString Name, std::u16string_view Text) {
 UnicodeString TRegValue::AsString() const {
   if (!IsString())
     throw ERegistryException(u"Invalid data type for '" + Name + u"': not a string value");
-  UnicodeString S;
-  S.reserve(Data.size() / 2);
-  for (size_t I = 0; I + 1 < Data.size(); I += 2)
-    S.push_back(static_cast<char16_t>(Data[I] | (Data[I + 1] << 8)));
+  // Stored little-endian, as the host has them in memory: copied as they are there.
+  UnicodeString S(Data.size() / 2, u'\0');
+  if constexpr (std::endian::native == std::endian::little) {
+    if (!S.empty())
+      std::memcpy(S.data(), Data.data(), S.size() * sizeof(char16_t));
+  } else {
+    for (size_t I = 0; I < S.size(); ++I)
+      S[I] = static_cast<char16_t>(Data[2 * I] | (Data[2 * I + 1] << 8));
+  }
   // One terminating NUL is how strings are stored; anything before it is the text.
   if (!S.empty() && S.back() == u'\0')
     S.pop_back();

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <optional>
 #include <unordered_map>
 
@@ -45,6 +46,10 @@ private:
 // A handle keeps the values of the keys it read until the hive changes. Bounded, so that
 // reading every key of a large hive cannot grow it forever.
 constexpr size_t MaxCachedValues = 65536;
+
+// Keys up to this depth are found in one statement joining a row per part; deeper ones part
+// by part (SQLite joins at most 64 tables, and registry paths are rarely deep).
+constexpr size_t MaxJoinedParts = 8;
 
 // The WAL index header (48 bytes, kept twice at the start of the shared memory) and the size
 // of the shared memory's pages.
@@ -353,6 +358,7 @@ private:
   void ClearCache() {
     FKeys.clear();
     FCachedValues = 0;
+    FLastKey = nullptr;
   }
   void DropCache() {
     ClearCache();
@@ -404,6 +410,11 @@ private:
     TWalHeader Header;
     return FHeaderCheck && FCacheHeaderValid && ReadWalHeader(Header) && Header == FCacheHeader;
   }
+  // Whether A and B hold the same code units (compared as bytes, which is quicker).
+  static bool SameUnits(std::u16string_view A, std::u16string_view B) {
+    return A.size() == B.size() &&
+           std::memcmp(A.data(), B.data(), A.size() * sizeof(char16_t)) == 0;
+  }
   // The kept key of FFoldedPath, or null.
   TCachedKey* KeptKey() {
     auto K = FKeys.find(FFoldedPath);
@@ -426,21 +437,25 @@ private:
   // The first copy of the WAL index header; false when it cannot be mapped or a commit is
   // rewriting it right now (its two copies differ).
   bool ReadWalHeader(TWalHeader& Out) {
-    sqlite3_file* F = nullptr;
-    if (sqlite3_file_control(Db(), "main", SQLITE_FCNTL_FILE_POINTER, &F) != SQLITE_OK || !F ||
-        !F->pMethods || F->pMethods->iVersion < 2)
+    // The connection's file object lives as long as the connection.
+    if (!FMainFile &&
+        sqlite3_file_control(Db(), "main", SQLITE_FCNTL_FILE_POINTER, &FMainFile) != SQLITE_OK)
+      FMainFile = nullptr;
+    sqlite3_file* F = FMainFile;
+    if (!F || !F->pMethods || F->pMethods->iVersion < 2)
       return false;
     void volatile* Mapped = nullptr;
     if (F->pMethods->xShmMap(F, 0, WalIndexPageSize, 0, &Mapped) != SQLITE_OK || !Mapped)
       return false;
-    const auto* P = static_cast<const volatile unsigned char*>(Mapped);
+    // Copied whole between barriers, as SQLite reads the header itself: another process may
+    // be rewriting it, which the comparison of the two copies then shows.
+    const auto* P =
+        const_cast<const unsigned char*>(static_cast<const volatile unsigned char*>(Mapped));
     TWalHeader Second;
     std::atomic_thread_fence(std::memory_order_acquire);
-    for (size_t I = 0; I < Out.size(); ++I)
-      Out[I] = P[I];
+    std::memcpy(Out.data(), P, Out.size());
     std::atomic_thread_fence(std::memory_order_acquire);
-    for (size_t I = 0; I < Second.size(); ++I)
-      Second[I] = P[Out.size() + I];
+    std::memcpy(Second.data(), P + Out.size(), Second.size());
     return Out == Second;
   }
   // Whether kept key K (may be null) holds Value with the same type and data.
@@ -492,12 +507,25 @@ private:
     const TDoing Doing = TDoing::OfValue(u"read value ", Name, Path);
     if (Failing || FSnapshots > 0)
       return ReadUncached(Path, Name, Doing);
+    // A kept key's path was checked when it was read; names that fold alike are alike valid.
+    if (CacheCertainlyCurrent()) {
+      // Reads come mostly in runs on one key (a menu or a dialog reading every tab's value):
+      // the key of the last one is taken again without folding and hashing its path.
+      TCachedKey* K = FLastKey && SameUnits(Path, FLastPath) ? FLastKey : nullptr;
+      if (!K) {
+        SimpleFoldCaseInto(Path, FFoldedPath);
+        if ((K = KeptKey())) {
+          FLastKey = K;
+          FLastPath.assign(Path);
+        }
+      }
+      if (K) {
+        SimpleFoldCaseInto(Name, FFoldedName);
+        return KeptValue(*K, Name);
+      }
+    }
     SimpleFoldCaseInto(Path, FFoldedPath);
     SimpleFoldCaseInto(Name, FFoldedName);
-    // A kept key's path was checked when it was read; names that fold alike are alike valid.
-    if (CacheCertainlyCurrent())
-      if (TCachedKey* K = KeptKey())
-        return KeptValue(*K, Name);
     auto Parts = RegistryNames::SplitKeyPath(Path);
     RegistryNames::CheckValueName(Name);
     TTransaction T(*this, false, Doing);
@@ -530,23 +558,29 @@ private:
     T.Commit();
     return V;
   }
-  // Inside a transaction: the one value, read into FRead.
+  // Inside a transaction: the one value, read into FRead. A key below the root is found with
+  // its value in one statement.
   const TRegValue* ReadOne(const std::vector<UnicodeString>& Parts, std::u16string_view Name,
                            const TDoing& Doing) {
     FRead.reset();
-    if (sqlite3_int64 Key = FindKey(Parts, false, Doing)) {
-      sqlite3_stmt* S = Stmt(SReadValue, "SELECT name, type, data FROM reg_values "
-                                         "WHERE key = ?1 AND folded = ?2");
+    sqlite3_stmt* S = nullptr;
+    if (!Parts.empty() && Parts.size() <= MaxJoinedParts) {
+      S = PathStmt(SPathValue[Parts.size() - 1], Parts.size(), true);
+      BindPath(S, Parts);
+      BindText(S, static_cast<int>(Parts.size()) + 1, RegistryNames::Fold(Name));
+    } else if (sqlite3_int64 Key = FindKey(Parts, false, Doing)) {
+      S = Stmt(SReadValue, "SELECT name, type, data FROM reg_values "
+                           "WHERE key = ?1 AND folded = ?2");
       sqlite3_bind_int64(S, 1, Key);
       BindText(S, 2, RegistryNames::Fold(Name));
-      if (Step(S, Doing)) {
-        FRead.emplace();
-        FRead->Name = ColumnText(S, 0);
-        FRead->Type = static_cast<uint32_t>(sqlite3_column_int64(S, 1));
-        const auto* Data = static_cast<const uint8_t*>(sqlite3_column_blob(S, 2));
-        FRead->Data.assign(Data, Data + sqlite3_column_bytes(S, 2));
-        sqlite3_reset(S);
-      }
+    }
+    if (S && Step(S, Doing)) {
+      FRead.emplace();
+      FRead->Name = ColumnText(S, 0);
+      FRead->Type = static_cast<uint32_t>(sqlite3_column_int64(S, 1));
+      const auto* Data = static_cast<const uint8_t*>(sqlite3_column_blob(S, 2));
+      FRead->Data.assign(Data, Data + sqlite3_column_bytes(S, 2));
+      sqlite3_reset(S);
     }
     return FRead ? &*FRead : nullptr;
   }
@@ -604,6 +638,32 @@ private:
     sqlite3_clear_bindings(Slot.get());
     return Slot.get();
   }
+  // The statement kept in Slot that finds the key of a path of Depth parts, bound as ?1..?Depth
+  // (folded), by joining one row of reg_keys per part: one statement instead of one per part.
+  // WithValue: it answers the value folded as ?Depth+1 of that key (name, type, data) instead
+  // of the key's id.
+  sqlite3_stmt* PathStmt(TStmt& Slot, size_t Depth, bool WithValue) {
+    if (!Slot) {
+      std::string Sql =
+          WithValue ? "SELECT v.name, v.type, v.data" : "SELECT k" + std::to_string(Depth) + ".id";
+      Sql += " FROM reg_keys k1";
+      for (size_t I = 2; I <= Depth; ++I) {
+        const std::string K = "k" + std::to_string(I);
+        Sql += " JOIN reg_keys " + K + " ON " + K + ".parent = k" + std::to_string(I - 1) +
+               ".id AND " + K + ".folded = ?" + std::to_string(I);
+      }
+      if (WithValue)
+        Sql += " JOIN reg_values v ON v.key = k" + std::to_string(Depth) + ".id AND v.folded = ?" +
+               std::to_string(Depth + 1);
+      Sql += " WHERE k1.parent = " + std::to_string(RootKeyId) + " AND k1.folded = ?1";
+      return Stmt(Slot, Sql.c_str());
+    }
+    return Stmt(Slot, nullptr);
+  }
+  static void BindPath(sqlite3_stmt* S, const std::vector<UnicodeString>& Parts) {
+    for (size_t I = 0; I < Parts.size(); ++I)
+      BindText(S, static_cast<int>(I) + 1, RegistryNames::Fold(Parts[I]));
+  }
   // Steps once: true with a row, false when done.
   bool Step(sqlite3_stmt* S, const TDoing& Doing) {
     int Rc = sqlite3_step(S);
@@ -634,6 +694,19 @@ private:
   // The id of the key, or 0 when it does not exist and Create is false. Runs inside a
   // transaction; sets FKeyCreated when it creates a key.
   sqlite3_int64 FindKey(const std::vector<UnicodeString>& Parts, bool Create, const TDoing& Doing) {
+    // An existing key is found in one statement, whatever its depth (up to MaxJoinedParts); one
+    // that is missing is then created part by part.
+    if (!Parts.empty() && Parts.size() <= MaxJoinedParts) {
+      sqlite3_stmt* S = PathStmt(SPathKey[Parts.size() - 1], Parts.size(), false);
+      BindPath(S, Parts);
+      if (Step(S, Doing)) {
+        const sqlite3_int64 Key = sqlite3_column_int64(S, 0);
+        sqlite3_reset(S);
+        return Key;
+      }
+      if (!Create)
+        return 0;
+    }
     sqlite3_int64 Key = RootKeyId;
     for (const UnicodeString& Part : Parts) {
       UnicodeString Folded = RegistryNames::Fold(Part);
@@ -732,11 +805,15 @@ private:
   TWalHeader FCacheHeader{};        // the WAL index header when FKeys was last found current
   bool FCacheHeaderValid = false;
   UnicodeString FFoldedPath, FFoldedName; // kept to fold into without allocating
+  TCachedKey* FLastKey = nullptr;         // the kept key last read from (FKeys keeps it in place)
+  UnicodeString FLastPath;                // and its path as the caller gave it
+  sqlite3_file* FMainFile = nullptr;      // the connection's hive file, once asked for
   std::optional<TRegValue> FRead;         // what the last read of a single value found
   UnicodeString FSingleReadPath;          // the key of the last single read (folded)
   sqlite3_int64 FSingleReadVersion = -1;  // and the data version it was made at
   TStmt SBegin[2], SCommit, SRollback, SFindKey, SInsertKey, SKeyValues, SReadValue, SWriteValue,
       SDeleteValue, SDeleteKey, SKeyTree, SDeleteKeyValues, SValueNames, SSubKeyNames, SDataVersion;
+  TStmt SPathKey[MaxJoinedParts], SPathValue[MaxJoinedParts]; // by the path's depth, minus one
 };
 
 } // namespace

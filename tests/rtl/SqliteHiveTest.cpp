@@ -154,6 +154,54 @@ TEST_F(SqliteHiveTest, DeletingWhatDoesNotExistChangesNothing) {
   EXPECT_THROW(Open()->DeleteKey(u""), ERegistryException);
 }
 
+// Keys are found by their whole path, in one statement up to some depth and part by part
+// beyond: every depth, twin leaves under different parents, and a key deleted by another handle
+// and created again elsewhere under the same names (its id may be reused) must each answer
+// their own values.
+TEST_F(SqliteHiveTest, KeysOfEveryDepthAnswerTheirOwnValuesAfterKeysComeAndGoElsewhere) {
+  auto Writer = Open();
+  UnicodeString Path = u"Deep";
+  std::vector<UnicodeString> Paths;
+  for (int Depth = 1; Depth <= 12; ++Depth) {
+    Paths.push_back(Path);
+    Writer->WriteValue(Path + u"\\Leaf", {u"V", REG_SZ, {static_cast<uint8_t>('a' + Depth), 0}});
+    Writer->WriteValue(Path + u"\\Twin\\Leaf",
+                       {u"V", REG_SZ, {static_cast<uint8_t>('A' + Depth), 0}});
+    Path += u"\\P" + IntToStr(Depth);
+  }
+  auto Check = [&](TRegistryHive& H) {
+    for (size_t I = 0; I < Paths.size(); ++I) {
+      const uint8_t Depth = static_cast<uint8_t>(I + 1);
+      SCOPED_TRACE(UTF8Encode(Paths[I]));
+      EXPECT_EQ(H.ReadValue(Paths[I] + u"\\LEAF", u"v"),
+                (TRegValue{u"V", REG_SZ, {static_cast<uint8_t>('a' + Depth), 0}}));
+      EXPECT_EQ(H.ReadValue(Paths[I] + u"\\twin\\Leaf", u"V"),
+                (TRegValue{u"V", REG_SZ, {static_cast<uint8_t>('A' + Depth), 0}}));
+      EXPECT_TRUE(H.KeyExists(Paths[I] + u"\\Twin"));
+      EXPECT_FALSE(H.KeyExists(Paths[I] + u"\\Leaf\\Twin"));
+      EXPECT_EQ(H.ReadValue(Paths[I] + u"\\Leaf\\Twin", u"V"), std::nullopt);
+    }
+  };
+  Check(*Open()); // a new handle: nothing kept
+  auto Reader = Open();
+  Check(*Reader);
+  Check(*Reader); // kept values
+  // The newest keys go (the largest ids), and keys of the same names come back under another
+  // parent: the old paths are missing, the new ones answer.
+  const UnicodeString Last = Paths.back();
+  Writer->DeleteKey(Last);
+  Writer->WriteValue(u"Other\\Leaf", {u"V", REG_SZ, {'o', 0}});
+  Writer->WriteValue(u"Other\\Twin\\Leaf", {u"V", REG_SZ, {'t', 0}});
+  EXPECT_EQ(Reader->ReadValue(Last + u"\\Twin\\Leaf", u"V"), std::nullopt);
+  EXPECT_EQ(Reader->ReadValue(Last + u"\\Leaf", u"V"), std::nullopt);
+  EXPECT_FALSE(Reader->KeyExists(Last + u"\\Twin"));
+  EXPECT_EQ(Reader->ReadValue(u"Other\\Twin\\Leaf", u"V"), (TRegValue{u"V", REG_SZ, {'t', 0}}));
+  Writer->WriteValue(Last + u"\\Twin\\Leaf", {u"V", REG_SZ, {'n', 0}});
+  EXPECT_EQ(Reader->ReadValue(Last + u"\\Twin\\Leaf", u"V"), (TRegValue{u"V", REG_SZ, {'n', 0}}));
+  EXPECT_EQ(Reader->ReadValue(Last + u"\\Leaf", u"V"), std::nullopt);
+  EXPECT_EQ(Reader->SubKeyNames(Last), (std::vector<UnicodeString>{u"Twin"}));
+}
+
 TEST_F(SqliteHiveTest, TwoHandlesInOneProcessSeeEachOthersWrites) {
   auto A = Reg();
   auto B = Reg();

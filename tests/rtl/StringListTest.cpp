@@ -266,6 +266,31 @@ TEST(StringList, SortedAddsAgreeWithOneSortAlsoAcrossAFullKeyMemo) {
   }
 }
 
+// Entries coming in order go after the last one without a search: equal ones (letter case
+// aside) must still be found and dropped or kept as the setting says, and one that sorts
+// before the last must still go to its place.
+TEST(StringList, AddingInOrderAppendsAndStillFindsEqualEntries) {
+  for (TDuplicates Duplicates : {TDuplicates::dupIgnore, TDuplicates::dupAccept}) {
+    TStringList L;
+    L.SetSorted(true);
+    L.SetDuplicates(Duplicates);
+    for (const char16_t* S : {u"Tab 1", u"Tab 2", u"TAB 2", u"Tab 3", u"tab 3", u"Tab 10"})
+      L.Add(S);
+    L.Add(u"Tab 25"); // after "Tab 2", before "Tab 3"
+    L.Add(u"Tab 9");  // at the end
+    if (Duplicates == TDuplicates::dupIgnore)
+      EXPECT_EQ(Entries(L), (std::vector<UnicodeString>{u"Tab 1", u"Tab 10", u"Tab 2", u"Tab 25",
+                                                        u"Tab 3", u"Tab 9"}));
+    else
+      EXPECT_EQ(L.Count(), 8);
+    int At = -1;
+    EXPECT_TRUE(L.Find(u"TAB 9", At));
+    EXPECT_EQ(At, L.Count() - 1);
+    EXPECT_FALSE(L.Find(u"Tab 99", At));
+    EXPECT_EQ(At, L.Count());
+  }
+}
+
 TEST(CollationKeyMemo, KeysAreComputedOnceKeptInPlaceAndForgottenOnlyWhenFull) {
   TCollationKeyMemo Memo;
   const std::string& A = Memo.KeyOf(u"Alpha");

@@ -1,0 +1,121 @@
+// A driver for instruction counts (valgrind --tool=callgrind) of what one opening costs, apart
+// from setting the IDE up: the IDE of Tabs tabs (three stored categories each, as menus_bench
+// and editor_bench have it) opens the main menu's "P&alette" entry once untimed, then Count times
+// through ProfiledOpenings, which callgrind can be told to count alone:
+//   valgrind --tool=callgrind --toggle-collect='bench::ProfiledOpenings*'
+//            build/default/bin/profile_open main 5000 1
+// What: "main" (a later opening of the entry), "first" (an opening after another handle wrote a
+// value), "dialog" (the categories dialog opened and cancelled), "readafter" (one ReadString
+// right after another handle wrote; count it with --toggle-collect='bench::ProfiledStep*'),
+// "floor" (menus_bench's floor of an opening: the items unowned and the reads alone).
+#include "BenchIde.h"
+
+#include "vcl/Forms.h"
+#include "vcl/Menus.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// Not inlined, so that callgrind's --toggle-collect finds it.
+[[gnu::noinline]] void ProfiledOpenings(const std::function<void()>& Open, int Count) {
+  for (int I = 0; I < Count; ++I)
+    Open();
+}
+
+// One step inside an untimed loop, for the same purpose.
+[[gnu::noinline]] void ProfiledStep(const std::function<void()>& Step) {
+  Step();
+}
+
+} // namespace bench
+
+namespace {
+
+int Run(const std::string& What, int Tabs, int Count) {
+  using namespace bench;
+  if (What == "readafter") {
+    TRegIniFile Reader(u"Software\\Orvik\\Palette Menu"), Writer(u"Software\\Orvik\\Palette Menu");
+    for (int I = 0; I < 50; ++I)
+      Writer.WriteString(u"Categories", u"Tab " + IntToStr(I), u"Common;VCL;Data Access");
+    Reader.ReadString(u"Categories", u"Tab 7", u"");
+    for (int I = 0; I < Count; ++I) {
+      Writer.WriteString(u"Categories", u"Tab 7", IntToStr(I));
+      UnicodeString Read;
+      ProfiledStep([&] { Read = Reader.ReadString(u"Categories", u"Tab 7", u""); });
+      if (Read != IntToStr(I))
+        return 1;
+    }
+    return 0;
+  }
+  TBenchIde Ide(TPaletteShape{Tabs, 3, 200});
+  Ide.OpenMain();
+  if (What == "main") {
+    ProfiledOpenings([&] { Ide.OpenMain(); }, Count);
+    return 0;
+  }
+  if (What == "first") {
+    TRegIniFile Elsewhere(u"Software\\Orvik\\Palette Menu");
+    int Change = 0;
+    ProfiledOpenings(
+        [&] {
+          Elsewhere.WriteString(u"Categories", u"Changed elsewhere", IntToStr(++Change));
+          Ide.OpenMain();
+        },
+        Count);
+    return 0;
+  }
+  if (What == "floor") {
+    // menus_bench's floor of an opening: as many items, unowned, with the same captions (then
+    // released, uncounted), and the same reads through a handle of its own.
+    std::vector<UnicodeString> Captions;
+    CollectCaptions(Ide.PaletteEntry(), Captions);
+    TRegIniFile Reads(u"Software\\Orvik\\Palette Menu");
+    for (const UnicodeString& Key : Ide.TabKeys())
+      Reads.ReadString(u"Categories", Key, u"");
+    std::vector<TMenuItem*> Items;
+    for (int I = 0; I < Count; ++I) {
+      ProfiledOpenings(
+          [&] {
+            for (const UnicodeString& Caption : Captions) {
+              auto* Item = new TMenuItem(nullptr);
+              Item->SetCaption(Caption);
+              Items.push_back(Item);
+            }
+            for (const UnicodeString& Key : Ide.TabKeys())
+              Reads.ReadString(u"Categories", Key, u"");
+          },
+          1);
+      for (TMenuItem* Item : Items)
+        Free(Item);
+      Items.clear();
+    }
+    return 0;
+  }
+  if (What == "dialog") {
+    TMenuItem* Edit = Ide.PaletteEntry()->Find(u"Edit Categories...");
+    if (!Edit)
+      return 1;
+    TModalRunnerScope Runner([](TCustomForm&) { return static_cast<int>(mrCancel); });
+    ProfiledOpenings([&] { Edit->Click(); }, Count);
+    return 0;
+  }
+  std::fprintf(stderr, "profile_open: what is one of main, first, dialog, readafter\n");
+  return 2;
+}
+
+} // namespace
+
+int main(int Argc, char** Argv) {
+  if (Argc != 4) {
+    std::fprintf(stderr, "usage: profile_open main|first|dialog|readafter|floor TABS COUNT\n");
+    return 2;
+  }
+  bench::TTempHiveFolder Folder;
+  return Run(Argv[1], std::atoi(Argv[2]), std::atoi(Argv[3]));
+}
