@@ -10,6 +10,7 @@
 #include "OvToolBarMirror.h"
 #include "OvToolButtonMirror.h"
 
+#include "rtl/Exception.h"
 #include "vcl/ComCtrls.h"
 #include "vcl/Forms.h"
 #include "vcl/Menus.h"
@@ -22,6 +23,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -363,6 +365,52 @@ private slots:
     QTest::mouseClick(Q, Qt::LeftButton);
     QCOMPARE(Clicks, 1);
     QVERIFY(Failures.isEmpty());
+  }
+
+  // While the scope lives, a form the model shows modally runs as a real modal dialog over the
+  // window given (a host's main window); the user's Escape ends it with the cancel result, and
+  // afterwards the runner it covered is back.
+  void aModalFormRunsAsADialogOverTheWindowGiven() {
+    QMainWindow Host;
+    Host.resize(300, 200);
+    Host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Host) && user::Activate(&Host));
+    TOwned<TForm> Form(new TForm(nullptr));
+    Form->SetName(u"Ask");
+    Form->SetClientWidth(200);
+    Form->SetClientHeight(80);
+    int Result = -1;
+    QWidget* Parent = nullptr;
+    bool Modal = false;
+    {
+      OvModalDialogScope Dialogs(&Host);
+      QTimer::singleShot(0, this, [&] {
+        QTRY_VERIFY(QApplication::activeModalWidget());
+        QWidget* Dialog = QApplication::activeModalWidget();
+        Parent = Dialog->parentWidget();
+        Modal = Dialog->isModal();
+        // A dialog without controls has no focus widget: the key goes to the dialog itself.
+        QVERIFY(QTest::qWaitForWindowExposed(Dialog));
+        QTest::keyClick(Dialog, Qt::Key_Escape);
+      });
+      // Should the user's part fail, the dialog is closed all the same, and the checks below fail.
+      QTimer::singleShot(5000, &Host, [] {
+        if (QWidget* Stuck = QApplication::activeModalWidget())
+          Stuck->close();
+      });
+      Result = Form->ShowModal();
+    }
+    QCOMPARE(Parent, &Host);
+    QVERIFY(Modal);
+    QCOMPARE(Result, static_cast<int>(mrCancel));
+    // No runner in force any more: the model says so rather than showing anything.
+    bool Refused = false;
+    try {
+      Form->ShowModal();
+    } catch (const Exception&) {
+      Refused = true;
+    }
+    QVERIFY(Refused);
   }
 
   // A weak reference answers its object until the object's release begins, a copy is a
