@@ -8,8 +8,10 @@
 
 void OvFillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver) {
   Menu->clear();
-  for (QMenu* Old : Menu->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
-    Old->deleteLater();
+  // The sub-menus of the last filling are used again in their order: creating and destroying a
+  // widget per sub-menu at every opening costs more than the rest of the filling together.
+  const QList<QMenu*> Old = Menu->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly);
+  qsizetype Reused = 0;
   for (int I = 0; I < Item->Count(); ++I) {
     TMenuItem* Child = Item->Items(I);
     if (!Child->Visible())
@@ -19,7 +21,16 @@ void OvFillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver) {
       continue;
     }
     if (Child->Count() > 0) {
-      QMenu* Sub = Menu->addMenu(ToQString(Child->Caption()));
+      QMenu* Sub;
+      if (Reused < Old.size()) {
+        Sub = Old[Reused++];
+        // Only this filling's handler may answer the sub-menu's opening.
+        QObject::disconnect(Sub, &QMenu::aboutToShow, Sub, nullptr);
+        Sub->setTitle(ToQString(Child->Caption()));
+        Menu->addMenu(Sub);
+      } else {
+        Sub = Menu->addMenu(ToQString(Child->Caption()));
+      }
       Sub->setEnabled(Child->Enabled());
       // The entries hold their items weakly: an entry that outlived its item (chosen while the
       // model changed under an open menu) reaches nothing.
@@ -40,6 +51,12 @@ void OvFillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver) {
       if (TMenuItem* Current = Ref.Get())
         RunGuarded(Menu->window(), [&] { Driver.Click(Current); });
     });
+  }
+  // Those left over go once their signals have returned; out of the menu's children now, so the
+  // next filling cannot take them up again.
+  for (qsizetype I = Reused; I < Old.size(); ++I) {
+    Old[I]->setParent(nullptr);
+    Old[I]->deleteLater();
   }
 }
 
