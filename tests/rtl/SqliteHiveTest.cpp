@@ -170,7 +170,9 @@ TEST_F(SqliteHiveTest, RepeatedReadsSeeEveryChangeMadeElsewhereAtTheNextRead) {
   auto Reader = Reg();
   auto Writer = Reg();
   sqlite3* Raw = nullptr;
-  ASSERT_EQ(sqlite3_open(HiveFile.c_str(), &Raw), SQLITE_OK);
+  // Through the hive's file layer, which keeps the pages' checksums.
+  ASSERT_EQ(sqlite3_open_v2(HiveFile.c_str(), &Raw, SQLITE_OPEN_READWRITE, SqliteHiveVfsName()),
+            SQLITE_OK);
   for (int I = 1; I <= 5; ++I) {
     Writer->WriteString(u"Categories", u"Standard", IntToStr(I));
     EXPECT_EQ(Reader->ReadString(u"Categories", u"Standard", u""), IntToStr(I));
