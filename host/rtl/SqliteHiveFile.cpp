@@ -447,9 +447,18 @@ void Open(THiveFile& Hive) {
   Hive.FileId = IdentityAt(File);
   if (New)
     ForgetCreated(Hive.FileId);
+  bool ShmMoved = false;
   if (!Hive.Immutable) {
     Hive.WalId = IdentityAt(File + "-wal");
     Hive.ShmId = IdentityAt(File + "-shm");
+    // The shared memory SQLite really uses: the process maps one for all its connections, and
+    // keeps it when its path comes to name another file.
+    TFileIdentity Mapped;
+    if (sqlite3_file_control(Db, "main", HiveFcntlShmIdentity, &Mapped) == SQLITE_OK &&
+        Mapped.Inode != 0) {
+      ShmMoved = !(Mapped == Hive.ShmId);
+      Hive.ShmId = Mapped;
+    }
   }
   // The paths were looked at after SQLite opened the files: should one of them have been
   // deleted or replaced in between, the identities taken are not those of the files in use,
@@ -466,6 +475,11 @@ void Open(THiveFile& Hive) {
     sqlite3_file_control(Db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &Journal);
   // A journal in use must be at its path, and its shared memory beside it.
   const bool JournalOpen = Journal && Journal->pMethods;
+  if (ShmMoved)
+    Fail(Hive, Doing,
+         u"its shared memory " + Quoted(Hive.Path + u"-shm") +
+             u" was deleted or replaced by something else while the hive was open in this "
+             u"process or being opened; close every handle of the hive and open it again");
   if (Moved(Main) || Moved(Journal) ||
       (JournalOpen && (Hive.WalId.Inode == 0 || Hive.ShmId.Inode == 0)))
     Fail(Hive, Doing,

@@ -13,14 +13,17 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 namespace SqliteHiveDetail {
@@ -29,10 +32,12 @@ namespace {
 
 // --- page checksums ----------------------------------------------------------------------------
 
+// Little-endian, whatever the machine, so that a hive moves between machines.
 uint64_t Load64(const unsigned char* P) {
-  uint64_t V = 0;
-  for (int I = 7; I >= 0; --I)
-    V = V << 8 | P[I];
+  uint64_t V;
+  std::memcpy(&V, P, 8);
+  if constexpr (std::endian::native == std::endian::big)
+    V = __builtin_bswap64(V);
   return V;
 }
 
@@ -114,6 +119,12 @@ thread_local bool ShmNoSpace = false;
 using TMmap = void* (*)(void*, size_t, int, int, int, off_t);
 TMmap RealMmap = nullptr;
 
+// The file behind each mapping of a shared memory, by the mapping's address: SQLite may go on
+// using a shared memory whose path now names another file (one process maps it once for all its
+// connections), and the hive must know which file it really uses.
+std::mutex MappedLock;
+std::unordered_map<const void*, TFileIdentity> Mapped;
+
 // SQLite's default layer maps the shared memory's regions through this: a writable shared
 // mapping is first allocated on the disk, so that writing into it can never meet a page the file
 // system cannot give (SIGBUS). A file system without allocation is mapped as before.
@@ -125,7 +136,13 @@ void* HiveMmap(void* Addr, size_t Length, int Prot, int Flags, int Fd, off_t Off
     errno = ENOSPC;
     return MAP_FAILED;
   }
-  return RealMmap(Addr, Length, Prot, Flags, Fd, Offset);
+  void* P = RealMmap(Addr, Length, Prot, Flags, Fd, Offset);
+  struct stat St;
+  if (P != MAP_FAILED && (Flags & MAP_SHARED) && Fd >= 0 && ::fstat(Fd, &St) == 0) {
+    std::lock_guard<std::mutex> G(MappedLock);
+    Mapped[P] = {static_cast<uint64_t>(St.st_dev), static_cast<uint64_t>(St.st_ino)};
+  }
+  return P;
 }
 
 // --- the layer's files ---------------------------------------------------------------------------
@@ -139,6 +156,7 @@ struct TFile {
   const char* Name;                // as SQLite named it (the database's name for a main file)
   std::shared_ptr<TDbState> State; // main files and journals
   bool ShmFull = false;            // main: the shared memory could not be allocated
+  TFileIdentity ShmId;             // main: the file of the shared memory mapped (Inode 0: none)
   // Journal, what it last wrote while holding the write lock (State->WriteLocks was Held):
   // the journal's header, the last frame header (at FrameAt) and the checksum chain after the
   // last page (at ChainAt); offsets 0: none.
@@ -344,6 +362,10 @@ int FileControl(sqlite3_file* F, int Op, void* Arg) {
     *static_cast<int*>(Arg) = Of(F)->ShmFull ? 1 : 0;
     return SQLITE_OK;
   }
+  if (Op == HiveFcntlShmIdentity) {
+    *static_cast<TFileIdentity*>(Arg) = Of(F)->ShmId;
+    return SQLITE_OK;
+  }
   return RealMethods(F)->xFileControl(Real(F), Op, Arg);
 }
 int SectorSize(sqlite3_file* F) {
@@ -374,6 +396,12 @@ int ShmMap(sqlite3_file* F, int Region, int Size, int Extend, void volatile** Ou
   ShmNoSpace = false;
   errno = 0;
   int Rc = RealMethods(F)->xShmMap(Real(F), Region, Size, Extend, Out);
+  if (Rc == SQLITE_OK && Region == 0 && *Out && S.ShmId.Inode == 0) {
+    std::lock_guard<std::mutex> G(MappedLock);
+    auto It = Mapped.find(const_cast<const void*>(*Out));
+    if (It != Mapped.end())
+      S.ShmId = It->second;
+  }
   if (Rc != SQLITE_OK && S.Kind == MainFile && (ShmNoSpace || errno == ENOSPC || errno == EDQUOT)) {
     S.ShmFull = true;
     *Out = nullptr;

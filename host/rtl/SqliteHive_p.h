@@ -114,6 +114,9 @@ constexpr int HiveChecksumBytes = 8;
 // A file control of the layer: sets the int it is given to 1 when the connection could not
 // allocate the hive's shared memory (a full disk), so that it reads the hive but cannot change it.
 constexpr int HiveFcntlShmFull = 0x48560001;
+// Another: sets the TFileIdentity it is given to the file of the shared memory the connection
+// has mapped (Inode 0 when not known), whatever file its path names now.
+constexpr int HiveFcntlShmIdentity = 0x48560002;
 // The name of the layer to open hives with (registered on the first call over the default
 // layer of that moment), or null when it could not be registered.
 const char* HiveVfs();
