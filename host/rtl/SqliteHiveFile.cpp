@@ -543,6 +543,11 @@ void OpenHiveFile(THiveFile& Hive) {
   try {
     Open(Hive);
   } catch (...) {
+    // A connection that failed to open never folds its journal into the file on closing: it
+    // may have found its journal and shared memory not matching (one of them deleted or
+    // replaced meanwhile), and would write pages of one file at the places the other gives.
+    if (Hive.Db)
+      sqlite3_db_config(Hive.Db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     Hive.Db.reset();
     if (!Existed && FileSize(File) == 0) {
       // A hive this call began to create (on a full disk, say) and nobody else has written to
