@@ -157,6 +157,7 @@ struct TFile {
   std::shared_ptr<TDbState> State; // main files and journals
   bool ShmFull = false;            // main: the shared memory could not be allocated
   TFileIdentity ShmId;             // main: the file of the shared memory mapped (Inode 0: none)
+  bool ShmLooked = false;          // main: ShmId looked for
   // Journal, what it last wrote while holding the write lock (State->WriteLocks was Held):
   // the journal's header, the last frame header (at FrameAt) and the checksum chain after the
   // last page (at ChainAt); offsets 0: none.
@@ -393,16 +394,22 @@ int ShmMap(sqlite3_file* F, int Region, int Size, int Extend, void volatile** Ou
       return SQLITE_READONLY_CANTINIT;
     return Rc == SQLITE_OK ? SQLITE_OK : SQLITE_FULL;
   }
-  ShmNoSpace = false;
   errno = 0;
   int Rc = RealMethods(F)->xShmMap(Real(F), Region, Size, Extend, Out);
-  if (Rc == SQLITE_OK && Region == 0 && *Out && S.ShmId.Inode == 0) {
-    std::lock_guard<std::mutex> G(MappedLock);
-    auto It = Mapped.find(const_cast<const void*>(*Out));
-    if (It != Mapped.end())
-      S.ShmId = It->second;
+  if (Rc == SQLITE_OK) {
+    // The first region's mapping says once which file the connection's shared memory is.
+    if (Region == 0 && *Out && !S.ShmLooked) {
+      S.ShmLooked = true;
+      std::lock_guard<std::mutex> G(MappedLock);
+      auto It = Mapped.find(const_cast<const void*>(*Out));
+      if (It != Mapped.end())
+        S.ShmId = It->second;
+    }
+    return Rc;
   }
-  if (Rc != SQLITE_OK && S.Kind == MainFile && (ShmNoSpace || errno == ENOSPC || errno == EDQUOT)) {
+  const bool NoSpace = ShmNoSpace || errno == ENOSPC || errno == EDQUOT;
+  ShmNoSpace = false;
+  if (Rc != SQLITE_OK && S.Kind == MainFile && NoSpace) {
     S.ShmFull = true;
     *Out = nullptr;
     return Region == 0 ? SQLITE_BUSY : SQLITE_FULL;
