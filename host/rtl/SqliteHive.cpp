@@ -308,6 +308,10 @@ private:
                   "a handle runs one transaction at a time, apart from snapshots");
       FHive.Run(FHive.SBegin[Write], Write ? "BEGIN IMMEDIATE" : "BEGIN", FDoing);
       try {
+        // Looked at again once the write lock is held: a journal deleted or replaced while
+        // waiting for it would otherwise take this commit with it.
+        if (FWrite)
+          CheckFiles(FHive.FHive, FDoing, false);
         FChangesBefore = sqlite3_total_changes64(FHive.Db());
         FHaveHeader = FHive.SyncCache(FHeaderBefore, FDoing);
       } catch (...) {

@@ -40,6 +40,14 @@ UnicodeString EmptiedProblem(const THiveFile& Hive) {
          Quoted(Hive.Path + u"-wal") + u", which may hold the last changes, is left as it is";
 }
 
+UnicodeString DamagedProblem(const THiveFile& Hive, const TDamagedPage& Damage) {
+  const UnicodeString Page = IntToStr(Damage.Page);
+  if (Damage.Journal)
+    return u"its journal " + Quoted(Hive.Path + u"-wal") + u" is damaged: the page in frame " +
+           Page + u" does not match its checksum";
+  return u"the file is damaged: page " + Page + u" does not match its checksum";
+}
+
 namespace {
 
 // True when the shared memory beside the hive counts more of the journal than the file at the
@@ -90,6 +98,15 @@ void Fail(const THiveFile& Hive, const TDoing& Doing, int Rc, const std::string&
     Fail(Hive, Doing, EmptiedProblem(Hive));
   if ((Rc & 0xFF) != SQLITE_BUSY && (Errno == ENOSPC || Errno == EDQUOT))
     Rc = SQLITE_FULL;
+  if (Rc == SQLITE_IOERR_DATA)
+    Fail(Hive, Doing, DamagedProblem(Hive, TakeDamagedPage()));
+  if (((Rc & 0xFF) == SQLITE_READONLY || (Rc & 0xFF) == SQLITE_FULL ||
+       (Rc & 0xFF) == SQLITE_IOERR) &&
+      ShmFull(Hive.Db.get()))
+    Fail(Hive, Doing,
+         u"the disk is full: the hive's shared memory " + Quoted(Hive.Path + u"-shm") +
+             u" cannot be allocated, so this handle reads the hive but cannot change it (open "
+             u"the hive again once there is space)");
   UnicodeString Problem;
   switch (Rc & 0xFF) {
   case SQLITE_BUSY:

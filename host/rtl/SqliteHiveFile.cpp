@@ -236,7 +236,7 @@ bool Identify(THiveFile& Hive) {
     Fail(Hive, Doing, Problem);
   };
   auto Check = [&](int Rc) {
-    if ((Rc & 0xFF) == SQLITE_NOTADB || (Rc & 0xFF) == SQLITE_CORRUPT)
+    if ((Rc & 0xFF) == SQLITE_NOTADB || (Rc & 0xFF) == SQLITE_CORRUPT || Rc == SQLITE_IOERR_DATA)
       Hive.Refused = true;
     Fail(Hive, Doing, Rc);
   };
@@ -264,9 +264,13 @@ bool Identify(THiveFile& Hive) {
     Refuse(u"the file was made by a newer version of this program (hive format " +
            IntToStr(Format) + u")");
   if (!SoundStates().Known(Before)) {
+    TakeDamagedPage();
     TStmt Checked = FirstRow("PRAGMA quick_check(1)");
     sqlite3_stmt* S = Checked.get();
     const char* Result = reinterpret_cast<const char*>(sqlite3_column_text(S, 0));
+    // The check reports a page it could not read as a problem of its own.
+    if (TDamagedPage Damage = TakeDamagedPage(); !Damage.File.empty())
+      Refuse(DamagedProblem(Hive, Damage));
     if (!Result || std::strcmp(Result, "ok") != 0)
       Refuse(u"the file is damaged (" + UTF8Decode(Result ? Result : "") + u")");
     // Remembered only when nothing changed while the check ran: then it saw this very state.
@@ -366,12 +370,12 @@ void Open(THiveFile& Hive) {
   int Rc;
   if (Hive.Immutable)
     Rc = sqlite3_open_v2((FileUri(File) + "?immutable=1").c_str(), &Raw,
-                         SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+                         SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, HiveVfs());
   else
     Rc = sqlite3_open_v2(File.c_str(), &Raw,
                          Hive.ReadOnly ? SQLITE_OPEN_READONLY
                                        : SQLITE_OPEN_READWRITE | (Exists ? 0 : SQLITE_OPEN_CREATE),
-                         nullptr);
+                         HiveVfs());
   Hive.Db.reset(Raw);
   if (Rc != SQLITE_OK)
     Fail(Hive, Doing, Rc);
@@ -405,6 +409,13 @@ void Open(THiveFile& Hive) {
   bool New = Identify(Hive);
   if (New && Hive.ReadOnly)
     Fail(Hive, Doing, u"the file is empty and read-only, so it cannot become a hive");
+  // A new hive gets room for a checksum at the end of every page, which the hive's file layer
+  // then keeps there. SQLite takes it only before the first page is written and before the
+  // switch to the write-ahead journal.
+  if (New) {
+    int Reserve = HiveChecksumBytes;
+    sqlite3_file_control(Db, "main", SQLITE_FCNTL_RESERVE_BYTES, &Reserve);
+  }
   if (!Hive.ReadOnly) {
     Exec(Hive, "PRAGMA journal_mode = WAL", Doing);
     sqlite3_stmt* S = nullptr;
@@ -436,9 +447,18 @@ void Open(THiveFile& Hive) {
   Hive.FileId = IdentityAt(File);
   if (New)
     ForgetCreated(Hive.FileId);
+  bool ShmMoved = false;
   if (!Hive.Immutable) {
     Hive.WalId = IdentityAt(File + "-wal");
     Hive.ShmId = IdentityAt(File + "-shm");
+    // The shared memory SQLite really uses: the process maps one for all its connections, and
+    // keeps it when its path comes to name another file.
+    TFileIdentity Mapped;
+    if (sqlite3_file_control(Db, "main", HiveFcntlShmIdentity, &Mapped) == SQLITE_OK &&
+        Mapped.Inode != 0) {
+      ShmMoved = !(Mapped == Hive.ShmId);
+      Hive.ShmId = Mapped;
+    }
   }
   // The paths were looked at after SQLite opened the files: should one of them have been
   // deleted or replaced in between, the identities taken are not those of the files in use,
@@ -455,6 +475,11 @@ void Open(THiveFile& Hive) {
     sqlite3_file_control(Db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &Journal);
   // A journal in use must be at its path, and its shared memory beside it.
   const bool JournalOpen = Journal && Journal->pMethods;
+  if (ShmMoved)
+    Fail(Hive, Doing,
+         u"its shared memory " + Quoted(Hive.Path + u"-shm") +
+             u" was deleted or replaced by something else while the hive was open in this "
+             u"process or being opened; close every handle of the hive and open it again");
   if (Moved(Main) || Moved(Journal) ||
       (JournalOpen && (Hive.WalId.Inode == 0 || Hive.ShmId.Inode == 0)))
     Fail(Hive, Doing,
@@ -518,6 +543,11 @@ void OpenHiveFile(THiveFile& Hive) {
   try {
     Open(Hive);
   } catch (...) {
+    // A connection that failed to open never folds its journal into the file on closing: it
+    // may have found its journal and shared memory not matching (one of them deleted or
+    // replaced meanwhile), and would write pages of one file at the places the other gives.
+    if (Hive.Db)
+      sqlite3_db_config(Hive.Db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     Hive.Db.reset();
     if (!Existed && FileSize(File) == 0) {
       // A hive this call began to create (on a full disk, say) and nobody else has written to

@@ -37,3 +37,8 @@ void SetHiveOperationWatcher(THiveOperationWatcher* Watcher);
 // by comparing the journal's shared-memory header, which SQLite rewrites at each commit; false
 // when it has found that the linked SQLite does not rewrite it and asks SQLite every time.
 bool SqliteHiveUsesHeaderCheck(TRegistryHive& Hive);
+
+// The SQLite file layer hives are opened through (registered with SQLite by the first call). The
+// pages of a hive carry checksums that only this layer writes: another connection that changes a
+// hive must be opened through it, or the pages it writes read as damaged.
+const char* SqliteHiveVfsName();

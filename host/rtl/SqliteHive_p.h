@@ -100,9 +100,37 @@ inline constexpr TDoing CreateDoing{u"create"};
 [[noreturn]] void Fail(const THiveFile& Hive, const TDoing& Doing, int Rc);
 [[noreturn]] void Fail(const THiveFile& Hive, const TDoing& Doing, int Rc,
                        const std::string& Message);
+// The problem of a page found damaged (TakeDamagedPage).
+struct TDamagedPage;
+UnicodeString DamagedProblem(const THiveFile& Hive, const TDamagedPage& Damage);
 // The problem of a file emptied by something else while open.
 UnicodeString EmptiedProblem(const THiveFile& Hive);
 UnicodeString Quoted(std::u16string_view S);
+
+// --- the hive's file layer (SqliteHiveVfs.cpp) -------------------------------------------------
+
+// Bytes reserved at the end of every page of a new hive for the page's checksum.
+constexpr int HiveChecksumBytes = 8;
+// A file control of the layer: sets the int it is given to 1 when the connection could not
+// allocate the hive's shared memory (a full disk), so that it reads the hive but cannot change it.
+constexpr int HiveFcntlShmFull = 0x48560001;
+// Another: sets the TFileIdentity it is given to the file of the shared memory the connection
+// has mapped (Inode 0 when not known), whatever file its path names now.
+constexpr int HiveFcntlShmIdentity = 0x48560002;
+// The name of the layer to open hives with (registered on the first call over the default
+// layer of that moment), or null when it could not be registered.
+const char* HiveVfs();
+// True when the connection could not allocate the hive's shared memory.
+bool ShmFull(sqlite3* Db);
+// The last page of a hive found damaged (its checksum does not match) on this thread: the file as
+// SQLite named it, whether it is the journal, and the page's number (the frame's in a journal);
+// File empty when none. Taking it forgets it.
+struct TDamagedPage {
+  std::string File;
+  bool Journal = false;
+  long long Page = 0;
+};
+TDamagedPage TakeDamagedPage();
 
 // --- the file (SqliteHiveFile.cpp) -------------------------------------------------------------
 

@@ -2,6 +2,7 @@
 // empties its files, and the files and folders it makes.
 #include "rtl/RegFile.h"
 #include "rtl/SqliteHive.h"
+#include "rtl/SqliteHiveHooks.h"
 
 #include "HiveTestSupport.h"
 
@@ -211,7 +212,9 @@ TEST_F(HiveFilesTest, ATreeDeeperThanSqlitesTriggerLimitIsDeletedWhole) {
   Open().reset();
   {
     sqlite3* Db = nullptr;
-    ASSERT_EQ(sqlite3_open(HiveFile.c_str(), &Db), SQLITE_OK);
+    // Through the hive's file layer, which keeps the pages' checksums.
+    ASSERT_EQ(sqlite3_open_v2(HiveFile.c_str(), &Db, SQLITE_OPEN_READWRITE, SqliteHiveVfsName()),
+              SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(Db,
                            "BEGIN;"
                            "INSERT INTO reg_keys(id, parent, name, folded) VALUES(100, 1, 'Deep', "

@@ -218,7 +218,9 @@ TEST_F(SqliteHiveTest, RepeatedReadsSeeEveryChangeMadeElsewhereAtTheNextRead) {
   auto Reader = Reg();
   auto Writer = Reg();
   sqlite3* Raw = nullptr;
-  ASSERT_EQ(sqlite3_open(HiveFile.c_str(), &Raw), SQLITE_OK);
+  // Through the hive's file layer, which keeps the pages' checksums.
+  ASSERT_EQ(sqlite3_open_v2(HiveFile.c_str(), &Raw, SQLITE_OPEN_READWRITE, SqliteHiveVfsName()),
+            SQLITE_OK);
   for (int I = 1; I <= 5; ++I) {
     Writer->WriteString(u"Categories", u"Standard", IntToStr(I));
     EXPECT_EQ(Reader->ReadString(u"Categories", u"Standard", u""), IntToStr(I));
@@ -863,6 +865,7 @@ TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
   std::map<std::string, long long> BeforeLastAct;
   std::set<std::string> RunningAtLastAct;
   int Generation = 0, Started = 0, Killed = 0, FailedEnds = 0, LoudEnds = 0, Acts = 0;
+  int FoldedWhole = 0;
   auto StartWriter = [&] {
     std::string Key = "Stress\\W" + std::to_string(++Generation);
     Acknowledged[Key] = 0;
@@ -907,29 +910,46 @@ TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
   // file of its own) and deletes the shared memory. What was printed until just after the act
   // counts as printed before it.
   //
-  // The act is made between commits and folds: it holds SQLite's write and checkpoint locks in
-  // the shared memory (bytes 120 and 121, through a descriptor of this process) and first folds
-  // the journal into the file completely through a connection of this process, whose locks do
-  // not conflict with those; the connection then closes without folding again. Deleting the
-  // journal while a commit or a fold of another process is under way can leave the file
-  // damaged, which no handle can prevent (see the README).
+  // The act is made between commits and folds, as a careful person would make it. It holds
+  // SQLite's write lock in the shared memory (byte 120) with a lock of its own open file
+  // description, which conflicts with every connection's locks, also this process's own (an
+  // ordinary POSIX lock would be released for the whole process by the connection's own
+  // unlocking after its fold, and commits would slip in before the act); folds the journal into
+  // the file completely through a connection of this process (a passive fold needs only the
+  // checkpoint lock), again until the readers have left the older states; then holds the
+  // checkpoint lock (byte 121) as well, so that no fold runs while the files go. Deleting the
+  // journal while a commit or a fold of another process is under way can damage the file or
+  // lose what the journal held, which no handle can prevent (see the README).
   auto ActOnJournal = [&](std::vector<TRunning>& Running) {
     std::error_code Ec;
-    sqlite3* Db = nullptr;
-    sqlite3_open_v2(File.c_str(), &Db, SQLITE_OPEN_READWRITE, nullptr);
-    sqlite3_db_config(Db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-    sqlite3_exec(Db, "SELECT count(*) FROM reg_keys", nullptr, nullptr, nullptr);
     const int Shm = ::open((File + "-shm").c_str(), O_RDWR | O_CLOEXEC);
-    struct flock Fold {};
-    Fold.l_type = F_WRLCK;
-    Fold.l_whence = SEEK_SET;
-    Fold.l_start = 120; // the write lock and the checkpoint lock
-    Fold.l_len = 2;
-    if (Shm >= 0)
-      while (::fcntl(Shm, F_SETLKW, &Fold) != 0 && errno == EINTR) {
-      }
-    sqlite3_busy_timeout(Db, 2000);
-    sqlite3_wal_checkpoint_v2(Db, "main", SQLITE_CHECKPOINT_FULL, nullptr, nullptr);
+    auto Hold = [&](off_t Byte) {
+      struct flock Lock {};
+      Lock.l_type = F_WRLCK;
+      Lock.l_whence = SEEK_SET;
+      Lock.l_start = Byte;
+      Lock.l_len = 1;
+      if (Shm >= 0)
+        while (::fcntl(Shm, F_OFD_SETLKW, &Lock) != 0 && errno == EINTR) {
+        }
+    };
+    Hold(120);
+    sqlite3* Db = nullptr;
+    sqlite3_open_v2(File.c_str(), &Db, SQLITE_OPEN_READWRITE, SqliteHiveVfsName());
+    sqlite3_db_config(Db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    // A first read opens the journal; until then the connection has nothing to fold.
+    sqlite3_exec(Db, "SELECT count(*) FROM reg_keys", nullptr, nullptr, nullptr);
+    int InJournal = -1, Folded = -1;
+    for (int Try = 0; Try < 400; ++Try) {
+      if (sqlite3_wal_checkpoint_v2(Db, "main", SQLITE_CHECKPOINT_PASSIVE, &InJournal, &Folded) ==
+              SQLITE_OK &&
+          InJournal >= 0 && InJournal == Folded)
+        break;
+      std::this_thread::sleep_for(5ms);
+    }
+    FoldedWhole += InJournal >= 0 && InJournal == Folded;
+    sqlite3_close_v2(Db);
+    Hold(121);
     if (++Acts % 2) {
       std::filesystem::remove(File + "-wal", Ec);
     } else {
@@ -939,7 +959,6 @@ TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
     std::filesystem::remove(File + "-shm", Ec);
     if (Shm >= 0)
       ::close(Shm);
-    sqlite3_close_v2(Db);
     for (TRunning& R : Running) {
       pollfd Fd{R.Worker->OutputFd(), POLLIN, 0};
       while (::poll(&Fd, 1, 0) > 0 && (Fd.revents & POLLIN) && Take(R)) {
@@ -1024,13 +1043,20 @@ TEST(SqliteHiveStress, ProcessesKilledWhileWritingLoseNoAcknowledgedWrite) {
   }
   H.reset();
   EXPECT_EQ(IntegrityCheck(File), "ok");
+  // With the journal folded completely under the write lock, nothing acknowledged before an
+  // act is lost with it, and no commit waiting for the lock lands in the old journal.
+  if (FoldedWhole == Acts) {
+    EXPECT_EQ(LostToActs, 0);
+    EXPECT_EQ(RacedActs, 0);
+  }
   EXPECT_EQ(FailedEnds, 0);
   EXPECT_GT(Writes, 0);
   EXPECT_GT(AfterLastAct, 0);
   std::cout << "stress: " << Started << " processes, " << Writes << " acknowledged writes, "
             << Killed << " killed with SIGKILL (" << Killed - Writers - Readers
-            << " of them while the others ran); journal deleted or replaced " << Acts
-            << " times: " << LoudEnds << " processes stopped with an error, " << LostToActs
+            << " of them while the others ran); journal deleted or replaced " << Acts << " times ("
+            << FoldedWhole << " after a complete fold): " << LoudEnds
+            << " processes stopped with an error, " << LostToActs
             << " writes acknowledged before an act lost with the journal, " << RacedActs
             << " lost in flight, " << AfterLastAct << " acknowledged after the last act all kept\n";
   ::testing::Test::RecordProperty("processes", Started);
