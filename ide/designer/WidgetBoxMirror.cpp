@@ -107,15 +107,16 @@ void TWidgetBoxMirror::FindTree() {
       FTree = T;
     }
   }
-  if (!FTree)
+  auto* Found = qobject_cast<QTreeView*>(FTree.data());
+  if (!Found)
     return;
-  connect(FTree, &QTreeView::expanded, this,
+  connect(Found, &QTreeView::expanded, this,
           [this](const QModelIndex& I) { TreeFolded(I, false); });
-  connect(FTree, &QTreeView::collapsed, this,
+  connect(Found, &QTreeView::collapsed, this,
           [this](const QModelIndex& I) { TreeFolded(I, true); });
   // Categories that come, go or change their names in the tree between two openings bring the
   // model in step at once: a menu opened right after reads the palette as the tree is.
-  QAbstractItemModel* M = FTree->model();
+  QAbstractItemModel* M = Found->model();
   auto Changed = [this] { Sync(); };
   connect(M, &QAbstractItemModel::rowsInserted, this, Changed);
   connect(M, &QAbstractItemModel::rowsRemoved, this, Changed);

@@ -76,11 +76,13 @@ private:
   void ApplyFolding();
   void ReportOnce(const QString& Message);
 
-  QPointer<QDesignerWidgetBoxInterface> FBox;
+  // Kept as plain objects: a QPointer of a derived class casts down as it is read, which is
+  // undefined once the object's own destructor has run; LiveBox() and Tree() check the class.
+  QPointer<QObject> FBox;
   TCategoryButtons* FPalette;
   TReport FReport;
   TRevealHost FReveal;
-  QPointer<QTreeView> FTree;
+  QPointer<QObject> FTree;
   QHash<QString, int> FRows; // category name -> top-level row of FTree, checked at each use
   bool FSyncing = false;     // the mirror changes the model: not to be done to the Widget Box
   bool FApplying = false;    // the mirror changes the tree: not to be done to the model
