@@ -171,6 +171,58 @@ private slots:
     QVERIFY(Failures.isEmpty());
   }
 
+  // A menu whose model rebuilds its sub-menus at every opening (as the add-in does): each
+  // opening shows the sub-menus and their items as the model now has them, however many fewer or
+  // more there are than last time, and a chosen item is the model's current one.
+  void aMenuRebuiltAtEachOpeningShowsItsSubMenusAsTheyNowAre() {
+    TComponent Ide(nullptr);
+    auto* Menu = new TMainMenu(&Ide);
+    TMenuItem* Palette = NewItem(&Ide, Menu->Items(), u"P&alette");
+    std::vector<std::vector<UnicodeString>> Rounds = {
+        {u"Alpha", u"Beta"}, {u"Gamma"}, {u"One", u"Two", u"Three"}};
+    size_t Round = 0;
+    QStringList Chosen;
+    Palette->OnClick = [&](TObject*) {
+      Palette->Clear();
+      for (const UnicodeString& Caption : Rounds[Round % Rounds.size()]) {
+        TMenuItem* Sub = NewItem(&Ide, Palette, Caption);
+        TMenuItem* Leaf = NewItem(&Ide, Sub, Caption + u" tab");
+        Leaf->OnClick = [&Chosen, Leaf](TObject*) {
+          Chosen << QString::fromStdU16String(Leaf->Caption());
+        };
+      }
+      ++Round;
+    };
+
+    QMainWindow Window;
+    auto* Bar = new QMenuBar(&Window);
+    Window.setMenuBar(Bar);
+    // Seed the entry with a child, so that it shows as a sub-menu before its first opening.
+    NewItem(&Ide, Palette, u"(empty)");
+    OvMenuBarMirror Mirror(Menu, Bar, &Window);
+    Window.resize(400, 300);
+    Window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Window) && user::Activate(&Window));
+
+    const QStringList Expected[] = {{"Alpha", "Beta"}, {"Gamma"}, {"One", "Two", "Three"}};
+    for (int Pass = 0; Pass < 4; ++Pass) {
+      QMenu* M = user::ClickEntry(Bar, QStringLiteral("P&alette"));
+      QVERIFY(M);
+      const QStringList& Now = Expected[Pass % 3];
+      QCOMPARE(user::Texts(M), Now);
+      QMenu* Sub = user::Choose(M, Now.back());
+      QVERIFY(Sub);
+      QCOMPARE(user::Texts(Sub), QStringList{Now.back() + " tab"});
+      user::Choose(Sub, Now.back() + " tab");
+      QTRY_COMPARE(Chosen.size(), Pass + 1);
+      QCOMPARE(Chosen.back(), Now.back() + " tab");
+      // Sub-menus left over from a longer opening are not the menu's any more.
+      QTRY_COMPARE(M->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly).size(),
+                   Now.size());
+    }
+    QVERIFY(Failures.isEmpty());
+  }
+
   // A command entry of the bar whose item is released while another entry's menu is open: its
   // entry leaves the bar at once, its key reaches nothing, and the bar goes on.
   void anEntryReleasedUnderAnOpenMenuLeavesTheBarAtOnce() {
