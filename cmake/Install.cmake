@@ -67,7 +67,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Palette menu add-in for Qt Widgets Designer, Qt Creator and the hostide stand-in IDE")
 set(CPACK_PACKAGE_DESCRIPTION
     "Files every tab of a form editor's widget palette under menu categories of the user's own \
-and offers them as a two-level \"Palette\" menu in the main menu bar and in a drop-down button \
+and offers them as a two-level Palette menu in the main menu bar and in a drop-down button \
 above the palette. Holds the Qt Widgets Designer / Qt Creator form-editor plugin, the add-in, \
 its host libraries and hostide, a stand-in IDE with a desktop window and a command shell.")
 set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}_${PROJECT_VERSION}_amd64")
