@@ -21,9 +21,9 @@
 
 #include "Desktop.h"
 #include "DesktopMainWindow.h"
-#include "DesktopMenus.h"
-#include "DesktopPaletteView.h"
-#include "DesktopToolBarView.h"
+#include "OvMenuMirrors.h"
+#include "OvPaletteMirror.h"
+#include "OvToolBarMirror.h"
 #include "Startup.h"
 
 #include "vcl/Forms.h"
@@ -153,8 +153,8 @@ struct TWindowIde {
       std::fprintf(stderr, "window_bench: the window did not become active\n");
     Settle(50); // the tool bar takes the add-in's button once it has settled
   }
-  QMenu* PaletteMenu() { return Window.MenuBar()->MenuFor(QStringLiteral("P&alette")); }
-  QToolButton* Button() { return Window.ToolBarView()->ButtonNamed(QStringLiteral("tbPalette")); }
+  QMenu* PaletteMenu() { return Window.MenuBarMirror()->MenuFor(QStringLiteral("P&alette")); }
+  QToolButton* Button() { return Window.ToolBarMirror()->ButtonNamed(QStringLiteral("tbPalette")); }
 
   TBenchIde Ide;
   DesktopMainWindow Window;

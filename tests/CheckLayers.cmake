@@ -3,8 +3,11 @@
 #   host/vcl        includes no designide header
 #   host/*          includes nothing of ide/ and no Qt
 #   package/        (the add-in) includes nothing of ide/ and no Qt
-#   ide/commands, ide/core   include neither front end nor Qt
-#   ide/shell, ide/desktop   never include each other
+#   ide/commands, ide/core   include neither front end nor Qt, nor the mirrors
+#   ide/mirrors     (the Qt views both Qt front ends share) includes the host and Qt only
+#   ide/shell, ide/desktop   never include each other; only the Qt front ends include the mirrors
+#   ide/designer    (the Qt Designer / Qt Creator plugin) includes the model and the mirrors,
+#                   neither the command interpreter nor another front end; nothing includes it
 # A header counts by its path ("vcl/Menus.h") or, for headers included without a folder, by its
 # name. -DSOURCE=the project's folder.
 function(headers_of dir out)
@@ -36,16 +39,25 @@ headers_of(ide/core core_headers)
 headers_of(ide/commands commands_headers)
 headers_of(ide/shell shell_headers)
 headers_of(ide/desktop desktop_headers)
-set(ide_headers ${core_headers} ${commands_headers} ${shell_headers} ${desktop_headers})
+headers_of(ide/mirrors mirrors_headers)
+headers_of(ide/designer designer_headers)
+set(ide_headers ${core_headers} ${commands_headers} ${shell_headers} ${desktop_headers}
+    ${mirrors_headers} ${designer_headers})
 # Qt, the line editor, and any folder of the stand-in IDE.
-set(no_ide_or_qt "^Q|readline|^(ide|core|commands|shell|desktop)/")
+set(no_ide_or_qt "^Q|readline|^(ide|core|commands|shell|desktop|mirrors|designer)/")
 
 check(host/rtl "${vcl_headers};${designide_headers};${ide_headers}" "${no_ide_or_qt}|^(vcl|designide)/")
 check(host/vcl "${designide_headers};${ide_headers}" "${no_ide_or_qt}|^designide/")
 check(host/designide "${ide_headers}" "${no_ide_or_qt}")
 check(package "${ide_headers}" "${no_ide_or_qt}")
 
-check(ide/shell "${desktop_headers}" "^Q|desktop/")
-check(ide/desktop "${shell_headers}" "shell/|readline")
-check(ide/commands "${shell_headers};${desktop_headers}" "^Q|readline|shell/|desktop/")
-check(ide/core "${shell_headers};${desktop_headers};${commands_headers}" "^Q|readline|shell/|desktop/|commands/")
+check(ide/mirrors "${core_headers};${commands_headers};${shell_headers};${desktop_headers};${designer_headers}"
+      "readline|^(ide|core|commands|shell|desktop|designer)/")
+check(ide/shell "${desktop_headers};${mirrors_headers};${designer_headers}" "^Q|desktop/|mirrors/|designer/")
+check(ide/desktop "${shell_headers};${designer_headers}" "shell/|readline|designer/")
+check(ide/commands "${shell_headers};${desktop_headers};${mirrors_headers};${designer_headers}"
+      "^Q|readline|shell/|desktop/|mirrors/|designer/")
+check(ide/core "${shell_headers};${desktop_headers};${commands_headers};${mirrors_headers};${designer_headers}"
+      "^Q|readline|shell/|desktop/|mirrors/|commands/|designer/")
+check(ide/designer "${shell_headers};${desktop_headers};${commands_headers}"
+      "readline|shell/|desktop/|commands/")

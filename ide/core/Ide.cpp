@@ -94,7 +94,7 @@ template <class T> T* Create(TComponent* Owner, const UnicodeString& Name) {
 
 } // namespace
 
-THostIde::THostIde() {
+THostIde::THostIde(TIdeShape Shape) : FShape(Shape) {
   if (BorlandIDEServices)
     throw EInvalidOperation(u"Another IDE is already running in this process");
   BuildMainForm();
@@ -133,6 +133,9 @@ void THostIde::BuildMainForm() {
   Application->SetTitle(u"hostide");
   FMainImages = Create<TImageList>(FMainForm, u"MainImages");
   FMainMenu = Create<TMainMenu>(FMainForm, u"MainMenu1");
+  FMainForm->SetVisible(true);
+  if (FShape == TIdeShape::Embedded)
+    return; // the real IDE's own menus stand beside what packages add
   TMenuItem* Root = FMainMenu->Items();
 
   TMenuItem* File = AddMenuItem(Root, u"&File");
@@ -183,7 +186,6 @@ void THostIde::BuildMainForm() {
   AddMenuItem(Help, u"&About...", [this] {
     ShowMessage(u"hostide: a stand-in IDE for design-time packages (runtime packages 170)");
   });
-  FMainForm->SetVisible(true);
 }
 
 void THostIde::BuildToolForm() {
@@ -219,8 +221,11 @@ void THostIde::BuildToolForm() {
             [this] { SetAllCollapsed(true); });
   AddButton(u"tbExpandAll", TToolButtonStyle::tbsButton, 1, u"Expand all categories",
             [this] { SetAllCollapsed(false); });
-  AddButton(u"ToolButton3", TToolButtonStyle::tbsSeparator, -1, u"", nullptr);
-  AddButton(u"tbShowCaptions", TToolButtonStyle::tbsCheck, 2, u"Show component captions", nullptr);
+  if (FShape == TIdeShape::StandIn) {
+    AddButton(u"ToolButton3", TToolButtonStyle::tbsSeparator, -1, u"", nullptr);
+    AddButton(u"tbShowCaptions", TToolButtonStyle::tbsCheck, 2, u"Show component captions",
+              nullptr);
+  }
 
   FPalette = Create<TCategoryButtons>(FToolForm, u"Palette");
   FPalette->SetParent(FToolForm);

@@ -25,12 +25,19 @@ class TToolButton;
 class TImageList;
 class TIdeServices;
 
+// Which IDE the model stands for. The stand-in shows its own main-menu entries (File, Edit, ...
+// Help) and a tool bar with a captions button that its window draws. A real IDE that lends its
+// windows to the model (a host plugin) has menus and a palette view of its own: its model's
+// main menu holds only what packages add, and its tool bar only the buttons that act on the
+// palette (collapse all, expand all).
+enum class TIdeShape { StandIn, Embedded };
+
 class THostIde {
 public:
   // Builds the IDE with an empty palette and no package. Packages are looked for beside the
   // executable. Only one IDE may exist at a time (it fills Application, Screen and
   // BorlandIDEServices).
-  THostIde();
+  explicit THostIde(TIdeShape Shape = TIdeShape::StandIn);
   // Unloads the packages (the last loaded first) before anything else goes.
   ~THostIde();
   THostIde(const THostIde&) = delete;
@@ -44,6 +51,7 @@ public:
   TImageList* ToolImages() const { return FToolImages; }
   TImageList* MainImages() const { return FMainImages; }
   TPackageManager& Packages() { return *FPackages; }
+  TIdeShape Shape() const { return FShape; }
 
   void LoadPalette(const std::vector<TPaletteCategory>& Categories);
   // The palette that comes with the IDE.
@@ -67,6 +75,7 @@ private:
                          std::function<void()> Action = nullptr);
   void SetAllCollapsed(bool Collapsed);
 
+  TIdeShape FShape;
   TForm* FMainForm = nullptr;
   TMainMenu* FMainMenu = nullptr;
   TImageList* FMainImages = nullptr;

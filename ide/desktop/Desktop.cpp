@@ -1,11 +1,12 @@
 #include "Desktop.h"
 
-#include "DesktopFailures.h"
-#include "DesktopFormDialog.h"
 #include "DesktopMainWindow.h"
-#include "DesktopMenus.h"
-#include "DesktopQtStrings.h"
-#include "DesktopToolBarView.h"
+
+#include "OvFailures.h"
+#include "OvFormDialog.h"
+#include "OvMenuMirrors.h"
+#include "OvQtStrings.h"
+#include "OvToolBarMirror.h"
 
 #include "Ide.h"
 #include "Interpreter.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QMenuBar>
 #include <QToolButton>
 
 #include <cstdlib>
@@ -45,7 +47,7 @@ QMenu* ShowOpenedMenu(DesktopMainWindow& Window, const TOpenedMenu& Opened) {
   // The views catch up with the model first (the tool bar rebuilds itself when it next can).
   QApplication::processEvents();
   if (Opened.Kind == TOpenedMenu::ButtonMenu && Opened.Button) {
-    QToolButton* Q = Window.ToolBarView()->ButtonNamed(ToQString(Opened.Button->Name()));
+    QToolButton* Q = Window.ToolBarMirror()->ButtonNamed(ToQString(Opened.Button->Name()));
     if (!Q || !Q->menu())
       return nullptr;
     Q->menu()->popup(Q->mapToGlobal(QPoint(0, Q->height())));
@@ -55,7 +57,8 @@ QMenu* ShowOpenedMenu(DesktopMainWindow& Window, const TOpenedMenu& Opened) {
     return nullptr;
   // The entry's menu among those the bar shows now: menus of earlier rebuilds may still wait
   // for their deletion under the same name.
-  DesktopMenuBar* Bar = Window.MenuBar();
+  OvMenuBarMirror* Mirror = Window.MenuBarMirror();
+  QMenuBar* Bar = Window.MenuBar();
   auto Find = [&]() -> QMenu* {
     for (QAction* A : Bar->actions())
       if (A->menu() && A->menu()->objectName() == ToQString(Opened.Entry->Caption()))
@@ -66,7 +69,7 @@ QMenu* ShowOpenedMenu(DesktopMainWindow& Window, const TOpenedMenu& Opened) {
   if (!Menu && Opened.Entry->Count() > 0) {
     // An entry that got its first item after the bar last looked shows as a plain entry:
     // the bar catches up with the model first.
-    Bar->Rebuild();
+    Mirror->Rebuild();
     Menu = Find();
   }
   if (!Menu)
@@ -142,7 +145,7 @@ int RunScriptInWindow(int Argc, char** Argv, const std::string& Script, bool Str
     // A modal form opens as a real dialog while the script's commands work it; a script that
     // ends inside it gets the dialog in its picture.
     TModalRunnerScope Dialogs([&](TCustomForm& Form) {
-      DesktopFormDialog Dialog(&Form, &Window);
+      OvFormDialog Dialog(&Form, &Window);
       Dialog.show();
       Settle(100);
       return Interpreter.RunModal(Form);

@@ -1,55 +1,37 @@
 #include "DesktopMainWindow.h"
 
-#include "DesktopFailures.h"
-#include "DesktopFormDialog.h"
-#include "DesktopMenus.h"
-#include "DesktopPaletteView.h"
-#include "DesktopQtStrings.h"
-#include "DesktopToolBarView.h"
+#include "OvFailures.h"
+#include "OvFormDialog.h"
+#include "OvMenuMirrors.h"
+#include "OvPaletteMirror.h"
+#include "OvQtStrings.h"
+#include "OvToolBarMirror.h"
 
 #include "Ide.h"
 
 #include "vcl/ComCtrls.h"
 #include "vcl/Forms.h"
-#include "vcl/ImgList.h"
 
 #include <QApplication>
 #include <QDockWidget>
 #include <QGuiApplication>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTimer>
+#include <QToolBar>
 #include <QVBoxLayout>
-
-namespace {
-
-// An image of the image list, its masked pixels transparent.
-QIcon ImageOf(const TCustomImageList* List, int Index) {
-  if (!List || Index < 0 || Index >= List->Count())
-    return QIcon();
-  QImage Image(List->Width(), List->Height(), QImage::Format_ARGB32);
-  for (int Y = 0; Y < List->Height(); ++Y)
-    for (int X = 0; X < List->Width(); ++X) {
-      const TColor C = List->Pixel(Index, X, Y);
-      Image.setPixel(X, Y,
-                     List->IsTransparent(Index, X, Y)
-                         ? qRgba(0, 0, 0, 0)
-                         : qRgb(GetRValue(C), GetGValue(C), GetBValue(C)));
-    }
-  return QIcon(QPixmap::fromImage(Image));
-}
-
-} // namespace
 
 DesktopMainWindow::DesktopMainWindow(THostIde& Ide) : FIde(Ide) {
   setObjectName(QStringLiteral("hostide"));
   setWindowTitle(QStringLiteral("hostide - the stand-in IDE"));
   resize(960, 640);
 
-  FMenuBar = new DesktopMenuBar(Ide.MainMenu(), this);
+  FMenuBar = new QMenuBar(this);
   setMenuBar(FMenuBar);
+  FMenuBarMirror = new OvMenuBarMirror(Ide.MainMenu(), FMenuBar, this);
 
   auto* Editor = new QPlainTextEdit(this);
   Editor->setPlainText(QStringLiteral("unit Unit1;\n\ninterface\n\nimplementation\n\nend.\n"));
@@ -62,10 +44,12 @@ DesktopMainWindow::DesktopMainWindow(THostIde& Ide) : FIde(Ide) {
   auto* Layout = new QVBoxLayout(Panel);
   Layout->setContentsMargins(0, 0, 0, 0);
   Layout->setSpacing(0);
-  TToolBar* Bar = Ide.ToolBar();
-  FToolBar = new DesktopToolBarView(
-      Bar, [Bar](int Index) { return ImageOf(Bar->Images(), Index); }, Panel);
-  FPalette = new DesktopPaletteView(Ide.Palette(), Panel);
+  FToolBar = new QToolBar(Panel);
+  FToolBar->setObjectName(ToQString(Ide.ToolBar()->Name()));
+  FToolBar->setMovable(false);
+  FToolBar->setIconSize(QSize(16, 16));
+  FToolBarMirror = new OvToolBarMirror(Ide.ToolBar(), FToolBar, this);
+  FPalette = new OvPaletteMirror(Ide.Palette(), Panel);
   Layout->addWidget(FToolBar);
   Layout->addWidget(FPalette, 1);
   FDock->setWidget(Panel);
@@ -76,7 +60,7 @@ DesktopMainWindow::DesktopMainWindow(THostIde& Ide) : FIde(Ide) {
   FMessages = std::make_unique<TMessageHandlerScope>(Ide, [this](const UnicodeString& Text) {
     QMessageBox::information(this, QStringLiteral("hostide"), ToQString(Text));
   });
-  FModalForms = std::make_unique<TModalRunnerScope>(DesktopFormDialog::Runner(this));
+  FModalForms = std::make_unique<OvModalDialogScope>(this);
 
   // File > Exit asks the session to end.
   auto* Watch = new QTimer(this);

@@ -8,12 +8,14 @@
 #include <memory>
 
 class THostIde;
-class DesktopMenuBar;
-class DesktopPaletteView;
-class DesktopToolBarView;
+class OvMenuBarMirror;
+class OvModalDialogScope;
+class OvPaletteMirror;
+class OvToolBarMirror;
 class QDockWidget;
+class QMenuBar;
+class QToolBar;
 class TMessageHandlerScope;
-class TModalRunnerScope;
 
 class DesktopMainWindow : public QMainWindow {
   Q_OBJECT
@@ -21,20 +23,26 @@ public:
   explicit DesktopMainWindow(THostIde& Ide);
   ~DesktopMainWindow() override;
 
-  DesktopMenuBar* MenuBar() const { return FMenuBar; }
-  DesktopToolBarView* ToolBarView() const { return FToolBar; }
-  DesktopPaletteView* PaletteView() const { return FPalette; }
+  // The window's menu bar, all of it the model main menu's mirror.
+  QMenuBar* MenuBar() const { return FMenuBar; }
+  OvMenuBarMirror* MenuBarMirror() const { return FMenuBarMirror; }
+  // "Toolbar1" of the Tool Palette window.
+  QToolBar* ToolBar() const { return FToolBar; }
+  OvToolBarMirror* ToolBarMirror() const { return FToolBarMirror; }
+  OvPaletteMirror* PaletteView() const { return FPalette; }
 
   // An image of the window together with its open menus and dialogs.
   QImage Screenshot() const;
 
 private:
   THostIde& FIde;
-  DesktopMenuBar* FMenuBar;
-  DesktopToolBarView* FToolBar;
-  DesktopPaletteView* FPalette;
+  QMenuBar* FMenuBar;
+  OvMenuBarMirror* FMenuBarMirror;
+  QToolBar* FToolBar;
+  OvToolBarMirror* FToolBarMirror;
+  OvPaletteMirror* FPalette;
   QDockWidget* FDock;
   // While the window lives it shows the IDE's messages and runs its modal forms as dialogs.
   std::unique_ptr<TMessageHandlerScope> FMessages;
-  std::unique_ptr<TModalRunnerScope> FModalForms;
+  std::unique_ptr<OvModalDialogScope> FModalForms;
 };

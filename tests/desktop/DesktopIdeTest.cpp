@@ -1,14 +1,14 @@
 // The desktop window over the whole IDE with the add-in loaded, on a real X server, worked only
 // through mouse and key events. The window is built before the package loads, as hostide does.
-#include "DesktopFailures.h"
-#include "DesktopFormDialog.h"
-#include "DesktopGridWidget.h"
 #include "DesktopMainWindow.h"
-#include "DesktopMenus.h"
-#include "DesktopPaletteView.h"
-#include "DesktopQtStrings.h"
-#include "DesktopToolBarView.h"
 #include "DesktopUserInput.h"
+#include "OvFailures.h"
+#include "OvFormDialog.h"
+#include "OvGridMirror.h"
+#include "OvMenuMirrors.h"
+#include "OvPaletteMirror.h"
+#include "OvQtStrings.h"
+#include "OvToolBarMirror.h"
 
 #include "Ide.h"
 
@@ -92,7 +92,7 @@ private slots:
     Ide->LoadPalette(THostIde::DefaultPalette());
     Ide->Packages().Load(THostIde::DefaultPackage());
     // The add-in's button replaces the original one; the tool bar shows it once it has settled.
-    QTRY_VERIFY(Window->ToolBarView()->ButtonNamed(QStringLiteral("tbPalette")));
+    QTRY_VERIFY(Window->ToolBarMirror()->ButtonNamed(QStringLiteral("tbPalette")));
   }
   void cleanup() {
     CloseMenus();
@@ -145,7 +145,7 @@ private slots:
   }
 
   void theButtonsArrowAndFaceDropDownTheSameRebuiltMenu() {
-    QToolButton* Button = Window->ToolBarView()->ButtonNamed(QStringLiteral("tbPalette"));
+    QToolButton* Button = Window->ToolBarMirror()->ButtonNamed(QStringLiteral("tbPalette"));
     QVERIFY(Button);
     QCOMPARE(Button->toolTip(), QStringLiteral("Orvik Palette Menu"));
     QVERIFY(!Button->icon().isNull());
@@ -180,7 +180,7 @@ private slots:
   }
 
   void typingACategoryAndEnterStoresItAndTheNextMenuShowsIt() {
-    RunEditor([](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
+    RunEditor([](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
       const int Row = RowOf(G, u"Standard");
       QVERIFY(Row > 0);
       // Scrolled to it with the wheel, as a user would.
@@ -217,7 +217,7 @@ private slots:
   void okKeepsTheCellBeingEdited() {
     QFETCH(bool, ByKeys);
     UnicodeString Tab;
-    RunEditor([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
+    RunEditor([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
       Tab = G->Cells(0, 2);
       QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 2));
       Type(QStringLiteral("Typed"));
@@ -246,7 +246,7 @@ private slots:
   }
   void cancelAndEscapeWriteNothing() {
     QFETCH(bool, ByEscape);
-    RunEditor([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
+    RunEditor([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
       QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 1));
       Type(QStringLiteral("X"));
       QVERIFY(W->Editor());
@@ -264,7 +264,7 @@ private slots:
   }
 
   void anArrowKeyKeepsTheCellAndMovesOn() {
-    RunEditor([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
+    RunEditor([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
       QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 2));
       Type(QStringLiteral("Up"));
       Press(Qt::Key_Down);
@@ -284,7 +284,7 @@ private slots:
   // The keys of a string grid: a page of rows at a time, the first and last selectable column
   // of the row (the tab column never), the first and last row; the cell shown where it went.
   void thePageHomeAndEndKeysMoveAsInAStringGrid() {
-    RunEditor([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
+    RunEditor([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
       const int Page = G->VisibleRowCount();
       const int Last = G->RowCount() - 1;
       QVERIFY(Last > Page + 2); // more rows than a page
@@ -330,7 +330,7 @@ private slots:
   // Home and End without Ctrl move the caret in the editor.
   void theEditorKeepsItsTextWhenAPageOrCtrlKeyMovesOn() {
     UnicodeString Paged, Ended;
-    RunEditor([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
+    RunEditor([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
       const int Page = G->VisibleRowCount();
       const int Last = G->RowCount() - 1;
       Paged = G->Cells(0, 2);
@@ -367,7 +367,7 @@ private slots:
 
   void theCellEditorFollowsTheGridAsTheWheelScrollsIt() {
     UnicodeString Edited, Below;
-    RunEditor([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
+    RunEditor([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
       QVERIFY(G->RowCount() > G->VisibleRowCount() + 4); // enough rows to scroll
       Edited = G->Cells(0, 3);
       Below = G->Cells(0, 4);
@@ -393,7 +393,7 @@ private slots:
 
   void aCellScrolledOutOfViewKeepsItsTextAndEnterWritesNoOtherRow() {
     UnicodeString Edited;
-    RunEditor([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
+    RunEditor([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
       Edited = G->Cells(0, 1);
       QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 1));
       Type(QStringLiteral("Kept"));
@@ -420,11 +420,11 @@ private slots:
   // add-in's button as it is released, and shows the IDE's own first button again, which
   // works.
   void unloadingTheAddInAfterItsEditorRanGivesTheBarBackAsItWas() {
-    RunEditor([](DesktopFormDialog* D, DesktopGridWidget*, TStringGrid*) {
+    RunEditor([](OvFormDialog* D, OvGridMirror*, TStringGrid*) {
       Press(Qt::Key_Escape);
       QVERIFY(!D->isVisible());
     });
-    DesktopToolBarView* Bar = Window->ToolBarView();
+    OvToolBarMirror* Bar = Window->ToolBarMirror();
     QVERIFY(Bar->ButtonNamed(QStringLiteral("tbCollapseAll")));
     QVERIFY(!Bar->ButtonNamed(QStringLiteral("tbCollapseAll"))->isVisible());
     Ide->Packages().Unload("OrvikPaletteMenu170");
@@ -468,7 +468,7 @@ private slots:
   void theClickAfterAFailuresBoxReachesTheButton() {
     QFETCH(bool, FailByArrow);
     QFETCH(bool, ThenByArrow);
-    QToolButton* Button = Window->ToolBarView()->ButtonNamed(QStringLiteral("tbPalette"));
+    QToolButton* Button = Window->ToolBarMirror()->ButtonNamed(QStringLiteral("tbPalette"));
     QVERIFY(Button);
     // The arrow at the button's right edge, the face at its left, where the button is now.
     auto At = [Button](bool OnArrow) {
@@ -525,11 +525,11 @@ private:
 
   // Chooses "Edit Categories..." in the main menu; User works the dialog once it shows (inside
   // the click that chose it, since the dialog runs modally).
-  void RunEditor(std::function<void(DesktopFormDialog*, DesktopGridWidget*, TStringGrid*)> User) {
+  void RunEditor(std::function<void(OvFormDialog*, OvGridMirror*, TStringGrid*)> User) {
     bool Ran = false;
     auto* Poll = new QTimer(this);
     connect(Poll, &QTimer::timeout, this, [&, Poll] {
-      auto* D = qobject_cast<DesktopFormDialog*>(QApplication::activeModalWidget());
+      auto* D = qobject_cast<OvFormDialog*>(QApplication::activeModalWidget());
       if (!D || !D->isVisible())
         return;
       Poll->stop();
@@ -542,7 +542,7 @@ private:
         }
       } Closer{D};
       QVERIFY(Activate(D));
-      auto* W = D->findChild<DesktopGridWidget*>(QStringLiteral("GrdCategories"));
+      auto* W = D->findChild<OvGridMirror*>(QStringLiteral("GrdCategories"));
       QVERIFY(W);
       auto* Grid =
           dynamic_cast<TStringGrid*>(Application->FindComponent(u"OvFrmPaletteMenuCategories")

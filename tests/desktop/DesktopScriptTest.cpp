@@ -1,8 +1,8 @@
 // Scripts in the window: the menu a command left open is shown where a user would see it.
 #include "Desktop.h"
 #include "DesktopMainWindow.h"
-#include "DesktopMenus.h"
-#include "DesktopToolBarView.h"
+#include "OvMenuMirrors.h"
+#include "OvToolBarMirror.h"
 
 #include "Ide.h"
 #include "Interpreter.h"
@@ -54,7 +54,7 @@ private slots:
     QVERIFY(Menu);
     QTRY_VERIFY(Menu->isVisible());
     QCOMPARE(Menu->title(), Entry);
-    DesktopMenuBar* Bar = Window->MenuBar();
+    QMenuBar* Bar = Window->MenuBar();
     const QRect Place = Bar->actionGeometry(Menu->menuAction());
     QVERIFY(!Place.isEmpty());
     // Its top-left corner at the bottom-left corner of the entry (a pixel or two of frame
@@ -74,7 +74,7 @@ private slots:
     QMenu* Menu = ShowAfter("open @button");
     QVERIFY(Menu);
     QTRY_VERIFY(Menu->isVisible());
-    QToolButton* Button = Window->ToolBarView()->ButtonNamed(QStringLiteral("tbPalette"));
+    QToolButton* Button = Window->ToolBarMirror()->ButtonNamed(QStringLiteral("tbPalette"));
     QVERIFY(Button);
     QCOMPARE(Menu, Button->menu());
     const QPoint Under = Button->mapToGlobal(QPoint(0, Button->height()));

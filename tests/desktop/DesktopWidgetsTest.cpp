@@ -1,12 +1,12 @@
 // Drives the real widgets of the desktop window against a small model, on a real X server,
 // through mouse and key events.
-#include "DesktopFailures.h"
-#include "DesktopFormDialog.h"
-#include "DesktopGridWidget.h"
-#include "DesktopMenus.h"
-#include "DesktopPaletteView.h"
-#include "DesktopToolBarView.h"
 #include "DesktopUserInput.h"
+#include "OvFailures.h"
+#include "OvFormDialog.h"
+#include "OvGridMirror.h"
+#include "OvMenuMirrors.h"
+#include "OvPaletteMirror.h"
+#include "OvToolBarMirror.h"
 
 #include "OvPaletteMenuCategoriesForm.h"
 
@@ -30,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 
 namespace {
@@ -49,14 +50,16 @@ using user::WhenShown;
 
 // A shown, active main window holding a menu bar over Menu.
 struct TBarWindow {
-  explicit TBarWindow(TMainMenu* Menu) : Bar(new DesktopMenuBar(Menu, &Window)) {
+  explicit TBarWindow(TMainMenu* Menu)
+      : Bar(new QMenuBar(&Window)), Mirror(new OvMenuBarMirror(Menu, Bar, &Window)) {
     Window.setMenuBar(Bar);
     Window.resize(400, 200);
     Window.show();
   }
   bool Ready() { return QTest::qWaitForWindowExposed(&Window) && user::Activate(&Window); }
   QMainWindow Window;
-  DesktopMenuBar* Bar;
+  QMenuBar* Bar;
+  OvMenuBarMirror* Mirror;
 };
 
 } // namespace
@@ -100,7 +103,7 @@ private slots:
     QVERIFY(W.Ready());
     QCOMPARE(W.Bar->actions().size(), 2);
     QCOMPARE(W.Bar->actions()[1]->text(), QStringLiteral("P&alette"));
-    QVERIFY(W.Bar->MenuFor(QStringLiteral("palette")));
+    QVERIFY(W.Mirror->MenuFor(QStringLiteral("palette")));
 
     QMenu* M = ClickEntry(W.Bar, QStringLiteral("P&alette"));
     QVERIFY(M);
@@ -188,7 +191,7 @@ private slots:
       user::CloseMenus();
     }
     QCOMPARE(W.Bar->actions().size(), 1);
-    QVERIFY(!W.Bar->MenuFor(QStringLiteral("P&alette")));
+    QVERIFY(!W.Mirror->MenuFor(QStringLiteral("P&alette")));
   }
 
   // An entry whose opening adds another entry: the bar is not rebuilt under the menu that is
@@ -232,7 +235,7 @@ private slots:
     };
     QToolButton Anchor;
     Anchor.setPopupMode(QToolButton::MenuButtonPopup);
-    auto* Menu = new DesktopPopupMenu(Popup, &Anchor);
+    auto* Menu = new OvPopupMenuMirror(Popup, &Anchor);
     Anchor.setMenu(Menu);
     Anchor.resize(40, 24);
     Anchor.show();
@@ -262,7 +265,7 @@ private slots:
         C->AddButton(u"TComponent" + IntToStr(B));
       C->SetCollapsed(true);
     }
-    DesktopPaletteView View(&Palette, nullptr);
+    OvPaletteMirror View(&Palette, nullptr);
     View.resize(200, 150);
     View.show();
     QVERIFY(QTest::qWaitForWindowExposed(&View));
@@ -297,7 +300,7 @@ private slots:
   // burst is over: the scroll bar then reaches its end, and the last header answers a click.
   void paletteViewFilledInABurstScrollsToItsEnd() {
     TCategoryButtons Palette(nullptr);
-    DesktopPaletteView View(&Palette, nullptr);
+    OvPaletteMirror View(&Palette, nullptr);
     View.resize(200, 150);
     View.show();
     QVERIFY(QTest::qWaitForWindowExposed(&View));
@@ -334,10 +337,11 @@ private slots:
     };
     TToolButton* Categories = NewButton(u"tbCategories", 0);
     NewButton(u"tbSearch", 30);
-    DesktopToolBarView View(
-        Bar, [](int I) { return I < 0 ? QIcon() : QIcon(QPixmap(16, 16)); }, nullptr);
-    QVERIFY(View.ButtonNamed(QStringLiteral("tbCategories")));
-    QVERIFY(!View.ButtonNamed(QStringLiteral("tbPalette")));
+    QToolBar View;
+    OvToolBarMirror Mirror(Bar, &View, nullptr,
+                           [](int I) { return I < 0 ? QIcon() : QIcon(QPixmap(16, 16)); });
+    QVERIFY(Mirror.ButtonNamed(QStringLiteral("tbCategories")));
+    QVERIFY(!Mirror.ButtonNamed(QStringLiteral("tbPalette")));
 
     // What the add-in does: hide the first button, put a drop-down button with a hint first.
     Categories->SetVisible(false);
@@ -362,13 +366,13 @@ private slots:
     QVERIFY(QTest::qWaitForWindowExposed(&View));
     QCoreApplication::processEvents();
 
-    QToolButton* Q = View.ButtonNamed(QStringLiteral("tbPalette"));
+    QToolButton* Q = Mirror.ButtonNamed(QStringLiteral("tbPalette"));
     QVERIFY(Q);
     QCOMPARE(Q->toolTip(), QStringLiteral("Orvik Palette Menu"));
     QCOMPARE(Q->popupMode(), QToolButton::MenuButtonPopup);
     QVERIFY(!Q->icon().isNull());
-    QVERIFY(!View.ButtonNamed(QStringLiteral("tbCategories"))->isVisibleTo(&View));
-    QVERIFY(View.ButtonNamed(QStringLiteral("tbSearch"))->isVisibleTo(&View));
+    QVERIFY(!Mirror.ButtonNamed(QStringLiteral("tbCategories"))->isVisibleTo(&View));
+    QVERIFY(Mirror.ButtonNamed(QStringLiteral("tbSearch"))->isVisibleTo(&View));
     // The face's click goes to the model, which drops the same menu down, under the button.
     QTest::mouseClick(Q, Qt::LeftButton, {}, QPoint(5, Q->height() / 2));
     QTRY_VERIFY(Q->menu()->isVisible());
@@ -395,10 +399,10 @@ private slots:
   // A form's controls are shown by the mirror of their class or of the nearest ancestor that has
   // one; a control that has none is reported, and the dialog shows the others.
   void aControlWithoutAMirrorIsReportedAndTheOthersShow() {
-    QCOMPARE(DesktopFormDialog::MirrorFor(TStringGrid::StaticClass()),
-             DesktopFormDialog::MirrorFor(TCustomGrid::StaticClass()));
-    QVERIFY(DesktopFormDialog::MirrorFor(TButton::StaticClass()));
-    QVERIFY(!DesktopFormDialog::MirrorFor(TCategoryButtons::StaticClass()));
+    QCOMPARE(OvFormDialog::MirrorFor(TStringGrid::StaticClass()),
+             OvFormDialog::MirrorFor(TCustomGrid::StaticClass()));
+    QVERIFY(OvFormDialog::MirrorFor(TButton::StaticClass()));
+    QVERIFY(!OvFormDialog::MirrorFor(TCategoryButtons::StaticClass()));
 
     TOwned<TForm> Form(new TForm(nullptr));
     Form->SetName(u"Probe");
@@ -412,12 +416,12 @@ private slots:
     Palette->SetName(u"Tabs");
     Palette->SetParent(Form.get());
 
-    DesktopFormDialog Dialog(Form.get(), nullptr);
+    OvFormDialog Dialog(Form.get(), nullptr);
     QCOMPARE(Failures.size(), 1);
     QVERIFY2(Failures[0].contains(QStringLiteral("Tabs (TCategoryButtons)")) &&
                  Failures[0].contains(QStringLiteral("Probe")),
              qPrintable(Failures[0]));
-    QVERIFY(Dialog.findChild<DesktopGridWidget*>(QStringLiteral("Cells")));
+    QVERIFY(Dialog.findChild<OvGridMirror*>(QStringLiteral("Cells")));
     QVERIFY(Dialog.findChild<QPushButton*>(QStringLiteral("Go")));
   }
 
@@ -428,36 +432,34 @@ private slots:
     TCurrentUserHiveFileScope Hive(FromQ(Dir.filePath(QStringLiteral("HKCU.db"))));
     const UnicodeString Key = u"Software\\Orvik\\Palette Menu";
     TRegIniFile(Key).WriteString(u"Categories", u"Standard", u"Old");
-    TModalRunnerScope Dialogs(DesktopFormDialog::Runner(nullptr));
+    TModalRunnerScope Dialogs(OvFormDialog::Runner(nullptr));
 
-    auto Run =
-        [&](const std::function<void(DesktopFormDialog*, DesktopGridWidget*, TStringGrid*)>& User) {
-          TStringList Tabs;
-          Tabs.Add(u"Additional");
-          Tabs.Add(u"&Standard");
-          TOwned<TOvFrmPaletteMenuCategories> Dlg(
-              CreateComponent<TOvFrmPaletteMenuCategories>(Application));
-          Dlg->Tabs = Tabs;
-          Dlg->UpdateControls();
-          QTimer::singleShot(0, [&] {
-            auto* D = qobject_cast<DesktopFormDialog*>(QApplication::activeModalWidget());
-            QVERIFY(D);
-            QCOMPARE(D->windowTitle(), QStringLiteral("Component Palette Categories"));
-            QCOMPARE(D->size(), QSize(297, 373));
-            User(D, D->findChild<DesktopGridWidget*>(QStringLiteral("GrdCategories")),
-                 Dlg->GrdCategories);
-          });
-          const int Result = Dlg->ShowModal();
-          if (Result == mrOk)
-            Dlg->SaveCategories();
-          return Result;
-        };
+    auto Run = [&](const std::function<void(OvFormDialog*, OvGridMirror*, TStringGrid*)>& User) {
+      TStringList Tabs;
+      Tabs.Add(u"Additional");
+      Tabs.Add(u"&Standard");
+      TOwned<TOvFrmPaletteMenuCategories> Dlg(
+          CreateComponent<TOvFrmPaletteMenuCategories>(Application));
+      Dlg->Tabs = Tabs;
+      Dlg->UpdateControls();
+      QTimer::singleShot(0, [&] {
+        auto* D = qobject_cast<OvFormDialog*>(QApplication::activeModalWidget());
+        QVERIFY(D);
+        QCOMPARE(D->windowTitle(), QStringLiteral("Component Palette Categories"));
+        QCOMPARE(D->size(), QSize(297, 373));
+        User(D, D->findChild<OvGridMirror*>(QStringLiteral("GrdCategories")), Dlg->GrdCategories);
+      });
+      const int Result = Dlg->ShowModal();
+      if (Result == mrOk)
+        Dlg->SaveCategories();
+      return Result;
+    };
     auto Center = [](TStringGrid* G, int C, int R) {
       const TRect Rc = G->CellRect(C, R);
       return QPoint((Rc.Left + Rc.Right) / 2, (Rc.Top + Rc.Bottom) / 2);
     };
 
-    const int Ok = Run([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
+    const int Ok = Run([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
       QVERIFY(W);
       // The tab column refuses the click; the selection stays on (1, 1).
       QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 0, 2));
@@ -477,7 +479,7 @@ private slots:
     QCOMPARE(TRegIniFile(Key).ReadString(u"Categories", u"Standard", u""),
              UnicodeString(u"VCL; Common"));
 
-    const int Cancel = Run([&](DesktopFormDialog* D, DesktopGridWidget* W, TStringGrid* G) {
+    const int Cancel = Run([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
       QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 1));
       QTest::keyClick(W, 'X');
       QTest::keyClick(W->Editor(), Qt::Key_Return);

@@ -4,6 +4,7 @@
 
 #include "rtl/PackageInfo.h"
 
+#include "vcl/CategoryButtons.h"
 #include "vcl/ComCtrls.h"
 #include "vcl/Forms.h"
 #include "vcl/Menus.h"
@@ -229,6 +230,36 @@ TEST_F(PackagesTest, AFileNotFoundAgainLeavesTheRegisteredPackageAlone) {
   EXPECT_EQ(Ide.Packages().Find("Vanishing170").Wizards.size(), 1u);
   Ide.Packages().Unload("Vanishing170");
   EXPECT_EQ(States(), "Vanishing170.so unloaded");
+}
+
+} // namespace
+
+namespace {
+
+// The model a host plugin lends to a real IDE: no menus of its own, only the tool bar buttons
+// that act on the palette; the add-in attaches to it as to the stand-in.
+TEST(EmbeddedIdeTest, HoldsOnlyWhatTheAddInAddsToTheMainMenu) {
+  THostIde Ide(TIdeShape::Embedded);
+  EXPECT_EQ(Ide.Shape(), TIdeShape::Embedded);
+  TMenuItem* Root = Ide.MainMenu()->Items();
+  EXPECT_EQ(Root->Count(), 0);
+  ASSERT_EQ(Ide.ToolBar()->ButtonCount(), 2);
+  EXPECT_EQ(Ide.ToolBar()->Buttons(0)->Name(), u"tbCollapseAll");
+  EXPECT_EQ(Ide.ToolBar()->Buttons(1)->Name(), u"tbExpandAll");
+
+  Ide.LoadPalette(THostIde::DefaultPalette());
+  Ide.Packages().Load(THostIde::DefaultPackage());
+  ASSERT_EQ(Root->Count(), 1);
+  EXPECT_EQ(Root->Items(0)->Caption(), u"P&alette");
+  EXPECT_EQ(Ide.ToolBar()->Buttons(0)->Name(), u"tbPalette");
+  EXPECT_FALSE(Ide.ToolBar()->Buttons(1)->Visible());
+
+  // The first button collapses every category of the palette.
+  Ide.Packages().Unload("OrvikPaletteMenu170");
+  EXPECT_EQ(Root->Count(), 0);
+  Ide.ToolBar()->Buttons(0)->Click();
+  for (int I = 0; I < Ide.Palette()->Categories()->Count(); ++I)
+    EXPECT_TRUE(Ide.Palette()->Categories()->Items(I)->Collapsed());
 }
 
 } // namespace

@@ -1,9 +1,9 @@
-#include "DesktopFormDialog.h"
+#include "OvFormDialog.h"
 
-#include "DesktopColors.h"
-#include "DesktopFailures.h"
-#include "DesktopGridWidget.h"
-#include "DesktopQtStrings.h"
+#include "OvFailures.h"
+#include "OvGraphics.h"
+#include "OvGridMirror.h"
+#include "OvQtStrings.h"
 
 #include "vcl/Forms.h"
 #include "vcl/Grids.h"
@@ -11,20 +11,21 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
 #include <map>
 
 // Mirrors keyed by the model class they show; a class without one is shown by its ancestor's.
-const std::map<const TClassInfo*, DesktopFormDialog::TMirror>& DesktopFormDialog::Mirrors() {
+const std::map<const TClassInfo*, OvFormDialog::TMirror>& OvFormDialog::Mirrors() {
   static const std::map<const TClassInfo*, TMirror> Table = {
       {&TCustomGrid::StaticClass(),
-       [](TControl* C, DesktopFormDialog* Dialog) -> QWidget* {
-         return new DesktopGridWidget(static_cast<TCustomGrid*>(C), Dialog);
+       [](TControl* C, OvFormDialog* Dialog) -> QWidget* {
+         return new OvGridMirror(static_cast<TCustomGrid*>(C), Dialog);
        }},
       {&TButton::StaticClass(),
-       [](TControl* C, DesktopFormDialog* Dialog) -> QWidget* {
+       [](TControl* C, OvFormDialog* Dialog) -> QWidget* {
          auto* Button = static_cast<TButton*>(C);
          auto* B = new QPushButton(ToQString(Button->Caption()), Dialog);
          B->setObjectName(ToQString(Button->Name()));
@@ -39,7 +40,7 @@ const std::map<const TClassInfo*, DesktopFormDialog::TMirror>& DesktopFormDialog
   return Table;
 }
 
-const DesktopFormDialog::TMirror* DesktopFormDialog::MirrorFor(const TClassInfo& Class) {
+const OvFormDialog::TMirror* OvFormDialog::MirrorFor(const TClassInfo& Class) {
   for (const TClassInfo* C = &Class; C; C = C->Parent()) {
     const auto It = Mirrors().find(C);
     if (It != Mirrors().end())
@@ -48,8 +49,7 @@ const DesktopFormDialog::TMirror* DesktopFormDialog::MirrorFor(const TClassInfo&
   return nullptr;
 }
 
-DesktopFormDialog::DesktopFormDialog(TCustomForm* Form, QWidget* Parent)
-    : QDialog(Parent), FForm(Form) {
+OvFormDialog::OvFormDialog(TCustomForm* Form, QWidget* Parent) : QDialog(Parent), FForm(Form) {
   setObjectName(ToQString(Form->Name()));
   setWindowTitle(ToQString(Form->Caption()));
   setFixedSize(Form->ClientWidth(), Form->ClientHeight());
@@ -89,7 +89,7 @@ DesktopFormDialog::DesktopFormDialog(TCustomForm* Form, QWidget* Parent)
   }
   if (!Missing.isEmpty())
     ReportFailure(Parent ? Parent : this,
-                  QStringLiteral("The form %1 has controls that the desktop window cannot show: "
+                  QStringLiteral("The form %1 has controls that cannot be shown: "
                                  "%2. The dialog opens without them.")
                       .arg(ToQString(Form->Name()), Missing.join(QStringLiteral(", "))));
   // Focus follows the model's active control, the grid of a dialog as a rule.
@@ -99,12 +99,12 @@ DesktopFormDialog::DesktopFormDialog(TCustomForm* Form, QWidget* Parent)
   FForm->AddView(this);
 }
 
-DesktopFormDialog::~DesktopFormDialog() {
+OvFormDialog::~OvFormDialog() {
   if (FForm)
     FForm->RemoveView(this);
 }
 
-int DesktopFormDialog::Run() {
+int OvFormDialog::Run() {
   exec();
   // The keyboard goes back to the window that opened the dialog; without a window manager
   // nobody else gives it back, and Alt+A and the like would reach nothing.
@@ -113,26 +113,26 @@ int DesktopFormDialog::Run() {
   return FForm ? FForm->ModalResult() : mrCancel;
 }
 
-TModalRunner DesktopFormDialog::Runner(QWidget* Parent) {
-  return [Parent](TCustomForm& Form) {
-    DesktopFormDialog Dialog(&Form, Parent);
+TModalRunner OvFormDialog::Runner(QWidget* Parent) {
+  return [Owner = QPointer<QWidget>(Parent)](TCustomForm& Form) {
+    OvFormDialog Dialog(&Form, Owner.data());
     return Dialog.Run();
   };
 }
 
-void DesktopFormDialog::ClickModel(TButton* Button) {
+void OvFormDialog::ClickModel(TButton* Button) {
   // As focus leaving a grid for a button would: the cell being edited is kept for any button
   // but the one that cancels.
   FinishCellEditing(!Button->Cancel() && Button->ModalResult() != mrCancel);
   RunGuarded(this, [&] { Button->Click(); });
 }
 
-void DesktopFormDialog::FinishCellEditing(bool Confirm) {
-  for (DesktopGridWidget* Grid : findChildren<DesktopGridWidget*>())
+void OvFormDialog::FinishCellEditing(bool Confirm) {
+  for (OvGridMirror* Grid : findChildren<OvGridMirror*>())
     Grid->FinishEditing(Confirm);
 }
 
-TButton* DesktopFormDialog::ButtonFor(bool Default) const {
+TButton* OvFormDialog::ButtonFor(bool Default) const {
   if (!FForm)
     return nullptr;
   TButton* ByResult = nullptr;
@@ -146,7 +146,7 @@ TButton* DesktopFormDialog::ButtonFor(bool Default) const {
   return ByResult;
 }
 
-void DesktopFormDialog::keyPressEvent(QKeyEvent* Event) {
+void OvFormDialog::keyPressEvent(QKeyEvent* Event) {
   if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
     if (TButton* B = ButtonFor(true))
       ClickModel(B);
@@ -159,7 +159,7 @@ void DesktopFormDialog::keyPressEvent(QKeyEvent* Event) {
   QDialog::keyPressEvent(Event);
 }
 
-void DesktopFormDialog::reject() {
+void OvFormDialog::reject() {
   // Escape or the window's close box: the cancel button's click, else the form's Close.
   if (TButton* B = ButtonFor(false))
     ClickModel(B);
@@ -169,7 +169,7 @@ void DesktopFormDialog::reject() {
     QDialog::reject();
 }
 
-void DesktopFormDialog::ModalResultChanged(TCustomForm*) {
+void OvFormDialog::ModalResultChanged(TCustomForm*) {
   if (!FForm || FForm->ModalResult() == mrNone)
     return;
   // However the form was accepted, a cell being edited is part of what is accepted.
@@ -178,12 +178,12 @@ void DesktopFormDialog::ModalResultChanged(TCustomForm*) {
     done(FForm->ModalResult());
 }
 
-void DesktopFormDialog::CaptionChanged(TControl* Sender) {
+void OvFormDialog::CaptionChanged(TControl* Sender) {
   if (FForm && Sender == FForm)
     setWindowTitle(ToQString(FForm->Caption()));
 }
 
-void DesktopFormDialog::ComponentDestroying(TComponent*) {
+void OvFormDialog::ComponentDestroying(TComponent*) {
   FForm = nullptr;
   QDialog::reject();
 }

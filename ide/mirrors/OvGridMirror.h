@@ -17,11 +17,11 @@
 class QLineEdit;
 class QScrollBar;
 
-class DesktopGridWidget : public QWidget, private TGridView {
+class OvGridMirror : public QWidget, private TGridView {
   Q_OBJECT
 public:
-  DesktopGridWidget(TCustomGrid* Grid, QWidget* Parent);
-  ~DesktopGridWidget() override;
+  OvGridMirror(TCustomGrid* Grid, QWidget* Parent);
+  ~OvGridMirror() override;
 
   // The cell at a point of the widget, or false.
   bool CellAt(const QPoint& Point, int& ACol, int& ARow) const;

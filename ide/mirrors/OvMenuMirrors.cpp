@@ -1,7 +1,7 @@
-#include "DesktopMenus.h"
+#include "OvMenuMirrors.h"
 
-#include "DesktopFailures.h"
-#include "DesktopQtStrings.h"
+#include "OvFailures.h"
+#include "OvQtStrings.h"
 
 #include <QTimer>
 
@@ -26,7 +26,7 @@ private:
 
 } // namespace
 
-void FillMenu(QMenu* Menu, TMenuItem* Item, const DesktopMenuDriver& Driver) {
+void OvFillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver) {
   Menu->clear();
   for (QMenu* Old : Menu->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
     Old->deleteLater();
@@ -47,7 +47,7 @@ void FillMenu(QMenu* Menu, TMenuItem* Item, const DesktopMenuDriver& Driver) {
           RunGuarded(Sub, [&] { Driver.Open(Ref->Item()); });
         // Opening may have released the item (a handler that rebuilds its menu).
         if (TMenuItem* Current = Ref->Item())
-          FillMenu(Sub, Current, Driver);
+          OvFillMenu(Sub, Current, Driver);
         else
           Sub->clear();
       });
@@ -63,37 +63,54 @@ void FillMenu(QMenu* Menu, TMenuItem* Item, const DesktopMenuDriver& Driver) {
   }
 }
 
-// --- DesktopMenuBar
+// --- OvMenuBarMirror
 // --------------------------------------------------------------------------------
 
-DesktopMenuBar::DesktopMenuBar(TMainMenu* Menu, QWidget* Parent)
-    : QMenuBar(Parent), FRoot(Menu->Items()) {
+OvMenuBarMirror::OvMenuBarMirror(TMainMenu* Menu, QMenuBar* Bar, QObject* Parent)
+    : QObject(Parent), FRoot(Menu->Items()), FBar(Bar) {
   // The host fires a main-menu item's click when its sub-menu opens, and when it is chosen.
   FDriver.Open = [](TMenuItem* Item) { Item->Click(); };
   FDriver.Click = [](TMenuItem* Item) { Item->Click(); };
+  Q_ASSERT(Parent != Bar);
   FRoot->AddView(this);
   Rebuild();
 }
 
-DesktopMenuBar::~DesktopMenuBar() {
+OvMenuBarMirror::~OvMenuBarMirror() {
   Unlink();
   if (FRoot)
     FRoot->RemoveView(this);
 }
 
-void DesktopMenuBar::Unlink() {
-  for (const TEntry& E : FEntries)
+QWidget* OvMenuBarMirror::Window() const {
+  return FBar ? FBar->window() : nullptr;
+}
+
+namespace {
+// Takes an entry's Qt action out of the bar. Its deletion waits: a signal of that action or
+// menu may be running.
+void Drop(QMenuBar* Bar, QAction* Action, QMenu* Menu) {
+  if (Bar && Action)
+    Bar->removeAction(Action);
+  if (Menu)
+    Menu->deleteLater(); // and its menu action with it
+  else if (Action)
+    Action->deleteLater();
+}
+} // namespace
+
+void OvMenuBarMirror::Unlink() {
+  for (const TEntry& E : FEntries) {
     E.Item->RemoveView(this);
+    Drop(FBar, E.Action, E.Menu);
+  }
   FEntries.clear();
 }
 
-void DesktopMenuBar::Rebuild() {
+void OvMenuBarMirror::Rebuild() {
   FRebuildPending = false;
   Unlink();
-  clear();
-  for (QMenu* Old : findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
-    Old->deleteLater();
-  if (!FRoot)
+  if (!FRoot || !FBar)
     return;
   for (int I = 0; I < FRoot->Count(); ++I) {
     TMenuItem* Item = FRoot->Items(I);
@@ -101,19 +118,32 @@ void DesktopMenuBar::Rebuild() {
       continue;
     // Hidden entries are watched too: one that is shown later must appear.
     Item->AddView(this);
-    const bool SubMenu = Item->Count() > 0;
     QAction* Action;
-    if (!SubMenu) {
-      Action = addAction(ToQString(Item->Caption()));
-      connect(Action, &QAction::triggered, this,
-              [this, Item] { RunGuarded(window(), [&] { Item->Click(); }); });
+    QMenu* Menu = nullptr;
+    if (Item->Count() == 0) {
+      Action = new QAction(ToQString(Item->Caption()), FBar);
+      connect(Action, &QAction::triggered, this, [this, Item] {
+        // Only while the entry is still this mirror's: its item may have gone meanwhile.
+        for (const TEntry& E : FEntries)
+          if (E.Item == Item) {
+            RunGuarded(Window(), [&] { Item->Click(); });
+            return;
+          }
+      });
     } else {
-      QMenu* Menu = addMenu(ToQString(Item->Caption()));
+      Menu = new QMenu(ToQString(Item->Caption()), FBar);
       Menu->setObjectName(ToQString(Item->Caption()));
-      connect(Menu, &QMenu::aboutToShow, Menu, [this, Menu, Item] {
+      connect(Menu, &QMenu::aboutToShow, this, [this, Menu, Item] {
         ++FOpening;
-        RunGuarded(window(), [&] { Item->Click(); });
-        FillMenu(Menu, Item, FDriver);
+        RunGuarded(Window(), [&] { Item->Click(); });
+        // The click may have released the entry (its handler rebuilt the main menu).
+        bool Alive = false;
+        for (const TEntry& E : FEntries)
+          Alive = Alive || (E.Item == Item && E.Menu == Menu);
+        if (Alive)
+          OvFillMenu(Menu, Item, FDriver);
+        else
+          Menu->clear();
         --FOpening;
       });
       connect(Menu, &QMenu::aboutToHide, this, [this] {
@@ -127,85 +157,95 @@ void DesktopMenuBar::Rebuild() {
     }
     Action->setVisible(Item->Visible());
     Action->setEnabled(Item->Enabled());
-    FEntries.push_back({Item, Action, SubMenu});
+    FBar->addAction(Action);
+    FEntries.push_back({Item, Action, Menu});
   }
 }
 
-bool DesktopMenuBar::MenuOpen() const {
+QList<QAction*> OvMenuBarMirror::Actions() const {
+  QList<QAction*> Own;
+  if (!FBar)
+    return Own;
+  for (QAction* A : FBar->actions())
+    for (const TEntry& E : FEntries)
+      if (E.Action == A)
+        Own << A;
+  return Own;
+}
+
+bool OvMenuBarMirror::MenuOpen() const {
   for (const TEntry& E : FEntries)
-    if (E.SubMenu && E.Action->menu() && E.Action->menu()->isVisible())
+    if (E.Menu && E.Menu->isVisible())
       return true;
   return false;
 }
 
-void DesktopMenuBar::RebuildSoon() {
+void OvMenuBarMirror::RebuildSoon() {
   if (FOpening > 0 || MenuOpen())
     FRebuildPending = true; // the menu's aboutToHide brings it back here
   else
     Rebuild();
 }
 
-QMenu* DesktopMenuBar::MenuFor(const QString& Caption) const {
+QMenu* OvMenuBarMirror::MenuFor(const QString& Caption) const {
   if (!FRoot)
     return nullptr;
   TMenuItem* Item = FRoot->Find(FromQString(Caption));
   if (!Item)
     return nullptr;
   for (const TEntry& E : FEntries)
-    if (E.Item == Item && E.SubMenu && E.Action->isVisible())
-      return E.Action->menu();
+    if (E.Item == Item && E.Menu && E.Action && E.Action->isVisible())
+      return E.Menu;
   return nullptr;
 }
 
-void DesktopMenuBar::ItemsChanged(TMenuItem* Sender) {
+void OvMenuBarMirror::ItemsChanged(TMenuItem* Sender) {
   if (Sender == FRoot) {
     RebuildSoon(); // entries came or went (a package adds its own)
     return;
   }
   // An entry's own sub-menu is filled at each opening; only its kind matters here.
   for (const TEntry& E : FEntries)
-    if (E.Item == Sender && E.SubMenu != (Sender->Count() > 0))
+    if (E.Item == Sender && (E.Menu != nullptr) != (Sender->Count() > 0))
       RebuildSoon();
 }
 
-void DesktopMenuBar::CaptionChanged(TMenuItem* Sender) {
+void OvMenuBarMirror::CaptionChanged(TMenuItem* Sender) {
   if (Sender != FRoot)
     RebuildSoon();
 }
 
-void DesktopMenuBar::VisibleChanged(TMenuItem* Sender) {
+void OvMenuBarMirror::VisibleChanged(TMenuItem* Sender) {
   for (const TEntry& E : FEntries)
-    if (E.Item == Sender)
+    if (E.Item == Sender && E.Action)
       E.Action->setVisible(Sender->Visible());
 }
 
-void DesktopMenuBar::EnabledChanged(TMenuItem* Sender) {
+void OvMenuBarMirror::EnabledChanged(TMenuItem* Sender) {
   for (const TEntry& E : FEntries)
-    if (E.Item == Sender)
+    if (E.Item == Sender && E.Action)
       E.Action->setEnabled(Sender->Enabled());
 }
 
-void DesktopMenuBar::ComponentDestroying(TComponent* Sender) {
+void OvMenuBarMirror::ComponentDestroying(TComponent* Sender) {
   if (Sender == FRoot) {
     Unlink();
     FRoot = nullptr;
-    clear();
     return;
   }
-  // An entry goes: its action must not reach it any more, whether or not the bar is rebuilt now.
+  // An entry goes: its action leaves the bar now, whether or not the bar is rebuilt now.
   for (auto It = FEntries.begin(); It != FEntries.end(); ++It)
     if (It->Item == Sender) {
-      It->Action->setVisible(false);
-      It->Action->setEnabled(false);
+      Drop(FBar, It->Action, It->Menu);
       FEntries.erase(It);
       break;
     }
 }
 
-// --- DesktopPopupMenu
+// --- OvPopupMenuMirror
 // ------------------------------------------------------------------------------
 
-DesktopPopupMenu::DesktopPopupMenu(TPopupMenu* Popup, QWidget* Parent)
+OvPopupMenuMirror::OvPopupMenuMirror(TPopupMenu* Popup, QWidget* Parent)
     : QMenu(Parent), FPopup(Popup) {
   FDriver.Open = [this](TMenuItem* Item) {
     if (FPopup)
@@ -236,7 +276,7 @@ DesktopPopupMenu::DesktopPopupMenu(TPopupMenu* Popup, QWidget* Parent)
       }
     }
     FOpenedByModel = false;
-    FillMenu(this, FPopup->Items(), FDriver);
+    OvFillMenu(this, FPopup->Items(), FDriver);
   });
   connect(this, &QMenu::aboutToHide, this, [this] {
     if (FPopup)
@@ -244,17 +284,17 @@ DesktopPopupMenu::DesktopPopupMenu(TPopupMenu* Popup, QWidget* Parent)
   });
 }
 
-DesktopPopupMenu::~DesktopPopupMenu() {
+OvPopupMenuMirror::~OvPopupMenuMirror() {
   Detach();
 }
 
-void DesktopPopupMenu::Detach() {
+void OvPopupMenuMirror::Detach() {
   if (FPopup)
     FPopup->RemoveView(this);
   FPopup = nullptr;
 }
 
-void DesktopPopupMenu::PopupOpened(TPopupMenu*) {
+void OvPopupMenuMirror::PopupOpened(TPopupMenu*) {
   if (FFiring || isVisible())
     return;
   // The model asked for the menu to drop down (not through the Qt arrow): show it below the
@@ -265,6 +305,6 @@ void DesktopPopupMenu::PopupOpened(TPopupMenu*) {
   popup(At);
 }
 
-void DesktopPopupMenu::ComponentDestroying(TComponent*) {
+void OvPopupMenuMirror::ComponentDestroying(TComponent*) {
   FPopup = nullptr;
 }

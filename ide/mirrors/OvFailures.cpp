@@ -1,25 +1,27 @@
-#include "DesktopFailures.h"
+#include "OvFailures.h"
 
-#include "DesktopQtStrings.h"
+#include "OvQtStrings.h"
 
 #include "rtl/Exception.h"
 
+#include <QGuiApplication>
 #include <QMessageBox>
 
 namespace {
-DesktopFailureSink& Sink() {
-  static DesktopFailureSink S = [](QWidget* Parent, const QString& Message) {
-    QMessageBox::critical(Parent, QStringLiteral("hostide"), Message);
+OvFailureSink& Sink() {
+  static OvFailureSink S = [](QWidget* Parent, const QString& Message) {
+    // Titled with the program's name: hostide, or the host a plugin runs in.
+    QMessageBox::critical(Parent, QGuiApplication::applicationDisplayName(), Message);
   };
   return S;
 }
 } // namespace
 
-void SetFailureSink(DesktopFailureSink NewSink) {
+void SetFailureSink(OvFailureSink NewSink) {
   Sink() = std::move(NewSink);
 }
 
-TFailureSinkScope::TFailureSinkScope(DesktopFailureSink NewSink) : FPrevious(Sink()) {
+TFailureSinkScope::TFailureSinkScope(OvFailureSink NewSink) : FPrevious(Sink()) {
   Sink() = std::move(NewSink);
 }
 
@@ -33,7 +35,7 @@ void ReportFailure(QWidget* Parent, const QString& Message) {
 
 bool RunGuarded(QWidget* Parent, const std::function<void()>& Action) {
   // A copy: showing a failure may replace the sink.
-  const DesktopFailureSink Show = Sink();
+  const OvFailureSink Show = Sink();
   try {
     Action();
     return true;

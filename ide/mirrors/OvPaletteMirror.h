@@ -11,11 +11,11 @@
 
 #include <QAbstractScrollArea>
 
-class DesktopPaletteView : public QAbstractScrollArea, private TCategoryButtonsView {
+class OvPaletteMirror : public QAbstractScrollArea, private TCategoryButtonsView {
   Q_OBJECT
 public:
-  DesktopPaletteView(TCategoryButtons* Palette, QWidget* Parent);
-  ~DesktopPaletteView() override;
+  OvPaletteMirror(TCategoryButtons* Palette, QWidget* Parent);
+  ~OvPaletteMirror() override;
 
   TCategoryButtons* Palette() const { return FPalette; }
   // The category whose header lies at a point of the viewport, or -1.

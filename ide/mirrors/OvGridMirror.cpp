@@ -1,8 +1,8 @@
-#include "DesktopGridWidget.h"
+#include "OvGridMirror.h"
 
-#include "DesktopColors.h"
-#include "DesktopFailures.h"
-#include "DesktopQtStrings.h"
+#include "OvFailures.h"
+#include "OvGraphics.h"
+#include "OvQtStrings.h"
 
 #include "vcl/Grids.h"
 
@@ -30,7 +30,7 @@ QFont ToQFont(const TCanvasOperation& Op, const QFont& Base) {
 }
 } // namespace
 
-DesktopGridWidget::DesktopGridWidget(TCustomGrid* Grid, QWidget* Parent)
+OvGridMirror::OvGridMirror(TCustomGrid* Grid, QWidget* Parent)
     : QWidget(Parent), FGrid(Grid), FScroll(new QScrollBar(Qt::Vertical, this)) {
   setObjectName(ToQString(Grid->Name()));
   setFocusPolicy(Qt::StrongFocus);
@@ -44,18 +44,18 @@ DesktopGridWidget::DesktopGridWidget(TCustomGrid* Grid, QWidget* Parent)
   SyncScrollBar();
 }
 
-DesktopGridWidget::~DesktopGridWidget() {
+OvGridMirror::~OvGridMirror() {
   if (FGrid)
     FGrid->RemoveView(this);
 }
 
-bool DesktopGridWidget::Guard(const std::function<void()>& Action) {
+bool OvGridMirror::Guard(const std::function<void()>& Action) {
   const bool Ok = RunGuarded(window(), Action);
   update();
   return Ok;
 }
 
-void DesktopGridWidget::SyncScrollBar() {
+void OvGridMirror::SyncScrollBar() {
   if (!FGrid)
     return;
   const int Scrollable = FGrid->RowCount() - FGrid->FixedRows();
@@ -67,13 +67,13 @@ void DesktopGridWidget::SyncScrollBar() {
   FScroll->setValue(FGrid->TopRow() - FGrid->FixedRows());
 }
 
-void DesktopGridWidget::Show() {
+void OvGridMirror::Show() {
   SyncScrollBar();
   PlaceEditor();
   update();
 }
 
-void DesktopGridWidget::PlaceEditor() {
+void OvGridMirror::PlaceEditor() {
   if (!FEditor || !FGrid)
     return;
   if (FGrid->Col() != FEditCol || FGrid->Row() != FEditRow) {
@@ -94,12 +94,12 @@ void DesktopGridWidget::PlaceEditor() {
   FEditor->setGeometry(ToQRect(Cell));
 }
 
-void DesktopGridWidget::ComponentDestroying(TComponent*) {
+void OvGridMirror::ComponentDestroying(TComponent*) {
   FGrid = nullptr;
   update();
 }
 
-std::vector<int> DesktopGridWidget::RowsInView() const {
+std::vector<int> OvGridMirror::RowsInView() const {
   std::vector<int> Rows;
   const int Col = FGrid->FixedCols() > 0 ? 0 : FGrid->LeftCol();
   for (int R = 0; R < FGrid->FixedRows() && R < FGrid->RowCount(); ++R)
@@ -113,7 +113,7 @@ std::vector<int> DesktopGridWidget::RowsInView() const {
   return Rows;
 }
 
-std::vector<int> DesktopGridWidget::ColsInView() const {
+std::vector<int> OvGridMirror::ColsInView() const {
   std::vector<int> Cols;
   const int Row = FGrid->FixedRows() > 0 ? 0 : FGrid->TopRow();
   for (int C = 0; C < FGrid->FixedCols() && C < FGrid->ColCount(); ++C)
@@ -126,7 +126,7 @@ std::vector<int> DesktopGridWidget::ColsInView() const {
   return Cols;
 }
 
-bool DesktopGridWidget::CellAt(const QPoint& Point, int& ACol, int& ARow) const {
+bool OvGridMirror::CellAt(const QPoint& Point, int& ACol, int& ARow) const {
   if (!FGrid)
     return false;
   const std::vector<int> Cols = ColsInView();
@@ -142,7 +142,7 @@ bool DesktopGridWidget::CellAt(const QPoint& Point, int& ACol, int& ARow) const 
   return false;
 }
 
-void DesktopGridWidget::paintEvent(QPaintEvent*) {
+void OvGridMirror::paintEvent(QPaintEvent*) {
   QPainter P(this);
   const QPalette& Pal = palette();
   P.fillRect(rect(), ToQColor(clBtnFace, Pal));
@@ -192,7 +192,7 @@ void DesktopGridWidget::paintEvent(QPaintEvent*) {
     }
 }
 
-void DesktopGridWidget::mousePressEvent(QMouseEvent* Event) {
+void OvGridMirror::mousePressEvent(QMouseEvent* Event) {
   setFocus();
   int Col, Row;
   if (!CellAt(Event->position().toPoint(), Col, Row))
@@ -201,14 +201,14 @@ void DesktopGridWidget::mousePressEvent(QMouseEvent* Event) {
   Guard([&] { FGrid->UserSelectCell(Col, Row); });
 }
 
-void DesktopGridWidget::wheelEvent(QWheelEvent* Event) {
+void OvGridMirror::wheelEvent(QWheelEvent* Event) {
   if (!FGrid)
     return;
   const int Steps = Event->angleDelta().y() / 120;
   Guard([&] { FGrid->SetTopRow(std::max(FGrid->FixedRows(), FGrid->TopRow() - Steps)); });
 }
 
-bool DesktopGridWidget::StartEditing(const QString* Text) {
+bool OvGridMirror::StartEditing(const QString* Text) {
   if (!FGrid || FEditor || !FGrid->CanEditCell())
     return false;
   const TRect Cell = FGrid->CellRect(FGrid->Col(), FGrid->Row());
@@ -230,7 +230,7 @@ bool DesktopGridWidget::StartEditing(const QString* Text) {
   return true;
 }
 
-bool DesktopGridWidget::eventFilter(QObject* Watched, QEvent* Event) {
+bool OvGridMirror::eventFilter(QObject* Watched, QEvent* Event) {
   if (Watched == FEditor && Event->type() == QEvent::KeyPress) {
     const int Key = static_cast<QKeyEvent*>(Event)->key();
     if (Key == Qt::Key_Return || Key == Qt::Key_Enter || Key == Qt::Key_Escape) {
@@ -256,7 +256,7 @@ bool DesktopGridWidget::eventFilter(QObject* Watched, QEvent* Event) {
   return QWidget::eventFilter(Watched, Event);
 }
 
-void DesktopGridWidget::FinishEditing(bool Confirm) {
+void OvGridMirror::FinishEditing(bool Confirm) {
   if (!FEditor)
     return;
   QLineEdit* Editor = FEditor;
@@ -270,7 +270,7 @@ void DesktopGridWidget::FinishEditing(bool Confirm) {
     Guard([&] { FGrid->UserEditCell(Text); });
 }
 
-void DesktopGridWidget::keyPressEvent(QKeyEvent* Event) {
+void OvGridMirror::keyPressEvent(QKeyEvent* Event) {
   if (!FGrid)
     return QWidget::keyPressEvent(Event);
   int Col = FGrid->Col(), Row = FGrid->Row();

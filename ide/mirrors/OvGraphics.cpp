@@ -1,4 +1,9 @@
-#include "DesktopColors.h"
+#include "OvGraphics.h"
+
+#include "vcl/ImgList.h"
+
+#include <QImage>
+#include <QPixmap>
 
 QColor ToQColor(TColor Color, const QPalette& Palette) {
   if (!IsSystemColor(Color))
@@ -19,4 +24,19 @@ QColor ToQColor(TColor Color, const QPalette& Palette) {
   default:
     return Palette.color(QPalette::Window);
   }
+}
+
+QIcon ToQIcon(const TCustomImageList* List, int Index) {
+  if (!List || Index < 0 || Index >= List->Count())
+    return QIcon();
+  QImage Image(List->Width(), List->Height(), QImage::Format_ARGB32);
+  for (int Y = 0; Y < List->Height(); ++Y)
+    for (int X = 0; X < List->Width(); ++X) {
+      const TColor C = List->Pixel(Index, X, Y);
+      Image.setPixel(X, Y,
+                     List->IsTransparent(Index, X, Y)
+                         ? qRgba(0, 0, 0, 0)
+                         : qRgb(GetRValue(C), GetGValue(C), GetBValue(C)));
+    }
+  return QIcon(QPixmap::fromImage(Image));
 }

@@ -8,39 +8,48 @@
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 
 #include <functional>
 #include <vector>
 
 // What opening a sub-menu and choosing an item do in the model.
-struct DesktopMenuDriver {
+struct OvMenuDriver {
   std::function<void(TMenuItem*)> Open;  // before the sub-menu of this item shows
   std::function<void(TMenuItem*)> Click; // an item without children was chosen
 };
 
 // Replaces Menu's entries with the visible children of Item: "-" as a separator, items with
 // children as sub-menus that open through the driver, the rest as actions.
-void FillMenu(QMenu* Menu, TMenuItem* Item, const DesktopMenuDriver& Driver);
+void OvFillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver);
 
-// The main window's menu bar, following the main menu's top-level entries as they come and go
-// and as they change: an entry that gets its first child (a package adds a menu and then its
-// items) becomes a sub-menu, one that loses its last child a command. A change that arrives
-// while one of the bar's menus is opening or open is shown once that menu has closed.
-class DesktopMenuBar : public QMenuBar, private TMenuItemView {
+// The model main menu's top-level entries at the end of a Qt menu bar, following them as they
+// come and go and as they change: an entry that gets its first child (a package adds a menu and
+// then its items) becomes a sub-menu, one that loses its last child a command. A change that
+// arrives while one of the mirror's menus is opening or open is shown once that menu has closed.
+// The bar may belong to someone else (a host's main window): the mirror adds its entries after
+// the bar's own, and touches, rebuilds and removes only the entries it added. Its entries are
+// children of the bar and go with it; the mirror itself belongs to Parent (never the bar: a
+// mirror released before its bar takes its entries out of it, which a bar being released cannot
+// take part in).
+class OvMenuBarMirror : public QObject, private TMenuItemView {
   Q_OBJECT
 public:
-  DesktopMenuBar(TMainMenu* Menu, QWidget* Parent);
-  ~DesktopMenuBar() override;
+  OvMenuBarMirror(TMainMenu* Menu, QMenuBar* Bar, QObject* Parent);
+  ~OvMenuBarMirror() override;
 
+  QMenuBar* Bar() const { return FBar; }
   // The Qt menu of a top-level entry (matched as the host's Find matches), or nullptr.
   QMenu* MenuFor(const QString& Caption) const;
+  // The bar's actions that this mirror added, in the bar's order.
+  QList<QAction*> Actions() const;
   void Rebuild();
 
 private:
   struct TEntry {
     TMenuItem* Item;
-    QAction* Action;
-    bool SubMenu; // shown as a sub-menu (else as a command)
+    QPointer<QAction> Action;
+    QPointer<QMenu> Menu; // the entry's sub-menu, when it shows as one
   };
 
   void ItemsChanged(TMenuItem* Sender) override;
@@ -48,13 +57,16 @@ private:
   void VisibleChanged(TMenuItem* Sender) override;
   void EnabledChanged(TMenuItem* Sender) override;
   void ComponentDestroying(TComponent* Sender) override;
-  // Rebuilds now, or once the bar's open menu has closed.
+  // Rebuilds now, or once the mirror's open menu has closed.
   void RebuildSoon();
   bool MenuOpen() const;
+  // Stops listening to the entries and takes their Qt actions out of the bar.
   void Unlink();
+  QWidget* Window() const;
 
   TMenuItem* FRoot;
-  DesktopMenuDriver FDriver;
+  QPointer<QMenuBar> FBar;
+  OvMenuDriver FDriver;
   std::vector<TEntry> FEntries;
   int FOpening = 0; // an entry's opening event runs
   bool FRebuildPending = false;
@@ -62,11 +74,11 @@ private:
 
 // A popup menu of the model shown as a Qt menu: the before-show event fires as it opens, and
 // its items are clicked through the popup (which may stand an action in for the item).
-class DesktopPopupMenu : public QMenu, private TPopupMenuView {
+class OvPopupMenuMirror : public QMenu, private TPopupMenuView {
   Q_OBJECT
 public:
-  DesktopPopupMenu(TPopupMenu* Popup, QWidget* Parent);
-  ~DesktopPopupMenu() override;
+  OvPopupMenuMirror(TPopupMenu* Popup, QWidget* Parent);
+  ~OvPopupMenuMirror() override;
   // Stops mirroring the model's popup (the menu is about to go).
   void Detach();
 
@@ -75,7 +87,7 @@ private:
   void ComponentDestroying(TComponent* Sender) override;
 
   TPopupMenu* FPopup;
-  DesktopMenuDriver FDriver;
+  OvMenuDriver FDriver;
   bool FOpenedByModel = false; // the model fired the before-show event already
   bool FFiring = false;        // the Qt arrow is firing it now
 };

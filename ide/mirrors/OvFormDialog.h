@@ -21,20 +21,21 @@ class TButton;
 class TClassInfo;
 class TControl;
 
-class DesktopFormDialog : public QDialog, private TFormView {
+class OvFormDialog : public QDialog, private TFormView {
   Q_OBJECT
 public:
-  DesktopFormDialog(TCustomForm* Form, QWidget* Parent);
-  ~DesktopFormDialog() override;
+  OvFormDialog(TCustomForm* Form, QWidget* Parent);
+  ~OvFormDialog() override;
 
   // Runs the dialog modally and returns the form's modal result.
   int Run();
 
-  // A modal runner that shows every modal form of the model this way, over Parent.
+  // A modal runner that shows every modal form of the model this way, over Parent (or with no
+  // parent once Parent is gone).
   static TModalRunner Runner(QWidget* Parent);
 
   // Makes the Qt widget that mirrors a control (a child of Dialog), placed where the control is.
-  using TMirror = std::function<QWidget*(TControl* Control, DesktopFormDialog* Dialog)>;
+  using TMirror = std::function<QWidget*(TControl* Control, OvFormDialog* Dialog)>;
   // The mirror for Class or its nearest ancestor that has one, or nullptr.
   static const TMirror* MirrorFor(const TClassInfo& Class);
 
@@ -53,4 +54,15 @@ private:
   void ClickModel(TButton* Button);
 
   TCustomForm* FForm;
+};
+
+// While it lives, every form the model shows modally (ShowModal) runs as an OvFormDialog over
+// Parent, a host's main window as a rule; the runner it covered is in force again afterwards.
+// Scopes of modal runners end in the reverse order of their start.
+class OvModalDialogScope {
+public:
+  explicit OvModalDialogScope(QWidget* Parent) : FScope(OvFormDialog::Runner(Parent)) {}
+
+private:
+  TModalRunnerScope FScope;
 };

@@ -1,7 +1,7 @@
-#include "DesktopPaletteView.h"
+#include "OvPaletteMirror.h"
 
-#include "DesktopFailures.h"
-#include "DesktopQtStrings.h"
+#include "OvFailures.h"
+#include "OvQtStrings.h"
 
 #include "vcl/CategoryButtons.h"
 
@@ -11,7 +11,7 @@
 #include <QScrollBar>
 #include <QTimer>
 
-DesktopPaletteView::DesktopPaletteView(TCategoryButtons* Palette, QWidget* Parent)
+OvPaletteMirror::OvPaletteMirror(TCategoryButtons* Palette, QWidget* Parent)
     : QAbstractScrollArea(Parent), FPalette(Palette) {
   setObjectName(QStringLiteral("Palette"));
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -20,12 +20,12 @@ DesktopPaletteView::DesktopPaletteView(TCategoryButtons* Palette, QWidget* Paren
   SyncScrollBar();
 }
 
-DesktopPaletteView::~DesktopPaletteView() {
+OvPaletteMirror::~OvPaletteMirror() {
   if (FPalette)
     FPalette->RemoveView(this);
 }
 
-void DesktopPaletteView::SyncScrollBar() {
+void OvPaletteMirror::SyncScrollBar() {
   if (!FPalette)
     return;
   FSyncing = true;
@@ -36,13 +36,13 @@ void DesktopPaletteView::SyncScrollBar() {
   FSyncing = false;
 }
 
-void DesktopPaletteView::Show() {
+void OvPaletteMirror::Show() {
   FShowQueued = false;
   SyncScrollBar();
   viewport()->update();
 }
 
-void DesktopPaletteView::ShowSoon() {
+void OvPaletteMirror::ShowSoon() {
   // Once per burst: the queued Show repaints as well.
   if (FShowQueued)
     return;
@@ -54,18 +54,18 @@ void DesktopPaletteView::ShowSoon() {
   });
 }
 
-void DesktopPaletteView::ComponentDestroying(TComponent*) {
+void OvPaletteMirror::ComponentDestroying(TComponent*) {
   FPalette = nullptr;
   viewport()->update();
 }
 
-void DesktopPaletteView::scrollContentsBy(int, int) {
+void OvPaletteMirror::scrollContentsBy(int, int) {
   if (FPalette && !FSyncing)
     FPalette->SetScrollPosition(verticalScrollBar()->value());
   viewport()->update();
 }
 
-void DesktopPaletteView::resizeEvent(QResizeEvent* Event) {
+void OvPaletteMirror::resizeEvent(QResizeEvent* Event) {
   QAbstractScrollArea::resizeEvent(Event);
   if (FPalette)
     FPalette->SetBounds(FPalette->Left(), FPalette->Top(), viewport()->width(),
@@ -73,7 +73,7 @@ void DesktopPaletteView::resizeEvent(QResizeEvent* Event) {
   SyncScrollBar();
 }
 
-int DesktopPaletteView::HeaderAt(const QPoint& Point) const {
+int OvPaletteMirror::HeaderAt(const QPoint& Point) const {
   if (!FPalette)
     return -1;
   const int Y = Point.y() + FPalette->ScrollPosition();
@@ -81,7 +81,7 @@ int DesktopPaletteView::HeaderAt(const QPoint& Point) const {
   return I >= 0 && Y < FPalette->CategoryTop(I) + FPalette->HeaderHeight() ? I : -1;
 }
 
-void DesktopPaletteView::mousePressEvent(QMouseEvent* Event) {
+void OvPaletteMirror::mousePressEvent(QMouseEvent* Event) {
   const int Index = HeaderAt(Event->position().toPoint());
   if (Index < 0)
     return QAbstractScrollArea::mousePressEvent(Event);
@@ -91,7 +91,7 @@ void DesktopPaletteView::mousePressEvent(QMouseEvent* Event) {
   });
 }
 
-void DesktopPaletteView::paintEvent(QPaintEvent* Event) {
+void OvPaletteMirror::paintEvent(QPaintEvent* Event) {
   QPainter P(viewport());
   const QPalette& Pal = palette();
   const QRect Exposed = Event->rect();

@@ -1,4 +1,4 @@
-// The window's event boundary: a failure raised by the model or an add-in while handling a user
+// The mirrors' event boundary: a failure raised by the model or an add-in while handling a user
 // action is shown in a message box, and the window goes on.
 #pragma once
 
@@ -8,19 +8,19 @@
 #include <functional>
 
 // How failures are shown; tests replace it to see them without a modal box.
-using DesktopFailureSink = std::function<void(QWidget* Parent, const QString& Message)>;
-void SetFailureSink(DesktopFailureSink Sink);
+using OvFailureSink = std::function<void(QWidget* Parent, const QString& Message)>;
+void SetFailureSink(OvFailureSink Sink);
 
 // Shows failures through Sink while it lives; the sink it covered is in force again afterwards.
 class TFailureSinkScope {
 public:
-  explicit TFailureSinkScope(DesktopFailureSink Sink);
+  explicit TFailureSinkScope(OvFailureSink Sink);
   ~TFailureSinkScope();
   TFailureSinkScope(const TFailureSinkScope&) = delete;
   TFailureSinkScope& operator=(const TFailureSinkScope&) = delete;
 
 private:
-  DesktopFailureSink FPrevious;
+  OvFailureSink FPrevious;
 };
 
 // Shows a failure that did not come from an exception (something the window cannot do).

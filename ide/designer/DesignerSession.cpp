@@ -1,0 +1,224 @@
+#include "DesignerSession.h"
+
+#include "AddInLocation.h"
+#include "WidgetBoxMirror.h"
+
+#include "Ide.h"
+#include "OvFailures.h"
+#include "OvFormDialog.h"
+#include "OvMenuMirrors.h"
+#include "OvQtStrings.h"
+#include "OvToolBarMirror.h"
+
+#include "rtl/Exception.h"
+#include "vcl/Menus.h"
+
+#include <QAction>
+#include <QBoxLayout>
+#include <QDesignerFormEditorInterface>
+#include <QDesignerFormWindowManagerInterface>
+#include <QDesignerWidgetBoxInterface>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QToolBar>
+
+#include <filesystem>
+#include <iostream>
+
+namespace {
+const char Product[] = "Orvik Palette Menu";
+// The command of Qt Creator's main window that switches to its Design mode.
+const char DesignModeCommand[] = "QtCreator.Mode.Design";
+} // namespace
+
+TDesignerSession::TDesignerSession(QDesignerFormEditorInterface* Core, QObject* Parent)
+    : QObject(Parent), FCore(Core) {}
+
+TDesignerSession::~TDesignerSession() {
+  Stop();
+}
+
+bool TDesignerSession::HostReady(QDesignerFormEditorInterface* Core) {
+  return Core && Core->topLevel() && Core->widgetBox();
+}
+
+QMenuBar* TDesignerSession::HostMenuBar(QWidget* MainWindow) {
+  if (!MainWindow)
+    return nullptr;
+  if (auto* Main = qobject_cast<QMainWindow*>(MainWindow))
+    return Main->menuBar();
+  return MainWindow->findChild<QMenuBar*>();
+}
+
+const TPackageRecord* TDesignerSession::AddIn() const {
+  if (!FIde || FAddInFile.empty())
+    return nullptr;
+  for (const auto& P : FIde->Packages().Packages())
+    if (P->FileName == FAddInFile)
+      return P.get();
+  return nullptr;
+}
+
+void TDesignerSession::ShowOnce(const QString& Message) {
+  if (FShown.contains(Message))
+    return;
+  FShown.insert(Message);
+  ReportFailure(FCore ? FCore->topLevel() : nullptr, Message);
+}
+
+void TDesignerSession::Start(const std::string& AddInPath) {
+  if (FIde || !FCore)
+    return;
+  QWidget* Main = FCore->topLevel();
+  QDesignerWidgetBoxInterface* Box = FCore->widgetBox();
+  try {
+    FIde = std::make_unique<THostIde>(TIdeShape::Embedded);
+  } catch (const Exception& E) {
+    ShowOnce(QStringLiteral("The %1 cannot start: %2").arg(Product, ToQString(E.Message())));
+    return;
+  }
+  FWidgetBox = new TWidgetBoxMirror(
+      Box, FIde->Palette(), [this](const QString& Message) { ShowOnce(Message); }, this);
+  FWidgetBox->SetRevealHost([this](QDesignerWidgetBoxInterface* B) { return RevealWidgetBox(B); });
+  PlaceToolBar(Box);
+  if (QMenuBar* Bar = HostMenuBar(Main))
+    FMenuBarMirror = new OvMenuBarMirror(FIde->MainMenu(), Bar, this);
+  else
+    ShowOnce(QStringLiteral("The %1 found no menu bar in the main window: \"P&alette\" cannot "
+                            "be shown there.")
+                 .arg(Product));
+  FDialogs = std::make_unique<OvModalDialogScope>(Main);
+  LoadAddIn(AddInPath);
+  TellKeyClashes();
+}
+
+QChar TDesignerSession::HotKeyOf(const QString& Caption) {
+  for (qsizetype I = 0; I + 1 < Caption.size(); ++I)
+    if (Caption[I] == QLatin1Char('&')) {
+      if (Caption[I + 1] != QLatin1Char('&'))
+        return Caption[I + 1].toLower();
+      ++I; // "&&" stands for a literal "&"
+    }
+  return {};
+}
+
+QStringList TDesignerSession::KeyClashes() const {
+  QStringList Clashes;
+  QMenuBar* Bar = FMenuBarMirror ? FMenuBarMirror->Bar() : nullptr;
+  if (!Bar || !FIde)
+    return Clashes;
+  TMenuItem* Root = FIde->MainMenu()->Items();
+  for (int I = 0; I < Root->Count(); ++I) {
+    const QString Entry = ToQString(Root->Items(I)->Caption());
+    const QChar Key = HotKeyOf(Entry);
+    if (Key.isNull())
+      continue;
+    // The host's own entries: those the mirror did not add.
+    const QList<QAction*> Mine = FMenuBarMirror->Actions();
+    for (QAction* A : Bar->actions())
+      if (!Mine.contains(A) && A->isVisible() && HotKeyOf(A->text()) == Key)
+        Clashes << QStringLiteral("Alt+%1 of \"%2\" is also the host's \"%3\"")
+                       .arg(Key.toUpper(), Entry, A->text());
+  }
+  return Clashes;
+}
+
+void TDesignerSession::TellKeyClashes() {
+  // Told once per session, on standard error: the entry still opens by a click.
+  for (const QString& Clash : KeyClashes())
+    std::cerr << Product << ": " << Clash.toStdString()
+              << "; the host's entry gets the key, open the other with the mouse\n";
+}
+
+bool TDesignerSession::RevealWidgetBox(QDesignerWidgetBoxInterface* Box) {
+  if (TWidgetBoxMirror::ShowWidgetBox(Box))
+    return true;
+  // Still hidden: the host shows it in a mode of its own. Qt Creator has the form editor in its
+  // Design mode, switched to by a command its main window carries (the mode is there only
+  // while a form is open).
+  QWidget* Main = FCore ? FCore->topLevel() : nullptr;
+  QAction* DesignMode = nullptr;
+  if (Main)
+    for (QAction* A : Main->actions())
+      if (A->objectName() == QLatin1String(DesignModeCommand))
+        DesignMode = A;
+  const bool FormOpen =
+      FCore && FCore->formWindowManager() && FCore->formWindowManager()->formWindowCount() > 0;
+  if (DesignMode && !FormOpen) {
+    // Said at every choice: it answers what the user just asked for.
+    ReportFailure(Main, QStringLiteral("No form is open, so there is no Widget Box to show the "
+                                       "tab in: open a .ui file first."));
+    return false;
+  }
+  if (DesignMode && DesignMode->isEnabled()) {
+    DesignMode->trigger();
+    if (Box->isVisible())
+      return true;
+  }
+  ReportFailure(Main, QStringLiteral("The Widget Box is hidden and the %1 cannot show it: show "
+                                     "it (or the form editor) and choose the tab again.")
+                          .arg(Product));
+  return false;
+}
+
+void TDesignerSession::PlaceToolBar(QDesignerWidgetBoxInterface* Box) {
+  if (!Box)
+    return;
+  // At the top of the Widget Box, above what it shows itself (its filter).
+  auto* Layout = qobject_cast<QBoxLayout*>(Box->layout());
+  if (!Layout) {
+    ShowOnce(QStringLiteral("The Widget Box has no box layout: the %1's tool bar cannot be "
+                            "placed at its top.")
+                 .arg(Product));
+    return;
+  }
+  FToolBar = new QToolBar(Box);
+  FToolBar->setObjectName(QStringLiteral("Toolbar1"));
+  FToolBar->setWindowTitle(QStringLiteral("Tool Palette"));
+  FToolBar->setMovable(false);
+  FToolBar->setFloatable(false);
+  FToolBar->setIconSize(QSize(16, 16));
+  Layout->insertWidget(0, FToolBar);
+  FToolBarMirror = new OvToolBarMirror(FIde->ToolBar(), FToolBar, this);
+}
+
+void TDesignerSession::LoadAddIn(const std::string& AddInPath) {
+  std::string Path = AddInPath;
+  if (Path.empty()) {
+    const TAddInLocation Location = LocateAddIn();
+    if (Location.Path.empty()) {
+      ShowOnce(QStringLiteral("The %1 add-in cannot be loaded: %2")
+                   .arg(Product, QString::fromStdString(Location.Failure())));
+      return;
+    }
+    Path = Location.Path;
+  }
+  FAddInFile = std::filesystem::path(Path).filename().string();
+  try {
+    FIde->Packages().Load(Path);
+  } catch (const Exception& E) {
+    ShowOnce(
+        QStringLiteral("The %1 add-in cannot be loaded: %2").arg(Product, ToQString(E.Message())));
+  }
+}
+
+void TDesignerSession::Stop() {
+  if (!FIde)
+    return;
+  // The add-in first, while everything it attached to is there: its destruction handler
+  // shows the tool bar's own first button again and takes its menu and button away.
+  try {
+    FIde->Packages().UnloadAll();
+  } catch (const Exception& E) {
+    std::cerr << Product << ": " << UTF8Encode(E.Message()) << '\n';
+  }
+  FDialogs.reset();
+  delete FMenuBarMirror;
+  FMenuBarMirror = nullptr;
+  delete FToolBarMirror;
+  FToolBarMirror = nullptr;
+  delete FToolBar.data();
+  delete FWidgetBox;
+  FWidgetBox = nullptr;
+  FIde.reset();
+}

@@ -1,0 +1,84 @@
+// One session of the add-in in a form-designer host (Qt Widgets Designer, Qt Creator's form
+// editor): the IDE model shaped for a real IDE, its palette mirroring the host's Widget Box, its
+// tool bar "Toolbar1" at the top of the Widget Box, its main menu's entries after the host's own
+// in the host's menu bar, its modal forms as dialogs over the host's main window, and the add-in
+// loaded through the model's package manager.
+//
+// A failure to start or to load the add-in is shown once through the mirrors' failure sink,
+// naming what failed, and the host goes on without it. Stop (or the destructor) unloads the
+// add-in (its destruction handler runs), takes the mirrors out of the host's windows and
+// releases the model; the host's windows may already be gone by then.
+#pragma once
+
+#include <QDesignerFormEditorInterface>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QToolBar>
+
+#include <memory>
+#include <string>
+
+class OvMenuBarMirror;
+class OvModalDialogScope;
+class OvToolBarMirror;
+class QDesignerWidgetBoxInterface;
+class QMenuBar;
+class THostIde;
+class TWidgetBoxMirror;
+struct TPackageRecord;
+
+class TDesignerSession : public QObject {
+  Q_OBJECT
+public:
+  explicit TDesignerSession(QDesignerFormEditorInterface* Core, QObject* Parent = nullptr);
+  ~TDesignerSession() override;
+
+  // Whether the host has built what the session needs: its main window and its Widget Box.
+  static bool HostReady(QDesignerFormEditorInterface* Core);
+  // Builds the model and the mirrors, then loads the add-in from AddInPath (when empty, from
+  // where LocateAddIn finds it). Failures are shown, never thrown.
+  void Start(const std::string& AddInPath = {});
+  // Unloads the add-in and releases the mirrors and the model; what stays loaded is told on
+  // standard error (the host is going). Safe to call again.
+  void Stop();
+
+  bool Started() const { return FIde != nullptr; }
+  THostIde* Ide() const { return FIde.get(); }
+  TWidgetBoxMirror* WidgetBoxMirror() const { return FWidgetBox; }
+  QToolBar* ToolBar() const { return FToolBar; }
+  OvToolBarMirror* ToolBarMirror() const { return FToolBarMirror; }
+  OvMenuBarMirror* MenuBarMirror() const { return FMenuBarMirror; }
+  // The add-in's record in the package manager, or nullptr when no load was tried.
+  const TPackageRecord* AddIn() const;
+
+  // The host's menu bar: the main window's (made when it has none yet) or the first one found
+  // among its children; nullptr when there is none.
+  static QMenuBar* HostMenuBar(QWidget* MainWindow);
+  // The hot key of a caption ("P&alette": 'a'), lower case; null when it has none.
+  static QChar HotKeyOf(const QString& Caption);
+  // The model's main-menu entries whose hot key one of the host's own entries has already
+  // ("Alt+A of "P&alette" is also the host's "&Analyze"").
+  QStringList KeyClashes() const;
+
+private:
+  // Shows a failure through the failure sink unless the same was shown before.
+  void ShowOnce(const QString& Message);
+  void PlaceToolBar(QDesignerWidgetBoxInterface* Box);
+  // Brings the Widget Box into view (TWidgetBoxMirror::TRevealHost), saying why when it cannot.
+  bool RevealWidgetBox(QDesignerWidgetBoxInterface* Box);
+  void LoadAddIn(const std::string& AddInPath);
+  void TellKeyClashes();
+
+  QPointer<QDesignerFormEditorInterface> FCore;
+  std::unique_ptr<THostIde> FIde;
+  std::unique_ptr<OvModalDialogScope> FDialogs;
+  TWidgetBoxMirror* FWidgetBox = nullptr;    // owned by the session
+  OvToolBarMirror* FToolBarMirror = nullptr; // owned by the session
+  OvMenuBarMirror* FMenuBarMirror = nullptr; // owned by the session
+  QPointer<QToolBar> FToolBar;               // a child of the Widget Box, which may go first
+  std::string FAddInFile;                    // the file name of the add-in asked for
+  QSet<QString> FShown;
+};

@@ -1,0 +1,86 @@
+// The model's palette as a mirror of the host's Widget Box. The Widget Box's categories become
+// the palette's categories, their widgets its buttons; Sync reads them again as they are now
+// (custom widget plugins and the Scratchpad add, rename and remove categories at any time), so
+// the front end calls it before every opening of a menu that reads the palette.
+//
+// The other way, what the model does to a category is done to the Widget Box: expanding or
+// collapsing it expands or collapses it there, and scrolling it into view shows the Widget Box
+// (see TRevealHost) with that category at the top of its view. Folding a category by hand in the
+// Widget Box folds it in the model.
+//
+// The Widget Box offers no way to fold or scroll a category, so the mirror works its category
+// tree: the tree view among the Widget Box's children whose top-level rows carry the category
+// names. When there is none, the model still holds every category and only folding and
+// scrolling are lost; the mirror says so once through its report.
+//
+// Scrolling: the model's palette is given a view one header high, so that scrolling a category
+// into view always puts its header at the top of the view; which category that is tells the
+// scroll position. Sync sets the position between two headers, so that the next scroll is heard
+// even when it names the same category again.
+#pragma once
+
+#include "vcl/CategoryButtons.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class QDesignerWidgetBoxInterface;
+class QTreeView;
+class QModelIndex;
+
+class TWidgetBoxMirror : public QObject, private TCategoryButtonsView {
+  Q_OBJECT
+public:
+  // Shows a problem to the user once (the caller keeps the count).
+  using TReport = std::function<void(const QString& Message)>;
+  // Brings the Widget Box into view when it is not (a hidden dock, another mode of the host).
+  // Answers false when it cannot, and then says why through the report itself.
+  using TRevealHost = std::function<bool(QDesignerWidgetBoxInterface* Box)>;
+
+  TWidgetBoxMirror(QDesignerWidgetBoxInterface* Box, TCategoryButtons* Palette, TReport Report,
+                   QObject* Parent = nullptr);
+  ~TWidgetBoxMirror() override;
+
+  // Makes the palette what the Widget Box holds now, folded as the Widget Box shows it.
+  void Sync();
+  // How the Widget Box is brought into view; by default its dock or window is shown.
+  void SetRevealHost(TRevealHost Reveal) { FReveal = std::move(Reveal); }
+  // Shows the dock widgets and window the Widget Box stands in, raised. Answers whether the
+  // Widget Box is visible afterwards.
+  static bool ShowWidgetBox(QDesignerWidgetBoxInterface* Box);
+
+  // The Widget Box's category tree, or nullptr when none was found.
+  QTreeView* Tree();
+
+private:
+  void CategoriesChanged(TCategoryButtons*) override;
+  void ScrollPositionChanged(TCategoryButtons*) override;
+  void ComponentDestroying(TComponent*) override;
+
+  // The top-level row of the tree for a category name (invalid when there is none).
+  QModelIndex RowOf(const QString& Name);
+  void FindTree();
+  // The Widget Box while it is one (not gone, nor being released).
+  QDesignerWidgetBoxInterface* LiveBox() const;
+  void TreeFolded(const QModelIndex& Index, bool Collapsed);
+  // The category with its header at the top of the model's view, expanded and scrolled to the
+  // top of the Widget Box.
+  void Reveal(int Category);
+  void ScrollToTop(const QString& Name, bool Expand);
+  void ApplyFolding();
+  void ReportOnce(const QString& Message);
+
+  QPointer<QDesignerWidgetBoxInterface> FBox;
+  TCategoryButtons* FPalette;
+  TReport FReport;
+  TRevealHost FReveal;
+  QPointer<QTreeView> FTree;
+  QHash<QString, int> FRows; // category name -> top-level row of FTree, checked at each use
+  bool FSyncing = false;     // the mirror changes the model: not to be done to the Widget Box
+  bool FApplying = false;    // the mirror changes the tree: not to be done to the model
+  bool FReported = false;
+};

@@ -1,0 +1,254 @@
+// The plugin's session over a host built as Qt Widgets Designer builds its windows (a main
+// window with its own menus, the Widget Box in a dock), with the real add-in, worked by mouse
+// and keys on a real X server: what the add-in adds shows in the host's windows, its menus read
+// the Widget Box as it is at each opening, a failure to load is shown once and names what
+// failed, and stopping unloads the add-in and leaves the host's windows as they were.
+#include "DesignerSession.h"
+#include "FakeWidgetBox.h"
+
+#include "DesktopUserInput.h"
+
+#include "Ide.h"
+#include "OvFailures.h"
+#include "OvQtStrings.h"
+
+#include "rtl/RegistryHive.h"
+
+#include <QDesignerFormEditorInterface>
+#include <QDockWidget>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <fstream>
+#include <memory>
+#include <optional>
+
+using namespace user;
+
+namespace {
+
+const QString PaletteEntry = QStringLiteral("P&alette");
+
+QStringList EntryTexts(QMenuBar* Bar) {
+  QStringList R;
+  for (QAction* A : Bar->actions())
+    if (A->isVisible())
+      R << A->text();
+  return R;
+}
+
+// The tool bar's buttons by name, in order, with whether they show.
+QStringList Buttons(QToolBar* Bar) {
+  QStringList R;
+  for (QAction* A : Bar->actions())
+    if (auto* B = qobject_cast<QToolButton*>(Bar->widgetForAction(A)))
+      R << B->objectName() + (A->isVisible() ? QString() : QStringLiteral(" (hidden)"));
+  return R;
+}
+
+} // namespace
+
+class DesignerSessionTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir Dir;
+  int Round = 0;
+  std::optional<TCurrentUserHiveFileScope> Hive;
+  std::unique_ptr<QMainWindow> Main;
+  TFakeWidgetBox* Box = nullptr;
+  std::unique_ptr<QDesignerFormEditorInterface> Core;
+  std::unique_ptr<TDesignerSession> Session;
+  QStringList Failures;
+  std::optional<TFailureSinkScope> Sink;
+
+  // Designer's main window: its own menus, the Widget Box docked at the left.
+  void BuildHost() {
+    Main = std::make_unique<QMainWindow>();
+    Main->resize(800, 600);
+    Main->menuBar()->addMenu(QStringLiteral("&File"))->addAction(QStringLiteral("&Open..."));
+    Main->menuBar()->addMenu(QStringLiteral("&Window"))->addAction(QStringLiteral("Widget &Box"));
+    Main->menuBar()->addMenu(QStringLiteral("&Help"))->addAction(QStringLiteral("&About"));
+    auto* Dock = new QDockWidget(QStringLiteral("Widget Box"), Main.get());
+    Box = new TFakeWidgetBox(true, Dock);
+    Dock->setWidget(Box);
+    Main->addDockWidget(Qt::LeftDockWidgetArea, Dock);
+    Main->setCentralWidget(new QWidget(Main.get()));
+    // Taller than the dock, so that any of the first categories can be scrolled to its top.
+    for (const char* Name : {"Layouts", "Spacers", "Buttons", "Containers"})
+      Box->AddCategory(QString::fromLatin1(Name), 12);
+    Core = std::make_unique<QDesignerFormEditorInterface>();
+    Core->setTopLevel(Main.get());
+    Core->setWidgetBox(Box);
+    Main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(Main.get()));
+    QVERIFY(Activate(Main.get()));
+  }
+
+  void Start(const std::string& AddIn = OV_ADDIN_FILE) {
+    Session = std::make_unique<TDesignerSession>(Core.get());
+    Session->Start(AddIn);
+  }
+
+private slots:
+  void init() {
+    QVERIFY(Dir.isValid());
+    Hive.emplace(FromQString(Dir.filePath(QStringLiteral("HKCU-%1.db").arg(++Round))));
+    Sink.emplace([this](QWidget*, const QString& Message) { Failures << Message; });
+    BuildHost();
+  }
+  void cleanup() {
+    CloseMenus();
+    Session.reset();
+    Core.reset();
+    Main.reset();
+    Sink.reset();
+    Hive.reset();
+    Failures.clear();
+  }
+
+  void theAddInShowsInTheHostsMenuBarAndOnTheWidgetBox() {
+    Start();
+    QVERIFY(TDesignerSession::HostReady(Core.get()));
+    QVERIFY(Session->AddIn());
+    QCOMPARE(Session->AddIn()->State, TPackageState::Registered);
+    QVERIFY2(Failures.isEmpty(), qPrintable(Failures.join('\n')));
+    // After the host's own entries.
+    QTRY_COMPARE(EntryTexts(Main->menuBar()),
+                 (QStringList{"&File", "&Window", "&Help", PaletteEntry}));
+    // Toolbar1 stands at the top of the Widget Box: the add-in's button at its left end, the
+    // first button of its own hidden while the add-in is loaded.
+    QToolBar* Bar = Box->findChild<QToolBar*>(QStringLiteral("Toolbar1"));
+    QVERIFY(Bar);
+    QCOMPARE(Box->layout()->indexOf(Bar), 0);
+    QTRY_COMPARE(Buttons(Bar), (QStringList{"tbPalette", "tbCollapseAll (hidden)", "tbExpandAll"}));
+    auto* Button = Bar->findChild<QToolButton*>(QStringLiteral("tbPalette"));
+    QVERIFY(!Button->icon().isNull());
+    QCOMPARE(Button->popupMode(), QToolButton::MenuButtonPopup);
+  }
+
+  void thePaletteMenuReadsTheWidgetBoxAsItIsAtEachOpening() {
+    Start();
+    QTRY_VERIFY(ActionNamed(Main->menuBar(), PaletteEntry));
+    QMenu* Palette = ClickEntry(Main->menuBar(), PaletteEntry);
+    QVERIFY(Palette);
+    QCOMPARE(Texts(Palette), (QStringList{"Other", "-", "Edit Categories..."}));
+    QMenu* Other = Choose(Palette, QStringLiteral("Other"));
+    QVERIFY(Other);
+    QCOMPARE(Texts(Other), (QStringList{"Buttons", "Containers", "Layouts", "Spacers"}));
+    CloseMenus();
+
+    // A plugin adds a category and another goes; the next opening lists them as they are.
+    Box->AddCategory(QStringLiteral("My Widgets"), 2);
+    Box->removeCategory(1);
+    Palette = ClickEntry(Main->menuBar(), PaletteEntry);
+    QVERIFY(Palette);
+    Other = Choose(Palette, QStringLiteral("Other"));
+    QVERIFY(Other);
+    QCOMPARE(Texts(Other), (QStringList{"Buttons", "Containers", "Layouts", "My Widgets"}));
+
+    // Choosing a tab brings its category to the top of the Widget Box, expanded.
+    QTreeWidgetItem* Row = Box->Tree->findItems(QStringLiteral("Buttons"), Qt::MatchExactly)[0];
+    Row->setExpanded(false);
+    CloseMenus();
+    Palette = ClickEntry(Main->menuBar(), PaletteEntry);
+    Other = Choose(Palette, QStringLiteral("Other"));
+    QVERIFY(Other);
+    Choose(Other, QStringLiteral("Buttons"));
+    QTRY_VERIFY(Row->isExpanded());
+    QTRY_COMPARE(Box->Tree->visualItemRect(Row).top(), 0);
+    QVERIFY2(Failures.isEmpty(), qPrintable(Failures.join('\n')));
+  }
+
+  void theButtonDropsTheSameMenuDown() {
+    Start();
+    QToolButton* Button = nullptr;
+    QTRY_VERIFY((Button = Box->findChild<QToolButton*>(QStringLiteral("tbPalette"))) &&
+                Button->isVisible());
+    // The face drops the menu down, as the arrow does.
+    QTest::mouseClick(Button, Qt::LeftButton, {}, QPoint(6, Button->height() / 2));
+    QTRY_VERIFY(Button->menu() && Button->menu()->isVisible());
+    QCOMPARE(Texts(Button->menu()), (QStringList{"Other", "-", "Edit Categories..."}));
+  }
+
+  void aHotKeyTheHostUsesAlreadyIsFound() {
+    Start();
+    QTRY_VERIFY(ActionNamed(Main->menuBar(), PaletteEntry));
+    QVERIFY(Session->KeyClashes().isEmpty());
+    // As in Qt Creator, whose "&Analyze" has Alt+A.
+    Main->menuBar()->insertMenu(Main->menuBar()->actions().first(),
+                                new QMenu(QStringLiteral("&Analyze"), Main.get()));
+    QCOMPARE(Session->KeyClashes(),
+             QStringList(QStringLiteral("Alt+A of \"P&alette\" is also the host's \"&Analyze\"")));
+    QCOMPARE(TDesignerSession::HotKeyOf(QStringLiteral("Fish && &Chips")), QChar('c'));
+    QVERIFY(TDesignerSession::HotKeyOf(QStringLiteral("R&&D")).isNull());
+  }
+
+  void stoppingUnloadsTheAddInAndLeavesTheHostAsItWas() {
+    Start();
+    QTRY_VERIFY(ActionNamed(Main->menuBar(), PaletteEntry));
+    const TPackageRecord* AddIn = Session->AddIn();
+    QVERIFY(AddIn);
+    THostIde* Ide = Session->Ide();
+    QVERIFY(Ide);
+    // The record lives with the model: read before the model goes.
+    Ide->Packages().UnloadAll();
+    QCOMPARE(AddIn->State, TPackageState::Unloaded);
+    Session->Stop();
+    QVERIFY(!Session->Started());
+    QTRY_COMPARE(EntryTexts(Main->menuBar()), (QStringList{"&File", "&Window", "&Help"}));
+    QVERIFY(!Box->findChild<QToolBar*>(QStringLiteral("Toolbar1")));
+    // The host goes on, and a later session starts afresh.
+    Session->Start(OV_ADDIN_FILE);
+    QTRY_VERIFY(ActionNamed(Main->menuBar(), PaletteEntry));
+    QVERIFY(Failures.isEmpty());
+  }
+
+  void aMissingAddInIsShownOnceAndTheHostGoesOn() {
+    const std::string Missing =
+        Dir.filePath(QStringLiteral("nowhere/OrvikPaletteMenu170.so")).toStdString();
+    Start(Missing);
+    QCOMPARE(Failures.size(), 1);
+    QVERIFY2(Failures[0].contains(QString::fromStdString(Missing)), qPrintable(Failures[0]));
+    QVERIFY(Session->AddIn());
+    QCOMPARE(Session->AddIn()->State, TPackageState::Failed);
+    // The host's menus are untouched and work; the tool bar keeps its own buttons.
+    QTest::qWait(50);
+    QCOMPARE(EntryTexts(Main->menuBar()), (QStringList{"&File", "&Window", "&Help"}));
+    QVERIFY(ClickEntry(Main->menuBar(), QStringLiteral("&File")));
+    CloseMenus();
+    QToolBar* Bar = Box->findChild<QToolBar*>(QStringLiteral("Toolbar1"));
+    QVERIFY(Bar);
+    QTRY_COMPARE(Buttons(Bar), (QStringList{"tbCollapseAll", "tbExpandAll"}));
+    // Its buttons act on the Widget Box.
+    QTest::mouseClick(Bar->findChild<QToolButton*>(QStringLiteral("tbCollapseAll")),
+                      Qt::LeftButton);
+    for (int I = 0; I < Box->Tree->topLevelItemCount(); ++I)
+      QVERIFY(!Box->Tree->topLevelItem(I)->isExpanded());
+    QCOMPARE(Failures.size(), 1);
+  }
+
+  void aFailingHiveIsShownOnceNamingTheFile() {
+    // Not a hive: the add-in cannot open its store and fails to register.
+    const QString Bad = Dir.filePath(QStringLiteral("not-a-hive.db"));
+    std::ofstream(Bad.toStdString()) << "this is no hive, only text\n";
+    Hive.emplace(FromQString(Bad));
+    Start();
+    QCOMPARE(Failures.size(), 1);
+    QVERIFY2(Failures[0].contains(Bad), qPrintable(Failures[0]));
+    QCOMPARE(Session->AddIn()->State, TPackageState::Failed);
+    QTest::qWait(50);
+    QCOMPARE(EntryTexts(Main->menuBar()), (QStringList{"&File", "&Window", "&Help"}));
+    // The file was left as it was.
+    std::ifstream In(Bad.toStdString());
+    std::string Line;
+    std::getline(In, Line);
+    QCOMPARE(QString::fromStdString(Line), QStringLiteral("this is no hive, only text"));
+  }
+};
+
+QTEST_MAIN(DesignerSessionTest)
+#include "DesignerSessionTest.moc"
