@@ -9,7 +9,8 @@ LEFT..LEFT+WIDTH, it has no white pixel and is mostly light (the header's fill, 
       prints "Y0 Y1" for every header band (at least 12 rows high) in the rectangle
   header_bands.py same SHOT_A Y_A SHOT_B Y_B LEFT WIDTH HEIGHT
       exits 0 when the HEIGHT rows from Y_A in SHOT_A equal those from Y_B in SHOT_B along the
-      span LEFT..LEFT+WIDTH, 1 otherwise
+      span LEFT..LEFT+WIDTH, 1 otherwise; Y_B may be off by up to two rows (a band's first and
+      last rows are its border, which the rows next to it can shade)
 """
 import sys
 
@@ -81,7 +82,8 @@ def main(argv):
         a, b = read_ppm(argv[2]), read_ppm(argv[4])
         ya, yb = int(argv[3]), int(argv[5])
         left, width, height = map(int, argv[6:9])
-        return 0 if rows(a, ya, left, width, height) == rows(b, yb, left, width, height) else 1
+        want = rows(a, ya, left, width, height)
+        return 0 if any(rows(b, yb + d, left, width, height) == want for d in range(-2, 3)) else 1
     sys.exit(__doc__)
 
 
