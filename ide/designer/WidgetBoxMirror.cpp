@@ -231,8 +231,14 @@ void TWidgetBoxMirror::ScrollPositionChanged(TCategoryButtons*) {
     return;
   const int Position = FPalette->ScrollPosition();
   const int Category = FPalette->CategoryAt(Position);
-  if (Category >= 0 && FPalette->CategoryTop(Category) == Position)
-    Reveal(Category);
+  if (Category < 0 || FPalette->CategoryTop(Category) != Position)
+    return;
+  {
+    // Back between two headers, so that the same category chosen again is heard again.
+    TFlagScope Syncing(FSyncing);
+    FPalette->SetScrollPosition(1);
+  }
+  Reveal(Category);
 }
 
 void TWidgetBoxMirror::Reveal(int Category) {

@@ -15,8 +15,8 @@
 //
 // Scrolling: the model's palette is given a view one header high, so that scrolling a category
 // into view always puts its header at the top of the view; which category that is tells the
-// scroll position. Sync sets the position between two headers, so that the next scroll is heard
-// even when it names the same category again.
+// scroll position. The mirror then sets the position back between two headers, so that the next
+// scroll is heard even when it names the same category again.
 #pragma once
 
 #include "vcl/CategoryButtons.h"

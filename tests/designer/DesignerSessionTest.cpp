@@ -18,6 +18,7 @@
 #include <QDockWidget>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -172,6 +173,43 @@ private slots:
     QTest::mouseClick(Button, Qt::LeftButton, {}, QPoint(6, Button->height() / 2));
     QTRY_VERIFY(Button->menu() && Button->menu()->isVisible());
     QCOMPARE(Texts(Button->menu()), (QStringList{"Other", "-", "Edit Categories..."}));
+  }
+
+  void outsideTheFormEditorWithNoFormOpenTheTabSaysWhy() {
+    // As Qt Creator outside its Design mode: the Widget Box's dock stands on a page that is not
+    // shown, and a command of the main window switches to it; no form is open.
+    auto* Dock = qobject_cast<QDockWidget*>(Box->parentWidget());
+    Main->removeDockWidget(Dock);
+    auto* Pages = new QStackedWidget(Main.get());
+    Pages->addWidget(new QWidget(Pages));
+    auto* DesignPage = new QMainWindow(Pages);
+    DesignPage->setWindowFlags(Qt::Widget); // a page, not a window of its own
+    DesignPage->addDockWidget(Qt::LeftDockWidgetArea, Dock);
+    Pages->addWidget(DesignPage);
+    Main->setCentralWidget(Pages);
+    auto* DesignMode = new QAction(QStringLiteral("Switch to Design mode"), Main.get());
+    DesignMode->setObjectName(QStringLiteral("QtCreator.Mode.Design"));
+    Main->addAction(DesignMode);
+    int Switched = 0;
+    connect(DesignMode, &QAction::triggered, this, [&] { ++Switched; });
+    Dock->show();
+    QVERIFY(!Box->isVisible());
+
+    Start();
+    QTRY_VERIFY(ActionNamed(Main->menuBar(), PaletteEntry));
+    for (int Round = 1; Round <= 2; ++Round) {
+      QMenu* Palette = ClickEntry(Main->menuBar(), PaletteEntry);
+      QVERIFY(Palette);
+      QMenu* Other = Choose(Palette, QStringLiteral("Other"));
+      QVERIFY(Other);
+      Choose(Other, QStringLiteral("Containers"));
+      // Said at every choice, since it answers the choice.
+      QTRY_COMPARE(Failures.size(), Round);
+      QVERIFY2(Failures.last().contains(QStringLiteral("No form is open")),
+               qPrintable(Failures.last()));
+    }
+    QCOMPARE(Switched, 0);
+    QVERIFY(!Box->isVisible());
   }
 
   void aHotKeyTheHostUsesAlreadyIsFound() {
