@@ -13,6 +13,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -232,6 +233,43 @@ void StartToFirstPaint(benchmark::State& State, bool WithPlugin) {
   fs::remove_all(Home);
 }
 
+double Median(std::vector<double> Values) {
+  std::sort(Values.begin(), Values.end());
+  const size_t N = Values.size();
+  return N == 0 ? 0 : N % 2 ? Values[N / 2] : (Values[N / 2 - 1] + Values[N / 2]) / 2;
+}
+
+// One start alone and one with the plugin per iteration, so that both meet the same load of the
+// machine; the counters give the medians and their ratio.
+void StartAlternating(benchmark::State& State) {
+  TXServer X;
+  const std::string HomeAlone = FreshHome("alternate-alone");
+  const std::string HomePlugin = FreshHome("alternate-plugin");
+  const std::string Plugins = PluginPath(true, false);
+  std::unique_ptr<TDesigner> Designer;
+  StartAndWaitPainted(X, Designer, HomeAlone, "");
+  Designer.reset();
+  StartAndWaitPainted(X, Designer, HomePlugin, Plugins);
+  Designer.reset();
+  std::vector<double> Alone, WithPlugin;
+  for (auto _ : State) {
+    auto Start = TClock::now();
+    StartAndWaitPainted(X, Designer, HomeAlone, "");
+    Alone.push_back(std::chrono::duration<double, std::milli>(TClock::now() - Start).count());
+    Designer.reset();
+    Start = TClock::now();
+    StartAndWaitPainted(X, Designer, HomePlugin, Plugins);
+    WithPlugin.push_back(std::chrono::duration<double, std::milli>(TClock::now() - Start).count());
+    Designer.reset();
+    State.SetIterationTime((Alone.back() + WithPlugin.back()) / 1000);
+  }
+  State.counters["alone_ms"] = Median(Alone);
+  State.counters["plugin_ms"] = Median(WithPlugin);
+  State.counters["ratio"] = Median(Alone) > 0 ? Median(WithPlugin) / Median(Alone) : 0;
+  fs::remove_all(HomeAlone);
+  fs::remove_all(HomePlugin);
+}
+
 void PaletteOpening(benchmark::State& State, bool ManyCategories) {
   TXServer X;
   const std::string Home = FreshHome(ManyCategories ? "open-500" : "open-standard");
@@ -278,6 +316,7 @@ BENCHMARK_CAPTURE(StartToFirstPaint, designer_with_plugin, true)
     ->UseManualTime()
     ->Iterations(10)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(StartAlternating)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(PaletteOpening, standard_widget_box, false)
     ->UseManualTime()
     ->Iterations(30)
