@@ -10,6 +10,7 @@
 #include "OvQtStrings.h"
 #include "OvToolBarMirror.h"
 
+#include "designide/ToolsAPI.h"
 #include "rtl/Exception.h"
 #include "vcl/Menus.h"
 
@@ -71,6 +72,14 @@ void TDesignerSession::Start(const std::string& AddInPath) {
     return;
   QWidget* Main = FCore->topLevel();
   QDesignerWidgetBoxInterface* Box = FCore->widgetBox();
+  if (BorlandIDEServices) {
+    // An IDE model lives in this process already: the host loaded a second copy of the plugin
+    // (one installed, one from QT_PLUGIN_PATH, say). The first one serves the host.
+    ShowOnce(QStringLiteral("The %1 is loaded twice into this program; the copy in %2 stays "
+                            "idle and the one loaded first serves it.")
+                 .arg(Product, QString::fromStdString(PluginFile())));
+    return;
+  }
   try {
     FIde = std::make_unique<THostIde>(TIdeShape::Embedded);
   } catch (const Exception& E) {

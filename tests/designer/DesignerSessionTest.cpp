@@ -245,6 +245,19 @@ private slots:
     QVERIFY(Failures.isEmpty());
   }
 
+  void aSecondCopyOfThePluginStaysIdleAndSaysSo() {
+    // Installed and also found through QT_PLUGIN_PATH: two sessions in one host.
+    Start();
+    TDesignerSession Second(Core.get());
+    Second.Start(OV_ADDIN_FILE);
+    QVERIFY(!Second.Started());
+    QCOMPARE(Failures.size(), 1);
+    QVERIFY2(Failures[0].contains(QStringLiteral("loaded twice")), qPrintable(Failures[0]));
+    QTRY_COMPARE(EntryTexts(Main->menuBar()),
+                 (QStringList{"&File", "&Window", "&Help", PaletteEntry}));
+    QCOMPARE(Box->findChildren<QToolBar*>(QStringLiteral("Toolbar1")).size(), 1);
+  }
+
   void aMissingAddInIsShownOnceAndTheHostGoesOn() {
     const std::string Missing =
         Dir.filePath(QStringLiteral("nowhere/OrvikPaletteMenu170.so")).toStdString();
