@@ -59,6 +59,19 @@ install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/orvik-palette-menu
         RENAME copyright COMPONENT runtime)
 
+# cmake --install into a staging root, and the installed hostide run from there (registered here,
+# where the plugin's folder is known).
+if(HOSTIDE_BUILD_TESTS)
+  if(DEFINED ORVIK_DESIGNER_PLUGIN_DIR)
+    set(orvik_plugin_dir_arg ${ORVIK_DESIGNER_PLUGIN_DIR})
+  else()
+    set(orvik_plugin_dir_arg -)
+  endif()
+  add_test(NAME install_tree
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/hosts/install_tree.sh ${CMAKE_BINARY_DIR}
+            ${CMAKE_INSTALL_PREFIX} ${CMAKE_INSTALL_LIBDIR} ${orvik_plugin_dir_arg})
+endif()
+
 # cpack -G DEB (from a build configured with the package preset, whose prefix is /usr).
 set(CPACK_PACKAGE_NAME orvik-palette-menu)
 set(CPACK_PACKAGE_VENDOR "The Orvik Palette Menu for Linux developers")
