@@ -69,7 +69,10 @@ case "$kind" in
   creator) args=(-settingspath "$HOME/.config" -noload Welcome "$work/form.ui") ;;
   *) fail "unknown host $kind" ;;
 esac
-QT_PLUGIN_PATH=$plugins "$program" "${args[@]}" >"$work/host.log" 2>&1 &
+# HOST_PRELOAD and HOST_ASAN_OPTIONS reach the host only (the sanitize preset's runtimes).
+env QT_PLUGIN_PATH="$plugins" ${HOST_PRELOAD:+LD_PRELOAD="$HOST_PRELOAD"} \
+  ${HOST_ASAN_OPTIONS:+ASAN_OPTIONS="$HOST_ASAN_OPTIONS"} \
+  "$program" "${args[@]}" >"$work/host.log" 2>&1 &
 host=$!
 
 # "ID X Y W H" for every visible window of the host, one a line.
