@@ -1,7 +1,9 @@
 // The model's palette as a mirror of the host's Widget Box. The Widget Box's categories become
-// the palette's categories, their widgets its buttons; Sync reads them again as they are now
-// (custom widget plugins and the Scratchpad add, rename and remove categories at any time), so
-// the front end calls it before every opening of a menu that reads the palette.
+// the palette's categories, their widgets its buttons; Sync reads them again as they are now.
+// Custom widget plugins and the Scratchpad add, rename and remove categories at any time: the
+// mirror syncs at once whenever the rows of the Widget Box's category tree change, so that every
+// opening of a menu that reads the palette finds the Widget Box as it is then. (Without the tree
+// the palette holds what the Widget Box held at the last Sync.)
 //
 // The other way, what the model does to a category is done to the Widget Box: expanding or
 // collapsing it expands or collapses it there, and scrolling it into view shows the Widget Box
