@@ -4,6 +4,14 @@
 #   ./dev.sh start   install what is missing, build, start the stand-in IDE with the add-in
 #                    (further arguments go to hostide, e.g. ./dev.sh start --palette FILE)
 #   ./dev.sh build   install what is missing and build only
+#   ./dev.sh designer [--fresh] [FILE.ui...]
+#                    install what is missing, build, start Qt Widgets Designer with the add-in's
+#                    plugin from the build tree (QT_PLUGIN_PATH=build/PRESET/plugins); --fresh
+#                    runs it with a new, empty HOME (settings and hive), removed afterwards
+#   ./dev.sh creator [--fresh] [FILE.ui...]
+#                    the same with Qt Creator (open a .ui file for its form editor)
+#   ./dev.sh package install what is missing, build the package preset and make the .deb
+#                    (build/package/orvik-palette-menu_VERSION_amd64.deb)
 #   ./dev.sh fuzz [SECONDS]
 #                    build the fuzz targets (clang, libFuzzer, ASan, UBSan) and run each for
 #                    SECONDS (30 by default); any finding fails, its input kept under
@@ -15,19 +23,33 @@ cd "$(dirname "$0")"
 PRESET="${PRESET:-default}"
 PACKAGES=(cmake g++ make pkg-config libicu-dev libsqlite3-dev googletest libgtest-dev libgmock-dev
           libbenchmark-dev libedit-dev nlohmann-json3-dev qt6-base-dev xvfb xauth xdotool
-          imagemagick python3 clang libclang-rt-14-dev tmux)
+          imagemagick python3 clang libclang-rt-14-dev tmux qt6-tools-dev designer-qt6 dpkg-dev
+          libxtst-dev)
+# Qt Creator runs in the tests too; installed without the (large) recommended packages.
+NORECOMMENDS=(qtcreator)
+
+missing_of() {
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+  done
+}
 
 install_missing() {
-  local missing=()
-  for p in "${PACKAGES[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
+  local missing=() bare=()
+  mapfile -t missing < <(missing_of "${PACKAGES[@]}")
+  mapfile -t bare < <(missing_of "${NORECOMMENDS[@]}")
+  [ ${#missing[@]} -eq 0 ] && [ ${#bare[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]} ${bare[*]}"
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
+  if [ ${#missing[@]} -ne 0 ]; then
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
+  fi
+  if [ ${#bare[@]} -ne 0 ]; then
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${bare[@]}"
+  fi
 }
 
 build() {
@@ -67,6 +89,31 @@ fuzz() {
   fi
 }
 
+# Starts a form editor (designer or qtcreator) with the plugin from the build tree. With --fresh,
+# a new HOME holds its settings and the add-in's hive for this run only.
+start_host() {
+  local host=$1
+  shift
+  local fresh=""
+  if [ "${1:-}" = --fresh ]; then
+    fresh=$(mktemp -d "${TMPDIR:-/tmp}/orvik-fresh.XXXXXX")
+    shift
+  fi
+  local program args=()
+  if [ "$host" = designer ]; then
+    program="$(qtpaths6 --query QT_INSTALL_BINS)/designer"
+  else
+    program=$(command -v qtcreator)
+    # Qt Creator keeps its settings under -settingspath, not only under HOME.
+    [ -n "$fresh" ] && args=(-settingspath "$fresh/.config")
+  fi
+  local status=0
+  env ${fresh:+HOME="$fresh" XDG_CONFIG_HOME="$fresh/.config"} \
+    QT_PLUGIN_PATH="$PWD/build/$PRESET/plugins" "$program" "${args[@]}" "$@" || status=$?
+  [ -n "$fresh" ] && rm -rf "$fresh"
+  return "$status"
+}
+
 case "${1:-}" in
   test)
     install_missing
@@ -83,12 +130,25 @@ case "${1:-}" in
     shift
     exec "build/$PRESET/bin/hostide" "$@"
     ;;
+  designer|creator)
+    install_missing
+    build
+    host=$1
+    shift
+    start_host "$host" "$@"
+    ;;
+  package)
+    install_missing
+    cmake --preset package
+    cmake --build --preset package
+    (cd build/package && cpack -G DEB)
+    ;;
   fuzz)
     install_missing
     fuzz "${2:-30}"
     ;;
   *)
-    echo "usage: $0 test|start|build|fuzz [SECONDS]" >&2
+    echo "usage: $0 test|start|build|designer|creator|package|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

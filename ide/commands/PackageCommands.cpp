@@ -108,7 +108,7 @@ std::vector<TArgumentChoice> LoadChoices(const TCommandInterpreter&,
   if (Args.Typed.find('/') != std::string::npos)
     return Choices;
   std::error_code Error;
-  std::filesystem::directory_iterator It(TPackageManager::ExecutableDir(), Error);
+  std::filesystem::directory_iterator It(TPackageManager::PackageDir(), Error);
   for (; !Error && It != std::filesystem::directory_iterator(); It.increment(Error)) {
     const std::string Name = It->path().filename().string();
     std::error_code Ignored;

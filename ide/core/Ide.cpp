@@ -102,7 +102,7 @@ THostIde::THostIde(TIdeShape Shape) : FShape(Shape) {
   auto Services = MakeInterfaced<TIdeServices, IBorlandIDEServices>(this);
   FServices = static_cast<TIdeServices*>(Services.Get());
   BorlandIDEServices = std::move(Services);
-  FPackages = std::make_unique<TPackageManager>(TPackageManager::ExecutableDir());
+  FPackages = std::make_unique<TPackageManager>(TPackageManager::PackageDir());
 }
 
 THostIde::~THostIde() {
@@ -249,7 +249,7 @@ std::vector<TPaletteCategory> THostIde::DefaultPalette() {
 }
 
 std::string THostIde::DefaultPackage() {
-  return TPackageManager::ExecutableDir() + "/OrvikPaletteMenu170.so";
+  return TPackageManager::PackageDir() + "/OrvikPaletteMenu170.so";
 }
 
 void THostIde::ShowMessage(const UnicodeString& Text) const {

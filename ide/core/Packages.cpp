@@ -50,6 +50,19 @@ std::string TPackageManager::ExecutableDir() {
   return Error ? std::string(".") : Exe.parent_path().string();
 }
 
+std::string TPackageManager::PackageDir() {
+  const fs::path Exe = ExecutableDir();
+  std::error_code Error;
+  if (fs::exists(Exe / "OrvikPaletteMenu170.so", Error))
+    return Exe.string();
+#ifdef HOSTIDE_INSTALLED_PACKAGE_DIR
+  const fs::path Installed = (Exe / HOSTIDE_INSTALLED_PACKAGE_DIR).lexically_normal();
+  if (fs::is_directory(Installed, Error))
+    return Installed.string();
+#endif
+  return Exe.string();
+}
+
 std::string TPackageManager::Resolve(const std::string& File) const {
   if (File.find('/') != std::string::npos)
     return File;

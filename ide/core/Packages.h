@@ -81,6 +81,9 @@ public:
   bool AnyRegistered() const;
   // The folder of the running executable, where the build puts the packages.
   static std::string ExecutableDir();
+  // The folder of the packages: beside the executable in the build tree; once installed, the
+  // project's library folder, found relative to the executable's.
+  static std::string PackageDir();
 
 private:
   // The test aids may stand in for the package loader's wizard hook.
