@@ -20,6 +20,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -110,7 +111,16 @@ struct TDbState {
   std::atomic<uint64_t> WriteLocks{0};
 };
 
-thread_local TDamagedPage LastDamage;
+// The damaged page a read of this thread found last, until it is taken for a message. Plain
+// data, so that it outlives the thread's destructors: a hive may be closed, and read, by a static
+// object's destructor at exit, after them.
+struct TLastDamage {
+  bool Found = false;
+  bool Journal = false;
+  long long Page = 0;
+  char File[4096] = {};
+};
+thread_local TLastDamage LastDamage;
 
 // --- the shared memory ---------------------------------------------------------------------------
 
@@ -168,10 +178,12 @@ struct TFile {
   unsigned char Frame[FrameHeaderSize] = {};
   sqlite3_int64 ChainAt = 0;
   uint32_t Chain[2] = {0, 0};
+  std::vector<unsigned char> Copy; // a page written with its checksum, kept for the file's life
 };
 
+// Never destroyed: a hive closed by a static object's destructor at exit still finds them.
 std::mutex MainsLock;
-std::vector<TFile*> Mains;
+std::vector<TFile*>& Mains = *new std::vector<TFile*>;
 
 TFile* Of(sqlite3_file* F) {
   return reinterpret_cast<TFile*>(F);
@@ -215,7 +227,7 @@ int Close(sqlite3_file* F) {
     Mains.erase(std::remove(Mains.begin(), Mains.end(), S), Mains.end());
   }
   int Rc = RealMethods(F)->xClose(Real(F));
-  S->State.~shared_ptr();
+  S->~TFile();
   return Rc;
 }
 
@@ -232,7 +244,8 @@ int Read(sqlite3_file* F, void* Buf, int Amount, sqlite3_int64 Offset) {
     return Rc;
   SeeHeader(S, Data, Amount);
   if (Checksummed(S) && !PageMatches(Data, Amount)) {
-    LastDamage.File = S.Name ? S.Name : "";
+    LastDamage.Found = true;
+    std::snprintf(LastDamage.File, sizeof LastDamage.File, "%s", S.Name ? S.Name : "");
     LastDamage.Journal = S.Kind == JournalFile;
     LastDamage.Page = Page;
     return SQLITE_IOERR_DATA;
@@ -304,7 +317,7 @@ int Write(sqlite3_file* F, const void* Buf, int Amount, sqlite3_int64 Offset) {
   if (!Checksummed(S))
     return RealMethods(F)->xWrite(Real(F), Buf, Amount, Offset);
   // The page with its checksum, written from a copy: the caller's buffer stays as it gave it.
-  thread_local std::vector<unsigned char> Copy;
+  std::vector<unsigned char>& Copy = S.Copy;
   Copy.assign(static_cast<const unsigned char*>(Buf),
               static_cast<const unsigned char*>(Buf) + Amount);
   Store64(Copy.data() + Amount - HiveChecksumBytes, PageChecksum(Copy.data(), Amount));
@@ -500,7 +513,7 @@ int Open(sqlite3_vfs* V, const char* Name, sqlite3_file* F, int Flags, int* OutF
       Mains.push_back(S);
     }
   } else {
-    S->State.~shared_ptr();
+    S->~TFile();
     F->pMethods = nullptr;
   }
   return Rc;
@@ -598,7 +611,12 @@ bool ShmFull(sqlite3* Db) {
 }
 
 TDamagedPage TakeDamagedPage() {
-  TDamagedPage D = std::move(LastDamage);
+  TDamagedPage D;
+  if (LastDamage.Found) {
+    D.File = LastDamage.File;
+    D.Journal = LastDamage.Journal;
+    D.Page = LastDamage.Page;
+  }
   LastDamage = {};
   return D;
 }

@@ -11,6 +11,9 @@
 #include <map>
 #include <random>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 using ::testing::AnyOf;
@@ -206,6 +209,36 @@ TEST(HivePageChecksums, AKilledWritersJournalIsRecoveredWithEveryAcknowledgedWri
     ASSERT_TRUE(V) << "acknowledged write " << I << " lost";
     EXPECT_EQ(V->AsString(), IntToStr(I));
   }
+}
+
+// A hive held by a static object is closed at exit after the thread's own objects are gone: its
+// last fold still writes every page with its checksum, and nothing written is lost.
+TEST(HivePageChecksums, AHiveClosedByAStaticObjectAtExitKeepsEveryValue) {
+  TTempDir Temp;
+  const std::string File = Temp.File("static.db");
+  constexpr int Count = 400;
+  const pid_t Pid = ::fork();
+  ASSERT_GE(Pid, 0);
+  if (Pid == 0) {
+    static std::unique_ptr<TRegistryHive> Held;
+    try {
+      Held = OpenSqliteHive(UTF8Decode(File));
+      for (int I = 0; I < Count; ++I)
+        Held->WriteValue(Key, TRegValue::String(u"V" + IntToStr(I), IntToStr(I)));
+    } catch (...) {
+      std::_Exit(2);
+    }
+    std::exit(0); // thread-local objects go first, then Held
+  }
+  int Status = 0;
+  ASSERT_EQ(::waitpid(Pid, &Status, 0), Pid);
+  ASSERT_TRUE(WIFEXITED(Status)) << "the process died of signal " << WTERMSIG(Status);
+  ASSERT_EQ(WEXITSTATUS(Status), 0);
+  EXPECT_EQ(IntegrityCheck(File), "ok");
+  auto Hive = OpenSqliteHive(UTF8Decode(File));
+  for (int I = 0; I < Count; I += 37)
+    EXPECT_EQ(Hive->ReadValue(Key, u"V" + IntToStr(I))->AsString(), IntToStr(I));
+  EXPECT_EQ(Hive->ReadValue(Key, u"V" + IntToStr(Count - 1))->AsString(), IntToStr(Count - 1));
 }
 
 } // namespace
