@@ -36,8 +36,9 @@ struct TInjection {
   int Failed = 0;
   std::atomic<int> Refused{0};
 };
+// The records outlive every other static object: a hive held by one may be closed at exit.
 TInjection& Injection() {
-  static TInjection I;
+  static TInjection& I = *new TInjection;
   return I;
 }
 
@@ -68,7 +69,7 @@ struct TSyncs {
   std::atomic<int> Count{0};
 };
 TSyncs& SyncRecord() {
-  static TSyncs S;
+  static TSyncs& S = *new TSyncs;
   return S;
 }
 void Written(sqlite3_file* F) {
