@@ -382,8 +382,11 @@ public:
 private:
   const char* FAt;
   const char* FEnd;
+  std::vector<UnicodeString> FComponents;
 
   void Space() {
+    if (FAt<FEnd&& static_cast<unsigned char>(*FAt)> ' ')
+      return; // the common case: no whitespace at all
     while (FAt < FEnd && (*FAt == ' ' || *FAt == '\n' || *FAt == '\r' || *FAt == '\t'))
       ++FAt;
   }
@@ -418,12 +421,19 @@ private:
         if (!Take('['))
           return false;
         if (!Take(']')) {
+          // Read into strings kept from one list to the next, then moved into a vector of
+          // the list's size: one allocation per list, not one per growth.
+          size_t Count = 0;
           do {
-            if (!String(C.Components.emplace_back()))
+            if (Count == FComponents.size())
+              FComponents.emplace_back();
+            if (!String(FComponents[Count++]))
               return false;
           } while (Take(','));
           if (!Take(']'))
             return false;
+          C.Components.assign(std::make_move_iterator(FComponents.begin()),
+                              std::make_move_iterator(FComponents.begin() + Count));
         }
       } else {
         return false;
@@ -515,7 +525,11 @@ private:
           break;
         ++FAt;
       }
-      Out.append(Run, FAt);
+      // (append(Run, FAt) would build a temporary string of the run first.)
+      const size_t Old = Out.size();
+      Out.resize(Old + static_cast<size_t>(FAt - Run));
+      for (char16_t* To = Out.data() + Old; Run < FAt; ++Run, ++To)
+        *To = static_cast<char16_t>(*Run);
       if (FAt == FEnd)
         return false;
       const auto Lead = static_cast<unsigned char>(*FAt++);
