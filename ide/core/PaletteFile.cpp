@@ -362,8 +362,7 @@ public:
   bool Read(std::vector<TPaletteCategory>& Out) {
     if (FEnd - FAt >= 3 && std::string_view(FAt, 3) == "\xEF\xBB\xBF")
       FAt += 3;
-    std::string_view Name;
-    if (!Take('{') || !PlainName(Name) || Name != "categories" || !Take(':') || !Take('['))
+    if (!Take('{') || !Name("\"categories\"") || !Take(':') || !Take('['))
       return false;
     if (!Take(']')) {
       do {
@@ -385,7 +384,7 @@ private:
   std::vector<UnicodeString> FComponents;
 
   void Space() {
-    if (FAt<FEnd&& static_cast<unsigned char>(*FAt)> ' ')
+    if (FAt != FEnd && (static_cast<unsigned char>(*FAt) > ' '))
       return; // the common case: no whitespace at all
     while (FAt < FEnd && (*FAt == ' ' || *FAt == '\n' || *FAt == '\r' || *FAt == '\t'))
       ++FAt;
@@ -404,21 +403,18 @@ private:
     if (!Take('{'))
       return false;
     do {
-      std::string_view Name;
-      if (!PlainName(Name) || !Take(':'))
-        return false;
       int Member;
-      if (Name == "caption") {
+      if (Name("\"caption\"")) {
         Member = Caption;
-        if (!String(C.Caption))
+        if (!Take(':') || !String(C.Caption))
           return false;
-      } else if (Name == "collapsed") {
+      } else if (Name("\"collapsed\"")) {
         Member = Collapsed;
-        if (!Boolean(C.Collapsed))
+        if (!Take(':') || !Boolean(C.Collapsed))
           return false;
-      } else if (Name == "components") {
+      } else if (Name("\"components\"")) {
         Member = Components;
-        if (!Take('['))
+        if (!Take(':') || !Take('['))
           return false;
         if (!Take(']')) {
           // Read into strings kept from one list to the next, then moved into a vector of
@@ -445,21 +441,14 @@ private:
     return (Seen & Caption) && Take('}');
   }
 
-  // A member name without escapes.
-  bool PlainName(std::string_view& Name) {
-    if (!Take('"'))
+  // The member name Name, quotes included, written as it is (an escaped name is left to the
+  // full reader).
+  bool Name(std::string_view Quoted) {
+    Space();
+    if (static_cast<size_t>(FEnd - FAt) < Quoted.size() ||
+        std::string_view(FAt, Quoted.size()) != Quoted)
       return false;
-    const char* Start = FAt;
-    while (FAt < FEnd && *FAt != '"') {
-      const auto C = static_cast<unsigned char>(*FAt);
-      if (C == '\\' || C < 0x20 || C >= 0x80)
-        return false;
-      ++FAt;
-    }
-    if (FAt == FEnd)
-      return false;
-    Name = std::string_view(Start, static_cast<size_t>(FAt - Start));
-    ++FAt;
+    FAt += Quoted.size();
     return true;
   }
 
