@@ -11,7 +11,6 @@
 #include <fstream>
 #include <iterator>
 #include <set>
-#include <sstream>
 #include <utility>
 
 namespace {
@@ -350,10 +349,293 @@ private:
   }
 };
 
+// Reads the palette's own shape in one pass over the bytes, straight into the categories:
+// names written plainly and each at most once, strings of well-formed UTF-8 and the usual
+// escapes, booleans, and whitespace. It gives up on anything else (any error, any other value,
+// an escaped name, a NUL) without saying why; the full reader then reads the text and names the
+// fault. What it accepts the full reader accepts too, with the same result.
+class TQuickReader {
+public:
+  explicit TQuickReader(std::string_view Text)
+      : FAt(Text.data()), FEnd(Text.data() + Text.size()) {}
+
+  bool Read(std::vector<TPaletteCategory>& Out) {
+    if (FEnd - FAt >= 3 && std::string_view(FAt, 3) == "\xEF\xBB\xBF")
+      FAt += 3;
+    if (!Take('{') || !Name("\"categories\"") || !Take(':') || !Take('['))
+      return false;
+    if (!Take(']')) {
+      do {
+        if (!Category(Out.emplace_back()))
+          return false;
+      } while (Take(','));
+      if (!Take(']'))
+        return false;
+    }
+    if (!Take('}'))
+      return false;
+    Space();
+    return FAt == FEnd;
+  }
+
+private:
+  const char* FAt;
+  const char* FEnd;
+  std::vector<UnicodeString> FComponents;
+
+  void Space() {
+    if (FAt != FEnd && (static_cast<unsigned char>(*FAt) > ' '))
+      return; // the common case: no whitespace at all
+    while (FAt < FEnd && (*FAt == ' ' || *FAt == '\n' || *FAt == '\r' || *FAt == '\t'))
+      ++FAt;
+  }
+  bool Take(char C) {
+    Space();
+    if (FAt == FEnd || *FAt != C)
+      return false;
+    ++FAt;
+    return true;
+  }
+
+  bool Category(TPaletteCategory& C) {
+    enum { Caption = 1, Collapsed = 2, Components = 4 };
+    int Seen = 0;
+    if (!Take('{'))
+      return false;
+    do {
+      int Member;
+      if (Name("\"caption\"")) {
+        Member = Caption;
+        if (!Take(':') || !String(C.Caption))
+          return false;
+      } else if (Name("\"collapsed\"")) {
+        Member = Collapsed;
+        if (!Take(':') || !Boolean(C.Collapsed))
+          return false;
+      } else if (Name("\"components\"")) {
+        Member = Components;
+        if (!Take(':') || !Take('['))
+          return false;
+        if (!Take(']')) {
+          // Read into strings kept from one list to the next, then moved into a vector of
+          // the list's size: one allocation per list, not one per growth.
+          size_t Count = 0;
+          do {
+            if (Count == FComponents.size())
+              FComponents.emplace_back();
+            if (!String(FComponents[Count++]))
+              return false;
+          } while (Take(','));
+          if (!Take(']'))
+            return false;
+          C.Components.assign(std::make_move_iterator(FComponents.begin()),
+                              std::make_move_iterator(FComponents.begin() + Count));
+        }
+      } else {
+        return false;
+      }
+      if (Seen & Member)
+        return false;
+      Seen |= Member;
+    } while (Take(','));
+    return (Seen & Caption) && Take('}');
+  }
+
+  // The member name Name, quotes included, written as it is (an escaped name is left to the
+  // full reader).
+  bool Name(std::string_view Quoted) {
+    Space();
+    if (static_cast<size_t>(FEnd - FAt) < Quoted.size() ||
+        std::string_view(FAt, Quoted.size()) != Quoted)
+      return false;
+    FAt += Quoted.size();
+    return true;
+  }
+
+  bool Boolean(bool& B) {
+    Space();
+    if (FEnd - FAt >= 4 && std::string_view(FAt, 4) == "true") {
+      FAt += 4;
+      B = true;
+      return true;
+    }
+    if (FEnd - FAt >= 5 && std::string_view(FAt, 5) == "false") {
+      FAt += 5;
+      B = false;
+      return true;
+    }
+    return false;
+  }
+
+  // Four hexadecimal digits after "\u".
+  bool Hex4(char16_t& Unit) {
+    if (FEnd - FAt < 4)
+      return false;
+    unsigned Value = 0;
+    for (int I = 0; I < 4; ++I) {
+      const char C = *FAt++;
+      unsigned Digit;
+      if (C >= '0' && C <= '9')
+        Digit = static_cast<unsigned>(C - '0');
+      else if (C >= 'a' && C <= 'f')
+        Digit = static_cast<unsigned>(C - 'a' + 10);
+      else if (C >= 'A' && C <= 'F')
+        Digit = static_cast<unsigned>(C - 'A' + 10);
+      else
+        return false;
+      Value = Value * 16 + Digit;
+    }
+    Unit = static_cast<char16_t>(Value);
+    return true;
+  }
+
+  // Whether the byte at FAt is a continuation byte in [Low, High].
+  bool Continuation(unsigned char Low = 0x80, unsigned char High = 0xBF) {
+    if (FAt == FEnd)
+      return false;
+    const auto C = static_cast<unsigned char>(*FAt);
+    if (C < Low || C > High)
+      return false;
+    ++FAt;
+    return true;
+  }
+
+  // A string value, decoded into UTF-16. Only well-formed UTF-8 (no overlong form, no encoded
+  // surrogate, nothing above U+10FFFF) and escapes of paired surrogates pass; \u0000 does not.
+  bool String(UnicodeString& Out) {
+    if (!Take('"'))
+      return false;
+    Out.clear();
+    for (;;) {
+      const char* Run = FAt;
+      while (FAt < FEnd) {
+        const auto C = static_cast<unsigned char>(*FAt);
+        if (C < 0x20 || C == '"' || C == '\\' || C >= 0x80)
+          break;
+        ++FAt;
+      }
+      // (append(Run, FAt) would build a temporary string of the run first.)
+      const size_t Old = Out.size();
+      Out.resize(Old + static_cast<size_t>(FAt - Run));
+      for (char16_t* To = Out.data() + Old; Run < FAt; ++Run, ++To)
+        *To = static_cast<char16_t>(*Run);
+      if (FAt == FEnd)
+        return false;
+      const auto Lead = static_cast<unsigned char>(*FAt++);
+      if (Lead == '"')
+        return true;
+      if (Lead == '\\') {
+        if (!Escape(Out))
+          return false;
+        continue;
+      }
+      if (Lead < 0x20)
+        return false;
+      const char* Sequence = FAt - 1;
+      char32_t Code;
+      if (Lead >= 0xC2 && Lead <= 0xDF) {
+        if (!Continuation())
+          return false;
+        Code = Lead & 0x1Fu;
+      } else if (Lead >= 0xE0 && Lead <= 0xEF) {
+        const unsigned char Low = Lead == 0xE0 ? 0xA0 : 0x80;
+        const unsigned char High = Lead == 0xED ? 0x9F : 0xBF;
+        if (!Continuation(Low, High) || !Continuation())
+          return false;
+        Code = Lead & 0x0Fu;
+      } else if (Lead >= 0xF0 && Lead <= 0xF4) {
+        const unsigned char Low = Lead == 0xF0 ? 0x90 : 0x80;
+        const unsigned char High = Lead == 0xF4 ? 0x8F : 0xBF;
+        if (!Continuation(Low, High) || !Continuation() || !Continuation())
+          return false;
+        Code = Lead & 0x07u;
+      } else {
+        return false;
+      }
+      for (const char* B = Sequence + 1; B < FAt; ++B)
+        Code = (Code << 6) | (static_cast<unsigned char>(*B) & 0x3Fu);
+      if (Code >= 0x10000) {
+        Code -= 0x10000;
+        Out += static_cast<char16_t>(0xD800 + (Code >> 10));
+        Out += static_cast<char16_t>(0xDC00 + (Code & 0x3FF));
+      } else {
+        Out += static_cast<char16_t>(Code);
+      }
+    }
+  }
+
+  // The escape after a backslash.
+  bool Escape(UnicodeString& Out) {
+    if (FAt == FEnd)
+      return false;
+    switch (*FAt++) {
+    case '"':
+      Out += u'"';
+      return true;
+    case '\\':
+      Out += u'\\';
+      return true;
+    case '/':
+      Out += u'/';
+      return true;
+    case 'b':
+      Out += u'\b';
+      return true;
+    case 'f':
+      Out += u'\f';
+      return true;
+    case 'n':
+      Out += u'\n';
+      return true;
+    case 'r':
+      Out += u'\r';
+      return true;
+    case 't':
+      Out += u'\t';
+      return true;
+    case 'u':
+      break;
+    default:
+      return false;
+    }
+    char16_t Unit;
+    if (!Hex4(Unit) || Unit == 0 || (Unit >= 0xDC00 && Unit <= 0xDFFF))
+      return false;
+    if (Unit >= 0xD800 && Unit <= 0xDBFF) {
+      char16_t Trail;
+      if (FEnd - FAt < 2 || FAt[0] != '\\' || FAt[1] != 'u')
+        return false;
+      FAt += 2;
+      if (!Hex4(Trail) || Trail < 0xDC00 || Trail > 0xDFFF)
+        return false;
+      Out += Unit;
+      Out += Trail;
+      return true;
+    }
+    Out += Unit;
+    return true;
+  }
+};
+
 } // namespace
 
-std::vector<TPaletteCategory> ParsePalette(std::string_view Text, std::string_view Source) {
+bool ParsePaletteQuickly(std::string_view Text, std::vector<TPaletteCategory>& Out) {
+  Out.clear();
+  if (TQuickReader(Text).Read(Out))
+    return true;
+  Out.clear();
+  return false;
+}
+
+std::vector<TPaletteCategory> ParsePaletteFully(std::string_view Text, std::string_view Source) {
   return TPaletteReader(Text, Source).Read();
+}
+
+std::vector<TPaletteCategory> ParsePalette(std::string_view Text, std::string_view Source) {
+  std::vector<TPaletteCategory> Result;
+  if (ParsePaletteQuickly(Text, Result))
+    return Result;
+  return ParsePaletteFully(Text, Source);
 }
 
 std::vector<TPaletteCategory> ReadPaletteFile(const std::string& Path) {
@@ -364,11 +646,18 @@ std::vector<TPaletteCategory> ReadPaletteFile(const std::string& Path) {
   if (!In)
     throw EPaletteFileError(
         UTF8Decode("Cannot read palette file " + Path + ": " + std::strerror(errno)));
-  std::ostringstream Text;
-  Text << In.rdbuf();
+  // Read in large blocks into a string of the file's size, rather than through a string stream
+  // that grows and is then copied.
+  std::string Text;
+  const auto Size = std::filesystem::file_size(Path, Ignored);
+  if (!Ignored)
+    Text.reserve(static_cast<size_t>(Size));
+  char Block[1 << 16];
+  while (In.read(Block, sizeof Block) || In.gcount() > 0)
+    Text.append(Block, static_cast<size_t>(In.gcount()));
   if (In.bad())
     throw EPaletteFileError(UTF8Decode("Cannot read palette file " + Path));
-  return ParsePalette(Text.str(), Path);
+  return ParsePalette(Text, Path);
 }
 
 void FillPalette(TCategoryButtons& Palette, const std::vector<TPaletteCategory>& Categories) {

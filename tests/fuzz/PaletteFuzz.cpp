@@ -1,5 +1,8 @@
 // Palette files: what parses fills a palette with exactly its categories, captions, collapsed
 // states and components; what does not is refused with its place ("source:line:column: ").
+// The quick reader and the full one never disagree: what the quick one takes the full one takes
+// with the same categories, and whatever the full one takes, written out again in the usual
+// form, the quick one takes as well.
 #include "FuzzCheck.h"
 
 #include "PaletteFile.h"
@@ -7,15 +10,95 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
 #include <string_view>
+
+namespace {
+
+bool Same(const std::vector<TPaletteCategory>& A, const std::vector<TPaletteCategory>& B) {
+  if (A.size() != B.size())
+    return false;
+  for (size_t I = 0; I < A.size(); ++I)
+    if (A[I].Caption != B[I].Caption || A[I].Collapsed != B[I].Collapsed ||
+        A[I].Components != B[I].Components)
+      return false;
+  return true;
+}
+
+// S as a JSON string: quotes, backslashes and control characters escaped; other characters as
+// UTF-8, or (Escaped) everything beyond ASCII as \u escapes, supplementary ones as pairs.
+void Quote(const UnicodeString& S, bool Escaped, std::string& Out) {
+  Out += '"';
+  for (size_t I = 0; I < S.size(); ++I) {
+    const char16_t C = S[I];
+    char Hex[8];
+    if (C == u'"' || C == u'\\') {
+      Out += '\\';
+      Out += static_cast<char>(C);
+    } else if (C == u'\n') {
+      Out += "\\n";
+    } else if (C < 0x20 || (Escaped && C >= 0x80)) {
+      std::snprintf(Hex, sizeof Hex, "\\u%04X", static_cast<unsigned>(C));
+      Out += Hex;
+    } else if (C < 0x80) {
+      Out += static_cast<char>(C);
+    } else {
+      // A surrogate pair goes over as one character.
+      const size_t Length = (C >= 0xD800 && C <= 0xDBFF && I + 1 < S.size()) ? 2 : 1;
+      Out += UTF8Encode(std::u16string_view(S).substr(I, Length));
+      I += Length - 1;
+    }
+  }
+  Out += '"';
+}
+
+std::string Write(const std::vector<TPaletteCategory>& Categories, bool Escaped) {
+  std::string Out = "{\"categories\": [";
+  for (size_t I = 0; I < Categories.size(); ++I) {
+    const TPaletteCategory& C = Categories[I];
+    Out += I ? ",\n {\"caption\": " : "\n {\"caption\": ";
+    Quote(C.Caption, Escaped, Out);
+    Out += C.Collapsed ? ", \"collapsed\": true" : "";
+    if (!C.Components.empty() || Escaped) {
+      Out += ",\"components\":[";
+      for (size_t J = 0; J < C.Components.size(); ++J) {
+        Out += J ? ", " : "";
+        Quote(C.Components[J], Escaped, Out);
+      }
+      Out += "]";
+    }
+    Out += "}";
+  }
+  return Out + "]}\r\n";
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const std::string_view Text(reinterpret_cast<const char*>(Data), Size);
+
+  std::vector<TPaletteCategory> Quick;
+  const bool QuickTook = ParsePaletteQuickly(Text, Quick);
+  FUZZ_CHECK(QuickTook || Quick.empty(), "the quick reader left categories behind it refused");
+  std::optional<std::vector<TPaletteCategory>> Full;
+  std::string FullError;
+  try {
+    Full = ParsePaletteFully(Text, "fuzz.json");
+  } catch (const EJsonError& E) {
+    FullError = E.what();
+  }
+  if (QuickTook)
+    FUZZ_CHECK(Full && Same(Quick, *Full), Full ? "the quick reader read other categories"
+                                                : "the quick reader took " + FullError);
+
   std::vector<TPaletteCategory> Categories;
   try {
     Categories = ParsePalette(Text, "fuzz.json");
   } catch (const EJsonError& E) {
     const std::string_view Message = E.what();
+    FUZZ_CHECK(!Full && Message == FullError, E.what());
     FUZZ_CHECK(Message.starts_with("fuzz.json:"), E.what());
     const size_t Line = Message.find_first_not_of("0123456789", 10);
     FUZZ_CHECK(Line > 10 && Message[Line] == ':', E.what());
@@ -23,6 +106,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     FUZZ_CHECK(Column > Line + 1 && Message.substr(Column, 2) == ": ", E.what());
     return 0;
   }
+  FUZZ_CHECK(Full && Same(Categories, *Full), "the palette read is not the full reader's");
+
+  // The same categories written in the usual form (a NUL, which the quick reader leaves to the
+  // full one, aside) are taken by the quick reader, and read back equal.
+  bool HasNul = false;
+  for (const TPaletteCategory& C : Categories)
+    for (const UnicodeString& S : C.Components)
+      HasNul = HasNul || S.find(u'\0') != UnicodeString::npos;
+  if (!HasNul)
+    for (bool Escaped : {false, true}) {
+      const std::string Written = Write(Categories, Escaped);
+      std::vector<TPaletteCategory> Again;
+      FUZZ_CHECK(ParsePaletteQuickly(Written, Again), "the quick reader refused " + Written);
+      FUZZ_CHECK(Same(Again, Categories), "read back otherwise: " + Written);
+    }
 
   TOwned<TCategoryButtons> Palette(new TCategoryButtons(nullptr));
   FillPalette(*Palette, Categories);

@@ -142,6 +142,151 @@ TEST(PaletteFile, EscapesAndSupplementaryCharactersReachTheCaptions) {
   EXPECT_EQ(ParsePalette("\xEF\xBB\xBF{\"categories\": []}", "p.json").size(), 0u);
 }
 
+// The quick reader (one pass, the usual form only) and the full one: what the quick one takes
+// the full one takes with the same categories; what the quick one leaves, ParsePalette reads
+// (or refuses, with the same message) as the full one does.
+bool Same(const std::vector<TPaletteCategory>& A, const std::vector<TPaletteCategory>& B) {
+  if (A.size() != B.size())
+    return false;
+  for (size_t I = 0; I < A.size(); ++I)
+    if (A[I].Caption != B[I].Caption || A[I].Collapsed != B[I].Collapsed ||
+        A[I].Components != B[I].Components)
+      return false;
+  return true;
+}
+
+// The full reader's categories, or its message.
+std::string FullOutcome(std::string_view Text, std::vector<TPaletteCategory>& Out) {
+  try {
+    Out = ParsePaletteFully(Text, "p.json");
+  } catch (const EJsonError& E) {
+    return UTF8Encode(E.Message());
+  }
+  return "";
+}
+
+TEST(PaletteFile, TheQuickReaderTakesTheUsualFormsAsTheFullReaderDoes) {
+  const std::string Texts[] = {
+      "{\"categories\":[]}",
+      "\xEF\xBB\xBF \r\n\t{ \"categories\" : [ ] } \r\n\t",
+      "{\"categories\": [{\"caption\": \"\"}, {\"components\": [], \"caption\": \"B\"}]}",
+      "{\"categories\": [{\"collapsed\": true, \"components\": [\"\", \"T\"], \"caption\": \"A\"},"
+      " {\"caption\": \"Z\", \"collapsed\": false}]}",
+      // Every short escape, \u in either case, a surrogate pair, a backslash before "u0000".
+      R"({"categories": [{"caption": "\"\\\/\b\f\n\r\t|\u00e4\u00C4\uD83D\ude00\\u0000"}]})",
+      // UTF-8 of two, three and four bytes at the edges of each form, DEL, a noncharacter.
+      "{\"categories\": [{\"caption\": \"\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80"
+      "\xEF\xBF\xBE\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\x7F\", \"components\": [\"\xE2\x82\xAC\"]}]}",
+  };
+  for (const std::string& Text : Texts) {
+    std::vector<TPaletteCategory> Quick, Full;
+    EXPECT_TRUE(ParsePaletteQuickly(Text, Quick)) << Text;
+    EXPECT_EQ(FullOutcome(Text, Full), "") << Text;
+    EXPECT_TRUE(Same(Quick, Full)) << Text;
+  }
+  std::vector<TPaletteCategory> P;
+  ASSERT_TRUE(ParsePaletteQuickly(Texts[4], P));
+  EXPECT_EQ(P[0].Caption, u"\"\\/\b\f\n\r\t|\u00e4\u00c4\U0001F600\\u0000");
+  ASSERT_TRUE(ParsePaletteQuickly(Texts[5], P));
+  EXPECT_EQ(P[0].Caption, u"\u0080\u07FF\u0800\uD7FF\uE000\uFFFE\U00010000\U0010FFFF\u007F");
+}
+
+TEST(PaletteFile, TheQuickReaderLeavesAnythingUnusualToTheFullReader) {
+  const std::string Texts[] = {
+      // Errors of every kind, each with its own message from the full reader.
+      "",
+      "{",
+      "{\"categories\": [}",
+      "{\"categories\": [],}",
+      "{\"categories\": []} x",
+      "{\"categories\": [{\"caption\": \"A\"},]}",
+      "{\"categories\": [{\"caption\": \"A\"}]",
+      " \xEF\xBB\xBF{\"categories\": []}",
+      "\xEF\xBB{\"categories\": []}",
+      "{\"categories\": [{}]}",
+      "{\"categories\": [{\"collapsed\": true}]}",
+      "{\"categories\": {}}",
+      "{}",
+      "[]",
+      "{\"categories\": [], \"x\": 1}",
+      "{\"categories\": [{\"caption\": \"A\", \"caption\": \"B\"}]}",
+      "{\"categories\": [{\"caption\": \"A\", \"collapsed\": true, \"collapsed\": true}]}",
+      "{\"categories\": [{\"caption\": \"A\", \"components\": [], \"components\": []}]}",
+      "{\"categories\": [], \"categories\": []}",
+      "{\"categories\": [{\"caption\": 1}]}",
+      "{\"categories\": [{\"caption\": null}]}",
+      "{\"categories\": [{\"caption\": \"A\", \"collapsed\": 0}]}",
+      "{\"categories\": [{\"caption\": \"A\", \"collapsed\": tru}]}",
+      "{\"categories\": [{\"caption\": \"A\", \"components\": [[]]}]}",
+      "{\"categories\": [{\"caption\": \"A\", \"Components\": []}]}",
+      "{\"categories\": [{\"caption\": \"\\u0000\"}]}",
+      "{\"categories\": [{\"caption\": \"\\uD800\"}]}",
+      "{\"categories\": [{\"caption\": \"\\uDC00\\uD800\"}]}",
+      "{\"categories\": [{\"caption\": \"\\uD800\\u0041\"}]}",
+      "{\"categories\": [{\"caption\": \"\\uD800\\n\"}]}",
+      "{\"categories\": [{\"caption\": \"\\u12\"}]}",
+      "{\"categories\": [{\"caption\": \"\\x\"}]}",
+      "{\"categories\": [{\"caption\": \"\\uG000\"}]}",
+      "{\"categories\": [{\"caption\": \"a\tb\"}]}",
+      std::string("{\"categories\": [{\"caption\": \"a") + '\0' + "b\"}]}",
+      // Ill-formed UTF-8: overlong forms, encoded surrogates, beyond U+10FFFF, a lone
+      // continuation byte, a sequence cut short by the quote or by the end of the text.
+      "{\"categories\": [{\"caption\": \"\xC0\x80\"}]}",
+      "{\"categories\": [{\"caption\": \"\xC1\xBF\"}]}",
+      "{\"categories\": [{\"caption\": \"\xE0\x9F\xBF\"}]}",
+      "{\"categories\": [{\"caption\": \"\xED\xA0\x80\"}]}",
+      "{\"categories\": [{\"caption\": \"\xF0\x8F\xBF\xBF\"}]}",
+      "{\"categories\": [{\"caption\": \"\xF4\x90\x80\x80\"}]}",
+      "{\"categories\": [{\"caption\": \"\xF5\x80\x80\x80\"}]}",
+      "{\"categories\": [{\"caption\": \"\x80\"}]}",
+      "{\"categories\": [{\"caption\": \"\xE2\x82\"}]}",
+      "{\"categories\": [{\"caption\": \"\xE2",
+      "{\"categories\": [{\"caption\": \"ab",
+      // Accepted by the full reader, but left to it: an escaped member name, NUL in a
+      // component, a number, deep nesting.
+      "{\"categories\": [{\"capt\\u0069on\": \"A\"}]}",
+      "{\"categories\": [{\"caption\": \"A\", \"components\": [\"x\\u0000y\"]}]}",
+      "{\"categories\": [], \"x\": -1.5e10}",
+      std::string(300, '[') + std::string(300, ']'),
+  };
+  for (const std::string& Text : Texts) {
+    std::vector<TPaletteCategory> Quick, Full, Read;
+    EXPECT_FALSE(ParsePaletteQuickly(Text, Quick)) << Text;
+    EXPECT_TRUE(Quick.empty()) << Text;
+    const std::string Message = FullOutcome(Text, Full);
+    EXPECT_EQ(Error(Text), Message) << Text;
+    if (Message.empty()) {
+      Read = ParsePalette(Text, "p.json");
+      EXPECT_TRUE(Same(Read, Full)) << Text;
+    }
+  }
+  std::vector<TPaletteCategory> P = ParsePalette(Texts[std::size(Texts) - 3], "p.json");
+  ASSERT_EQ(P.size(), 1u);
+  EXPECT_EQ(P[0].Components, (std::vector<UnicodeString>{UnicodeString(u"x\0y", 3)}));
+}
+
+TEST(PaletteFile, TheQuickReaderReadsLargePalettesAsTheFullReaderDoes) {
+  std::string Text = "{\"categories\": [";
+  for (int I = 0; I < 20000; ++I)
+    Text += std::string(I ? "," : "") + "{\"caption\": \"Tab \xC3\xA4" + std::to_string(I) +
+            "\", \"collapsed\": " + (I % 2 ? "true" : "false") +
+            ", \"components\": [\"TButton\", \"TLabel\\u20AC\"]}\n";
+  // A caption of a million characters, every one an escape.
+  Text += ", {\"caption\": \"";
+  for (int I = 0; I < 1000000; ++I)
+    Text += "\\n";
+  Text += "\"}]}";
+  std::vector<TPaletteCategory> Quick, Full;
+  ASSERT_TRUE(ParsePaletteQuickly(Text, Quick));
+  ASSERT_EQ(FullOutcome(Text, Full), "");
+  EXPECT_TRUE(Same(Quick, Full));
+  ASSERT_EQ(Quick.size(), 20001u);
+  EXPECT_EQ(Quick[19999].Caption, u"Tab \u00e419999");
+  EXPECT_TRUE(Quick[19999].Collapsed);
+  EXPECT_EQ(Quick[19999].Components[1], u"TLabel\u20AC");
+  EXPECT_EQ(Quick[20000].Caption, UnicodeString(1000000, u'\n'));
+}
+
 TEST(PaletteFile, AFileThatCannotBeReadIsNamed) {
   try {
     ReadPaletteFile("/nonexistent/palette.json");
