@@ -183,8 +183,14 @@ void TStringList::Sort() {
   Keys.MakeRoom(FList.size());
   std::vector<std::pair<const std::string*, size_t>> Keyed;
   Keyed.reserve(FList.size());
-  for (size_t I = 0; I < FList.size(); ++I)
+  bool InOrder = true;
+  for (size_t I = 0; I < FList.size(); ++I) {
     Keyed.emplace_back(&Keys.KeyOf(FList[I]), I);
+    InOrder = InOrder && (I == 0 || !(*Keyed[I].first < *Keyed[I - 1].first));
+  }
+  // Entries that arrive in order (a palette's captions, often) stay where they are.
+  if (InOrder)
+    return;
   std::stable_sort(Keyed.begin(), Keyed.end(),
                    [](const auto& A, const auto& B) { return *A.first < *B.first; });
   std::vector<UnicodeString> Ordered;
