@@ -7,6 +7,7 @@
 #include "rtl/TypInfo.h"
 
 #include <algorithm>
+#include <utility>
 
 const TClassInfo& TStrings::StaticClass() {
   static const TClassInfo Info(u"TStrings", &TPersistent::StaticClass());
@@ -80,23 +81,39 @@ void TStringList::Put(int Index, const UnicodeString& S) {
   FList[static_cast<size_t>(Index)] = S;
 }
 
-int TStringList::Add(const UnicodeString& S) {
-  if (!FSorted) {
-    FList.push_back(S);
-    return Count() - 1;
-  }
-  int Index;
+bool TStringList::SortedPlace(const UnicodeString& S, int& Index) const {
   if (Find(S, Index)) {
     switch (FDuplicates) {
     case TDuplicates::dupIgnore:
-      return Index;
+      return false;
     case TDuplicates::dupError:
       throw EStringListError(u"String list does not allow duplicates");
     case TDuplicates::dupAccept:
       break;
     }
   }
-  FList.insert(FList.begin() + Index, S);
+  return true;
+}
+
+int TStringList::Add(const UnicodeString& S) {
+  if (!FSorted) {
+    FList.push_back(S);
+    return Count() - 1;
+  }
+  int Index;
+  if (SortedPlace(S, Index))
+    FList.insert(FList.begin() + Index, S);
+  return Index;
+}
+
+int TStringList::Add(UnicodeString&& S) {
+  if (!FSorted) {
+    FList.push_back(std::move(S));
+    return Count() - 1;
+  }
+  int Index;
+  if (SortedPlace(S, Index))
+    FList.insert(FList.begin() + Index, std::move(S));
   return Index;
 }
 

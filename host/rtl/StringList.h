@@ -45,6 +45,8 @@ public:
   UnicodeString Get(int Index) const override;
   void Put(int Index, const UnicodeString& S) override;
   int Add(const UnicodeString& S) override;
+  // The same, taking S over instead of copying it.
+  int Add(UnicodeString&& S);
   void Insert(int Index, const UnicodeString& S) override;
   void Delete(int Index) override;
   void Clear() override { FList.clear(); }
@@ -67,6 +69,9 @@ public:
 
 private:
   void CheckIndex(int Index, bool AllowEnd = false) const;
+  // Where S goes in this sorted list (Index), or false when it is a duplicate to drop, whose
+  // equal is at Index; raises EStringListError when duplicates are refused.
+  bool SortedPlace(const UnicodeString& S, int& Index) const;
   // Whether CompareStrings is TStringList's own, so that collation keys may stand in for it.
   bool ComparesAsTStringList() const { return typeid(*this) == typeid(TStringList); }
 
