@@ -129,6 +129,16 @@ void TStringList::Delete(int Index) {
   FList.erase(FList.begin() + Index);
 }
 
+void TStringList::Assign(const TStrings& Source) {
+  if (&Source == this)
+    return;
+  if (FSorted || typeid(Source) != typeid(TStringList)) {
+    TStrings::Assign(Source);
+    return;
+  }
+  FList = static_cast<const TStringList&>(Source).FList;
+}
+
 int TStringList::IndexOf(const UnicodeString& S) const {
   if (!FSorted)
     return TStrings::IndexOf(S);

@@ -51,6 +51,9 @@ public:
   void Delete(int Index) override;
   void Clear() override { FList.clear(); }
   int IndexOf(const UnicodeString& S) const override;
+  // As TStrings does; from a list of exactly this class into an unsorted one, the entries are
+  // copied at once (one copy each, not one to read and one to add).
+  void Assign(const TStrings& Source) override;
 
   bool Sorted() const { return FSorted; }
   // Switching to sorted sorts the present entries and keeps their duplicates.

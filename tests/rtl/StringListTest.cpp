@@ -221,6 +221,20 @@ TEST(StringList, AssignCopiesEntriesInSourceOrder) {
   EXPECT_FALSE(Target.Sorted());
   Source.Add(u"later");
   EXPECT_EQ(Target.Count(), 2); // a copy, not a view
+  // From a sorted list into an unsorted one: its order, duplicates kept; into a sorted one with
+  // duplicates ignored, sorted and without them.
+  TStringList Sorted;
+  Sorted.SetDuplicates(TDuplicates::dupAccept);
+  Sorted.SetSorted(true);
+  for (auto S : {u"beta", u"Alpha", u"BETA"})
+    Sorted.Add(S);
+  ASSERT_EQ(Entries(Sorted), (V{u"Alpha", u"BETA", u"beta"})); // an equal one goes first
+  Target.Assign(Sorted);
+  EXPECT_EQ(Entries(Target), (V{u"Alpha", u"BETA", u"beta"}));
+  TStringList SortedTarget;
+  SortedTarget.SetSorted(true);
+  SortedTarget.Assign(Sorted);
+  EXPECT_EQ(Entries(SortedTarget), (V{u"Alpha", u"BETA"}));
 }
 
 // A list of its own class that compares in its own way: by length, then as TStringList does.
