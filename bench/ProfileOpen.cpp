@@ -7,10 +7,12 @@
 // What: "main" (a later opening of the entry), "first" (an opening after another handle wrote a
 // value), "dialog" (the categories dialog opened and cancelled), "readafter" (one ReadString
 // right after another handle wrote; count it with --toggle-collect='bench::ProfiledStep*'),
-// "floor" (menus_bench's floor of an opening: the items unowned and the reads alone).
+// "floor" (menus_bench's floor of an opening: the items unowned and the reads alone), "grid"
+// (editor_bench's floor of the dialog: a grid alone with the same rows).
 #include "BenchIde.h"
 
 #include "vcl/Forms.h"
+#include "vcl/Grids.h"
 #include "vcl/Menus.h"
 
 #include <cstdio>
@@ -97,6 +99,25 @@ int Run(const std::string& What, int Tabs, int Count) {
     }
     return 0;
   }
+  if (What == "grid") {
+    // editor_bench's floor of the dialog: a grid alone, filled with the same rows, released.
+    const auto& Keys = Ide.TabKeys();
+    ProfiledOpenings(
+        [&] {
+          auto* Grid = new TStringGrid(nullptr);
+          Grid->SetColCount(2);
+          Grid->SetRowCount(static_cast<int>(Keys.size()) + 1);
+          Grid->SetCells(0, 0, u"Tab");
+          Grid->SetCells(1, 0, u"Category");
+          for (size_t I = 0; I < Keys.size(); ++I) {
+            Grid->SetCells(0, static_cast<int>(I) + 1, Keys[I]);
+            Grid->SetCells(1, static_cast<int>(I) + 1, u"Category 001;Category 002;Category 003");
+          }
+          Free(Grid);
+        },
+        Count);
+    return 0;
+  }
   if (What == "dialog") {
     TMenuItem* Edit = Ide.PaletteEntry()->Find(u"Edit Categories...");
     if (!Edit)
@@ -105,7 +126,8 @@ int Run(const std::string& What, int Tabs, int Count) {
     ProfiledOpenings([&] { Edit->Click(); }, Count);
     return 0;
   }
-  std::fprintf(stderr, "profile_open: what is one of main, first, dialog, readafter\n");
+  std::fprintf(stderr,
+               "profile_open: what is one of main, first, dialog, grid, readafter, floor\n");
   return 2;
 }
 
@@ -113,7 +135,7 @@ int Run(const std::string& What, int Tabs, int Count) {
 
 int main(int Argc, char** Argv) {
   if (Argc != 4) {
-    std::fprintf(stderr, "usage: profile_open main|first|dialog|readafter|floor TABS COUNT\n");
+    std::fprintf(stderr, "usage: profile_open main|first|dialog|grid|readafter|floor TABS COUNT\n");
     return 2;
   }
   bench::TTempHiveFolder Folder;

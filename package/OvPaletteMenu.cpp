@@ -228,17 +228,17 @@ void TOvPaletteMenuWizardDataModule::PaletteButtonMenuHandler(TObject*) {
             &TOvPaletteMenuWizardDataModule::CategoryButtonMenuItem);
 }
 
-TMenuItem* TOvPaletteMenuWizardDataModule::CategoryMenuItem(const UnicodeString& Caption) {
+TMenuItem* TOvPaletteMenuWizardDataModule::CategoryMenuItem(std::u16string_view Caption) {
   return FindOrCreateCategory(FPaletteMenu, 1, Caption);
 }
 
-TMenuItem* TOvPaletteMenuWizardDataModule::CategoryButtonMenuItem(const UnicodeString& Caption) {
+TMenuItem* TOvPaletteMenuWizardDataModule::CategoryButtonMenuItem(std::u16string_view Caption) {
   return FindOrCreateCategory(FPaletteButtonMenu->Items(), 0, Caption);
 }
 
 TMenuItem* TOvPaletteMenuWizardDataModule::FindOrCreateCategory(TMenuItem* Target,
                                                                 int FirstCategory,
-                                                                const UnicodeString& Caption) {
+                                                                std::u16string_view Caption) {
   // Matched as the host's Find matches, but only among the category items: the main menu's
   // placeholder never takes a category in. During a build of Target its index answers;
   // otherwise the items are walked.
@@ -247,10 +247,10 @@ TMenuItem* TOvPaletteMenuWizardDataModule::FindOrCreateCategory(TMenuItem* Targe
     if (auto It = FCategoriesByCaption.find(Caption); It != FCategoriesByCaption.end())
       return It->second;
   }
-  const UnicodeString Key = MenuFindKey(Caption);
+  UnicodeString Key = MenuFindKey(Caption);
   if (Indexed) {
     if (auto It = FCategoriesByKey.find(Key); It != FCategoriesByKey.end()) {
-      FCategoriesByCaption.emplace(Caption, It->second);
+      FCategoriesByCaption.emplace(UnicodeString(Caption), It->second);
       return It->second;
     }
   } else {
@@ -260,21 +260,21 @@ TMenuItem* TOvPaletteMenuWizardDataModule::FindOrCreateCategory(TMenuItem* Targe
   }
 
   auto* Item = new TMenuItem(this);
-  Item->SetCaption(Caption);
+  Item->SetCaption(UnicodeString(Caption));
   // Categories stand in code-unit order: insert in front of the first that does not sort
   // before the new one. They are kept in that order, so a binary search finds it.
   int Low = FirstCategory, High = Target->Count();
   while (Low < High) {
     const int Mid = Low + (High - Low) / 2;
-    if (Target->Items(Mid)->Caption() < Caption)
+    if (std::u16string_view(Target->Items(Mid)->Caption()) < Caption)
       Low = Mid + 1;
     else
       High = Mid;
   }
   Target->Insert(Low, Item);
   if (Indexed) {
-    FCategoriesByCaption.emplace(Caption, Item);
-    FCategoriesByKey.emplace(Key, Item);
+    FCategoriesByCaption.emplace(Item->Caption(), Item);
+    FCategoriesByKey.emplace(std::move(Key), Item);
   }
   return Item;
 }
@@ -308,23 +308,28 @@ void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCateg
     // Sorted only now, so that tabs of equal captions all stay.
     Tabs->SetSorted(true);
 
+    UnicodeString Stripped;
     for (int I = 0; I < Tabs->Count(); ++I) {
       const UnicodeString Caption = Tabs->Get(I);
-      UnicodeString Cats = GetCategory(RemoveAmpersand(Caption));
-      if (Cats.empty())
-        Cats = OtherCategory;
-      // One tab item under each ";"-separated piece; pieces are used as typed, empty ones too.
+      // The tab key is the caption itself when it holds no "&".
+      const bool HasAmpersand = Caption.find(u'&') != UnicodeString::npos;
+      if (HasAmpersand)
+        Stripped = RemoveAmpersand(Caption);
+      const UnicodeString Stored = GetCategory(HasAmpersand ? Stripped : Caption);
+      const std::u16string_view Cats = Stored.empty() ? OtherCategory : Stored;
+      // One tab item under each ";"-separated piece; pieces are used as typed, empty ones too,
+      // and looked up where they stand in the stored text.
       size_t From = 0;
       while (true) {
         const size_t P = Cats.find(u';', From);
-        const UnicodeString Piece =
-            Cats.substr(From, P == UnicodeString::npos ? UnicodeString::npos : P - From);
+        const std::u16string_view Piece = Cats.substr(
+            From, P == std::u16string_view::npos ? std::u16string_view::npos : P - From);
         auto* TabItem = new TMenuItem(this);
         TabItem->SetCaption(Caption);
         // A closure small enough for the event to hold without allocating, one per tab item.
         TabItem->OnClick = [this](TObject* Sender) { TabItemClickHandler(Sender); };
         (this->*CategoryItem)(Piece)->Add(TabItem);
-        if (P == UnicodeString::npos)
+        if (P == std::u16string_view::npos)
           break;
         From = P + 1;
       }

@@ -8,7 +8,9 @@
 #include "rtl/RegIniFile.h"
 #include "vcl/DataModule.h"
 
+#include <functional>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 
 class TForm;
@@ -63,9 +65,10 @@ private:
   // Rebuild the "P&alette" entry when it opens, and the drop-down menu before it shows.
   void PaletteMenuClickHandler(TObject* Sender);
   void PaletteButtonMenuHandler(TObject* Sender);
-  // Find or create the category item of that caption in either menu.
-  TMenuItem* CategoryMenuItem(const UnicodeString& Caption);
-  TMenuItem* CategoryButtonMenuItem(const UnicodeString& Caption);
+  // Find or create the category item of that caption in either menu. The caption is a piece of
+  // a stored assignment, taken where it stands.
+  TMenuItem* CategoryMenuItem(std::u16string_view Caption);
+  TMenuItem* CategoryButtonMenuItem(std::u16string_view Caption);
 
   // Click handler of the face of the add-in's tool button: drops its menu down as the arrow does.
   void PaletteButtonClickHandler(TObject* Sender);
@@ -77,16 +80,24 @@ private:
   // The component of the Tool Palette window of that name, which must be a T.
   template <class T> T* ToolFormPart(const UnicodeString& PartName);
 
-  using TCategoryItemFunc = TMenuItem* (TOvPaletteMenuWizardDataModule::*)(const UnicodeString&);
+  using TCategoryItemFunc = TMenuItem* (TOvPaletteMenuWizardDataModule::*)(std::u16string_view);
   void BuildMenu(TMenuItem* Target, int FirstCategory, TCategoryItemFunc CategoryItem);
   TMenuItem* FindOrCreateCategory(TMenuItem* Target, int FirstCategory,
-                                  const UnicodeString& Caption);
+                                  std::u16string_view Caption);
+
+  // Looks a caption up in the indexes below by a view of it, without a string of its own.
+  struct TCaptionHash {
+    using is_transparent = void;
+    size_t operator()(std::u16string_view S) const { return std::hash<std::u16string_view>()(S); }
+  };
+  using TCategoryIndex =
+      std::unordered_map<UnicodeString, TMenuItem*, TCaptionHash, std::equal_to<>>;
 
   // The category items of the build under way, so that finding one does not walk the menu:
   // by caption as given, and by the key the menus' Find compares. Empty between builds.
   TMenuItem* FIndexedTarget = nullptr;
-  std::unordered_map<UnicodeString, TMenuItem*> FCategoriesByCaption;
-  std::unordered_map<UnicodeString, TMenuItem*> FCategoriesByKey;
+  TCategoryIndex FCategoriesByCaption;
+  TCategoryIndex FCategoriesByKey;
 };
 
 // The one attachment object while the wizard lives, or nullptr.

@@ -4,7 +4,7 @@
 
 #include "rtl/RegistryHive.h"
 
-#include <set>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -53,10 +53,15 @@ void TOvFrmPaletteMenuCategories::UpdateControls() {
   // Captions that differ only in "&" have one tab key, and keys that differ only in letter case
   // name one stored value: each such group gets one row, or the lower row would overwrite an
   // edit made in the upper one when the grid is saved.
+  const int Count = FTabs->Count();
   std::vector<UnicodeString> Keys;
-  std::set<UnicodeString> Seen;
-  for (int I = 0; I < FTabs->Count(); ++I) {
-    UnicodeString Key = RemoveAmpersand(FTabs->Get(I));
+  Keys.reserve(static_cast<size_t>(Count));
+  std::unordered_set<UnicodeString> Seen;
+  Seen.reserve(static_cast<size_t>(Count));
+  for (int I = 0; I < Count; ++I) {
+    UnicodeString Key = FTabs->Get(I);
+    if (Key.find(u'&') != UnicodeString::npos)
+      Key = RemoveAmpersand(Key);
     if (Seen.insert(RegistryNames::Fold(Key)).second)
       Keys.push_back(std::move(Key));
   }
@@ -66,8 +71,10 @@ void TOvFrmPaletteMenuCategories::UpdateControls() {
   GrdCategories->SetCells(1, 0, u"Category");
   for (size_t I = 0; I < Keys.size(); ++I) {
     const int Row = static_cast<int>(I) + 1;
-    GrdCategories->SetCells(0, Row, Keys[I]);
-    GrdCategories->SetCells(1, Row, GetCategory(Keys[I]));
+    // The key and its categories go into the grid as they are, without copies.
+    UnicodeString Categories = GetCategory(Keys[I]);
+    GrdCategories->SetCells(0, Row, std::move(Keys[I]));
+    GrdCategories->SetCells(1, Row, std::move(Categories));
   }
   // With no palette tab there is only the header, and nothing to select.
   if (!Keys.empty())

@@ -15,7 +15,10 @@ struct TComponent::TOwnedList {
   std::vector<TComponent*> Slots;
   size_t Live = 0;
   std::unordered_map<UnicodeString, TComponent*> Names;
-  std::map<std::uint64_t, TComponent*> Hearing;
+  // By order of insertion (FOwnerSeq); Changes counts every change, so that a walk that called
+  // out can tell whether its place still holds.
+  std::vector<std::pair<std::uint64_t, TComponent*>> Hearing;
+  std::uint64_t HearingChanges = 0;
   std::vector<TComponent*> Unclassified; // joined since the last insertion or removal
 #ifndef NDEBUG
   // Found not to hear at the last insertion or removal: asked again at the next one, when
@@ -34,6 +37,23 @@ struct TComponent::TOwnedList {
         Slots[To++] = C;
       }
     Slots.resize(To);
+  }
+  // The first entry of Hearing whose sequence number is not below Seq.
+  auto HearingFrom(std::uint64_t Seq) {
+    return std::lower_bound(Hearing.begin(), Hearing.end(), Seq,
+                            [](const auto& Entry, std::uint64_t S) { return Entry.first < S; });
+  }
+  void AddHearing(TComponent* C) {
+    const auto It = HearingFrom(C->FOwnerSeq);
+    if (It == Hearing.end() || It->first != C->FOwnerSeq)
+      Hearing.emplace(It, C->FOwnerSeq, C);
+    ++HearingChanges;
+  }
+  void DropHearing(std::uint64_t Seq) {
+    const auto It = HearingFrom(Seq);
+    if (It != Hearing.end() && It->first == Seq)
+      Hearing.erase(It);
+    ++HearingChanges;
   }
   void DropTrailingHoles() {
     while (!Slots.empty() && !Slots.back())
@@ -131,7 +151,7 @@ void TComponent::Classify(TComponent* C) {
   const bool Hears = C->HearsSiblings() || !C->FFreeNotifies.empty() || C->ComponentCount() > 0;
   C->FHearing = Hears ? THearing::Yes : THearing::No;
   if (Hears)
-    FOwned->Hearing.emplace(C->FOwnerSeq, C);
+    FOwned->AddHearing(C);
 #ifndef NDEBUG
   else
     FOwned->Unheard.push_back(C);
@@ -142,7 +162,7 @@ void TComponent::Hear(TComponent* C) {
   if (C->FOwner != this || C->FHearing != THearing::No)
     return; // not yet asked (it will be then), or already told
   C->FHearing = THearing::Yes;
-  FOwned->Hearing.emplace(C->FOwnerSeq, C);
+  FOwned->AddHearing(C);
 }
 
 namespace {
@@ -253,7 +273,7 @@ void TComponent::RemoveComponent(TComponent* AComponent) {
       List.Names.erase(It);
   }
   if (AComponent->FHearing == THearing::Yes)
-    List.Hearing.erase(AComponent->FOwnerSeq);
+    List.DropHearing(AComponent->FOwnerSeq);
   else if (AComponent->FHearing == THearing::Unknown)
     std::erase(List.Unclassified, AComponent);
 #ifndef NDEBUG
@@ -326,13 +346,17 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
     else
       Classify(C);
   List.Unclassified.resize(Kept);
-  // Walked by key, so that a handler that adds or removes components leaves the walk valid.
-  for (auto It = List.Hearing.begin(); It != List.Hearing.end();) {
-    const std::uint64_t Seq = It->first;
-    TComponent* C = It->second;
+  // Walked in order of insertion; a handler that adds or removes components makes the walk go
+  // on after the one it told, found again by its sequence number.
+  for (size_t I = 0; I < List.Hearing.size();) {
+    const auto [Seq, C] = List.Hearing[I];
+    const std::uint64_t Changes = List.HearingChanges;
     if (C != AComponent)
       C->Notification(AComponent, Operation);
-    It = List.Hearing.upper_bound(Seq);
+    if (List.HearingChanges == Changes)
+      ++I;
+    else
+      I = static_cast<size_t>(List.HearingFrom(Seq + 1) - List.Hearing.begin());
   }
 }
 

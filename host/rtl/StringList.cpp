@@ -7,6 +7,7 @@
 #include "rtl/TypInfo.h"
 
 #include <algorithm>
+#include <utility>
 
 const TClassInfo& TStrings::StaticClass() {
   static const TClassInfo Info(u"TStrings", &TPersistent::StaticClass());
@@ -80,23 +81,39 @@ void TStringList::Put(int Index, const UnicodeString& S) {
   FList[static_cast<size_t>(Index)] = S;
 }
 
-int TStringList::Add(const UnicodeString& S) {
-  if (!FSorted) {
-    FList.push_back(S);
-    return Count() - 1;
-  }
-  int Index;
+bool TStringList::SortedPlace(const UnicodeString& S, int& Index) const {
   if (Find(S, Index)) {
     switch (FDuplicates) {
     case TDuplicates::dupIgnore:
-      return Index;
+      return false;
     case TDuplicates::dupError:
       throw EStringListError(u"String list does not allow duplicates");
     case TDuplicates::dupAccept:
       break;
     }
   }
-  FList.insert(FList.begin() + Index, S);
+  return true;
+}
+
+int TStringList::Add(const UnicodeString& S) {
+  if (!FSorted) {
+    FList.push_back(S);
+    return Count() - 1;
+  }
+  int Index;
+  if (SortedPlace(S, Index))
+    FList.insert(FList.begin() + Index, S);
+  return Index;
+}
+
+int TStringList::Add(UnicodeString&& S) {
+  if (!FSorted) {
+    FList.push_back(std::move(S));
+    return Count() - 1;
+  }
+  int Index;
+  if (SortedPlace(S, Index))
+    FList.insert(FList.begin() + Index, std::move(S));
   return Index;
 }
 
@@ -110,6 +127,16 @@ void TStringList::Insert(int Index, const UnicodeString& S) {
 void TStringList::Delete(int Index) {
   CheckIndex(Index);
   FList.erase(FList.begin() + Index);
+}
+
+void TStringList::Assign(const TStrings& Source) {
+  if (&Source == this)
+    return;
+  if (FSorted || typeid(Source) != typeid(TStringList)) {
+    TStrings::Assign(Source);
+    return;
+  }
+  FList = static_cast<const TStringList&>(Source).FList;
 }
 
 int TStringList::IndexOf(const UnicodeString& S) const {
@@ -183,8 +210,14 @@ void TStringList::Sort() {
   Keys.MakeRoom(FList.size());
   std::vector<std::pair<const std::string*, size_t>> Keyed;
   Keyed.reserve(FList.size());
-  for (size_t I = 0; I < FList.size(); ++I)
+  bool InOrder = true;
+  for (size_t I = 0; I < FList.size(); ++I) {
     Keyed.emplace_back(&Keys.KeyOf(FList[I]), I);
+    InOrder = InOrder && (I == 0 || !(*Keyed[I].first < *Keyed[I - 1].first));
+  }
+  // Entries that arrive in order (a palette's captions, often) stay where they are.
+  if (InOrder)
+    return;
   std::stable_sort(Keyed.begin(), Keyed.end(),
                    [](const auto& A, const auto& B) { return *A.first < *B.first; });
   std::vector<UnicodeString> Ordered;

@@ -45,10 +45,15 @@ public:
   UnicodeString Get(int Index) const override;
   void Put(int Index, const UnicodeString& S) override;
   int Add(const UnicodeString& S) override;
+  // The same, taking S over instead of copying it.
+  int Add(UnicodeString&& S);
   void Insert(int Index, const UnicodeString& S) override;
   void Delete(int Index) override;
   void Clear() override { FList.clear(); }
   int IndexOf(const UnicodeString& S) const override;
+  // As TStrings does; from a list of exactly this class into an unsorted one, the entries are
+  // copied at once (one copy each, not one to read and one to add).
+  void Assign(const TStrings& Source) override;
 
   bool Sorted() const { return FSorted; }
   // Switching to sorted sorts the present entries and keeps their duplicates.
@@ -67,6 +72,9 @@ public:
 
 private:
   void CheckIndex(int Index, bool AllowEnd = false) const;
+  // Where S goes in this sorted list (Index), or false when it is a duplicate to drop, whose
+  // equal is at Index; raises EStringListError when duplicates are refused.
+  bool SortedPlace(const UnicodeString& S, int& Index) const;
   // Whether CompareStrings is TStringList's own, so that collation keys may stand in for it.
   bool ComparesAsTStringList() const { return typeid(*this) == typeid(TStringList); }
 

@@ -3,6 +3,7 @@
 #include "vcl/Forms.h"
 
 #include <algorithm>
+#include <utility>
 
 const TEnumInfo& GridOptionInfo() {
   static const TEnumInfo Info{{u"goFixedVertLine", u"goFixedHorzLine", u"goVertLine", u"goHorzLine",
@@ -465,6 +466,16 @@ void TStringGrid::SetCells(int ACol, int ARow, const UnicodeString& Value) {
   if (Cell == Value)
     return;
   Cell = Value;
+  NotifyViews(&TGridView::CellsChanged, this);
+}
+
+void TStringGrid::SetCells(int ACol, int ARow, UnicodeString&& Value) {
+  if (ACol < 0 || ACol >= ColCount() || ARow < 0 || ARow >= RowCount())
+    throw EInvalidGridOperation(u"Cell " + CellName(ACol, ARow) + u" is outside the grid");
+  UnicodeString& Cell = FCells[static_cast<size_t>(ARow)][static_cast<size_t>(ACol)];
+  if (Cell == Value)
+    return;
+  Cell = std::move(Value);
   NotifyViews(&TGridView::CellsChanged, this);
 }
 

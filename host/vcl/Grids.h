@@ -215,6 +215,8 @@ public:
   // The text of a cell; a cell outside the grid raises EInvalidGridOperation.
   UnicodeString Cells(int ACol, int ARow) const;
   void SetCells(int ACol, int ARow, const UnicodeString& Value);
+  // The same, taking the text over instead of copying it.
+  void SetCells(int ACol, int ARow, UnicodeString&& Value);
 
 protected:
   // With default drawing, the text goes at 2 pixels right and below the cell's corner.

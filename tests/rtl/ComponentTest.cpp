@@ -167,6 +167,47 @@ TEST(SiblingHearing, WhoHearsFollowsTheClassTheLinksAndWhatIsOwned) {
   EXPECT_EQ(Owner.ComponentCount(), 4); // Listener, Plain, the echo and Linked
 }
 
+// A listener that, on hearing of a removal, releases the siblings it was given.
+class TReleasing : public TLogged {
+public:
+  using TLogged::TLogged;
+  std::vector<TComponent*> ReleaseOnRemoval;
+
+protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override {
+    TLogged::Notification(AComponent, Operation);
+    if (Operation != TOperation::opRemove)
+      return;
+    auto Release = std::move(ReleaseOnRemoval);
+    for (TComponent* C : Release)
+      delete C;
+  }
+};
+
+TEST(SiblingHearing, AHandlerThatReleasesListenersBeforeOrAfterItLeavesTheOthersToldOnce) {
+  std::vector<UnicodeString> Log;
+  TLogged Owner(nullptr, u"Owner", Log);
+  auto* First = new TLogged(&Owner, u"First", Log);
+  auto* Early = new TLogged(&Owner, u"Early", Log);
+  auto* Releasing = new TReleasing(&Owner, u"Releasing", Log);
+  auto* Late = new TLogged(&Owner, u"Late", Log);
+  auto* Last = new TLogged(&Owner, u"Last", Log);
+  TComponent* Gone = PlainChild(&Owner, u"Gone");
+  // Told in order of joining: the handler releases one listener already told and one not yet;
+  // the walk goes on after the handler, and the one released before its turn is never told.
+  Releasing->ReleaseOnRemoval = {Early, Late};
+  const auto GoneAddress = reinterpret_cast<std::uintptr_t>(Gone);
+  const auto EarlyAddress = reinterpret_cast<std::uintptr_t>(Early);
+  const auto LateAddress = reinterpret_cast<std::uintptr_t>(Late);
+  delete Gone;
+  EXPECT_EQ(First->Removed, (std::vector<std::uintptr_t>{GoneAddress, EarlyAddress, LateAddress}));
+  EXPECT_EQ(Releasing->Removed,
+            (std::vector<std::uintptr_t>{GoneAddress, EarlyAddress, LateAddress}));
+  // Last hears of the two releases inside the handler before its turn for Gone comes.
+  EXPECT_EQ(Last->Removed, (std::vector<std::uintptr_t>{EarlyAddress, LateAddress, GoneAddress}));
+  EXPECT_EQ(Owner.ComponentCount(), 3);
+}
+
 // The rule that comes with asking once: an owner must not insert while a component it owns
 // is half-built, for then the component answers as the class it is not yet. Debug builds stop
 // at the next insertion or removal; a listener asked half-built would miss its siblings.

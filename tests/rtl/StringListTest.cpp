@@ -50,6 +50,29 @@ TEST(StringList, AddingToSortedListPlacesOrDropsByDuplicatesSetting) {
   EXPECT_EQ(L.IndexOf(u"WIN32"), 2);
 }
 
+TEST(StringList, AStringTakenOverIsPlacedOrDroppedAsACopyWouldBe) {
+  TStringList L;
+  L.SetSorted(true);
+  UnicodeString Taken = u"Standard component palette tab";
+  EXPECT_EQ(L.Add(std::move(Taken)), 0);
+  UnicodeString Equal = u"STANDARD COMPONENT PALETTE TAB";
+  EXPECT_EQ(L.Add(std::move(Equal)), 0); // dropped: the present entry stays as it was
+  EXPECT_EQ(L.Add(UnicodeString(u"Additional components")), 0);
+  EXPECT_EQ(Entries(L), (V{u"Additional components", u"Standard component palette tab"}));
+  L.SetDuplicates(TDuplicates::dupError);
+  EXPECT_THROW(L.Add(UnicodeString(u"additional COMPONENTS")), EStringListError);
+  TStringList Unsorted;
+  Unsorted.Add(UnicodeString(u"Zeta"));
+  Unsorted.Add(UnicodeString(u"alpha"));
+  EXPECT_EQ(Entries(Unsorted), (V{u"Zeta", u"alpha"}));
+  // Already in order, equal entries included: sorting leaves every entry where it is.
+  TStringList InOrder;
+  for (auto S : {u"Alpha", u"alpha", u"ALPHA", u"Beta", u"beta"})
+    InOrder.Add(S);
+  InOrder.SetSorted(true);
+  EXPECT_EQ(Entries(InOrder), (V{u"Alpha", u"alpha", u"ALPHA", u"Beta", u"beta"}));
+}
+
 TEST(StringList, AccentsAreNotLetterCase) {
   TStringList L;
   L.SetSorted(true);
@@ -198,6 +221,20 @@ TEST(StringList, AssignCopiesEntriesInSourceOrder) {
   EXPECT_FALSE(Target.Sorted());
   Source.Add(u"later");
   EXPECT_EQ(Target.Count(), 2); // a copy, not a view
+  // From a sorted list into an unsorted one: its order, duplicates kept; into a sorted one with
+  // duplicates ignored, sorted and without them.
+  TStringList Sorted;
+  Sorted.SetDuplicates(TDuplicates::dupAccept);
+  Sorted.SetSorted(true);
+  for (auto S : {u"beta", u"Alpha", u"BETA"})
+    Sorted.Add(S);
+  ASSERT_EQ(Entries(Sorted), (V{u"Alpha", u"BETA", u"beta"})); // an equal one goes first
+  Target.Assign(Sorted);
+  EXPECT_EQ(Entries(Target), (V{u"Alpha", u"BETA", u"beta"}));
+  TStringList SortedTarget;
+  SortedTarget.SetSorted(true);
+  SortedTarget.Assign(Sorted);
+  EXPECT_EQ(Entries(SortedTarget), (V{u"Alpha", u"BETA"}));
 }
 
 // A list of its own class that compares in its own way: by length, then as TStringList does.

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -118,10 +119,15 @@ TEST(Views, AGridTellsItsOwnChangesByNameAndThoseOfEveryControl) {
   Grid->SetTopRow(5);
   Grid->SetTopRow(5);
   Grid->SetCells(1, 1, u"x");
+  // A text taken over tells as a copied one does, and an unchanged one tells nothing.
+  UnicodeString Taken = u"Category 001;Category 002";
+  Grid->SetCells(0, 2, std::move(Taken));
+  Grid->SetCells(0, 2, UnicodeString(u"Category 001;Category 002"));
+  EXPECT_EQ(Grid->Cells(0, 2), u"Category 001;Category 002");
   Grid->SetRowCount(41);
   Grid->SetVisible(false);
   Grid->RemoveView(&View);
-  EXPECT_EQ(View.Log, (std::vector<std::string>{"topleft", "cells", "layout", "visible"}));
+  EXPECT_EQ(View.Log, (std::vector<std::string>{"topleft", "cells", "cells", "layout", "visible"}));
 }
 
 TEST(Views, ViewsOfSeveralKindsHearTheirOwnInAnyOrderOfChangesAndAttachments) {
