@@ -1,4 +1,4 @@
-// The hive's own file layer over SQLite's default one. It does two things the default layer
+// The hive's own file layer over SQLite's default one. It does three things the default layer
 // does not:
 //  - the shared memory beside a hive (`-shm`) is allocated on the disk before SQLite maps it, so
 //    that a full disk is an error rather than a SIGBUS when SQLite later writes into a page the
@@ -6,8 +6,11 @@
 //    of its own in memory and changes nothing;
 //  - every page of a hive made with room for it (8 bytes reserved at the end of each page)
 //    carries a checksum, written with the page into the file and the journal and compared on
-//    every read of it, so that a damaged page is an error naming the file rather than values
-//    silently changed. Hives without that room are read and written as before.
+//    every read of it from the disk, so that a damaged page is an error naming the file rather than
+//    values silently changed. Hives without that room are read and written as before;
+//  - the pages a connection read are kept while the shared index shows that they cannot have
+//    changed, so that the pages SQLite reads again after another connection's commit come from
+//    memory (see "pages kept in memory" below).
 #include "rtl/SqliteHiveHooks.h"
 #include "rtl/SqliteHive_p.h"
 
@@ -330,20 +333,34 @@ int Close(sqlite3_file* F) {
   return Rc;
 }
 
-// The stamp of the shared index (the salts and the last committed frame of its header's first
-// copy, the frames folded into the file), when the shared memory is mapped. 32-bit words in the
-// machine's order.
+// The stamp of the shared index (the salts and the last committed frame of its header, the
+// frames folded into the file), when the shared memory is mapped and its header is not being
+// rewritten right now. 32-bit words in the machine's order.
 bool ShmStamp(const TFile& S, TStamp& Out) {
   const volatile unsigned char* Shm = S.State ? S.State->Shm.load() : nullptr;
   if (!Shm)
     return false;
-  std::atomic_thread_fence(std::memory_order_acquire);
+  // The header is kept twice and written second copy first; read first copy first, as SQLite
+  // does, equal copies are a whole header. The count of frames folded follows it: a restart
+  // writes the header, then sets that count to 0.
   const auto* P = const_cast<const unsigned char*>(Shm);
-  std::memcpy(&Out.LastFrame, P + 16, 4);
-  std::memcpy(Out.Salts, P + 32, 8);
-  if (S.Kind == MainFile)
-    std::memcpy(&Out.Folded, P + 96, 4);
+  unsigned char First[48], Second[48];
   std::atomic_thread_fence(std::memory_order_acquire);
+  std::memcpy(First, P, sizeof First);
+  std::atomic_thread_fence(std::memory_order_acquire);
+  std::memcpy(Second, P + 48, sizeof Second);
+  std::atomic_thread_fence(std::memory_order_acquire);
+  if (std::memcmp(First, Second, sizeof First) != 0)
+    return false;
+  std::memcpy(&Out.LastFrame, First + 16, 4);
+  std::memcpy(Out.Salts, First + 32, 8);
+  if (S.Kind == MainFile) {
+    std::memcpy(&Out.Folded, P + 96, 4);
+    std::atomic_thread_fence(std::memory_order_acquire);
+    // Past the last frame only halfway through a restart (header written, count not yet reset).
+    if (Out.Folded > Out.LastFrame)
+      return false;
+  }
   return true;
 }
 
