@@ -337,7 +337,8 @@ int Close(sqlite3_file* F) {
 // frames folded into the file), when the shared memory is mapped and its header is not being
 // rewritten right now. 32-bit words in the machine's order.
 bool ShmStamp(const TFile& S, TStamp& Out) {
-  const volatile unsigned char* Shm = S.State ? S.State->Shm.load() : nullptr;
+  const volatile unsigned char* Shm =
+      S.State ? S.State->Shm.load(std::memory_order_acquire) : nullptr;
   if (!Shm)
     return false;
   // The header is kept twice and written second copy first; read first copy first, as SQLite
@@ -582,8 +583,10 @@ int ShmMap(sqlite3_file* F, int Region, int Size, int Extend, void volatile** Ou
   int Rc = RealMethods(F)->xShmMap(Real(F), Region, Size, Extend, Out);
   if (Rc == SQLITE_OK) {
     // The first region's mapping says once which file the connection's shared memory is.
-    if (Region == 0 && *Out && S.State)
-      S.State->Shm = static_cast<const volatile unsigned char*>(*Out);
+    // (Mapped again at every read of the header: stored only when it moved.)
+    if (Region == 0 && *Out && S.State && S.State->Shm.load(std::memory_order_relaxed) != *Out)
+      S.State->Shm.store(static_cast<const volatile unsigned char*>(*Out),
+                         std::memory_order_release);
     if (Region == 0 && *Out && !S.ShmLooked) {
       S.ShmLooked = true;
       std::lock_guard<std::mutex> G(MappedLock);
