@@ -27,6 +27,9 @@ public:
     if (THiveOperationWatcher* W = OperationWatcher.load(std::memory_order_acquire)) {
       FWatcher = W;
       FFailing = W->Begin(Kind, Db);
+      // Pages the file layer keeps would let a read succeed without touching the file.
+      if (FFailing && Db)
+        sqlite3_file_control(Db, "main", HiveFcntlDropKept, nullptr);
     }
   }
   ~TOperation() {
@@ -530,7 +533,11 @@ private:
     }
     SimpleFoldCaseInto(Path, FFoldedPath);
     SimpleFoldCaseInto(Name, FFoldedName);
-    auto Parts = RegistryNames::SplitKeyPath(Path);
+    // A path read alone last time is bound in its statement already, and was checked then.
+    const bool Bound = FBoundDepth > 0 && SameUnits(Path, FBoundPath);
+    std::vector<UnicodeString> Parts;
+    if (!Bound)
+      Parts = RegistryNames::SplitKeyPath(Path);
     RegistryNames::CheckValueName(Name);
     TTransaction T(*this, false, Doing);
     if (TCachedKey* K = KeptKey()) {
@@ -544,10 +551,12 @@ private:
     if (FSingleReadVersion != FCacheVersion || FSingleReadPath != FFoldedPath) {
       FSingleReadVersion = FCacheVersion;
       FSingleReadPath = FFoldedPath;
-      const TRegValue* V = ReadOne(Parts, Name, Doing);
+      const TRegValue* V = Bound ? ReadOneBound(Doing) : ReadOne(Parts, Name, Doing, Path);
       T.Commit();
       return V;
     }
+    if (Bound)
+      Parts = RegistryNames::SplitKeyPath(Path);
     TCachedKey& K = LoadKey(Parts, Doing);
     T.Commit();
     auto V = K.Values.find(FFoldedName);
@@ -558,26 +567,47 @@ private:
     auto Parts = RegistryNames::SplitKeyPath(Path);
     RegistryNames::CheckValueName(Name);
     TTransaction T(*this, false, Doing);
-    const TRegValue* V = ReadOne(Parts, Name, Doing);
+    const TRegValue* V = ReadOne(Parts, Name, Doing, Path);
     T.Commit();
     return V;
   }
   // Inside a transaction: the one value, read into FRead. A key below the root is found with
-  // its value in one statement.
+  // its value in one statement; its path (Path, as given) stays bound in it for the next read
+  // of the same key (ReadOneBound).
   const TRegValue* ReadOne(const std::vector<UnicodeString>& Parts, std::u16string_view Name,
-                           const TDoing& Doing) {
-    FRead.reset();
+                           const TDoing& Doing, std::u16string_view Path) {
     sqlite3_stmt* S = nullptr;
     if (!Parts.empty() && Parts.size() <= MaxJoinedParts) {
+      SimpleFoldCaseInto(Name, FFoldedName);
+      FBoundDepth = 0;
       S = PathStmt(SPathValue[Parts.size() - 1], Parts.size(), true);
       BindPath(S, Parts);
-      BindText(S, static_cast<int>(Parts.size()) + 1, RegistryNames::Fold(Name));
-    } else if (sqlite3_int64 Key = FindKey(Parts, false, Doing)) {
+      FBoundDepth = Parts.size();
+      FBoundPath.assign(Path);
+      return ReadOneBound(Doing);
+    }
+    FRead.reset();
+    if (sqlite3_int64 Key = FindKey(Parts, false, Doing)) {
       S = Stmt(SReadValue, "SELECT name, type, data FROM reg_values "
                            "WHERE key = ?1 AND folded = ?2");
       sqlite3_bind_int64(S, 1, Key);
       BindText(S, 2, RegistryNames::Fold(Name));
     }
+    return ReadRow(S, Doing);
+  }
+  // The value FFoldedName of the key bound last by ReadOne (FBoundDepth parts).
+  const TRegValue* ReadOneBound(const TDoing& Doing) {
+    sqlite3_stmt* S = SPathValue[FBoundDepth - 1].get();
+    sqlite3_reset(S);
+    FBindBuffer.clear();
+    TryUTF8Encode(FFoldedName, FBindBuffer);
+    sqlite3_bind_text(S, static_cast<int>(FBoundDepth) + 1, FBindBuffer.data(),
+                      static_cast<int>(FBindBuffer.size()), SQLITE_TRANSIENT);
+    FRead.reset();
+    return ReadRow(S, Doing);
+  }
+  // Steps S (null: nothing to read) to the value it answers, into FRead.
+  const TRegValue* ReadRow(sqlite3_stmt* S, const TDoing& Doing) {
     if (S && Step(S, Doing)) {
       FRead.emplace();
       FRead->Name = ColumnText(S, 0);
@@ -814,6 +844,9 @@ private:
   sqlite3_file* FMainFile = nullptr;      // the connection's hive file, once asked for
   std::optional<TRegValue> FRead;         // what the last read of a single value found
   UnicodeString FSingleReadPath;          // the key of the last single read (folded)
+  UnicodeString FBoundPath;               // the path bound in SPathValue[FBoundDepth - 1], as given
+  size_t FBoundDepth = 0;                 // 0: none
+  std::string FBindBuffer;                // a name in UTF-8, kept to encode into without allocating
   sqlite3_int64 FSingleReadVersion = -1;  // and the data version it was made at
   TStmt SBegin[2], SCommit, SRollback, SFindKey, SInsertKey, SKeyValues, SReadValue, SWriteValue,
       SDeleteValue, SDeleteKey, SKeyTree, SDeleteKeyValues, SValueNames, SSubKeyNames, SDataVersion;

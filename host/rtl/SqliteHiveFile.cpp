@@ -44,9 +44,11 @@ PRAGMA user_version = 1;
 static_assert(HiveApplicationId == 1212891989);
 
 // How many pages the journal may hold before a commit folds it into the file. A fold syncs the
-// journal and the file, so it is kept rare: a large batch of single writes (the categories
-// editor's OK at thousands of rows) then costs a few syncs, not one every thousand pages.
-constexpr int JournalPagesBeforeFold = 4096;
+// journal and the file, so it is not done at every commit; but SQLite finds a page in the
+// journal by walking every frame of it that page has (a value written again and again leaves
+// one per commit), so a long journal makes each read after another connection's commit slower:
+// at 4,096 pages such a read took twice as many instructions as at 1,000.
+constexpr int JournalPagesBeforeFold = 1000;
 
 TFileIdentity IdentityOf(const struct stat& St) {
   return {static_cast<uint64_t>(St.st_dev), static_cast<uint64_t>(St.st_ino)};
@@ -366,15 +368,19 @@ void Open(THiveFile& Hive) {
              u" cannot be written and only part of the hive's journal is there");
   Hive.Immutable = !DirWritable && !HasWal;
 
+  // A handle is used by one thread at a time (it is not safe for more, its cache included), so
+  // its connection takes no lock of its own at every call into SQLite.
   sqlite3* Raw = nullptr;
   int Rc;
   if (Hive.Immutable)
     Rc = sqlite3_open_v2((FileUri(File) + "?immutable=1").c_str(), &Raw,
-                         SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, HiveVfs());
+                         SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, HiveVfs());
   else
     Rc = sqlite3_open_v2(File.c_str(), &Raw,
-                         Hive.ReadOnly ? SQLITE_OPEN_READONLY
-                                       : SQLITE_OPEN_READWRITE | (Exists ? 0 : SQLITE_OPEN_CREATE),
+                         (Hive.ReadOnly
+                              ? SQLITE_OPEN_READONLY
+                              : SQLITE_OPEN_READWRITE | (Exists ? 0 : SQLITE_OPEN_CREATE)) |
+                             SQLITE_OPEN_NOMUTEX,
                          HiveVfs());
   Hive.Db.reset(Raw);
   if (Rc != SQLITE_OK)
@@ -504,6 +510,60 @@ void Lose(THiveFile& Hive, const UnicodeString& Problem, bool HiveFileGone) {
   }
 }
 
+// The status of the folder of File (Known false when it cannot be examined).
+THiveFile::TFolderStamp FolderStamp(const std::string& File) {
+  THiveFile::TFolderStamp F;
+  const size_t Slash = File.rfind('/');
+  const std::string Dir = Slash == std::string::npos ? std::string(".")
+                          : Slash == 0               ? std::string("/")
+                                                     : File.substr(0, Slash);
+  struct stat St;
+  if (::stat(Dir.c_str(), &St) != 0)
+    return F;
+  F.Known = true;
+  F.Device = St.st_dev;
+  F.Inode = St.st_ino;
+  F.Modified = St.st_mtim;
+  F.Changed = St.st_ctim;
+  return F;
+}
+
+bool SameTime(const timespec& A, const timespec& B) {
+  return A.tv_sec == B.tv_sec && A.tv_nsec == B.tv_nsec;
+}
+
+bool SameFolder(const THiveFile::TFolderStamp& A, const THiveFile::TFolderStamp& B) {
+  return A.Known && B.Known && A.Device == B.Device && A.Inode == B.Inode &&
+         SameTime(A.Modified, B.Modified) && SameTime(A.Changed, B.Changed);
+}
+
+// Whether any later change of the folder's names must move its times: the system stamps a
+// change with its coarse clock (in whole seconds or coarser on some file systems), so a folder
+// changed within the last tick (or two seconds, for stamps without fractions) could change
+// again under the same stamp.
+bool FolderSettled(const THiveFile::TFolderStamp& F) {
+  timespec Now{};
+  if (!F.Known || ::clock_gettime(CLOCK_REALTIME_COARSE, &Now) != 0)
+    return false;
+  auto Before = [&](const timespec& T) {
+    if (T.tv_nsec == 0)
+      return T.tv_sec + 2 < Now.tv_sec;
+    return T.tv_sec < Now.tv_sec || (T.tv_sec == Now.tv_sec && T.tv_nsec < Now.tv_nsec);
+  };
+  return Before(F.Modified) && Before(F.Changed);
+}
+
+// The size of the hive file the connection has open, or -1 when it cannot be told.
+long long OpenFileSize(THiveFile& Hive) {
+  sqlite3_file* F = nullptr;
+  sqlite3_int64 Size = -1;
+  if (!Hive.Db ||
+      sqlite3_file_control(Hive.Db.get(), "main", SQLITE_FCNTL_FILE_POINTER, &F) != SQLITE_OK ||
+      !F || !F->pMethods || F->pMethods->xFileSize(F, &Size) != SQLITE_OK)
+    return -1;
+  return Size;
+}
+
 } // namespace
 
 long long FileSize(const std::string& File) {
@@ -572,33 +632,54 @@ void OpenHiveFile(THiveFile& Hive) {
 void CheckFiles(THiveFile& Hive, const TDoing& Doing, bool Write) {
   if (!Hive.Lost.empty())
     Fail(Hive, Doing, Hive.Lost);
+  // While the folder has not changed since the files were last found to be the ones opened,
+  // they still are: the journal and shared memory are not looked at, and a read needs only the
+  // size of the file in use (an emptied file keeps its name), a look at the open file rather
+  // than at a path. Taken before the files are looked at: a change of the folder after it
+  // shows at the next check.
+  const THiveFile::TFolderStamp Folder = FolderStamp(Hive.File);
+  const bool FolderKept = Hive.Opened && Hive.Folder.Known && SameFolder(Folder, Hive.Folder);
+  if (FolderKept && !Write) {
+    const long long Size = OpenFileSize(Hive);
+    if (Size > 0)
+      return;
+    if (Size == 0)
+      Fail(Hive, Doing, EmptiedProblem(Hive));
+  }
   // One look at each file. A path that cannot be examined for another reason (a folder made
   // unreadable) fails this operation only.
-  auto Look = [&](const std::string& File, const TFileIdentity& Opened, const UnicodeString& Name,
-                  struct stat& St, bool IsHiveFile) {
-    if (::stat(File.c_str(), &St) == 0) {
+  std::string Path;
+  auto Look = [&](const char* Suffix, const TFileIdentity& Opened, struct stat& St) {
+    Path.assign(Hive.File).append(Suffix);
+    const bool IsHiveFile = !*Suffix;
+    auto Name = [&] { return Quoted(Hive.Path + UTF8Decode(Suffix)); };
+    if (::stat(Path.c_str(), &St) == 0) {
       if (Opened.Inode == 0 || IdentityOf(St) == Opened)
         return true;
-      Lose(Hive, Quoted(Name) + u" has been replaced by another file since the hive was opened",
+      Lose(Hive, Name() + u" has been replaced by another file since the hive was opened",
            IsHiveFile);
     } else if (errno == ENOENT || errno == ENOTDIR) {
       if (Opened.Inode == 0)
         return false;
-      Lose(Hive, Quoted(Name) + u" has been deleted since the hive was opened", IsHiveFile);
+      Lose(Hive, Name() + u" has been deleted since the hive was opened", IsHiveFile);
     } else {
       Fail(Hive, Doing,
-           Quoted(Name) + u" cannot be examined (" + UTF8Decode(std::strerror(errno)) + u")");
+           Name() + u" cannot be examined (" + UTF8Decode(std::strerror(errno)) + u")");
     }
     Fail(Hive, Doing, Hive.Lost);
   };
   struct stat St, Journal;
-  const bool Exists = Look(Hive.File, Hive.FileId, Hive.Path, St, true);
+  const bool Exists = Look("", Hive.FileId, St);
   if (Hive.Opened && Exists && St.st_size == 0)
     Fail(Hive, Doing, EmptiedProblem(Hive));
-  if (Hive.WalId.Inode != 0)
-    Look(Hive.File + "-wal", Hive.WalId, Hive.Path + u"-wal", Journal, false);
-  if (Hive.ShmId.Inode != 0)
-    Look(Hive.File + "-shm", Hive.ShmId, Hive.Path + u"-shm", Journal, false);
+  if (!FolderKept) {
+    if (Hive.WalId.Inode != 0)
+      Look("-wal", Hive.WalId, Journal);
+    if (Hive.ShmId.Inode != 0)
+      Look("-shm", Hive.ShmId, Journal);
+    Hive.Folder =
+        Hive.Opened && Exists && FolderSettled(Folder) ? Folder : THiveFile::TFolderStamp{};
+  }
   if (!Write)
     return;
   if (Hive.ReadOnly)

@@ -1,4 +1,4 @@
-// The hive's own file layer over SQLite's default one. It does two things the default layer
+// The hive's own file layer over SQLite's default one. It does three things the default layer
 // does not:
 //  - the shared memory beside a hive (`-shm`) is allocated on the disk before SQLite maps it, so
 //    that a full disk is an error rather than a SIGBUS when SQLite later writes into a page the
@@ -6,8 +6,11 @@
 //    of its own in memory and changes nothing;
 //  - every page of a hive made with room for it (8 bytes reserved at the end of each page)
 //    carries a checksum, written with the page into the file and the journal and compared on
-//    every read of it, so that a damaged page is an error naming the file rather than values
-//    silently changed. Hives without that room are read and written as before.
+//    every read of it from the disk, so that a damaged page is an error naming the file rather than
+//    values silently changed. Hives without that room are read and written as before;
+//  - the pages a connection read are kept while the shared index shows that they cannot have
+//    changed, so that the pages SQLite reads again after another connection's commit come from
+//    memory (see "pages kept in memory" below).
 #include "rtl/SqliteHiveHooks.h"
 #include "rtl/SqliteHive_p.h"
 
@@ -49,10 +52,32 @@ void Store64(unsigned char* P, uint64_t V) {
 
 // A checksum of the page's bytes but its last 8 (where it is kept): two running sums over the
 // page's 64-bit words, so that every word and its place count, mixed into one value.
+//
+// The sums are those of the chain "A += word; B += A" over the words in order, computed four
+// words at a time: lane R (R = 0..3) runs the same chain over words 4M + R alone, giving a_R and
+// b_R. A word J (1-based) of the whole chain is added into B n - J + 1 times (n words); in lane R
+// it is added n/4 - M + 1 times, i.e. (n - J + 1 + R) / 4. So, exactly (modulo 2^64), over a
+// prefix of 4k words: A = A0 + sum(a_R), B = B0 + n * A0 + sum(4 * b_R - R * a_R). The rest of
+// the words go through the chain itself. Hives written before keep matching.
 uint64_t PageChecksum(const unsigned char* Page, int Size) {
   uint64_t A = 0x9E3779B97F4A7C15ull, B = 0x2545F4914F6CDD1Dull;
   const int Words = (Size - HiveChecksumBytes) / 8;
-  for (int I = 0; I < Words; ++I) {
+  int I = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    typedef uint64_t TLanes __attribute__((vector_size(32)));
+    const int Prefix = Words & ~3;
+    TLanes La{}, Lb{};
+    for (; I < Prefix; I += 4) {
+      TLanes W;
+      std::memcpy(&W, Page + 8 * I, sizeof W);
+      La += W;
+      Lb += La;
+    }
+    const uint64_t N = static_cast<uint64_t>(Prefix);
+    B += N * A + 4 * (Lb[0] + Lb[1] + Lb[2] + Lb[3]) - (La[1] + 2 * La[2] + 3 * La[3]);
+    A += La[0] + La[1] + La[2] + La[3];
+  }
+  for (; I < Words; ++I) {
     A += Load64(Page + 8 * I);
     B += A;
   }
@@ -109,6 +134,81 @@ struct TDbState {
   // Times the connection released the journal's write lock: what its journal remembers of the
   // journal's content holds only while this stays the same.
   std::atomic<uint64_t> WriteLocks{0};
+  // The first region of the connection's shared memory while it is mapped, else null: pages
+  // read are kept (TKeptPages) by a stamp taken from it.
+  std::atomic<const volatile unsigned char*> Shm{nullptr};
+  // Times what the connection's files keep was dropped (HiveFcntlDropKept).
+  std::atomic<uint64_t> Drops{0};
+};
+
+// --- pages kept in memory ---------------------------------------------------------------------
+//
+// After another connection commits, SQLite drops the whole page cache of a connection and reads
+// every page again, mostly pages nobody changed. The layer keeps the pages it read (and found
+// matching their checksums) by where they lie and by a stamp of the shared index that changes
+// whenever what lies there may change, and answers a read of the same place under the same
+// stamp from memory:
+//  - a frame of the journal, by the salts of the index header: a committed frame never changes
+//    while the salts stay (commits append frames, and the journal is written from its start
+//    again only after a restart, which draws new salts). SQLite reads a frame only inside a
+//    read transaction that uses the journal, during which nobody can restart it; frames past
+//    the last commit are not kept (they may be written again under the same salts);
+//  - a page of the file, by the salts and the count of frames folded into the file (nBackfill):
+//    in a write-ahead journal only a fold writes the file, and it raises that count once its
+//    pages are written (a restart draws new salts). SQLite reads a page from the file only when
+//    its reader's snapshot has no frame of it in the journal, and a fold never writes such a
+//    page while that reader is there.
+// Anything read while the stamp moved is not kept. This connection's own writes drop what they
+// touch; a new journal header or a truncation drops everything.
+struct TStamp {
+  uint32_t Salts[2] = {0, 0};
+  uint32_t Folded = 0;    // frames folded into the file (file pages only)
+  uint32_t LastFrame = 0; // the last committed frame (not part of the stamp)
+  bool operator==(const TStamp& O) const {
+    return Salts[0] == O.Salts[0] && Salts[1] == O.Salts[1] && Folded == O.Folded;
+  }
+};
+
+class TKeptPages {
+public:
+  // The kept page at Offset under Stamp, or null.
+  const unsigned char* Find(sqlite3_int64 Offset, const TStamp& Stamp, int Size) const {
+    const TSlot& S = FSlots[SlotOf(Offset, Size)];
+    return S.Offset == Offset && S.Size == Size && S.Stamp == Stamp ? S.Page.get() : nullptr;
+  }
+  void Keep(sqlite3_int64 Offset, const TStamp& Stamp, const void* Page, int Size) {
+    TSlot& S = FSlots[SlotOf(Offset, Size)];
+    if (!S.Page || S.Size != Size)
+      S.Page.reset(new unsigned char[static_cast<size_t>(Size)]);
+    std::memcpy(S.Page.get(), Page, static_cast<size_t>(Size));
+    S.Offset = Offset;
+    S.Size = Size;
+    S.Stamp = Stamp;
+  }
+  // Forgets what lies in [Offset, Offset + Amount).
+  void Drop(sqlite3_int64 Offset, int Amount) {
+    for (TSlot& S : FSlots)
+      if (S.Offset >= 0 && S.Offset < Offset + Amount && Offset < S.Offset + S.Size)
+        S.Offset = -1;
+  }
+  void Clear() {
+    for (TSlot& S : FSlots)
+      S.Offset = -1;
+  }
+
+private:
+  // Direct-mapped by page (or frame) number: a read touches a few pages of each table.
+  static constexpr size_t Slots = 64;
+  struct TSlot {
+    sqlite3_int64 Offset = -1;
+    int Size = 0;
+    TStamp Stamp;
+    std::unique_ptr<unsigned char[]> Page;
+  };
+  static size_t SlotOf(sqlite3_int64 Offset, int Size) {
+    return static_cast<size_t>(Offset / Size) % Slots;
+  }
+  TSlot FSlots[Slots];
 };
 
 // The damaged page a read of this thread found last, until it is taken for a message. Plain
@@ -178,7 +278,9 @@ struct TFile {
   unsigned char Frame[FrameHeaderSize] = {};
   sqlite3_int64 ChainAt = 0;
   uint32_t Chain[2] = {0, 0};
-  std::vector<unsigned char> Copy; // a page written with its checksum, kept for the file's life
+  std::vector<unsigned char> Copy;  // a page written with its checksum, kept for the file's life
+  std::unique_ptr<TKeptPages> Kept; // pages read, while their stamp holds
+  uint64_t Drops = 0;               // State->Drops when Kept was last emptied
 };
 
 // Never destroyed: a hive closed by a static object's destructor at exit still finds them.
@@ -231,9 +333,58 @@ int Close(sqlite3_file* F) {
   return Rc;
 }
 
+// The stamp of the shared index (the salts and the last committed frame of its header, the
+// frames folded into the file), when the shared memory is mapped and its header is not being
+// rewritten right now. 32-bit words in the machine's order.
+bool ShmStamp(const TFile& S, TStamp& Out) {
+  const volatile unsigned char* Shm =
+      S.State ? S.State->Shm.load(std::memory_order_acquire) : nullptr;
+  if (!Shm)
+    return false;
+  // The header is kept twice and written second copy first; read first copy first, as SQLite
+  // does, equal copies are a whole header. The count of frames folded follows it: a restart
+  // writes the header, then sets that count to 0.
+  const auto* P = const_cast<const unsigned char*>(Shm);
+  unsigned char First[48], Second[48];
+  std::atomic_thread_fence(std::memory_order_acquire);
+  std::memcpy(First, P, sizeof First);
+  std::atomic_thread_fence(std::memory_order_acquire);
+  std::memcpy(Second, P + 48, sizeof Second);
+  std::atomic_thread_fence(std::memory_order_acquire);
+  if (std::memcmp(First, Second, sizeof First) != 0)
+    return false;
+  std::memcpy(&Out.LastFrame, First + 16, 4);
+  std::memcpy(Out.Salts, First + 32, 8);
+  if (S.Kind == MainFile) {
+    std::memcpy(&Out.Folded, P + 96, 4);
+    std::atomic_thread_fence(std::memory_order_acquire);
+    // Past the last frame only halfway through a restart (header written, count not yet reset).
+    if (Out.Folded > Out.LastFrame)
+      return false;
+  }
+  return true;
+}
+
 int Read(sqlite3_file* F, void* Buf, int Amount, sqlite3_int64 Offset) {
-  int Rc = RealMethods(F)->xRead(Real(F), Buf, Amount, Offset);
   TFile& S = *Of(F);
+  TStamp Stamp;
+  const sqlite3_int64 Number = S.Kind == OtherFile ? -1 : PageNumberAt(S, Amount, Offset);
+  // In the journal only committed frames are kept: one past the last commit may be written
+  // again under the same salts (by this connection's next transaction after a rollback, or
+  // another's).
+  const bool Keepable =
+      Number > 0 && ShmStamp(S, Stamp) && (S.Kind == MainFile || Number <= Stamp.LastFrame);
+  if (Keepable && S.Kept && S.Drops != S.State->Drops) {
+    S.Kept->Clear();
+    S.Drops = S.State->Drops;
+  }
+  if (Keepable && S.Kept) {
+    if (const unsigned char* Page = S.Kept->Find(Offset, Stamp, Amount)) {
+      std::memcpy(Buf, Page, static_cast<size_t>(Amount));
+      return SQLITE_OK;
+    }
+  }
+  int Rc = RealMethods(F)->xRead(Real(F), Buf, Amount, Offset);
   if (Rc != SQLITE_OK || S.Kind == OtherFile)
     return Rc;
   const auto* Data = static_cast<const unsigned char*>(Buf);
@@ -249,6 +400,13 @@ int Read(sqlite3_file* F, void* Buf, int Amount, sqlite3_int64 Offset) {
     LastDamage.Journal = S.Kind == JournalFile;
     LastDamage.Page = Page;
     return SQLITE_IOERR_DATA;
+  }
+  // Kept only when the stamp did not move while the page was read.
+  TStamp After;
+  if (Keepable && ShmStamp(S, After) && After == Stamp) {
+    if (!S.Kept)
+      S.Kept = std::make_unique<TKeptPages>();
+    S.Kept->Keep(Offset, Stamp, Data, Amount);
   }
   return Rc;
 }
@@ -299,6 +457,13 @@ int FrameBefore(TFile& S, int PageSize, sqlite3_int64 Offset, unsigned char Fram
 
 int Write(sqlite3_file* F, const void* Buf, int Amount, sqlite3_int64 Offset) {
   TFile& S = *Of(F);
+  if (S.Kept) {
+    // A new header starts the journal afresh: nothing kept of it holds any more.
+    if (Offset == 0 && S.Kind == JournalFile)
+      S.Kept->Clear();
+    else
+      S.Kept->Drop(Offset, Amount);
+  }
   const sqlite3_int64 Page = S.Kind == OtherFile ? -1 : PageNumberAt(S, Amount, Offset);
   if (S.Kind == JournalFile && Page < 0) {
     Remembered(S);
@@ -354,6 +519,8 @@ int Truncate(sqlite3_file* F, sqlite3_int64 Size) {
     S.HaveHeader = false;
     S.FrameAt = S.ChainAt = 0;
   }
+  if (S.Kept)
+    S.Kept->Clear();
   return RealMethods(F)->xTruncate(Real(F), Size);
 }
 int Sync(sqlite3_file* F, int Flags) {
@@ -374,6 +541,11 @@ int CheckReservedLock(sqlite3_file* F, int* Out) {
 int FileControl(sqlite3_file* F, int Op, void* Arg) {
   if (Op == HiveFcntlShmFull) {
     *static_cast<int*>(Arg) = Of(F)->ShmFull ? 1 : 0;
+    return SQLITE_OK;
+  }
+  if (Op == HiveFcntlDropKept) {
+    if (TFile& S = *Of(F); S.State)
+      ++S.State->Drops;
     return SQLITE_OK;
   }
   if (Op == HiveFcntlShmIdentity) {
@@ -411,6 +583,10 @@ int ShmMap(sqlite3_file* F, int Region, int Size, int Extend, void volatile** Ou
   int Rc = RealMethods(F)->xShmMap(Real(F), Region, Size, Extend, Out);
   if (Rc == SQLITE_OK) {
     // The first region's mapping says once which file the connection's shared memory is.
+    // (Mapped again at every read of the header: stored only when it moved.)
+    if (Region == 0 && *Out && S.State && S.State->Shm.load(std::memory_order_relaxed) != *Out)
+      S.State->Shm.store(static_cast<const volatile unsigned char*>(*Out),
+                         std::memory_order_release);
     if (Region == 0 && *Out && !S.ShmLooked) {
       S.ShmLooked = true;
       std::lock_guard<std::mutex> G(MappedLock);
@@ -445,6 +621,8 @@ void ShmBarrier(sqlite3_file* F) {
 int ShmUnmap(sqlite3_file* F, int Delete) {
   if (RealMethods(F)->iVersion < 2)
     return SQLITE_OK;
+  if (TFile& S = *Of(F); S.State)
+    S.State->Shm = nullptr;
   return RealMethods(F)->xShmUnmap(Real(F), Delete);
 }
 // Pages are always read through Read, where their checksums are compared.

@@ -45,6 +45,15 @@ struct THiveFile {
   // while it does.
   UnicodeString Lost;
   int JournalFrames = 0; // pages in the journal after the last commit
+  // The folder's status when the files were last found to be the ones opened, if it had not
+  // changed for a while then (Known false: none). While it stays the same, no name in the folder
+  // was added, removed or renamed, so the files at the paths are still those (CheckFiles).
+  struct TFolderStamp {
+    bool Known = false;
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    timespec Modified{}, Changed{};
+  } Folder;
   TDb Db;
 };
 
@@ -117,6 +126,9 @@ constexpr int HiveFcntlShmFull = 0x48560001;
 // Another: sets the TFileIdentity it is given to the file of the shared memory the connection
 // has mapped (Inode 0 when not known), whatever file its path names now.
 constexpr int HiveFcntlShmIdentity = 0x48560002;
+// Another: the connection's files forget the pages they keep (see SqliteHiveVfs.cpp), so that
+// the next reads reach the file.
+constexpr int HiveFcntlDropKept = 0x48560003;
 // The name of the layer to open hives with (registered on the first call over the default
 // layer of that moment), or null when it could not be registered.
 const char* HiveVfs();

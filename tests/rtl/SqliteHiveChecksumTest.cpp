@@ -211,6 +211,61 @@ TEST(HivePageChecksums, AKilledWritersJournalIsRecoveredWithEveryAcknowledgedWri
   }
 }
 
+// The checksum as hives have carried it since they had one: two running sums over the page's
+// 64-bit little-endian words but the last ("A += word; B += A"), mixed into one value. However
+// the layer computes it, every page it writes must carry exactly this, or hives already written
+// would read as damaged.
+uint64_t DefinedChecksum(const unsigned char* Page, size_t Size) {
+  uint64_t A = 0x9E3779B97F4A7C15ull, B = 0x2545F4914F6CDD1Dull;
+  for (size_t I = 0; I + 8 < Size; I += 8) {
+    uint64_t Word = 0;
+    for (int J = 7; J >= 0; --J)
+      Word = Word << 8 | Page[I + static_cast<size_t>(J)];
+    A += Word;
+    B += A;
+  }
+  return A ^ (B * 0xBF58476D1CE4E5B9ull) ^ (B >> 31);
+}
+
+uint64_t StoredChecksum(const unsigned char* Page, size_t Size) {
+  uint64_t V = 0;
+  for (int J = 7; J >= 0; --J)
+    V = V << 8 | Page[Size - 8 + static_cast<size_t>(J)];
+  return V;
+}
+
+TEST(HivePageChecksums, EveryPageInTheFileAndTheJournalCarriesTheChecksumAsDefined) {
+  TTempDir Temp;
+  const std::string File = Temp.File("HKCU.db");
+  auto H = OpenSqliteHive(UTF8Decode(File));
+  // Pages of every kind: keys, values spread over several pages, and values larger than a page.
+  for (int I = 0; I < 300; ++I)
+    H->WriteValue(Key + u"\\K" + IntToStr(I % 7),
+                  TRegValue::String(u"V" + IntToStr(I),
+                                    UnicodeString(I % 50 == 0 ? 3000 : 20, u'a' + I % 26)));
+  const std::string Wal = ReadBytes(File + "-wal");
+  ASSERT_GT(Wal.size(), 32u);
+  const size_t WalPage =
+      static_cast<unsigned char>(Wal[10]) << 8 | static_cast<unsigned char>(Wal[11]);
+  int Frames = 0;
+  for (size_t At = 32 + 24; At + WalPage <= Wal.size(); At += 24 + WalPage, ++Frames) {
+    const auto* Page = reinterpret_cast<const unsigned char*>(Wal.data() + At);
+    ASSERT_EQ(StoredChecksum(Page, WalPage), DefinedChecksum(Page, WalPage)) << "frame " << Frames;
+  }
+  EXPECT_GT(Frames, 20);
+  H.reset(); // folds the journal into the file
+  const std::string Bytes = ReadBytes(File);
+  const size_t PageSize =
+      static_cast<unsigned char>(Bytes[16]) << 8 | static_cast<unsigned char>(Bytes[17]);
+  ASSERT_EQ(Bytes.size() % PageSize, 0u);
+  ASSERT_GT(Bytes.size() / PageSize, 10u);
+  for (size_t At = 0; At < Bytes.size(); At += PageSize) {
+    const auto* Page = reinterpret_cast<const unsigned char*>(Bytes.data() + At);
+    ASSERT_EQ(StoredChecksum(Page, PageSize), DefinedChecksum(Page, PageSize))
+        << "page " << At / PageSize + 1;
+  }
+}
+
 // A hive held by a static object is closed at exit after the thread's own objects are gone: its
 // last fold still writes every page with its checksum, and nothing written is lost.
 TEST(HivePageChecksums, AHiveClosedByAStaticObjectAtExitKeepsEveryValue) {
