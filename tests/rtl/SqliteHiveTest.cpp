@@ -272,10 +272,11 @@ TEST_F(SqliteHiveTest, ReadsAfterOtherCommitsStayExactThroughFoldsAndRestartsOfT
     Writer->WriteString(Section(S), Name(V), Data);
     Stored[{S, V}] = Data;
     ASSERT_EQ(Reader->ReadString(Section(S), Name(V), u""), Data) << "write " << I;
-    if (I % 500 == 0)
+    if (I % 500 == 0) {
       for (const auto& [Where, Value] : Stored)
         ASSERT_EQ(Reader->ReadString(Section(Where.first), Name(Where.second), u""), Value)
             << "after write " << I;
+    }
   }
   // Four thousand commits of one page or more: the journal was folded and restarted.
   EXPECT_LT(std::filesystem::file_size(HiveFile + "-wal"), 1100u * 4200u);
