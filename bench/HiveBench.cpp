@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -158,6 +159,37 @@ void OpenHandle(benchmark::State& State) {
     benchmark::DoNotOptimize(H.Open());
 }
 BENCHMARK(OpenHandle)->Arg(50)->Arg(5000)->Unit(benchmark::kMicrosecond);
+
+// Every value of a key of Values values read through a new handle (what the categories dialog
+// does), with or without another handle of the process (the menus') having loaded the key and
+// nothing committed since: then the new handle takes the values that handle loaded.
+void AllValuesThroughANewHandle(benchmark::State& State) {
+  TTempHive H;
+  const int Values = static_cast<int>(State.range(0));
+  std::vector<UnicodeString> Names;
+  for (int I = 0; I < Values; ++I) {
+    Names.push_back(u"Tab " + IntToStr(I));
+    H.Reg->WriteString(u"Categories", Names.back(), u"Common;VCL;Data Access");
+  }
+  if (State.range(1)) {
+    H.Reg->ReadString(u"Categories", Names[0], u"");
+    H.Reg->ReadString(u"Categories", Names[1], u"");
+  }
+  for (auto _ : State) {
+    State.PauseTiming();
+    auto Reader = H.Open();
+    State.ResumeTiming();
+    for (const UnicodeString& Name : Names)
+      benchmark::DoNotOptimize(Reader->ReadString(u"Categories", Name, u""));
+    State.PauseTiming();
+    Reader.reset();
+    State.ResumeTiming();
+  }
+}
+BENCHMARK(AllValuesThroughANewHandle)
+    ->ArgsProduct({{5000}, {0, 1}})
+    ->ArgNames({"", "Loaded"})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

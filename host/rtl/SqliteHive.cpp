@@ -11,7 +11,10 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <tuple>
 #include <unordered_map>
 
 namespace {
@@ -59,6 +62,56 @@ constexpr size_t MaxJoinedParts = 8;
 using TWalHeader = std::array<unsigned char, 48>;
 constexpr int WalIndexPageSize = 32768;
 
+// The values of one key, by folded name.
+using TKeyValues = std::unordered_map<UnicodeString, TRegValue>;
+
+// Keys loaded by the handles of this process, so that a new handle (a dialog's) takes the
+// values another one (the menus') loaded instead of reading them again. A key is shared with the
+// WAL index header seen when it was loaded: any commit rewrites that header, so a handle takes the
+// values only while its own transaction sees that same header, i.e. nothing was committed since.
+// The values are never changed once shared (a handle copies them before changing its own) and
+// live as long as a handle keeps them.
+class TSharedKeys {
+public:
+  // The hive file and its shared memory (whose header is the stamp), and the folded key path.
+  using TName = std::tuple<uint64_t, uint64_t, uint64_t, uint64_t, UnicodeString>;
+  struct TEntry {
+    TWalHeader Stamp{};
+    sqlite3_int64 Id = 0;
+    std::weak_ptr<const TKeyValues> Values;
+  };
+  void Put(TName Name, const TWalHeader& Stamp, sqlite3_int64 Id,
+           const std::shared_ptr<const TKeyValues>& Values) {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    // Entries no handle keeps any more are dropped now and then, so that the map stays small.
+    if (FEntries.size() >= FSweepAt) {
+      std::erase_if(FEntries, [](const auto& E) { return E.second.Values.expired(); });
+      FSweepAt = std::max<size_t>(64, FEntries.size() * 2);
+    }
+    FEntries[std::move(Name)] = TEntry{Stamp, Id, Values};
+  }
+  // The values shared under Name with Stamp, or null.
+  std::shared_ptr<const TKeyValues> Take(const TName& Name, const TWalHeader& Stamp,
+                                         sqlite3_int64& Id) {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    auto It = FEntries.find(Name);
+    if (It == FEntries.end() || It->second.Stamp != Stamp)
+      return nullptr;
+    Id = It->second.Id;
+    return It->second.Values.lock();
+  }
+
+private:
+  std::mutex FMutex;
+  std::map<TName, TEntry> FEntries;
+  size_t FSweepAt = 64;
+};
+
+TSharedKeys& SharedKeys() {
+  static TSharedKeys* Keys = new TSharedKeys; // never destroyed: handles may outlive statics
+  return *Keys;
+}
+
 class TSqliteHive final : public TRegistryHive {
 public:
   TSqliteHive(const UnicodeString& Path, std::chrono::milliseconds BusyTimeout) {
@@ -89,6 +142,7 @@ public:
   }
   bool ReadOnly() const override { return FHive.ReadOnly; }
   bool UsesHeaderCheck() const { return FHeaderCheck; }
+  unsigned KeysTaken() const { return FKeysTaken; }
 
   void CreateKey(std::u16string_view Path) override {
     auto Parts = RegistryNames::SplitKeyPath(Path);
@@ -147,13 +201,14 @@ public:
     T.Commit();
     if (K && K->Id) {
       SimpleFoldCaseInto(Value.Name, FFoldedName);
-      auto It = K->Values.find(FFoldedName);
-      if (It != K->Values.end()) {
+      TKeyValues& Values = OwnValues(*K);
+      auto It = Values.find(FFoldedName);
+      if (It != Values.end()) {
         // Case-preserving: the stored name keeps its spelling.
         It->second.Type = Value.Type;
         It->second.Data = Value.Data;
       } else {
-        K->Values.emplace(FFoldedName, Value);
+        Values.emplace(FFoldedName, Value);
         ++FCachedValues;
       }
     } else {
@@ -173,7 +228,7 @@ public:
     T.Commit();
     if (K && Key) {
       SimpleFoldCaseInto(Name, FFoldedName);
-      FCachedValues -= K->Values.erase(FFoldedName);
+      FCachedValues -= OwnValues(*K).erase(FFoldedName);
     }
   }
   std::vector<UnicodeString> ValueNames(std::u16string_view Path) override {
@@ -284,9 +339,12 @@ public:
 
 private:
   // The values of one key as this handle read them, by folded name; Id 0: no such key.
+  // Values may be shared with other handles of the process (Shared), and is then copied before
+  // this handle changes it.
   struct TCachedKey {
     sqlite3_int64 Id = 0;
-    std::unordered_map<UnicodeString, TRegValue> Values;
+    std::shared_ptr<TKeyValues> Values = std::make_shared<TKeyValues>();
+    bool Shared = false;
   };
 
   // A read (deferred) or write (immediate) transaction; rolled back unless committed. Inside a
@@ -429,8 +487,8 @@ private:
   }
   // In kept key K: the value FFoldedName, or null (after checking Name, which was not).
   const TRegValue* KeptValue(TCachedKey& K, std::u16string_view Name) {
-    auto V = K.Values.find(FFoldedName);
-    if (V != K.Values.end())
+    auto V = K.Values->find(FFoldedName);
+    if (V != K.Values->end())
       return &V->second;
     RegistryNames::CheckValueName(Name);
     return nullptr;
@@ -470,8 +528,8 @@ private:
     if (!K || !K->Id)
       return false;
     SimpleFoldCaseInto(Value.Name, FFoldedName);
-    auto It = K->Values.find(FFoldedName);
-    return It != K->Values.end() && It->second.Type == Value.Type && It->second.Data == Value.Data;
+    auto It = K->Values->find(FFoldedName);
+    return It != K->Values->end() && It->second.Type == Value.Type && It->second.Data == Value.Data;
   }
   // With the cache in line (inside a transaction, or found current): the kept key of Path, or
   // null when not kept.
@@ -488,9 +546,10 @@ private:
     if (FCachedValues >= MaxCachedValues)
       ClearCache();
     TCachedKey& K = FKeys[FFoldedPath];
-    FCachedValues -= K.Values.size();
-    K.Values.clear();
+    FCachedValues -= K.Values->size();
+    auto Values = std::make_shared<TKeyValues>();
     K.Id = Id;
+    K.Shared = false;
     if (Id) {
       sqlite3_stmt* S =
           Stmt(SKeyValues, "SELECT name, folded, type, data FROM reg_values WHERE key = ?1");
@@ -501,11 +560,57 @@ private:
         V.Type = static_cast<uint32_t>(sqlite3_column_int64(S, 2));
         const auto* Data = static_cast<const uint8_t*>(sqlite3_column_blob(S, 3));
         V.Data.assign(Data, Data + sqlite3_column_bytes(S, 3));
-        K.Values.emplace(ColumnText(S, 1), std::move(V));
+        Values->emplace(ColumnText(S, 1), std::move(V));
       }
     }
-    FCachedValues += K.Values.size();
+    FCachedValues += Values->size();
+    K.Values = std::move(Values);
+    if (Id && SharingUsable()) {
+      SharedKeys().Put(SharedName(), FCacheHeader, Id, K.Values);
+      K.Shared = true;
+    }
     return K;
+  }
+  // Whether keys can be shared with or taken from other handles: the WAL index header must
+  // stand for the state the transaction reads (see CacheCertainlyCurrent).
+  bool SharingUsable() const {
+    return FHeaderCheck && FCacheHeaderValid && !FHive.Immutable && FHive.ShmId.Inode != 0;
+  }
+  TSharedKeys::TName SharedName() const {
+    return {FHive.FileId.Device, FHive.FileId.Inode, FHive.ShmId.Device, FHive.ShmId.Inode,
+            FFoldedPath};
+  }
+  // Inside a transaction: the values of key FFoldedPath as another handle of the process loaded
+  // them, kept as this handle's, when nothing was committed since; null otherwise. The header is
+  // read again to make sure no commit came between the one taken at the start of the
+  // transaction and the state the transaction reads.
+  TCachedKey* AdoptKey() {
+    if (!SharingUsable())
+      return nullptr;
+    sqlite3_int64 Id = 0;
+    std::shared_ptr<const TKeyValues> Values = SharedKeys().Take(SharedName(), FCacheHeader, Id);
+    TWalHeader Now;
+    if (!Values || !ReadWalHeader(Now) || Now != FCacheHeader)
+      return nullptr;
+    if (FCachedValues >= MaxCachedValues)
+      ClearCache();
+    TCachedKey& K = FKeys[FFoldedPath];
+    FCachedValues -= K.Values->size();
+    K.Id = Id;
+    // Never changed while shared (OwnValues), so this handle may keep it as its own.
+    K.Values = std::const_pointer_cast<TKeyValues>(std::move(Values));
+    K.Shared = true;
+    FCachedValues += K.Values->size();
+    ++FKeysTaken;
+    return &K;
+  }
+  // The values of kept key K, to be changed: copied first when other handles may hold them.
+  TKeyValues& OwnValues(TCachedKey& K) {
+    if (K.Shared) {
+      K.Values = std::make_shared<TKeyValues>(*K.Values);
+      K.Shared = false;
+    }
+    return *K.Values;
   }
   // The value Name of key Path, kept by the handle or read from the file (into FRead when read
   // alone: always when Failing or inside a snapshot); null when it does not exist. Valid until
@@ -540,8 +645,11 @@ private:
       Parts = RegistryNames::SplitKeyPath(Path);
     RegistryNames::CheckValueName(Name);
     TTransaction T(*this, false, Doing);
-    if (TCachedKey* K = KeptKey()) {
-      const TRegValue* V = KeptValue(*K, Name);
+    TCachedKey* Kept = KeptKey();
+    if (!Kept)
+      Kept = AdoptKey();
+    if (Kept) {
+      const TRegValue* V = KeptValue(*Kept, Name);
       T.Commit();
       return V;
     }
@@ -559,8 +667,8 @@ private:
       Parts = RegistryNames::SplitKeyPath(Path);
     TCachedKey& K = LoadKey(Parts, Doing);
     T.Commit();
-    auto V = K.Values.find(FFoldedName);
-    return V == K.Values.end() ? nullptr : &V->second;
+    auto V = K.Values->find(FFoldedName);
+    return V == K.Values->end() ? nullptr : &V->second;
   }
   const TRegValue* ReadUncached(std::u16string_view Path, std::u16string_view Name,
                                 const TDoing& Doing) {
@@ -835,6 +943,7 @@ private:
   bool FHeaderCheck = true; // the quick test of CacheCurrent is usable
   std::unordered_map<UnicodeString, TCachedKey> FKeys; // by folded key path
   size_t FCachedValues = 0;
+  unsigned FKeysTaken = 0;          // keys taken from other handles (AdoptKey)
   sqlite3_int64 FCacheVersion = -1; // the data version FKeys was read at; -1: none
   TWalHeader FCacheHeader{};        // the WAL index header when FKeys was last found current
   bool FCacheHeaderValid = false;
@@ -867,4 +976,9 @@ void SetHiveOperationWatcher(THiveOperationWatcher* Watcher) {
 bool SqliteHiveUsesHeaderCheck(TRegistryHive& Hive) {
   auto* H = dynamic_cast<TSqliteHive*>(&Hive);
   return H && H->UsesHeaderCheck();
+}
+
+unsigned SqliteHiveKeysTaken(TRegistryHive& Hive) {
+  auto* H = dynamic_cast<TSqliteHive*>(&Hive);
+  return H ? H->KeysTaken() : 0;
 }

@@ -38,6 +38,10 @@ void SetHiveOperationWatcher(THiveOperationWatcher* Watcher);
 // when it has found that the linked SQLite does not rewrite it and asks SQLite every time.
 bool SqliteHiveUsesHeaderCheck(TRegistryHive& Hive);
 
+// How many keys the handle (an SQLite hive) took as another handle of the process had loaded
+// them, instead of reading them from the file.
+unsigned SqliteHiveKeysTaken(TRegistryHive& Hive);
+
 // The SQLite file layer hives are opened through (registered with SQLite by the first call). The
 // pages of a hive carry checksums that only this layer writes: another connection that changes a
 // hive must be opened through it, or the pages it writes read as damaged.

@@ -212,6 +212,91 @@ TEST_F(SqliteHiveTest, TwoHandlesInOneProcessSeeEachOthersWrites) {
   EXPECT_EQ(A->ReadString(u"Categories", u"Shared", u"gone"), u"gone");
 }
 
+// A new handle takes the values of a key another handle of the process loaded, but only while
+// nothing was committed since: every change by a handle or another process, an erased key and a
+// replaced file show at its next read, and a handle's changes to what it keeps never reach the
+// values another handle took.
+TEST_F(SqliteHiveTest, ANewHandleTakesAKeyAnotherLoadedOnlyWhileNothingWasCommittedSince) {
+  auto Loader = Reg();
+  for (int I = 1; I <= 20; ++I)
+    Loader->WriteString(u"Categories", u"Tab " + IntToStr(I), IntToStr(I));
+  // A first read alone, a second loads the whole key.
+  EXPECT_EQ(Loader->ReadString(u"Categories", u"Tab 1", u""), u"1");
+  EXPECT_EQ(Loader->ReadString(u"Categories", u"Tab 2", u""), u"2");
+  auto Taker = Reg();
+  for (int I = 1; I <= 20; ++I)
+    ASSERT_EQ(Taker->ReadString(u"categories", u"TAB " + IntToStr(I), u""), IntToStr(I));
+  EXPECT_EQ(Taker->ReadString(u"Categories", u"Tab 21", u"none"), u"none");
+  EXPECT_EQ(SqliteHiveKeysTaken(Taker->Hive()), 1u);
+
+  // Each handle's own writes: the other sees them once committed, never the other's copy.
+  Taker->WriteString(u"Categories", u"Tab 3", u"taker");
+  Loader->WriteString(u"Categories", u"Tab 4", u"loader");
+  EXPECT_EQ(Loader->ReadString(u"Categories", u"Tab 3", u""), u"taker");
+  EXPECT_EQ(Taker->ReadString(u"Categories", u"Tab 4", u""), u"loader");
+  EXPECT_EQ(Taker->ReadString(u"Categories", u"Tab 3", u""), u"taker");
+  // A key loaded before another handle's commit is not taken after it.
+  EXPECT_EQ(Loader->ReadString(u"Categories", u"Tab 5", u""), u"5");
+  EXPECT_EQ(Loader->ReadString(u"Categories", u"Tab 1", u""), u"1");
+  Taker->WriteString(u"Categories", u"Tab 5", u"changed");
+  {
+    auto Late = Reg();
+    EXPECT_EQ(Late->ReadString(u"Categories", u"Tab 5", u""), u"changed");
+    EXPECT_EQ(Late->ReadString(u"Categories", u"Tab 4", u""), u"loader");
+  }
+  // Another process's change, between the loading and the new handle.
+  EXPECT_EQ(Loader->ReadString(u"Categories", u"Tab 6", u""), u"6");
+  EXPECT_EQ(Loader->ReadString(u"Categories", u"Tab 1", u""), u"1");
+  ASSERT_EQ(RunWorker({"set", HiveFile, UTF8Encode(Categories), "Tab 6", "elsewhere"}), "set\n");
+  {
+    auto Late = Reg();
+    EXPECT_EQ(Late->ReadString(u"Categories", u"Tab 6", u""), u"elsewhere");
+    EXPECT_EQ(Late->ReadString(u"Categories", u"Tab 7", u""), u"7");
+    EXPECT_EQ(SqliteHiveKeysTaken(Late->Hive()), 0u);
+  }
+  // A key loaded again after the change is taken again, as it is now.
+  EXPECT_EQ(Loader->ReadString(u"Categories", u"Tab 6", u""), u"elsewhere");
+  EXPECT_EQ(Loader->ReadString(u"Categories", u"Tab 7", u""), u"7");
+  {
+    auto Late = Reg();
+    EXPECT_EQ(Late->ReadString(u"Categories", u"Tab 6", u""), u"elsewhere");
+    EXPECT_EQ(Late->ReadString(u"Categories", u"Tab 3", u""), u"taker");
+    EXPECT_EQ(SqliteHiveKeysTaken(Late->Hive()), 1u);
+  }
+  // The key erased by another handle: gone for the one that took it and for a new one.
+  EXPECT_EQ(Taker->ReadString(u"Categories", u"Tab 8", u""), u"8");
+  Loader->EraseSection(u"Categories");
+  EXPECT_EQ(Taker->ReadString(u"Categories", u"Tab 8", u"gone"), u"gone");
+  EXPECT_EQ(Reg()->ReadString(u"Categories", u"Tab 8", u"gone"), u"gone");
+  EXPECT_TRUE(SqliteHiveUsesHeaderCheck(Loader->Hive()));
+  EXPECT_TRUE(SqliteHiveUsesHeaderCheck(Taker->Hive()));
+}
+
+TEST_F(SqliteHiveTest, AKeyLoadedFromAFileIsNotTakenByAHandleOfTheFileThatReplacedIt) {
+  const std::string Other = Temp.File("other.db");
+  {
+    auto O = OpenSqliteHive(Temp.Path("other.db"));
+    for (int I = 1; I <= 3; ++I)
+      O->WriteValue(Categories, TRegValue::String(u"Tab " + IntToStr(I), u"new"));
+  }
+  auto Loader = Reg();
+  for (int I = 1; I <= 3; ++I)
+    Loader->WriteString(u"Categories", u"Tab " + IntToStr(I), u"old");
+  EXPECT_EQ(Loader->ReadString(u"Categories", u"Tab 1", u""), u"old");
+  EXPECT_EQ(Loader->ReadString(u"Categories", u"Tab 2", u""), u"old");
+  Loader.reset();
+  auto Keeper = Reg();
+  EXPECT_EQ(Keeper->ReadString(u"Categories", u"Tab 1", u""), u"old");
+  EXPECT_EQ(Keeper->ReadString(u"Categories", u"Tab 2", u""), u"old");
+  ASSERT_EQ(::rename(Other.c_str(), HiveFile.c_str()), 0);
+  auto Late = Reg();
+  EXPECT_EQ(Late->ReadString(u"Categories", u"Tab 1", u""), u"new");
+  EXPECT_EQ(Late->ReadString(u"Categories", u"Tab 3", u""), u"new");
+  EXPECT_EQ(SqliteHiveKeysTaken(Late->Hive()), 0u);
+  // The handle of the replaced file is refused rather than answering what it loaded.
+  EXPECT_THROW(Keeper->Hive().ValueNames(Categories), ERegistryException);
+}
+
 // Reads are answered from what the handle read before as long as nothing changed; every kind of
 // change elsewhere must show at the very next read.
 TEST_F(SqliteHiveTest, RepeatedReadsSeeEveryChangeMadeElsewhereAtTheNextRead) {
