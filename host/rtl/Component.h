@@ -79,6 +79,8 @@ protected:
   // skipped. Nothing happens without views or while the component is being released. A view
   // may detach itself or another view while it is told.
   template <class V, class... P, class... A> void NotifyViews(void (V::*Op)(P...), A&&... Args);
+  // NotifyViews once it found views to tell.
+  template <class V, class... P, class... A> void TellViews(void (V::*Op)(P...), A&&... Args);
   // The setter of a property that views hear of: when Value differs from Field, stores it and
   // tells the views through Op with Args; answers whether it changed anything.
   template <class F, class T, class V, class... P, class... A>
@@ -145,9 +147,15 @@ private:
 };
 
 template <class V, class... P, class... A>
-void TComponent::NotifyViews(void (V::*Op)(P...), A&&... Args) {
+inline void TComponent::NotifyViews(void (V::*Op)(P...), A&&... Args) {
+  // Most components have no view: that answer is given here, without a call.
   if (FViews.empty() || (FState & csDestroying))
     return;
+  TellViews(Op, std::forward<A>(Args)...);
+}
+
+template <class V, class... P, class... A>
+[[gnu::noinline]] void TComponent::TellViews(void (V::*Op)(P...), A&&... Args) {
   void* (*const Cast)(TComponentView*) = [](TComponentView* View) -> void* {
     return dynamic_cast<V*>(View);
   };
