@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <random>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -199,6 +202,53 @@ TEST(Menus, ToolButtonForgetsItsDropdownMenuWhenTheMenuIsReleased) {
   Button->SetDropdownMenu(Popup);
   delete Popup;
   EXPECT_EQ(Button->DropdownMenu(), nullptr);
+}
+
+// An owner that records what it is told, in order.
+class TRecordingOwner : public TComponent {
+public:
+  using TComponent::TComponent;
+  std::vector<std::pair<TOperation, TComponent*>> Told;
+
+protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override {
+    TComponent::Notification(AComponent, Operation);
+    Told.emplace_back(Operation, AComponent);
+  }
+};
+
+// Whatever order items are released in, leaves before their parents, the owner hears of each
+// removal once, in the order of release, and the parents are left empty.
+TEST(Menus, ItemsReleasedInAnyOrderAreAnnouncedOnceEach) {
+  TRecordingOwner Owner(nullptr);
+  auto* Root = NewItem(&Owner, nullptr, u"root");
+  std::vector<TMenuItem*> Items;
+  for (int I = 0; I < 40; ++I) {
+    TMenuItem* Parent = I % 4 == 0 ? Root : Items[static_cast<size_t>(I / 4 * 4)];
+    Items.push_back(NewItem(&Owner, Parent, u"item " + IntToStr(I)));
+    Items.back()->SetEnabled(I % 2 == 0);
+    Items.back()->SetVisible(I % 3 == 0);
+    Items.back()->OnClick = [](TObject*) {};
+  }
+  // Leaves first, in a shuffled order, then their parents from the front.
+  std::vector<TMenuItem*> Order;
+  for (int I = 0; I < 40; ++I)
+    if (I % 4 != 0)
+      Order.push_back(Items[static_cast<size_t>(I)]);
+  std::shuffle(Order.begin(), Order.end(), std::mt19937(7));
+  for (int I = 0; I < 40; I += 4)
+    Order.push_back(Items[static_cast<size_t>(I)]);
+  ASSERT_EQ(Order.size(), 40u);
+  Owner.Told.clear();
+  for (TMenuItem* Item : Order)
+    Free(Item);
+  ASSERT_EQ(Owner.Told.size(), 40u);
+  for (size_t I = 0; I < Order.size(); ++I) {
+    EXPECT_EQ(Owner.Told[I].first, TOperation::opRemove);
+    EXPECT_EQ(Owner.Told[I].second, Order[I]);
+  }
+  EXPECT_EQ(Root->Count(), 0);
+  EXPECT_EQ(Owner.ComponentCount(), 1);
 }
 
 } // namespace
