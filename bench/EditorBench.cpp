@@ -22,19 +22,7 @@ using namespace bench;
 
 // A grid of the dialog's shape, filled with the same cells, then released.
 double GridAloneSeconds(const TBenchIde& Ide, int Runs) {
-  const auto& Keys = Ide.TabKeys();
-  return MedianSeconds(Runs, [&] {
-    auto* Grid = new TStringGrid(nullptr);
-    Grid->SetColCount(2);
-    Grid->SetRowCount(static_cast<int>(Keys.size()) + 1);
-    Grid->SetCells(0, 0, u"Tab");
-    Grid->SetCells(1, 0, u"Category");
-    for (size_t I = 0; I < Keys.size(); ++I) {
-      Grid->SetCells(0, static_cast<int>(I) + 1, Keys[I]);
-      Grid->SetCells(1, static_cast<int>(I) + 1, u"Category 001;Category 002;Category 003");
-    }
-    Free(Grid);
-  });
+  return MedianSeconds(Runs, [&] { FillGridAlone(Ide); });
 }
 
 // EditedRows 0 means every row.

@@ -101,21 +101,7 @@ int Run(const std::string& What, int Tabs, int Count) {
   }
   if (What == "grid") {
     // editor_bench's floor of the dialog: a grid alone, filled with the same rows, released.
-    const auto& Keys = Ide.TabKeys();
-    ProfiledOpenings(
-        [&] {
-          auto* Grid = new TStringGrid(nullptr);
-          Grid->SetColCount(2);
-          Grid->SetRowCount(static_cast<int>(Keys.size()) + 1);
-          Grid->SetCells(0, 0, u"Tab");
-          Grid->SetCells(1, 0, u"Category");
-          for (size_t I = 0; I < Keys.size(); ++I) {
-            Grid->SetCells(0, static_cast<int>(I) + 1, Keys[I]);
-            Grid->SetCells(1, static_cast<int>(I) + 1, u"Category 001;Category 002;Category 003");
-          }
-          Free(Grid);
-        },
-        Count);
+    ProfiledOpenings([&] { FillGridAlone(Ide); }, Count);
     return 0;
   }
   if (What == "dialog") {
