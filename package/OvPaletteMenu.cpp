@@ -358,7 +358,8 @@ void TOvPaletteMenuWizardDataModule::EditCategories(TObject*) {
     const int Count = Categories->Count();
     for (int I = 0; I < Count; ++I)
       Captions->Add(GetStrProp(Categories->Items(I), u"Caption"));
-    Dialog->Tabs = *Captions;
+    // The dialog takes the captions over instead of copying them.
+    Dialog->Tabs = std::move(*Captions);
   }
   Dialog->UpdateControls();
   if (Dialog->ShowModal() == mrOk)

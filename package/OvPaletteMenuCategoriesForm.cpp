@@ -2,9 +2,11 @@
 
 #include "OvPaletteMenuCommon.h"
 
-#include "rtl/RegistryHive.h"
+#include "rtl/SysUtils.h"
 
-#include <unordered_set>
+#include <functional>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -45,6 +47,14 @@ void TOvFrmPaletteMenuCategories::SetTabs(const TStrings& Value) {
   FTabs->Assign(Value);
 }
 
+void TOvFrmPaletteMenuCategories::SetTabs(TStringList&& Value) {
+  // FTabs is the string list FormCreate made: it takes the strings over.
+  if (auto* List = dynamic_cast<TStringList*>(FTabs.get()))
+    List->Assign(std::move(Value));
+  else
+    FTabs->Assign(Value);
+}
+
 UnicodeString TOvFrmPaletteMenuCategories::GetCategory(const UnicodeString& TabKey) {
   return FReg->ReadString(CategoriesSection, TabKey, u"");
 }
@@ -54,30 +64,52 @@ void TOvFrmPaletteMenuCategories::UpdateControls() {
   // name one stored value: each such group gets one row, or the lower row would overwrite an
   // edit made in the upper one when the grid is saved.
   const int Count = FTabs->Count();
-  std::vector<UnicodeString> Keys;
-  Keys.reserve(static_cast<size_t>(Count));
-  std::unordered_set<UnicodeString> Seen;
-  Seen.reserve(static_cast<size_t>(Count));
+  // A row for every entry at first; the grid shrinks at the end when entries shared a row.
+  GrdCategories->SetRowCount(Count + 1);
+  GrdCategories->SetCells(0, 0, u"Tab");
+  GrdCategories->SetCells(1, 0, u"Category");
+  // The rows so far by the hash of their key folded as the store folds names (RegistryNames::
+  // Fold), in a table at most half full: each key is folded once into one buffer, and compared
+  // with a row's key only when their hashes agree.
+  struct TSlot {
+    size_t Hash = 0;
+    int Row = 0; // 0: free
+  };
+  size_t Size = 16;
+  while (Size < 2 * static_cast<size_t>(Count))
+    Size *= 2;
+  std::vector<TSlot> Slots(Size);
+  UnicodeString Folded, RowFolded;
+  int Rows = 0;
   for (int I = 0; I < Count; ++I) {
     UnicodeString Key = FTabs->Get(I);
     if (Key.find(u'&') != UnicodeString::npos)
       Key = RemoveAmpersand(Key);
-    if (Seen.insert(RegistryNames::Fold(Key)).second)
-      Keys.push_back(std::move(Key));
-  }
-
-  GrdCategories->SetRowCount(static_cast<int>(Keys.size()) + 1);
-  GrdCategories->SetCells(0, 0, u"Tab");
-  GrdCategories->SetCells(1, 0, u"Category");
-  for (size_t I = 0; I < Keys.size(); ++I) {
-    const int Row = static_cast<int>(I) + 1;
+    SimpleFoldCaseInto(Key, Folded);
+    const size_t Hash = std::hash<std::u16string_view>{}(Folded);
+    size_t At = Hash & (Size - 1);
+    bool Repeated = false;
+    for (; Slots[At].Row != 0; At = (At + 1) & (Size - 1)) {
+      if (Slots[At].Hash != Hash)
+        continue;
+      SimpleFoldCaseInto(GrdCategories->Cells(0, Slots[At].Row), RowFolded);
+      if (RowFolded == Folded) {
+        Repeated = true;
+        break;
+      }
+    }
+    if (Repeated)
+      continue;
+    Slots[At] = TSlot{Hash, ++Rows};
     // The key and its categories go into the grid as they are, without copies.
-    UnicodeString Categories = GetCategory(Keys[I]);
-    GrdCategories->SetCells(0, Row, std::move(Keys[I]));
-    GrdCategories->SetCells(1, Row, std::move(Categories));
+    UnicodeString Categories = GetCategory(Key);
+    GrdCategories->SetCells(0, Rows, std::move(Key));
+    GrdCategories->SetCells(1, Rows, std::move(Categories));
   }
+  if (Rows != Count)
+    GrdCategories->SetRowCount(Rows + 1);
   // With no palette tab there is only the header, and nothing to select.
-  if (!Keys.empty())
+  if (Rows > 0)
     GrdCategories->SetSelection(TGridRect{1, 1, 1, 1});
 }
 

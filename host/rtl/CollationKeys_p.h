@@ -22,9 +22,14 @@ public:
   // Makes room for Coming more keys: forgets every key when they would not all fit. A sort
   // calls it once, before it takes any key, so that no key goes while the sort holds it.
   void MakeRoom(size_t Coming) {
-    if (FKeys.size() + Coming > MaxKept)
+    if (FKeys.size() + Coming > MaxKept) {
       FKeys.clear();
+      ++FEpoch;
+    }
   }
+  // Changes whenever the memo forgets its keys: a key taken at one epoch stays valid (and at
+  // the same address) for as long as the epoch is the same.
+  unsigned long long Epoch() const { return FEpoch; }
   // The key of S, computed the first time only. The reference stays valid until MakeRoom
   // forgets the keys (the map is node-based: adding keys moves none).
   const std::string& KeyOf(const UnicodeString& S) {
@@ -38,4 +43,5 @@ public:
 
 private:
   std::unordered_map<UnicodeString, std::string> FKeys;
+  unsigned long long FEpoch = 0;
 };

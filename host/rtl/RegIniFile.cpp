@@ -5,6 +5,8 @@
 #include "rtl/StringList.h"
 #include "rtl/TypInfo.h"
 
+#include <cstring>
+
 const TClassInfo& TRegIniFile::StaticClass() {
   static const TClassInfo Info(u"TRegIniFile", &TObject::StaticClass());
   return Info;
@@ -72,13 +74,20 @@ UnicodeString TRegIniFile::SectionPath(const UnicodeString& Section) const {
 }
 
 const UnicodeString& TRegIniFile::SectionPathBuffer(const UnicodeString& Section) {
-  // Kept between calls so that a read of a value in a hive's cache allocates nothing here.
+  // Kept between calls so that a read of a value in a hive's cache allocates nothing here, and
+  // made again only for another section (reads come mostly in runs on one).
+  if (FPathBufferValid && Section.size() == FPathSection.size() &&
+      std::memcmp(Section.data(), FPathSection.data(), Section.size() * sizeof(char16_t)) == 0)
+    return FPathBuffer;
+  FPathBufferValid = false;
+  FPathSection = Section;
   FPathBuffer.clear();
   if (!FFileName.empty())
     FPathBuffer.append(FFileName);
   if (!FFileName.empty() && !Section.empty())
     FPathBuffer.push_back(u'\\');
   FPathBuffer.append(Section);
+  FPathBufferValid = true;
   return FPathBuffer;
 }
 

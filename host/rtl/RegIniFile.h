@@ -65,6 +65,8 @@ private:
   UnicodeString FFileName;
   std::unique_ptr<TRegistryHive> FHive;
   UnicodeString FPathBuffer;
+  UnicodeString FPathSection; // the section FPathBuffer was made for
+  bool FPathBufferValid = false;
   int FUpdateDepth = 0;
   std::vector<TRegChange> FPending; // deferred changes, in the order they were made
 };

@@ -79,9 +79,28 @@ void TStringList::Put(int Index, const UnicodeString& S) {
     throw EStringListError(u"Operation not allowed on sorted list");
   CheckIndex(Index);
   FList[static_cast<size_t>(Index)] = S;
+  FBackKey = nullptr;
 }
 
-bool TStringList::SortedPlace(const UnicodeString& S, int& Index) const {
+bool TStringList::SortedPlace(const UnicodeString& S, int& Index) {
+  FFoundKey = nullptr;
+  if (ComparesAsTStringList() && !FList.empty()) {
+    // Entries added in order go after the last one, whose key is kept from the Add before:
+    // one look-up in the memo and one comparison.
+    TCollationKeyMemo& Keys = TCollationKeyMemo::ForThisThread();
+    Keys.MakeRoom(2);
+    const std::string& Key = Keys.KeyOf(S);
+    if (!FBackKey || FBackMemo != &Keys || FBackEpoch != Keys.Epoch()) {
+      FBackKey = &Keys.KeyOf(FList.back());
+      FBackMemo = &Keys;
+      FBackEpoch = Keys.Epoch();
+    }
+    if (*FBackKey < Key) {
+      Index = Count();
+      FFoundKey = &Key;
+      return true;
+    }
+  }
   if (Find(S, Index)) {
     switch (FDuplicates) {
     case TDuplicates::dupIgnore:
@@ -95,25 +114,37 @@ bool TStringList::SortedPlace(const UnicodeString& S, int& Index) const {
   return true;
 }
 
+void TStringList::AddedAt(int Index) {
+  // FFoundKey is set only when SortedPlace found the place by the keys, at the end.
+  FBackKey = Index == Count() - 1 ? FFoundKey : nullptr;
+  FFoundKey = nullptr;
+}
+
 int TStringList::Add(const UnicodeString& S) {
   if (!FSorted) {
     FList.push_back(S);
+    FBackKey = nullptr;
     return Count() - 1;
   }
   int Index;
-  if (SortedPlace(S, Index))
+  if (SortedPlace(S, Index)) {
     FList.insert(FList.begin() + Index, S);
+    AddedAt(Index);
+  }
   return Index;
 }
 
 int TStringList::Add(UnicodeString&& S) {
   if (!FSorted) {
     FList.push_back(std::move(S));
+    FBackKey = nullptr;
     return Count() - 1;
   }
   int Index;
-  if (SortedPlace(S, Index))
+  if (SortedPlace(S, Index)) {
     FList.insert(FList.begin() + Index, std::move(S));
+    AddedAt(Index);
+  }
   return Index;
 }
 
@@ -122,21 +153,37 @@ void TStringList::Insert(int Index, const UnicodeString& S) {
     throw EStringListError(u"Operation not allowed on sorted list");
   CheckIndex(Index, true);
   FList.insert(FList.begin() + Index, S);
+  FBackKey = nullptr;
 }
 
 void TStringList::Delete(int Index) {
   CheckIndex(Index);
   FList.erase(FList.begin() + Index);
+  FBackKey = nullptr;
 }
 
 void TStringList::Assign(const TStrings& Source) {
   if (&Source == this)
     return;
+  FBackKey = nullptr;
   if (FSorted || typeid(Source) != typeid(TStringList)) {
     TStrings::Assign(Source);
     return;
   }
   FList = static_cast<const TStringList&>(Source).FList;
+}
+
+void TStringList::Assign(TStringList&& Source) {
+  if (&Source == this)
+    return;
+  if (FSorted || typeid(*this) != typeid(TStringList) || typeid(Source) != typeid(TStringList)) {
+    Assign(static_cast<const TStrings&>(Source));
+    return;
+  }
+  FBackKey = nullptr;
+  FList = std::move(Source.FList);
+  Source.FList.clear();
+  Source.FBackKey = nullptr;
 }
 
 int TStringList::IndexOf(const UnicodeString& S) const {
@@ -197,6 +244,7 @@ TCollationKeyMemo& TCollationKeyMemo::ForThisThread() {
 }
 
 void TStringList::Sort() {
+  FBackKey = nullptr;
   if (!ComparesAsTStringList()) {
     std::stable_sort(FList.begin(), FList.end(),
                      [this](const UnicodeString& A, const UnicodeString& B) {

@@ -5,6 +5,7 @@
 
 #include "rtl/Object.h"
 
+#include <string>
 #include <typeinfo>
 #include <vector>
 
@@ -49,11 +50,17 @@ public:
   int Add(UnicodeString&& S);
   void Insert(int Index, const UnicodeString& S) override;
   void Delete(int Index) override;
-  void Clear() override { FList.clear(); }
+  void Clear() override {
+    FList.clear();
+    FBackKey = nullptr;
+  }
   int IndexOf(const UnicodeString& S) const override;
   // As TStrings does; from a list of exactly this class into an unsorted one, the entries are
   // copied at once (one copy each, not one to read and one to add).
   void Assign(const TStrings& Source) override;
+  // The same, taking Source's entries over instead of copying them when both lists are of
+  // exactly this class and this one is not sorted; Source is left empty. Otherwise as above.
+  void Assign(TStringList&& Source);
 
   bool Sorted() const { return FSorted; }
   // Switching to sorted sorts the present entries and keeps their duplicates.
@@ -74,9 +81,23 @@ private:
   void CheckIndex(int Index, bool AllowEnd = false) const;
   // Where S goes in this sorted list (Index), or false when it is a duplicate to drop, whose
   // equal is at Index; raises EStringListError when duplicates are refused.
-  bool SortedPlace(const UnicodeString& S, int& Index) const;
+  bool SortedPlace(const UnicodeString& S, int& Index);
   // Whether CompareStrings is TStringList's own, so that collation keys may stand in for it.
   bool ComparesAsTStringList() const { return typeid(*this) == typeid(TStringList); }
+
+  // The collation key of the last entry, as the memo of the thread that took it keeps it
+  // (SortedPlace), so that entries added in order are each looked up in the memo once. Valid
+  // while FBackMemo is the calling thread's memo and FBackEpoch its epoch (the memo has kept
+  // every key since) and FBackKey is not null; every change of the entries other than an
+  // append in order resets it.
+  const std::string* FBackKey = nullptr;
+  const void* FBackMemo = nullptr;
+  unsigned long long FBackEpoch = 0;
+  // The key of the string SortedPlace placed at the end, for AddedAt; else null.
+  const std::string* FFoundKey = nullptr;
+  // After Add put an entry at Index: keeps the key of the last entry when that entry is the
+  // one added, else forgets it.
+  void AddedAt(int Index);
 
   std::vector<UnicodeString> FList;
   bool FSorted = false;

@@ -2,9 +2,11 @@
 #include "PaletteMenuFixture.h"
 
 #include "HiveFaults.h"
+#include "rtl/RegistryHive.h"
 #include "rtl/SqliteHive.h"
 #include "vcl/Creation.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -477,6 +479,71 @@ TEST_F(CategoriesDialogTest, StoreFailingToOpenReleasesTheHalfBuiltDialog) {
   }
   EXPECT_FALSE(Shown);
   ExpectDialogReleased();
+}
+
+} // namespace
+
+namespace {
+
+// Tabs given straight to the dialog, in no order and with repeats (as another caller may give
+// them): one row per key as the store folds names, in the order of first appearance, with
+// rows enough to fill the dialog's table of keys many times over.
+TEST_F(CategoriesDialogTest, RowsAreTheDistinctKeysInTheOrderOfTheirFirstAppearance) {
+  std::vector<UnicodeString> Given;
+  for (int I = 0; I < 300; ++I) {
+    const UnicodeString N = IntToStr((I * 37) % 101);
+    Given.push_back(u"Tab " + N);
+    if (I % 3 == 0)
+      Given.push_back(u"TAB " + N);
+    if (I % 5 == 0)
+      Given.push_back(u"&tab " + N);
+    if (I % 7 == 0)
+      Given.push_back(u"\u00c4rger " + N);
+    if (I % 11 == 0)
+      Given.push_back(u"\u00e4RGER &" + N); // the same key as the one above, but for case
+    if (I % 13 == 0)
+      Given.push_back(u"Arger " + N); // another key: accents are not letter case
+  }
+  std::vector<std::string> Expected{"Tab"};
+  std::vector<UnicodeString> Folded;
+  for (const UnicodeString& G : Given) {
+    UnicodeString Key = G;
+    std::erase(Key, u'&');
+    const UnicodeString F = RegistryNames::Fold(Key);
+    if (std::find(Folded.begin(), Folded.end(), F) == Folded.end()) {
+      Folded.push_back(F);
+      Expected.push_back(UTF8Encode(Key));
+    }
+  }
+  Put(u"tab 5", u"Five");
+  Put(u"\u00e4RGER 0", u"Zero");
+  TOwned<TOvFrmPaletteMenuCategories> Dialog(
+      CreateComponent<TOvFrmPaletteMenuCategories>(Application));
+  TStringList List;
+  for (const UnicodeString& G : Given)
+    List.Add(G);
+  Dialog->Tabs = List; // copied: the list keeps its strings
+  EXPECT_EQ(List.Count(), static_cast<int>(Given.size()));
+  Dialog->UpdateControls();
+  TStringGrid* G = Dialog->GrdCategories;
+  EXPECT_EQ(Column(G, 0), Expected);
+  for (int Row = 1; Row < G->RowCount(); ++Row) {
+    const std::string Key = UTF8Encode(G->Cells(0, Row));
+    const std::string Want = Key == "Tab 5"                       ? "Five"
+                             : Key == UTF8Encode(u"\u00c4rger 0") ? "Zero"
+                                                                  : "";
+    EXPECT_EQ(UTF8Encode(G->Cells(1, Row)), Want) << Key;
+  }
+  EXPECT_EQ(G->Selection(), (TGridRect{1, 1, 1, 1}));
+  // Filled again from a list given up: the same rows, and the list is left empty.
+  TStringList Again;
+  for (const UnicodeString& S : Given)
+    Again.Add(S);
+  Dialog->Tabs = std::move(Again);
+  EXPECT_EQ(Again.Count(), 0);
+  EXPECT_EQ(Dialog->Tabs->Count(), static_cast<int>(Given.size()));
+  Dialog->UpdateControls();
+  EXPECT_EQ(Column(G, 0), Expected);
 }
 
 } // namespace

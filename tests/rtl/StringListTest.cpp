@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -346,6 +348,116 @@ TEST(CollationKeyMemo, KeysAreComputedOnceKeptInPlaceAndForgottenOnlyWhenFull) {
   Memo.MakeRoom(TCollationKeyMemo::MaxKept - 1001);
   EXPECT_EQ(Memo.Size(), 0u);
   EXPECT_EQ(Memo.KeyOf(u"Alpha"), AnsiCompareTextKey(u"Alpha"));
+}
+
+} // namespace
+
+namespace {
+
+// Every way the last entry of a sorted list can change other than a sorted Add: the next Add
+// must compare with the present last entry, not with the one seen by the Add before.
+TEST(StringList, SortedAddsAfterOtherChangesPlaceByThePresentLastEntry) {
+  const V Start{u"Beta", u"Delta"};
+  auto Fresh = [&] {
+    auto L = std::make_unique<TStringList>();
+    L->SetSorted(true);
+    for (const UnicodeString& S : Start)
+      L->Add(S);
+    return L;
+  };
+  { // Put: the last entry becomes a later one while the list is not sorted.
+    auto L = Fresh();
+    L->SetSorted(false);
+    L->Put(1, u"Zulu");
+    L->SetSorted(true);
+    L->Add(u"Mike");
+    EXPECT_EQ(Entries(*L), (V{u"Beta", u"Mike", u"Zulu"}));
+  }
+  { // Insert and an unsorted Add at the end.
+    auto L = Fresh();
+    L->SetSorted(false);
+    L->Insert(2, u"Yankee");
+    L->Add(u"Zulu");
+    L->SetSorted(true);
+    L->Add(u"Mike");
+    L->Add(u"zulu"); // equal to the last entry, letter case aside: dropped
+    EXPECT_EQ(Entries(*L), (V{u"Beta", u"Delta", u"Mike", u"Yankee", u"Zulu"}));
+  }
+  { // Delete of the last entry: what sorted before it now goes last.
+    auto L = Fresh();
+    L->Add(u"Foxtrot");
+    L->Delete(2);
+    L->Add(u"Echo");
+    L->Add(u"DELTA");
+    EXPECT_EQ(Entries(*L), (V{u"Beta", u"Delta", u"Echo"}));
+  }
+  { // Clear and Assign.
+    auto L = Fresh();
+    L->Clear();
+    L->Add(u"Alpha");
+    L->Add(u"alpha");
+    EXPECT_EQ(Entries(*L), (V{u"Alpha"}));
+    TStringList Other;
+    Other.Add(u"Kilo");
+    Other.Add(u"Zulu");
+    L->Assign(Other);
+    L->Add(u"Mike");
+    L->Add(u"ZULU");
+    EXPECT_EQ(Entries(*L), (V{u"Kilo", u"Mike", u"Zulu"}));
+  }
+  { // Sort of entries that came out of order.
+    auto L = Fresh();
+    L->SetSorted(false);
+    L->Add(u"Alpha");
+    L->SetSorted(true);
+    L->Add(u"Charlie");
+    L->Add(u"Echo");
+    EXPECT_EQ(Entries(*L), (V{u"Alpha", u"Beta", u"Charlie", u"Delta", u"Echo"}));
+  }
+}
+
+// Captions as a palette gives them, some in order and some not, with entries equal but for
+// letter case (dropped: the first one stays) and entries differing in accents (kept).
+TEST(StringList, SortedListOfCaptionsInAndOutOfOrderDropsCaseDuplicatesOnly) {
+  const V Captions{u"Additional", u"Data Access", u"data access", u"Standard", u"\u00c4rger",
+                   u"Arger",      u"\u00e4rger",  u"STANDARD",    u"Win32",    u"Zeta",
+                   u"\u00c4pfel", u"System",      u"system",      u"Win32",    u"ZETA"};
+  TStringList L;
+  L.SetSorted(true);
+  for (const UnicodeString& C : Captions)
+    L.Add(C);
+  EXPECT_EQ(Entries(L), (V{u"Additional", u"\u00c4pfel", u"Arger", u"\u00c4rger", u"Data Access",
+                           u"Standard", u"System", u"Win32", u"Zeta"}));
+  // In reverse order the other spelling of each group comes first and stays.
+  TStringList R;
+  R.SetSorted(true);
+  for (auto It = Captions.rbegin(); It != Captions.rend(); ++It)
+    R.Add(*It);
+  EXPECT_EQ(Entries(R), (V{u"Additional", u"\u00c4pfel", u"Arger", u"\u00e4rger", u"data access",
+                           u"STANDARD", u"system", u"Win32", u"ZETA"}));
+}
+
+TEST(StringList, AssigningAListGivenUpTakesItsEntries) {
+  TStringList Source;
+  Source.SetSorted(true);
+  for (const char16_t* S : {u"Standard", u"Additional", u"standard", u"Win32"})
+    Source.Add(S);
+  TStringList Target;
+  Target.Add(u"old");
+  Target.Assign(std::move(Source));
+  EXPECT_EQ(Entries(Target), (V{u"Additional", u"Standard", u"Win32"}));
+  EXPECT_FALSE(Target.Sorted());
+  EXPECT_EQ(Source.Count(), 0);
+  // The source stays usable, and sorted, as it was.
+  Source.Add(u"Zeta");
+  Source.Add(u"Beta");
+  EXPECT_EQ(Entries(Source), (V{u"Beta", u"Zeta"}));
+  // A sorted target copies and sorts, as Assign does; the source keeps its entries then.
+  TStringList Sorted;
+  Sorted.SetSorted(true);
+  Sorted.Assign(std::move(Target));
+  EXPECT_EQ(Entries(Sorted), (V{u"Additional", u"Standard", u"Win32"}));
+  EXPECT_EQ(Target.Count(), 3);
 }
 
 } // namespace
