@@ -9,6 +9,8 @@
 #include "rtl/UnicodeString.h"
 
 #include <cstddef>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <unordered_map>
 
@@ -42,6 +44,14 @@ public:
   size_t Size() const { return FKeys.size(); }
 
 private:
-  std::unordered_map<UnicodeString, std::string> FKeys;
+  // Texts are equal when they hold the same code units, compared as bytes (quicker than the
+  // unit by unit comparison of the string type).
+  struct TSameUnits {
+    bool operator()(const UnicodeString& A, const UnicodeString& B) const {
+      return A.size() == B.size() &&
+             std::memcmp(A.data(), B.data(), A.size() * sizeof(char16_t)) == 0;
+    }
+  };
+  std::unordered_map<UnicodeString, std::string, std::hash<UnicodeString>, TSameUnits> FKeys;
   unsigned long long FEpoch = 0;
 };

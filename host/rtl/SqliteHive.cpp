@@ -612,19 +612,6 @@ private:
     }
     return *K.Values;
   }
-  // SimpleFoldCaseInto(Name, Out), with the names that are all ASCII (most) folded inline.
-  static void FoldNameInto(std::u16string_view Name, UnicodeString& Out) {
-    Out.resize(Name.size());
-    char16_t* To = Out.data();
-    for (size_t I = 0; I < Name.size(); ++I) {
-      const char16_t C = Name[I];
-      if (C >= 0x80) {
-        SimpleFoldCaseInto(Name, Out);
-        return;
-      }
-      To[I] = C >= u'A' && C <= u'Z' ? static_cast<char16_t>(C + 32) : C;
-    }
-  }
   // The value Name of key Path, kept by the handle or read from the file (into FRead when read
   // alone: always when Failing or inside a snapshot); null when it does not exist. Valid until
   // the next call.
@@ -645,7 +632,7 @@ private:
         }
       }
       if (K) {
-        FoldNameInto(Name, FFoldedName);
+        SimpleFoldCaseInto(Name, FFoldedName);
         return KeptValue(*K, Name);
       }
     }

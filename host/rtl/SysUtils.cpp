@@ -113,8 +113,18 @@ UnicodeString SimpleFoldCase(std::u16string_view S) {
 
 void SimpleFoldCaseInto(std::u16string_view S, UnicodeString& Out) {
   Out.resize(S.size());
-  size_t J = 0;
-  for (size_t I = 0; I < S.size();) {
+  // A leading ASCII run (most names are ASCII throughout) folds unit for unit: only the
+  // capitals change.
+  char16_t* To = Out.data();
+  size_t Run = 0;
+  for (; Run < S.size() && S[Run] < 0x80; ++Run) {
+    const char16_t Unit = S[Run];
+    To[Run] = (Unit >= u'A' && Unit <= u'Z') ? static_cast<char16_t>(Unit + 32) : Unit;
+  }
+  if (Run == S.size())
+    return;
+  size_t J = Run;
+  for (size_t I = Run; I < S.size();) {
     const char16_t Unit = S[I];
     if (Unit < 0x80) {
       // ASCII folds to ASCII: only the capitals change.
