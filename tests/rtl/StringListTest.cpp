@@ -461,3 +461,25 @@ TEST(StringList, AssigningAListGivenUpTakesItsEntries) {
 }
 
 } // namespace
+
+namespace {
+
+// Folding into a buffer kept between calls: an ASCII start, then letters beyond ASCII (one
+// of them a surrogate pair), a shorter text after a longer one, and the empty text.
+TEST(StringList, FoldingIntoAKeptBufferFoldsEveryPartOfTheText) {
+  UnicodeString Out = u"left over from before, longer than anything below";
+  SimpleFoldCaseInto(u"Tab 00001", Out);
+  EXPECT_EQ(Out, u"tab 00001");
+  SimpleFoldCaseInto(u"ABC\u00c4\u0391Z", Out);
+  EXPECT_EQ(Out, u"abc\u00e4\u03b1z");
+  SimpleFoldCaseInto(u"Q\U00010400x", Out); // DESERET CAPITAL LONG I
+  EXPECT_EQ(Out, u"q\U00010428x");
+  SimpleFoldCaseInto(u"\u00c4", Out);
+  EXPECT_EQ(Out, u"\u00e4");
+  SimpleFoldCaseInto(u"", Out);
+  EXPECT_EQ(Out, u"");
+  SimpleFoldCaseInto(u"[@Z`a{]", Out); // the neighbours of the capitals stay
+  EXPECT_EQ(Out, u"[@z`a{]");
+}
+
+} // namespace
