@@ -4,7 +4,7 @@
 
 #include "rtl/SysUtils.h"
 
-#include <functional>
+#include <cstdint>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -12,6 +12,27 @@
 namespace {
 const UnicodeString StoreKey = u"Software\\Orvik\\Palette Menu";
 const UnicodeString CategoriesSection = u"Categories";
+
+// A hash of Key folded as the store folds names (RegistryNames::Fold): keys equal by that
+// folding hash alike. A key of ASCII only (most) is hashed as it is read; any other is folded
+// into Scratch first.
+size_t FoldedHash(std::u16string_view Key, UnicodeString& Scratch) {
+  auto HashOf = [](std::u16string_view Folded) {
+    uint64_t H = 14695981039346656037ull; // FNV-1a, a unit at a time
+    for (char16_t C : Folded)
+      H = (H ^ C) * 1099511628211ull;
+    return static_cast<size_t>(H ^ (H >> 29));
+  };
+  uint64_t H = 14695981039346656037ull;
+  for (char16_t C : Key) {
+    if (C >= 0x80) {
+      SimpleFoldCaseInto(Key, Scratch);
+      return HashOf(Scratch);
+    }
+    H = (H ^ ((C >= u'A' && C <= u'Z') ? static_cast<char16_t>(C + 32) : C)) * 1099511628211ull;
+  }
+  return static_cast<size_t>(H ^ (H >> 29));
+}
 } // namespace
 
 const TClassInfo& TOvFrmPaletteMenuCategories::StaticClass() {
@@ -68,9 +89,9 @@ void TOvFrmPaletteMenuCategories::UpdateControls() {
   GrdCategories->SetRowCount(Count + 1);
   GrdCategories->SetCells(0, 0, u"Tab");
   GrdCategories->SetCells(1, 0, u"Category");
-  // The rows so far by the hash of their key folded as the store folds names (RegistryNames::
-  // Fold), in a table at most half full: each key is folded once into one buffer, and compared
-  // with a row's key only when their hashes agree.
+  // The rows so far by the hash of their key folded as the store folds names, in a table at
+  // most half full: a key is compared with a row's key (both folded then) only when their
+  // hashes agree.
   struct TSlot {
     size_t Hash = 0;
     int Row = 0; // 0: free
@@ -85,13 +106,13 @@ void TOvFrmPaletteMenuCategories::UpdateControls() {
     UnicodeString Key = FTabs->Get(I);
     if (Key.find(u'&') != UnicodeString::npos)
       Key = RemoveAmpersand(Key);
-    SimpleFoldCaseInto(Key, Folded);
-    const size_t Hash = std::hash<std::u16string_view>{}(Folded);
+    const size_t Hash = FoldedHash(Key, Folded);
     size_t At = Hash & (Size - 1);
     bool Repeated = false;
     for (; Slots[At].Row != 0; At = (At + 1) & (Size - 1)) {
       if (Slots[At].Hash != Hash)
         continue;
+      SimpleFoldCaseInto(Key, Folded);
       SimpleFoldCaseInto(GrdCategories->Cells(0, Slots[At].Row), RowFolded);
       if (RowFolded == Folded) {
         Repeated = true;
