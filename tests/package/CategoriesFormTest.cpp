@@ -503,6 +503,11 @@ TEST_F(CategoriesDialogTest, RowsAreTheDistinctKeysInTheOrderOfTheirFirstAppeara
       Given.push_back(u"\u00e4RGER &" + N); // the same key as the one above, but for case
     if (I % 13 == 0)
       Given.push_back(u"Arger " + N); // another key: accents are not letter case
+    // The Kelvin sign folds to an ASCII 'k': the same key as an all-ASCII spelling.
+    if (I % 17 == 0)
+      Given.push_back(u"\u212Aelvin " + N);
+    if (I % 4 == 0)
+      Given.push_back(u"kELVIN " + N);
   }
   std::vector<std::string> Expected{"Tab"};
   std::vector<UnicodeString> Folded;
