@@ -15,6 +15,10 @@
 #include "vcl/ImgList.h"
 #include "vcl/Menus.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
 namespace {
 const UnicodeString RegistryKey = u"Software\\Orvik\\Palette Menu";
 const UnicodeString CategoriesSection = u"Categories";
@@ -236,6 +240,79 @@ TMenuItem* TOvPaletteMenuWizardDataModule::CategoryButtonMenuItem(std::u16string
   return FindOrCreateCategory(FPaletteButtonMenu->Items(), 0, Caption);
 }
 
+size_t TOvPaletteMenuWizardDataModule::TCategoryIndex::HashOf(std::u16string_view Caption) {
+  // Four code units at a time, multiplied and folded: captions are short, and this needs no
+  // call and no loop per code unit.
+  constexpr std::uint64_t Mul = 0xff51afd7ed558ccdull;
+  std::uint64_t H = 0x9e3779b97f4a7c15ull ^ Caption.size();
+  const char16_t* P = Caption.data();
+  size_t N = Caption.size();
+  for (; N >= 4; P += 4, N -= 4) {
+    std::uint64_t W;
+    std::memcpy(&W, P, sizeof W);
+    H = (H ^ W) * Mul;
+    H ^= H >> 32;
+  }
+  if (N) {
+    std::uint64_t W = 0;
+    for (size_t I = 0; I < N; ++I)
+      W |= static_cast<std::uint64_t>(P[I]) << (16 * I);
+    H = (H ^ W) * Mul;
+    H ^= H >> 32;
+  }
+  return static_cast<size_t>(H ^ (H >> 29));
+}
+
+TMenuItem* TOvPaletteMenuWizardDataModule::TCategoryIndex::Find(std::u16string_view Caption,
+                                                                size_t Hash) const {
+  if (FSlots.empty())
+    return nullptr;
+  const size_t Mask = FSlots.size() - 1;
+  for (size_t I = Hash & Mask;; I = (I + 1) & Mask) {
+    const TSlot& Slot = FSlots[I];
+    if (!Slot.Item)
+      return nullptr;
+    if (Slot.Hash == Hash && Slot.Caption.size() == Caption.size() &&
+        std::memcmp(Slot.Caption.data(), Caption.data(), Caption.size() * sizeof(char16_t)) == 0)
+      return Slot.Item;
+  }
+}
+
+void TOvPaletteMenuWizardDataModule::TCategoryIndex::Add(std::u16string_view Caption, size_t Hash,
+                                                         TMenuItem* Item) {
+  if (2 * (FCount + 1) > FSlots.size()) {
+    std::vector<TSlot> Old(std::max<size_t>(64, 2 * FSlots.size()));
+    Old.swap(FSlots);
+    for (TSlot& Slot : Old)
+      if (Slot.Item)
+        Place(Slot.Hash, Slot.Item, std::move(Slot.Caption));
+  }
+  Place(Hash, Item, UnicodeString(Caption));
+  ++FCount;
+}
+
+void TOvPaletteMenuWizardDataModule::TCategoryIndex::Place(size_t Hash, TMenuItem* Item,
+                                                           UnicodeString&& Caption) {
+  const size_t Mask = FSlots.size() - 1;
+  size_t I = Hash & Mask;
+  while (FSlots[I].Item)
+    I = (I + 1) & Mask;
+  FSlots[I].Hash = Hash;
+  FSlots[I].Item = Item;
+  FSlots[I].Caption = std::move(Caption);
+}
+
+void TOvPaletteMenuWizardDataModule::TCategoryIndex::Clear() {
+  if (!FCount)
+    return;
+  for (TSlot& Slot : FSlots)
+    if (Slot.Item) {
+      Slot.Item = nullptr;
+      UnicodeString().swap(Slot.Caption);
+    }
+  FCount = 0;
+}
+
 TMenuItem* TOvPaletteMenuWizardDataModule::FindOrCreateCategory(TMenuItem* Target,
                                                                 int FirstCategory,
                                                                 std::u16string_view Caption) {
@@ -243,15 +320,16 @@ TMenuItem* TOvPaletteMenuWizardDataModule::FindOrCreateCategory(TMenuItem* Targe
   // placeholder never takes a category in. During a build of Target its index answers;
   // otherwise the items are walked.
   const bool Indexed = Target == FIndexedTarget;
-  if (Indexed) {
-    if (auto It = FCategoriesByCaption.find(Caption); It != FCategoriesByCaption.end())
-      return It->second;
-  }
+  const size_t CaptionHash = Indexed ? TCategoryIndex::HashOf(Caption) : 0;
+  if (Indexed)
+    if (TMenuItem* Found = FCategoriesByCaption.Find(Caption, CaptionHash))
+      return Found;
   UnicodeString Key = MenuFindKey(Caption);
+  const size_t KeyHash = Indexed ? TCategoryIndex::HashOf(Key) : 0;
   if (Indexed) {
-    if (auto It = FCategoriesByKey.find(Key); It != FCategoriesByKey.end()) {
-      FCategoriesByCaption.emplace(UnicodeString(Caption), It->second);
-      return It->second;
+    if (TMenuItem* Found = FCategoriesByKey.Find(Key, KeyHash)) {
+      FCategoriesByCaption.Add(Caption, CaptionHash, Found);
+      return Found;
     }
   } else {
     for (int I = FirstCategory; I < Target->Count(); ++I)
@@ -273,8 +351,8 @@ TMenuItem* TOvPaletteMenuWizardDataModule::FindOrCreateCategory(TMenuItem* Targe
   }
   Target->Insert(Low, Item);
   if (Indexed) {
-    FCategoriesByCaption.emplace(Item->Caption(), Item);
-    FCategoriesByKey.emplace(std::move(Key), Item);
+    FCategoriesByCaption.Add(Caption, CaptionHash, Item);
+    FCategoriesByKey.Add(Key, KeyHash, Item);
   }
   return Item;
 }
@@ -294,8 +372,8 @@ void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCateg
       TOvPaletteMenuWizardDataModule& Owner;
       ~TIndexScope() {
         Owner.FIndexedTarget = nullptr;
-        Owner.FCategoriesByCaption.clear();
-        Owner.FCategoriesByKey.clear();
+        Owner.FCategoriesByCaption.Clear();
+        Owner.FCategoriesByKey.Clear();
       }
     } Scope{*this};
     FIndexedTarget = Target;

@@ -11,7 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 class TForm;
 class TMainMenu;
@@ -85,13 +85,26 @@ private:
   TMenuItem* FindOrCreateCategory(TMenuItem* Target, int FirstCategory,
                                   std::u16string_view Caption);
 
-  // Looks a caption up in the indexes below by a view of it, without a string of its own.
-  struct TCaptionHash {
-    using is_transparent = void;
-    size_t operator()(std::u16string_view S) const { return std::hash<std::u16string_view>()(S); }
+  // Category items by a caption, looked up by a view of it: open addressing with the hash kept
+  // beside each entry, so that a look-up hashes its caption once and compares the captions of
+  // entries of the same hash only. Cleared at the end of each build; its slots stay allocated.
+  class TCategoryIndex {
+  public:
+    static size_t HashOf(std::u16string_view Caption);
+    TMenuItem* Find(std::u16string_view Caption, size_t Hash) const;
+    void Add(std::u16string_view Caption, size_t Hash, TMenuItem* Item);
+    void Clear();
+
+  private:
+    struct TSlot {
+      size_t Hash = 0;
+      TMenuItem* Item = nullptr; // nullptr: an empty slot
+      UnicodeString Caption;
+    };
+    void Place(size_t Hash, TMenuItem* Item, UnicodeString&& Caption);
+    std::vector<TSlot> FSlots; // a power of two in size, at most half full
+    size_t FCount = 0;
   };
-  using TCategoryIndex =
-      std::unordered_map<UnicodeString, TMenuItem*, TCaptionHash, std::equal_to<>>;
 
   // The category items of the build under way, so that finding one does not walk the menu:
   // by caption as given, and by the key the menus' Find compares. Empty between builds.

@@ -228,8 +228,12 @@ void TComponent::SetName(const UnicodeString& NewName) {
 void TComponent::InsertComponent(TComponent* AComponent) {
   if (!AComponent || AComponent->FOwner == this)
     return;
-  ValidateName(AComponent->FName, this);
-  AComponent->OwnerField(this, AComponent->FName); // refuses a component the field cannot hold
+  // An unnamed component (most, and every one that joins from its constructor) has no name to
+  // check and no field to fill.
+  if (!AComponent->FName.empty()) {
+    ValidateName(AComponent->FName, this);
+    AComponent->OwnerField(this, AComponent->FName); // refuses one the field cannot hold
+  }
   if (AComponent->FOwner)
     AComponent->FOwner->RemoveComponent(AComponent);
   HOST_ASSERT(!AComponent->FOwner, "a component joins an owner only after leaving the last one");

@@ -3,6 +3,9 @@
 #include "rtl/Component.h"
 #include "rtl/SysUtils.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <map>
 
 // --- TObject / TPersistent ------------------------------------------------------------------
@@ -64,9 +67,49 @@ bool TClassInfo::InheritsFrom(const TClassInfo& Other) const {
   return false;
 }
 
+namespace {
+std::atomic<std::uint64_t> PropsChanges{0};
+void PropsChanged() {
+  PropsChanges.fetch_add(1, std::memory_order_relaxed);
+}
+} // namespace
+
+TClassInfo::TGenerationMark::TGenerationMark() {
+  PropsChanged();
+}
+TClassInfo::TGenerationMark::TGenerationMark(const TGenerationMark&) {
+  PropsChanged();
+}
+TClassInfo::TGenerationMark& TClassInfo::TGenerationMark::operator=(const TGenerationMark&) {
+  PropsChanged();
+  return *this;
+}
+TClassInfo::TGenerationMark::~TGenerationMark() {
+  PropsChanged();
+}
+
+std::uint64_t TClassInfo::PropsGeneration() {
+  return PropsChanges.load(std::memory_order_relaxed);
+}
+
+void TClassInfo::AddProp(TPropInfo Prop) {
+  FProps.push_back(std::move(Prop));
+  PropsChanged();
+}
+
+bool TClassInfo::RemoveProp(std::u16string_view Name) {
+  const auto It = std::find_if(FProps.begin(), FProps.end(),
+                               [Name](const TPropInfo& P) { return SameText(P.Name, Name); });
+  if (It == FProps.end())
+    return false;
+  FProps.erase(It);
+  PropsChanged();
+  return true;
+}
+
 const TPropInfo* TClassInfo::FindProp(std::u16string_view Name) const {
   for (const TClassInfo* C = this; C; C = C->FParent)
-    for (const TPropInfo& P : C->Props)
+    for (const TPropInfo& P : C->FProps)
       if (SameText(P.Name, Name))
         return &P;
   return nullptr;
@@ -115,8 +158,44 @@ const TClassInfo* FindClass(std::u16string_view Name) {
 
 // --- property access --------------------------------------------------------------------------
 
+namespace {
+// The last property found by name on this thread: callers read one property of many objects of
+// one class in a row (the captions of a palette's tabs), and a hit skips the walk through the
+// class and its ancestors comparing names. It holds while no class information changed since.
+struct TLastPropLookup {
+  static constexpr size_t MaxName = 32;
+  const TClassInfo* Class = nullptr;
+  std::uint64_t Generation = 0;
+  const TPropInfo* Prop = nullptr;
+  size_t NameLength = 0;
+  char16_t Name[MaxName] = {};
+
+  const TPropInfo* Find(const TClassInfo& C, std::u16string_view PropName) const {
+    if (&C == Class && PropName.size() == NameLength &&
+        std::memcmp(PropName.data(), Name, NameLength * sizeof(char16_t)) == 0 &&
+        Generation == TClassInfo::PropsGeneration())
+      return Prop;
+    return nullptr;
+  }
+  void Keep(const TClassInfo& C, std::u16string_view PropName, const TPropInfo* P) {
+    if (PropName.size() > MaxName)
+      return;
+    Class = &C;
+    Generation = TClassInfo::PropsGeneration();
+    Prop = P;
+    NameLength = PropName.copy(Name, MaxName);
+  }
+};
+thread_local TLastPropLookup LastPropLookup;
+} // namespace
+
 const TPropInfo& GetPropInfo(const TObject& Instance, std::u16string_view PropName) {
-  const TPropInfo* P = Instance.ClassType().FindProp(PropName);
+  const TClassInfo& Class = Instance.ClassType();
+  if (const TPropInfo* Kept = LastPropLookup.Find(Class, PropName))
+    return *Kept;
+  const TPropInfo* P = Class.FindProp(PropName);
+  if (P)
+    LastPropLookup.Keep(Class, PropName, P);
   if (!P)
     throw EPropertyError(u"Property " + UnicodeString(PropName) + u" does not exist in class " +
                          Instance.ClassName());

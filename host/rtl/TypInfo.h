@@ -13,6 +13,7 @@
 #include <string_view>
 #include <type_traits>
 #include <typeindex>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -77,15 +78,35 @@ public:
   const TMethodInfo* FindMethod(std::u16string_view Name) const;
   const TFieldInfo* FindField(std::u16string_view Name) const;
 
+  // The class's own published properties, in order of publication.
+  const std::vector<TPropInfo>& Props() const { return FProps; }
+  // Publishes a property; one of the same name in an ancestor is hidden by it.
+  void AddProp(TPropInfo Prop);
+  // Withdraws the class's own property of that name; answers whether it had one.
+  bool RemoveProp(std::u16string_view Name);
+
   // Creates an instance with the given owner; empty for classes that cannot be created by name.
   TFactory Factory;
-  std::vector<TPropInfo> Props;
   std::vector<TMethodInfo> Methods;
   std::vector<TFieldInfo> Fields;
 
+  // Counts every change to any class's properties and every class information made or
+  // released, so that a look-up remembered at one count holds while the count stays.
+  static std::uint64_t PropsGeneration();
+
 private:
+  // Bumps the count whenever a class information is made, copied, moved or released.
+  struct TGenerationMark {
+    TGenerationMark();
+    TGenerationMark(const TGenerationMark&);
+    TGenerationMark& operator=(const TGenerationMark&);
+    ~TGenerationMark();
+  };
+
   UnicodeString FName;
   const TClassInfo* FParent;
+  std::vector<TPropInfo> FProps;
+  TGenerationMark FMark;
 };
 
 // Classes that layouts may create by name.
@@ -120,7 +141,7 @@ public:
     P.Kind = TTypeKind::tkUString;
     P.GetStr = [Get](const TObject& O) { return UnicodeString(std::invoke(Get, Self(O))); };
     P.SetStr = [Set](TObject& O, const UnicodeString& V) { std::invoke(Set, Self(O), V); };
-    FInfo.Props.push_back(std::move(P));
+    FInfo.AddProp(std::move(P));
     return *this;
   }
 
@@ -145,7 +166,7 @@ public:
     }
     P.GetOrd = [Get](const TObject& O) { return static_cast<int64_t>(std::invoke(Get, Self(O))); };
     P.SetOrd = [Set](TObject& O, int64_t V2) { std::invoke(Set, Self(O), static_cast<V>(V2)); };
-    FInfo.Props.push_back(std::move(P));
+    FInfo.AddProp(std::move(P));
     return *this;
   }
 
@@ -158,7 +179,7 @@ public:
     P.Enum = Enum;
     P.GetOrd = [Get](const TObject& O) { return static_cast<int64_t>(std::invoke(Get, Self(O))); };
     P.SetOrd = [Set](TObject& O, int64_t V) { std::invoke(Set, Self(O), V); };
-    FInfo.Props.push_back(std::move(P));
+    FInfo.AddProp(std::move(P));
     return *this;
   }
 
@@ -168,7 +189,7 @@ public:
     P.Kind = TTypeKind::tkFloat;
     P.GetFloat = [Get](const TObject& O) { return static_cast<double>(std::invoke(Get, Self(O))); };
     P.SetFloat = [Set](TObject& O, double V) { std::invoke(Set, Self(O), V); };
-    FInfo.Props.push_back(std::move(P));
+    FInfo.AddProp(std::move(P));
     return *this;
   }
 
@@ -178,7 +199,7 @@ public:
     P.Name = std::move(Name);
     P.Kind = TTypeKind::tkClass;
     P.GetObj = [Get](const TObject& O) -> TObject* { return std::invoke(Get, Self(O)); };
-    FInfo.Props.push_back(std::move(P));
+    FInfo.AddProp(std::move(P));
     return *this;
   }
 
@@ -190,7 +211,7 @@ public:
     P.SetMethod = [Field](TObject& O, const std::any& Closure) {
       const_cast<T&>(Self(O)).*Field = std::any_cast<const E&>(Closure);
     };
-    FInfo.Props.push_back(std::move(P));
+    FInfo.AddProp(std::move(P));
     return *this;
   }
 
@@ -229,6 +250,9 @@ public:
 
 private:
   static const T& Self(const TObject& O) {
+    // An object of exactly this class (the common case) needs no search of its class tree.
+    if (typeid(O) == typeid(T))
+      return static_cast<const T&>(O);
     auto* P = dynamic_cast<const T*>(&O);
     if (!P)
       throw EInvalidCast(u"Invalid class typecast");

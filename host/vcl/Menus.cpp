@@ -28,6 +28,16 @@ UnicodeString MenuFindKey(std::u16string_view Caption) {
 
 // --- TMenuItem --------------------------------------------------------------------------------
 
+namespace {
+// Whether Item is Of or one of its parents, up to the root.
+bool IsSelfOrParent(const TMenuItem* Of, const TMenuItem* Item) {
+  for (const TMenuItem* P = Of; P; P = P->Parent())
+    if (P == Item)
+      return true;
+  return false;
+}
+} // namespace
+
 const TClassInfo& TMenuItem::StaticClass() {
   static const TClassInfo Info = TClassBuilder<TMenuItem>(u"TMenuItem", &TComponent::StaticClass())
                                      .Creatable()
@@ -108,12 +118,15 @@ void TMenuItem::Insert(int Index, TMenuItem* Item) {
     throw EInvalidOperation(u"Cannot insert a nil menu item");
   if (Item->FParent)
     throw EInvalidOperation(u"Menu inserted twice");
-  for (const TMenuItem* P = this; P; P = P->FParent)
-    if (P == Item)
-      throw EInvalidOperation(u"A menu item cannot be inserted into itself");
+  // Only an item with children can be an ancestor of another; a leaf can only be this one.
+  if (Item->FItems.empty() ? Item == this : IsSelfOrParent(this, Item))
+    throw EInvalidOperation(u"A menu item cannot be inserted into itself");
   if (Index < 0 || Index > Count())
     throw EListError(u"Menu index out of bounds (" + IntToStr(Index) + u")");
-  FItems.insert(FItems.begin() + Index, Item);
+  if (Index == Count())
+    FItems.push_back(Item);
+  else
+    FItems.insert(FItems.begin() + Index, Item);
   Item->FParent = this;
   ItemsChanged();
 }

@@ -248,19 +248,22 @@ TEST_F(PaletteMenuTest, AssignmentsAreReadUnderTheTabKey) {
   EXPECT_EQ(OpenButton(), "Common\n  &Stand&ard\n-\nEdit Categories...\n");
 }
 
-TEST_F(PaletteMenuTest, ManyCategoriesMergeAndOrderAsOneWalkOfTheMenuWould) {
-  // Pieces that merge by letter case or hot keys, arriving in no particular order.
-  const std::vector<UnicodeString> Pool = {
-      u"VCL",   u"vcl",  u"V&CL", u"Data",  u"&data", u"DATA ", u"Zeta",       u"alpha",
-      u"Alpha", u"-",    u"",     u"Other", u"other", u"B",     u"b",          u"Web",
-      u"web&",  u"W&EB", u"Z",    u"a",     u"zz",    u"Zz",    u"\u00C4rger", u"\u00E4RGER"};
+// Fills the palette with TabCount tabs whose assignments take pieces of Pool at random, and
+// checks that both menus come out as walking the category items for each piece would make them.
+class PaletteMenuWalkTest : public PaletteMenuTest {
+protected:
+  void ExpectBuiltAsAWalkWould(const std::vector<UnicodeString>& Pool, int TabCount);
+};
+
+void PaletteMenuWalkTest::ExpectBuiltAsAWalkWould(const std::vector<UnicodeString>& Pool,
+                                                  int TabCount) {
   std::vector<UnicodeString> Captions;
   unsigned Seed = 12345;
   auto Next = [&Seed](unsigned N) {
     Seed = Seed * 1103515245u + 12345u;
     return (Seed >> 16) % N;
   };
-  for (int I = 0; I < 80; ++I) {
+  for (int I = 0; I < TabCount; ++I) {
     const UnicodeString Caption = u"Tab" + IntToStr(static_cast<long long>(Next(1000)));
     Captions.push_back(Caption);
     Tab(Caption);
@@ -315,6 +318,28 @@ TEST_F(PaletteMenuTest, ManyCategoriesMergeAndOrderAsOneWalkOfTheMenuWould) {
   EXPECT_EQ(OpenMain(), "Hidden (hidden)\n" + Want);
   EXPECT_EQ(OpenButton(), Want);
   EXPECT_EQ(OpenMain(), "Hidden (hidden)\n" + Want);
+}
+
+TEST_F(PaletteMenuWalkTest, ManyCategoriesMergeAndOrderAsOneWalkOfTheMenuWould) {
+  // Pieces that merge by letter case or hot keys, arriving in no particular order.
+  ExpectBuiltAsAWalkWould({u"VCL",   u"vcl",   u"V&CL",  u"Data", u"&data",      u"DATA ",
+                           u"Zeta",  u"alpha", u"Alpha", u"-",    u"",           u"Other",
+                           u"other", u"B",     u"b",     u"Web",  u"web&",       u"W&EB",
+                           u"Z",     u"a",     u"zz",    u"Zz",   u"\u00C4rger", u"\u00E4RGER"},
+                          80);
+}
+
+TEST_F(PaletteMenuWalkTest, HundredsOfCategoriesFindTheirItemsAsTheIndexGrows) {
+  // More categories than the build's index starts with room for, each also written in other
+  // letter case and with a hot key, so that it grows several times while items are found in it.
+  std::vector<UnicodeString> Pool;
+  for (int I = 0; I < 160; ++I) {
+    const UnicodeString N = IntToStr(I);
+    Pool.push_back(u"Group " + N);
+    Pool.push_back(u"GROUP " + N);
+    Pool.push_back(u"G&roup " + N);
+  }
+  ExpectBuiltAsAWalkWould(Pool, 600);
 }
 
 } // namespace

@@ -311,6 +311,85 @@ TEST(TypInfo, PropertiesAndMethodsByName) {
   }
 }
 
+// Objects whose class information a test changes after use: a base class that publishes
+// "Label", and a descendant that publishes nothing of its own at first.
+class TProbeBase : public TComponent {
+public:
+  explicit TProbeBase(UnicodeString ALabel) : TComponent(nullptr), Label(std::move(ALabel)) {}
+  UnicodeString Label;
+  static TClassInfo& Info() {
+    static TClassInfo I = TClassBuilder<TProbeBase>(u"TProbeBase", &TComponent::StaticClass())
+                              .Str(
+                                  u"Label", [](const TProbeBase& P) { return u"base " + P.Label; },
+                                  [](TProbeBase& P, const UnicodeString& V) { P.Label = V; });
+    return I;
+  }
+  const TClassInfo& ClassType() const override { return Info(); }
+};
+
+class TProbeDerived : public TProbeBase {
+public:
+  using TProbeBase::TProbeBase;
+  static TClassInfo& Info() {
+    static TClassInfo I(u"TProbeDerived", &TProbeBase::Info());
+    return I;
+  }
+  const TClassInfo& ClassType() const override { return Info(); }
+};
+
+// A descendant that keeps its ancestor's class information.
+class TProbeUnlisted : public TProbeBase {
+public:
+  using TProbeBase::TProbeBase;
+};
+
+// A property read by name answers through the class information as it stands at each read,
+// whatever was read before: from another class, another object, or before the class changed.
+TEST(TypInfo, APropertyReadByNameFollowsTheObjectAndItsClassAsTheyAreNow) {
+  TProbeBase Base(u"b");
+  TProbeDerived Derived(u"d");
+  TProbeUnlisted Unlisted(u"u");
+  std::vector<UnicodeString> Log;
+  TLogged Logged(nullptr, u"Logged", Log);
+  Logged.Text = u"logged";
+
+  // One name, objects of several classes in turn: each answers its own value.
+  for (int Round = 0; Round < 2; ++Round) {
+    EXPECT_EQ(GetStrProp(&Derived, u"Label"), u"base d");
+    EXPECT_EQ(GetStrProp(&Base, u"Label"), u"base b");
+    EXPECT_EQ(GetStrProp(&Unlisted, u"Label"), u"base u");
+    EXPECT_THROW(GetStrProp(&Logged, u"Label"), EPropertyError);
+    EXPECT_EQ(GetStrProp(&Logged, u"Text"), u"logged");
+    EXPECT_EQ(GetStrProp(&Logged, u"TEXT"), u"logged");
+  }
+
+  // The descendant gains a property of the same name: it hides the ancestor's at once.
+  EXPECT_EQ(GetStrProp(&Derived, u"Label"), u"base d");
+  TPropInfo Own;
+  Own.Name = u"Label";
+  Own.Kind = TTypeKind::tkUString;
+  Own.GetStr = [](const TObject& O) {
+    return u"own " + static_cast<const TProbeDerived&>(O).Label;
+  };
+  TProbeDerived::Info().AddProp(std::move(Own));
+  EXPECT_EQ(GetStrProp(&Derived, u"Label"), u"own d");
+  EXPECT_EQ(GetStrProp(&Base, u"Label"), u"base b");
+  SetStrProp(&Base, u"Label", u"b2"); // the ancestor's setter still serves the ancestor
+  EXPECT_EQ(Base.Label, u"b2");
+  EXPECT_THROW(SetStrProp(&Derived, u"Label", u"x"), EPropertyError); // own one has no setter
+
+  // It loses it again, and the ancestor's answers; the ancestor loses its own, and none does.
+  EXPECT_TRUE(TProbeDerived::Info().RemoveProp(u"label"));
+  EXPECT_FALSE(TProbeDerived::Info().RemoveProp(u"Label"));
+  EXPECT_EQ(GetStrProp(&Derived, u"Label"), u"base d");
+  TPropInfo Kept = *TProbeBase::Info().FindProp(u"Label");
+  EXPECT_TRUE(TProbeBase::Info().RemoveProp(u"Label"));
+  EXPECT_THROW(GetStrProp(&Derived, u"Label"), EPropertyError);
+  EXPECT_THROW(GetStrProp(&Base, u"Label"), EPropertyError);
+  TProbeBase::Info().AddProp(std::move(Kept));
+  EXPECT_EQ(GetStrProp(&Base, u"Label"), u"base b2");
+}
+
 TEST(TypInfo, ClassesAreFoundByRegisteredName) {
   RegisterClass(TLogged::StaticClass());
   EXPECT_EQ(FindClass(u"tlogged"), &TLogged::StaticClass());

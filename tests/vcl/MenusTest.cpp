@@ -142,6 +142,18 @@ TEST(Menus, DeleteDetachesWithoutReleasingAndInsertPlacesByIndex) {
   EXPECT_THROW(Root->Insert(0, C), EInvalidOperation);
   EXPECT_THROW(Root->Insert(5, A), EListError);
   EXPECT_THROW(A->Add(A), EInvalidOperation);
+  // An item with children is refused below itself at any depth, a leaf only into itself.
+  auto* Grandchild = NewItem(&Owner, C, u"G");
+  EXPECT_THROW(C->Add(Root), EInvalidOperation);
+  EXPECT_THROW(Grandchild->Insert(0, Root), EInvalidOperation);
+  EXPECT_EQ(Root->Parent(), nullptr);
+  EXPECT_EQ(Grandchild->Count(), 0);
+  Grandchild->Add(A);
+  EXPECT_THROW(Root->Add(C), EInvalidOperation); // still in Root: inserted twice
+  Root->Delete(Root->IndexOf(C));
+  EXPECT_THROW(A->Add(C), EInvalidOperation); // C holds Grandchild, which holds A
+  EXPECT_EQ(C->Parent(), nullptr);
+  EXPECT_EQ(A->Parent(), Grandchild);
 }
 
 TEST(Menus, ReleasedItemLeavesItsParentAndTakesItsSubItems) {
