@@ -378,7 +378,9 @@ public:
     const TDoing Doing = TDoing::OfChanges(Changes.size());
     TTransaction T(*this, true, Doing);
     FKeyCreated = false;
+    // The changes are listed for the other handles of the process, if any.
     auto Record = std::make_shared<TRelayRecord>();
+    Record->Structural = !Listened();
     // Batches mostly change values of one key after another: the key last found is looked up
     // again only when the path changes, or when a key was removed since.
     const TRegChange* LastPathOf = nullptr;
@@ -704,6 +706,10 @@ private:
   TCommitRelay::TName RelayName() const {
     return {FHive.FileId.Device, FHive.FileId.Inode, FHive.ShmId.Device, FHive.ShmId.Inode};
   }
+  // Whether other handles of the process have the file open, to follow this one's commits.
+  bool Listened() const {
+    return FRelayFile && FRelayFile->Handles.load(std::memory_order_relaxed) > 1;
+  }
   bool WriteLockState(THiveWriteLock& Lock) {
     return sqlite3_file_control(Db(), "main", HiveFcntlWriteLock, &Lock) == SQLITE_OK;
   }
@@ -715,7 +721,7 @@ private:
       return;
     // Nobody to follow it while this handle alone has the file open: a handle opened later
     // starts from a header no older than this commit's.
-    if (FRelayFile->Handles.load(std::memory_order_relaxed) > 1) {
+    if (Listened()) {
       std::shared_ptr<TRelayRecord> Record = Make();
       Record->Before = T.HeaderBefore();
       Record->After = T.HeaderAfter();
