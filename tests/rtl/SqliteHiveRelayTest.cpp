@@ -8,6 +8,8 @@
 
 #include "HiveTestSupport.h"
 
+#include <cstdio>
+#include <iostream>
 #include <map>
 #include <random>
 #include <set>
@@ -153,6 +155,30 @@ TEST_F(SqliteHiveRelayTest, ACommitOfAnotherConnectionInTheChainSendsTheReaderTo
   Write(*A, Cats, u"Tab 1", u"fourth");
   EXPECT_EQ(Read(*B, Cats, u"Tab 2"), u"elsewhere");
   EXPECT_EQ(Read(*B, Cats, u"Tab 1"), u"fourth");
+}
+
+// Two processes, each with a handle writing a counter and another reading it back at once and
+// the other process's counter: every read sees the value just written, and the other counter
+// never goes back, however the commits of the two processes interleave.
+TEST_F(SqliteHiveRelayTest, ProcessesWithTwoHandlesEachReadExactlyWhileBothWrite) {
+  Open(); // creates the hive
+  TWorker First(
+      {"relay", HiveFile, UTF8Encode(Cats + u"\\P1"), UTF8Encode(Cats + u"\\P2"), "1500"});
+  TWorker Second(
+      {"relay", HiveFile, UTF8Encode(Cats + u"\\P2"), UTF8Encode(Cats + u"\\P1"), "1500"});
+  long long Writes = 0, Followed = 0;
+  for (TWorker* W : {&First, &Second}) {
+    const std::string Out = W->ReadAll();
+    ASSERT_EQ(W->Wait(), 0) << Out;
+    long long N = 0, F = 0;
+    ASSERT_EQ(std::sscanf(Out.c_str(), "%lld %lld", &N, &F), 2) << Out;
+    Writes += N;
+    Followed += F;
+  }
+  std::cerr << "two processes: " << Writes << " writes, " << Followed
+            << " of them followed by the other handle of the writing process\n";
+  EXPECT_GT(Writes, 100);
+  EXPECT_GT(Followed, 0);
 }
 
 // A write that fails or changes nothing relays nothing, and a reader further behind than the
