@@ -6,6 +6,7 @@
 
 #include "rtl/RegIniFile.h"
 #include "rtl/SqliteHive.h"
+#include "rtl/SqliteHiveHooks.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -104,6 +105,37 @@ void ReadStringAfterAnotherHandleWrote(benchmark::State& State) {
   }
 }
 BENCHMARK(ReadStringAfterAnotherHandleWrote)->Unit(benchmark::kMicrosecond);
+
+// A read right after a connection that is not a handle of this process (as another process's
+// would be) changed the value: no relayed commit leads to it, so the read asks SQLite.
+void ReadStringAfterAnotherConnectionWrote(benchmark::State& State) {
+  TTempHive H;
+  for (int I = 0; I < 50; ++I)
+    H.Reg->WriteString(u"Categories", u"Tab " + IntToStr(I), u"Common;VCL;Data Access");
+  sqlite3* Db = nullptr;
+  if (sqlite3_open_v2(H.File().c_str(), &Db, SQLITE_OPEN_READWRITE, SqliteHiveVfsName()) !=
+      SQLITE_OK) {
+    State.SkipWithError("cannot open the hive file");
+    return;
+  }
+  sqlite3_stmt* S = nullptr;
+  sqlite3_prepare_v2(Db, "UPDATE reg_values SET data = ?1 WHERE folded = 'tab 7'", -1, &S, nullptr);
+  long long N = 0;
+  for (auto _ : State) {
+    State.PauseTiming();
+    // "0" to "9" as UTF-16 with its final NUL.
+    const char16_t Text[2] = {static_cast<char16_t>(u'0' + ++N % 10), 0};
+    sqlite3_bind_blob(S, 1, Text, sizeof Text, SQLITE_TRANSIENT);
+    sqlite3_step(S);
+    sqlite3_reset(S);
+    State.ResumeTiming();
+    if (H.Reg->ReadString(u"Categories", u"Tab 7", u"") != IntToStr(N % 10))
+      State.SkipWithError("the other connection's write was not seen");
+  }
+  sqlite3_finalize(S);
+  sqlite3_close(Db);
+}
+BENCHMARK(ReadStringAfterAnotherConnectionWrote)->Unit(benchmark::kMicrosecond);
 
 // What asking SQLite whether another connection committed costs (PRAGMA data_version on a
 // connection of its own, outside a transaction), beside the journal header's comparison that

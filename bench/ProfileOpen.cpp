@@ -7,13 +7,17 @@
 // What: "main" (a later opening of the entry), "first" (an opening after another handle wrote a
 // value), "dialog" (the categories dialog opened and cancelled), "readafter" (one ReadString
 // right after another handle wrote; count it with --toggle-collect='bench::ProfiledStep*'),
+// "readother" (the same after a connection that is not a handle wrote, as another process),
 // "floor" (menus_bench's floor of an opening: the items unowned and the reads alone), "grid"
 // (editor_bench's floor of the dialog: a grid alone with the same rows).
 #include "BenchIde.h"
 
+#include "rtl/SqliteHiveHooks.h"
 #include "vcl/Forms.h"
 #include "vcl/Grids.h"
 #include "vcl/Menus.h"
+
+#include <sqlite3.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -54,6 +58,35 @@ int Run(const std::string& What, int Tabs, int Count) {
         return 1;
     }
     return 0;
+  }
+  if (What == "readother") {
+    // The same after a connection that is not a handle of the process (as another process's)
+    // changed the value.
+    TRegIniFile Reader(u"Software\\Orvik\\Palette Menu");
+    for (int I = 0; I < 50; ++I)
+      Reader.WriteString(u"Categories", u"Tab " + IntToStr(I), u"Common;VCL;Data Access");
+    Reader.ReadString(u"Categories", u"Tab 7", u"");
+    sqlite3* Db = nullptr;
+    if (sqlite3_open_v2(UTF8Encode(Reader.Hive().Location()).c_str(), &Db, SQLITE_OPEN_READWRITE,
+                        SqliteHiveVfsName()) != SQLITE_OK)
+      return 1;
+    sqlite3_stmt* S = nullptr;
+    sqlite3_prepare_v2(Db, "UPDATE reg_values SET data = ?1 WHERE folded = 'tab 7'", -1, &S,
+                       nullptr);
+    int Result = 0;
+    for (int I = 0; I < Count && Result == 0; ++I) {
+      const char16_t Text[2] = {static_cast<char16_t>(u'0' + I % 10), 0};
+      sqlite3_bind_blob(S, 1, Text, sizeof Text, SQLITE_TRANSIENT);
+      sqlite3_step(S);
+      sqlite3_reset(S);
+      UnicodeString Read;
+      ProfiledStep([&] { Read = Reader.ReadString(u"Categories", u"Tab 7", u""); });
+      if (Read != IntToStr(I % 10))
+        Result = 1;
+    }
+    sqlite3_finalize(S);
+    sqlite3_close(Db);
+    return Result;
   }
   TBenchIde Ide(TPaletteShape{Tabs, 3, 200});
   Ide.OpenMain();
@@ -112,8 +145,9 @@ int Run(const std::string& What, int Tabs, int Count) {
     ProfiledOpenings([&] { Edit->Click(); }, Count);
     return 0;
   }
-  std::fprintf(stderr,
-               "profile_open: what is one of main, first, dialog, grid, readafter, floor\n");
+  std::fprintf(
+      stderr,
+      "profile_open: what is one of main, first, dialog, grid, readafter, readother, floor\n");
   return 2;
 }
 

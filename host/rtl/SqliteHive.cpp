@@ -8,14 +8,17 @@
 #include "rtl/SqliteHive_p.h"
 #include "rtl/SysUtils.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <tuple>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -112,6 +115,105 @@ TSharedKeys& SharedKeys() {
   return *Keys;
 }
 
+// What one commit of a handle of this process changed, between the WAL index headers before and
+// after it, both taken while its connection held the journal's write lock: the values it wrote
+// or deleted, or Structural when keys were created or removed (or the changes were too many to
+// list). Never changed once published.
+struct TRelayChange {
+  UnicodeString Path, Name;       // folded
+  std::optional<TRegValue> Value; // none: deleted
+};
+struct TRelayRecord {
+  TWalHeader Before{}, After{};
+  bool Structural = false;
+  std::vector<TRelayChange> Changes;
+};
+// A commit changing more values than this is relayed as structural.
+constexpr size_t MaxRelayedChanges = 1024;
+
+// The commits of the handles of this process, by hive file (the file and its shared memory), so
+// that another handle whose cache was current before them brings it up to date without asking
+// SQLite. A handle follows records only from the header its cache is current at to the header
+// of now, every step found: a commit of another process, or of a connection that is not a
+// handle, leaves a gap, and the handle then reads from the file as before. Bounded: the last
+// records of each file while handles of the process have it open, none from before a gap (no
+// handle could follow them to now), and none while a single handle has the file open.
+class TCommitRelay {
+public:
+  using TName = std::array<uint64_t, 4>;
+  struct TFile {
+    std::atomic<int> Handles{0};
+    std::deque<std::shared_ptr<const TRelayRecord>> Records; // oldest first; under the mutex
+  };
+  // A handle opened File: the entry it relays through.
+  std::shared_ptr<TFile> Open(const TName& File) {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    auto& F = FFiles[File];
+    if (!F)
+      F = std::make_shared<TFile>();
+    ++F->Handles;
+    return F;
+  }
+  void Close(const TName& File, const std::shared_ptr<TFile>& F) {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    if (--F->Handles > 0)
+      return;
+    F->Records.clear();
+    auto It = FFiles.find(File);
+    if (It != FFiles.end() && It->second == F)
+      FFiles.erase(It);
+  }
+  void Put(TFile& F, std::shared_ptr<const TRelayRecord> Record) {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    auto& Records = F.Records;
+    const bool Follows = !Records.empty() &&
+                         (Records.back()->After == Record->Before ||
+                          std::any_of(Records.begin(), Records.end(),
+                                      [&](const auto& R) { return R->After == Record->Before; }));
+    if (!Follows)
+      Records.clear();
+    Records.push_back(std::move(Record));
+    if (Records.size() > MaxRecords)
+      Records.pop_front();
+  }
+  // The records leading from header From to header To, in order, into Out; false when a step
+  // is missing.
+  bool Chain(TFile& F, const TWalHeader& From, const TWalHeader& To,
+             std::vector<std::shared_ptr<const TRelayRecord>>& Out) {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    const auto& Records = F.Records;
+    const TWalHeader* At = &From;
+    size_t Next = Records.size();
+    while (Out.size() < Records.size()) {
+      // Mostly the record after the last one taken; a reader starts mostly a few records before
+      // the newest.
+      size_t I = Next < Records.size() && Records[Next]->Before == *At ? Next : Records.size();
+      for (size_t J = Records.size(); I == Records.size() && J > 0; --J)
+        if (Records[J - 1]->Before == *At)
+          I = J - 1;
+      if (I == Records.size())
+        break;
+      Out.push_back(Records[I]);
+      At = &Records[I]->After;
+      if (*At == To)
+        return true;
+      Next = I + 1;
+    }
+    Out.clear();
+    return false;
+  }
+
+private:
+  static constexpr size_t MaxRecords = 64;
+  std::mutex FMutex;
+  std::map<TName, std::shared_ptr<TFile>> FFiles;
+};
+
+TCommitRelay& CommitRelay() {
+  static TCommitRelay* Relay = new TCommitRelay; // never destroyed: handles may outlive statics
+  return *Relay;
+}
+
 class TSqliteHive final : public TRegistryHive {
 public:
   TSqliteHive(const UnicodeString& Path, std::chrono::milliseconds BusyTimeout) {
@@ -120,8 +222,12 @@ public:
     FHive.BusyTimeout = BusyTimeout;
     TOperation Op(hoOpen, nullptr);
     OpenHiveFile(FHive);
+    if (!FHive.Immutable && !FHive.ReadOnly && FHive.ShmId.Inode != 0)
+      FRelayFile = CommitRelay().Open(RelayName());
   }
   ~TSqliteHive() override {
+    if (FRelayFile)
+      CommitRelay().Close(RelayName(), FRelayFile);
     // Closing is a durable point like Flush; a failure here has nobody to go to, and the
     // changes stay committed in the journal.
     try {
@@ -143,6 +249,8 @@ public:
   bool ReadOnly() const override { return FHive.ReadOnly; }
   bool UsesHeaderCheck() const { return FHeaderCheck; }
   unsigned KeysTaken() const { return FKeysTaken; }
+  unsigned CommitsRelayed() const { return FCommitsRelayed; }
+  unsigned CommitsFollowed() const { return FCommitsFollowed; }
 
   void CreateKey(std::u16string_view Path) override {
     auto Parts = RegistryNames::SplitKeyPath(Path);
@@ -156,6 +264,7 @@ public:
     FindKey(Parts, true, Doing);
     T.Commit();
     AfterKeysChanged();
+    Relay(T, StructuralRecord);
   }
   bool KeyExists(std::u16string_view Path) override {
     auto Parts = RegistryNames::SplitKeyPath(Path);
@@ -199,6 +308,7 @@ public:
     const sqlite3_int64 Key = K && K->Id ? K->Id : FindKey(Parts, true, Doing);
     WriteValueIn(Key, Value, Doing);
     T.Commit();
+    const bool Created = FKeyCreated;
     if (K && K->Id) {
       SimpleFoldCaseInto(Value.Name, FFoldedName);
       TKeyValues& Values = OwnValues(*K);
@@ -214,6 +324,7 @@ public:
     } else {
       AfterKeysChanged();
     }
+    Relay(T, [&] { return Created ? StructuralRecord() : ValueRecord(Path, Value.Name, &Value); });
   }
   void DeleteValue(std::u16string_view Path, std::u16string_view Name) override {
     auto Parts = RegistryNames::SplitKeyPath(Path);
@@ -230,6 +341,7 @@ public:
       SimpleFoldCaseInto(Name, FFoldedName);
       FCachedValues -= OwnValues(*K).erase(FFoldedName);
     }
+    Relay(T, [&] { return ValueRecord(Path, Name, nullptr); });
   }
   std::vector<UnicodeString> ValueNames(std::u16string_view Path) override {
     return Names(Path, SValueNames, "SELECT name FROM reg_values WHERE key = ?1 ORDER BY id",
@@ -249,6 +361,7 @@ public:
     DeleteKeyIn(Parts, Doing);
     T.Commit();
     ClearCache();
+    Relay(T, StructuralRecord);
   }
   void Apply(const std::vector<TRegChange>& Changes) override {
     // Every name is checked before anything is written.
@@ -264,6 +377,10 @@ public:
     TOperation Op(hoWrite, Db());
     const TDoing Doing = TDoing::OfChanges(Changes.size());
     TTransaction T(*this, true, Doing);
+    FKeyCreated = false;
+    // The changes are listed for the other handles of the process, if any.
+    auto Record = std::make_shared<TRelayRecord>();
+    Record->Structural = !Listened();
     // Batches mostly change values of one key after another: the key last found is looked up
     // again only when the path changes, or when a key was removed since.
     const TRegChange* LastPathOf = nullptr;
@@ -283,19 +400,31 @@ public:
         break;
       case TRegChange::WriteValue:
         WriteValueIn(KeyOf(I, true), C.Value, Doing);
+        if (!Record->Structural && Record->Changes.size() <= MaxRelayedChanges)
+          RelayedChange(*Record, C, &C.Value);
         break;
       case TRegChange::DeleteValue:
-        if (sqlite3_int64 Key = KeyOf(I, false))
+        if (sqlite3_int64 Key = KeyOf(I, false)) {
           DeleteValueIn(Key, C.Value.Name, Doing);
+          if (!Record->Structural && Record->Changes.size() <= MaxRelayedChanges)
+            RelayedChange(*Record, C, nullptr);
+        }
         break;
       case TRegChange::DeleteKey:
         DeleteKeyIn(Paths[I], Doing);
+        Record->Structural = true;
         LastPathOf = nullptr;
         break;
       }
     }
     T.Commit();
     ClearCache();
+    if (FKeyCreated)
+      Record->Structural = true;
+    FKeyCreated = false;
+    if (Record->Structural)
+      Record->Changes.clear();
+    Relay(T, [&] { return std::move(Record); });
   }
   void ReadSnapshot(const std::function<void()>& Body) override {
     if (FSnapshots > 0) {
@@ -374,7 +503,17 @@ private:
         if (FWrite)
           CheckFiles(FHive.FHive, FDoing, false);
         FChangesBefore = sqlite3_total_changes64(FHive.Db());
+        FWalCommitsBefore = FHive.FHive.WalCommits;
         FHaveHeader = FHive.SyncCache(FHeaderBefore, FDoing);
+        // A commit is relayed to the other handles only when the header before it was read
+        // while this connection held the write lock (BEGIN IMMEDIATE takes it), so that no
+        // other commit can lie between that header and this transaction's changes.
+        THiveWriteLock Lock;
+        if (FWrite && FHaveHeader && FHive.RelayUsable() && FHive.WriteLockState(Lock) &&
+            Lock.Held) {
+          FRelayable = true;
+          FReleasesBefore = Lock.Releases;
+        }
       } catch (...) {
         FHive.Rollback();
         FHive.DropCache();
@@ -398,12 +537,30 @@ private:
       HOST_ASSERT(!FCommitted, "a transaction commits once");
       FHive.Run(FHive.SCommit, "COMMIT", FDoing);
       FCommitted = true;
+      const bool Changed = FWrite && sqlite3_total_changes64(FHive.Db()) != FChangesBefore;
+      // The header after the commit, as the file layer took it when the commit released the
+      // write lock (its one release since BEGIN): what another connection committed since
+      // does not count as this commit's.
+      THiveWriteLock Lock;
+      if (Changed && FRelayable && FHive.WriteLockState(Lock) && !Lock.Held &&
+          Lock.Releases == FReleasesBefore + 1 && Lock.HeaderKnown) {
+        std::memcpy(FHeaderAfter.data(), Lock.Header, FHeaderAfter.size());
+        FExact = FHeaderAfter != FHeaderBefore;
+      }
       FoldJournalIfDue(FHive.FHive);
-      if (FWrite && sqlite3_total_changes64(FHive.Db()) != FChangesBefore) {
+      if (Changed) {
         FHive.FUnflushed = true;
-        FHive.CheckHeaderMoved(FHaveHeader, FHeaderBefore);
+        // SQLite writes nothing for rows rewritten as they were (and does not rewrite the
+        // header then): only a commit that wrote to the journal must have moved it.
+        if (FHive.FHive.WalCommits != FWalCommitsBefore)
+          FHive.CheckHeaderMoved(FHaveHeader, FHeaderBefore);
       }
     }
+    // After Commit: whether this transaction's changes lie exactly between HeaderBefore and
+    // HeaderAfter, so that they can be relayed.
+    bool Exact() const { return FExact; }
+    const TWalHeader& HeaderBefore() const { return FHeaderBefore; }
+    const TWalHeader& HeaderAfter() const { return FHeaderAfter; }
 
   private:
     TSqliteHive& FHive;
@@ -412,7 +569,10 @@ private:
     bool FJoined = false;
     bool FCommitted = false;
     bool FHaveHeader = false;
-    TWalHeader FHeaderBefore{};
+    bool FRelayable = false;
+    bool FExact = false;
+    uint64_t FReleasesBefore = 0, FWalCommitsBefore = 0;
+    TWalHeader FHeaderBefore{}, FHeaderAfter{};
     sqlite3_int64 FChangesBefore = 0;
   };
 
@@ -449,9 +609,23 @@ private:
   bool SyncCache(TWalHeader& Header, const TDoing& Doing) {
     const bool HaveHeader = !FHive.Immutable && ReadWalHeader(Header);
     const sqlite3_int64 Version = DataVersion(Doing);
-    if (Version != FCacheVersion) {
-      ClearCache();
+    if (Version != FCacheVersion || FVersionStale) {
+      // A cache brought up to date by relayed commits (FollowRelay) is current at
+      // FCacheHeader, whatever FCacheVersion says. It still holds when the header was that one
+      // before the transaction began and still is now that it has begun: the state the
+      // transaction reads lies between the two, and a header never comes back.
+      TWalHeader Now;
+      const bool Kept = FVersionStale && FCacheVersion >= 0 && HaveHeader && FCacheHeaderValid &&
+                        Header == FCacheHeader && ReadWalHeader(Now) && Now == FCacheHeader;
+      if (Kept) {
+        // A value read alone since the cache was last found current counts as read alone now.
+        if (FSingleReadVersion == FCacheVersion)
+          FSingleReadVersion = Version;
+      } else {
+        ClearCache();
+      }
       FCacheVersion = Version;
+      FVersionStale = false;
     }
     FCacheHeader = Header;
     FCacheHeaderValid = HaveHeader;
@@ -473,7 +647,115 @@ private:
     if (FHive.Immutable)
       return true;
     TWalHeader Header;
-    return FHeaderCheck && FCacheHeaderValid && ReadWalHeader(Header) && Header == FCacheHeader;
+    if (!FHeaderCheck || !FCacheHeaderValid || !ReadWalHeader(Header))
+      return false;
+    return Header == FCacheHeader || FollowRelay(Header);
+  }
+  // Outside a transaction, the header being Now: brings the cache from FCacheHeader to Now by
+  // the commits other handles of the process relayed, when every one in between was relayed;
+  // false (the cache unchanged) otherwise.
+  [[gnu::noinline]] bool FollowRelay(const TWalHeader& Now) {
+    if (!RelayUsable() || !CommitRelay().Chain(*FRelayFile, FCacheHeader, Now, FRelaySteps))
+      return false;
+    for (const auto& R : FRelaySteps) {
+      if (R->Structural) {
+        ClearCache();
+        continue;
+      }
+      for (const TRelayChange& C : R->Changes) {
+        auto It = FKeys.find(C.Path);
+        if (It == FKeys.end())
+          continue;
+        TCachedKey& K = It->second;
+        if (!K.Id) {
+          // Kept as missing, yet changed: not the state this cache holds; forget it.
+          if (FLastKey == &K)
+            FLastKey = nullptr;
+          FKeys.erase(It);
+          continue;
+        }
+        TKeyValues& Values = OwnValues(K);
+        if (!C.Value) {
+          FCachedValues -= Values.erase(C.Name);
+          continue;
+        }
+        auto V = Values.find(C.Name);
+        if (V != Values.end()) {
+          // Case-preserving, as the file keeps it.
+          V->second.Type = C.Value->Type;
+          V->second.Data = C.Value->Data;
+        } else {
+          Values.emplace(C.Name, *C.Value);
+          ++FCachedValues;
+        }
+      }
+    }
+    FRelaySteps.clear();
+    FCacheHeader = Now;
+    // Other connections committed: SQLite's data version has moved (see SyncCache).
+    FVersionStale = true;
+    ++FCommitsFollowed;
+    return true;
+  }
+  // Whether this handle may relay its commits and follow those of others: its cache is checked
+  // by the WAL index header, and the files are the ones opened.
+  bool RelayUsable() const {
+    return FRelayFile && FHeaderCheck && FCacheHeaderValid && FCacheVersion >= 0 &&
+           FSnapshots == 0 && FHive.Lost.empty();
+  }
+  TCommitRelay::TName RelayName() const {
+    return {FHive.FileId.Device, FHive.FileId.Inode, FHive.ShmId.Device, FHive.ShmId.Inode};
+  }
+  // Whether other handles of the process have the file open, to follow this one's commits.
+  bool Listened() const {
+    return FRelayFile && FRelayFile->Handles.load(std::memory_order_relaxed) > 1;
+  }
+  bool WriteLockState(THiveWriteLock& Lock) {
+    return sqlite3_file_control(Db(), "main", HiveFcntlWriteLock, &Lock) == SQLITE_OK;
+  }
+  // After T committed (this handle's cache brought up to date with its changes): relays the
+  // record Make() builds of T's changes to the other handles of the process, and keeps the cache
+  // as current after the commit, when T's changes lie exactly between the headers it took.
+  template <class TMake> void Relay(const TTransaction& T, TMake&& Make) {
+    if (!T.Exact() || !RelayUsable())
+      return;
+    // Nobody to follow it while this handle alone has the file open: a handle opened later
+    // starts from a header no older than this commit's.
+    if (Listened()) {
+      std::shared_ptr<TRelayRecord> Record = Make();
+      Record->Before = T.HeaderBefore();
+      Record->After = T.HeaderAfter();
+      if (Record->Changes.size() > MaxRelayedChanges) {
+        Record->Structural = true;
+        Record->Changes.clear();
+      }
+      CommitRelay().Put(*FRelayFile, std::move(Record));
+      ++FCommitsRelayed;
+    }
+    FCacheHeader = T.HeaderAfter();
+  }
+  static void RelayedChange(TRelayRecord& Record, const TRegChange& C, const TRegValue* Value) {
+    TRelayChange& R = Record.Changes.emplace_back();
+    SimpleFoldCaseInto(C.Path, R.Path);
+    SimpleFoldCaseInto(C.Value.Name, R.Name);
+    if (Value)
+      R.Value = *Value;
+  }
+  static std::shared_ptr<TRelayRecord> StructuralRecord() {
+    auto R = std::make_shared<TRelayRecord>();
+    R->Structural = true;
+    return R;
+  }
+  // A record of value Name of key Path written (as Value) or deleted (Value null).
+  static std::shared_ptr<TRelayRecord>
+  ValueRecord(std::u16string_view Path, std::u16string_view Name, const TRegValue* Value) {
+    auto R = std::make_shared<TRelayRecord>();
+    TRelayChange& C = R->Changes.emplace_back();
+    SimpleFoldCaseInto(Path, C.Path);
+    SimpleFoldCaseInto(Name, C.Name);
+    if (Value)
+      C.Value = *Value;
+    return R;
   }
   // Whether A and B hold the same code units (compared as bytes, which is quicker).
   static bool SameUnits(std::u16string_view A, std::u16string_view B) {
@@ -937,10 +1219,14 @@ private:
 
   // Declared first, so that the statements below are finalised before the connection closes.
   THiveFile FHive;
-  int FSnapshots = 0;       // nesting depth of ReadSnapshot
-  bool FUnflushed = false;  // this handle committed changes since its last flush
-  bool FKeyCreated = false; // set by FindKey when it creates a key
-  bool FHeaderCheck = true; // the quick test of CacheCurrent is usable
+  int FSnapshots = 0;         // nesting depth of ReadSnapshot
+  bool FUnflushed = false;    // this handle committed changes since its last flush
+  bool FKeyCreated = false;   // set by FindKey when it creates a key
+  bool FHeaderCheck = true;   // the quick test of CacheCurrent is usable
+  bool FVersionStale = false; // relayed commits were followed since FCacheVersion was read
+  unsigned FCommitsRelayed = 0, FCommitsFollowed = 0;
+  std::vector<std::shared_ptr<const TRelayRecord>> FRelaySteps; // kept to fill without allocating
+  std::shared_ptr<TCommitRelay::TFile> FRelayFile; // null: the handle neither relays nor follows
   std::unordered_map<UnicodeString, TCachedKey> FKeys; // by folded key path
   size_t FCachedValues = 0;
   unsigned FKeysTaken = 0;          // keys taken from other handles (AdoptKey)
@@ -981,4 +1267,14 @@ bool SqliteHiveUsesHeaderCheck(TRegistryHive& Hive) {
 unsigned SqliteHiveKeysTaken(TRegistryHive& Hive) {
   auto* H = dynamic_cast<TSqliteHive*>(&Hive);
   return H ? H->KeysTaken() : 0;
+}
+
+unsigned SqliteHiveCommitsRelayed(TRegistryHive& Hive) {
+  auto* H = dynamic_cast<TSqliteHive*>(&Hive);
+  return H ? H->CommitsRelayed() : 0;
+}
+
+unsigned SqliteHiveCommitsFollowed(TRegistryHive& Hive) {
+  auto* H = dynamic_cast<TSqliteHive*>(&Hive);
+  return H ? H->CommitsFollowed() : 0;
 }

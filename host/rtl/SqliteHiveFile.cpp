@@ -442,6 +442,7 @@ void Open(THiveFile& Hive) {
       Db,
       [](void* File, sqlite3*, const char*, int Frames) {
         static_cast<THiveFile*>(File)->JournalFrames = Frames;
+        ++static_cast<THiveFile*>(File)->WalCommits;
         return SQLITE_OK;
       },
       &Hive);

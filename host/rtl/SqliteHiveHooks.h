@@ -42,6 +42,12 @@ bool SqliteHiveUsesHeaderCheck(TRegistryHive& Hive);
 // them, instead of reading them from the file.
 unsigned SqliteHiveKeysTaken(TRegistryHive& Hive);
 
+// How many of its commits the handle (an SQLite hive) relayed to the other handles of the
+// process, and how many times it brought its cache up to date by commits they relayed instead
+// of asking SQLite.
+unsigned SqliteHiveCommitsRelayed(TRegistryHive& Hive);
+unsigned SqliteHiveCommitsFollowed(TRegistryHive& Hive);
+
 // The SQLite file layer hives are opened through (registered with SQLite by the first call). The
 // pages of a hive carry checksums that only this layer writes: another connection that changes a
 // hive must be opened through it, or the pages it writes read as damaged.

@@ -268,6 +268,8 @@ struct TFile {
   bool ShmFull = false;            // main: the shared memory could not be allocated
   TFileIdentity ShmId;             // main: the file of the shared memory mapped (Inode 0: none)
   bool ShmLooked = false;          // main: ShmId looked for
+  // Main: the connection's hold of the journal's write lock (HiveFcntlWriteLock).
+  THiveWriteLock WriteLock;
   // Journal, what it last wrote while holding the write lock (State->WriteLocks was Held):
   // the journal's header, the last frame header (at FrameAt) and the checksum chain after the
   // last page (at ChainAt); offsets 0: none.
@@ -552,6 +554,10 @@ int FileControl(sqlite3_file* F, int Op, void* Arg) {
     *static_cast<TFileIdentity*>(Arg) = Of(F)->ShmId;
     return SQLITE_OK;
   }
+  if (Op == HiveFcntlWriteLock) {
+    *static_cast<THiveWriteLock*>(Arg) = Of(F)->WriteLock;
+    return SQLITE_OK;
+  }
   return RealMethods(F)->xFileControl(Real(F), Op, Arg);
 }
 int SectorSize(sqlite3_file* F) {
@@ -612,6 +618,31 @@ int ShmLock(sqlite3_file* F, int Offset, int N, int Flags) {
   TFile& S = *Of(F);
   if (Offset == 0 && (Flags & SQLITE_SHM_UNLOCK) && S.State)
     ++S.State->WriteLocks;
+  if (Offset != 0 || S.Kind != MainFile || !(Flags & SQLITE_SHM_EXCLUSIVE))
+    return RealMethods(F)->xShmLock(Real(F), Offset, N, Flags);
+  THiveWriteLock& W = S.WriteLock;
+  if (Flags & SQLITE_SHM_LOCK) {
+    const int Rc = RealMethods(F)->xShmLock(Real(F), Offset, N, Flags);
+    if (Rc == SQLITE_OK)
+      W.Held = true;
+    return Rc;
+  }
+  // Released: the header as this connection leaves it, taken while nobody else can write it (a
+  // commit rewrites it before the release), so that it names exactly the state the connection's
+  // last commit made.
+  W.HeaderKnown = false;
+  const volatile unsigned char* Shm =
+      S.State ? S.State->Shm.load(std::memory_order_acquire) : nullptr;
+  if (W.Held && Shm) {
+    const auto* P = const_cast<const unsigned char*>(Shm);
+    unsigned char Second[sizeof W.Header];
+    std::atomic_thread_fence(std::memory_order_acquire);
+    std::memcpy(W.Header, P, sizeof W.Header);
+    std::memcpy(Second, P + sizeof W.Header, sizeof Second);
+    W.HeaderKnown = std::memcmp(W.Header, Second, sizeof Second) == 0;
+  }
+  W.Held = false;
+  ++W.Releases;
   return RealMethods(F)->xShmLock(Real(F), Offset, N, Flags);
 }
 void ShmBarrier(sqlite3_file* F) {

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -44,7 +45,8 @@ struct THiveFile {
   // Why the handle no longer works on the hive (its files were deleted or replaced); empty
   // while it does.
   UnicodeString Lost;
-  int JournalFrames = 0; // pages in the journal after the last commit
+  int JournalFrames = 0;   // pages in the journal after the last commit
+  uint64_t WalCommits = 0; // commits of the connection that wrote to the journal
   // The folder's status when the files were last found to be the ones opened, if it had not
   // changed for a while then (Known false: none). While it stays the same, no name in the folder
   // was added, removed or renamed, so the files at the paths are still those (CheckFiles).
@@ -129,6 +131,15 @@ constexpr int HiveFcntlShmIdentity = 0x48560002;
 // Another: the connection's files forget the pages they keep (see SqliteHiveVfs.cpp), so that
 // the next reads reach the file.
 constexpr int HiveFcntlDropKept = 0x48560003;
+// Another: fills the THiveWriteLock it is given with what the connection's hold of the journal's
+// write lock is now, and the WAL index header as it stood when the connection last released it.
+constexpr int HiveFcntlWriteLock = 0x48560004;
+struct THiveWriteLock {
+  bool Held = false;        // the connection holds the write lock now
+  uint64_t Releases = 0;    // times it released it
+  bool HeaderKnown = false; // Header is the header at the last release, taken under the lock
+  unsigned char Header[48] = {};
+};
 // The name of the layer to open hives with (registered on the first call over the default
 // layer of that moment), or null when it could not be registered.
 const char* HiveVfs();

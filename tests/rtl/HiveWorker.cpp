@@ -6,10 +6,15 @@
 //   hive_worker write FILE KEY MS           writes N<i> = <i> for i = 1, 2, ... into KEY for MS
 //                                           milliseconds; prints i once WriteString returned
 //   hive_worker readloop FILE KEY MS        reads the values of KEY over and over for MS ms
+//   hive_worker relay FILE KEY OTHER MS     for MS ms, writes a counter into KEY through one
+//                                           handle and reads it and OTHER's through another;
+//                                           prints "WRITES FOLLOWED" (commits the reader
+//                                           followed)
 // Failures go to stderr, and to stdout after "error: ", with exit code 1.
 #include "rtl/Exception.h"
 #include "rtl/RegIniFile.h"
 #include "rtl/SqliteHive.h"
+#include "rtl/SqliteHiveHooks.h"
 #include "rtl/StringList.h"
 
 #include <unistd.h>
@@ -83,8 +88,31 @@ int Run(int Argc, char** Argv) {
           throw ERegistryException(u"value " + Names[I] + u" has the wrong data");
     }
     Say(std::to_string(Reads));
+  } else if (Verb == "relay" && Argc == 6) {
+    // Two handles of this process: one writes the counter of KEY, the other reads it back at
+    // once (it must be the value just written) and the counter of OTHER that another process
+    // writes (it must never go back).
+    auto Writer = OpenSqliteHive(File), Reader = OpenSqliteHive(File);
+    const UnicodeString Key = UTF8Decode(Argv[3]), Other = UTF8Decode(Argv[4]);
+    auto Counter = [&](const UnicodeString& Of) -> long long {
+      std::optional<TRegValue> V = Reader->ReadValue(Of, u"N");
+      return V ? std::atoll(UTF8Encode(V->AsString()).c_str()) : 0;
+    };
+    auto End = Until(Argv[5]);
+    long long I = 0, Seen = 0;
+    while (Clock::now() < End) {
+      Writer->WriteValue(Key, TRegValue::String(u"N", IntToStr(++I)));
+      if (long long Read = Counter(Key); Read != I)
+        throw ERegistryException(u"read " + IntToStr(Read) + u" after writing " + IntToStr(I));
+      const long long Now = Counter(Other);
+      if (Now < Seen)
+        throw ERegistryException(u"the other counter went back from " + IntToStr(Seen) + u" to " +
+                                 IntToStr(Now));
+      Seen = Now;
+    }
+    Say(std::to_string(I) + " " + std::to_string(SqliteHiveCommitsFollowed(*Reader)));
   } else {
-    std::cerr << "usage: hive_worker touch|read|set|dump|write|readloop FILE ...\n";
+    std::cerr << "usage: hive_worker touch|read|set|dump|write|readloop|relay FILE ...\n";
     return 2;
   }
   return 0;

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -149,10 +150,26 @@ int ShimShmMap(sqlite3_file* F, int Region, int Size, int Extend, void volatile*
     return SQLITE_IOERR_SHMSIZE;
   return RealMethods(F)->xShmMap(RealFile(F), Region, Size, Extend, Out);
 }
+// Run once right after a connection releases a journal's write lock (HiveFiles::AfterWriteRelease).
+std::mutex ReleaseLock;
+std::function<void()>& AfterRelease() {
+  static std::function<void()>* F = new std::function<void()>;
+  return *F;
+}
 int ShimShmLock(sqlite3_file* F, int Offset, int N, int Flags) {
   if (RealMethods(F)->iVersion < 2)
     return SQLITE_IOERR_SHMLOCK;
-  return RealMethods(F)->xShmLock(RealFile(F), Offset, N, Flags);
+  const int Rc = RealMethods(F)->xShmLock(RealFile(F), Offset, N, Flags);
+  if (Offset == 0 && Flags == (SQLITE_SHM_UNLOCK | SQLITE_SHM_EXCLUSIVE)) {
+    std::function<void()> Run;
+    {
+      std::lock_guard<std::mutex> G(ReleaseLock);
+      Run.swap(AfterRelease());
+    }
+    if (Run)
+      Run();
+  }
+  return Rc;
 }
 void ShimShmBarrier(sqlite3_file* F) {
   if (RealMethods(F)->iVersion >= 2)
@@ -372,6 +389,11 @@ namespace HiveFiles {
 
 int Syncs() {
   return SyncRecord().Count;
+}
+
+void AfterWriteRelease(std::function<void()> Run) {
+  std::lock_guard<std::mutex> G(ReleaseLock);
+  AfterRelease() = std::move(Run);
 }
 
 int UnsyncedFiles(std::string_view Folder) {

@@ -20,6 +20,7 @@
 
 #include "rtl/SqliteHiveHooks.h"
 
+#include <functional>
 #include <string_view>
 
 // Arms a failure for as long as it lives; only one may be alive at a time (EInvalidOperation
@@ -51,4 +52,7 @@ public:
 namespace HiveFiles {
 int Syncs();
 int UnsyncedFiles(std::string_view Folder);
+// Runs Run once, right after the next release of a journal's write lock by any connection of the
+// process (the end of a commit, before SQLite returns from it), on the releasing thread.
+void AfterWriteRelease(std::function<void()> Run);
 } // namespace HiveFiles
