@@ -33,18 +33,17 @@ TRegValue TRegValue::String(UnicodeString Name, std::u16string_view Text) {
 UnicodeString TRegValue::AsString() const {
   if (!IsString())
     throw ERegistryException(u"Invalid data type for '" + Name + u"': not a string value");
-  // Stored little-endian, as the host has them in memory: copied as they are there.
-  UnicodeString S(Data.size() / 2, u'\0');
-  if constexpr (std::endian::native == std::endian::little) {
-    if (!S.empty())
-      std::memcpy(S.data(), Data.data(), S.size() * sizeof(char16_t));
-  } else {
-    for (size_t I = 0; I < S.size(); ++I)
-      S[I] = static_cast<char16_t>(Data[2 * I] | (Data[2 * I + 1] << 8));
-  }
   // One terminating NUL is how strings are stored; anything before it is the text.
-  if (!S.empty() && S.back() == u'\0')
-    S.pop_back();
+  size_t Units = Data.size() / 2;
+  if (Units > 0 && Data[2 * Units - 2] == 0 && Data[2 * Units - 1] == 0)
+    --Units;
+  // Stored little-endian, as the host has them in memory: copied as they are there, in one
+  // go (the string's own copy of code units is a memcpy).
+  if constexpr (std::endian::native == std::endian::little)
+    return UnicodeString(reinterpret_cast<const char16_t*>(Data.data()), Units);
+  UnicodeString S(Units, u'\0');
+  for (size_t I = 0; I < S.size(); ++I)
+    S[I] = static_cast<char16_t>(Data[2 * I] | (Data[2 * I + 1] << 8));
   return S;
 }
 
@@ -152,8 +151,7 @@ UnicodeString Fold(std::u16string_view Name) {
 
 } // namespace RegistryNames
 
-bool TRegistryHive::VisitValue(std::u16string_view Path, std::u16string_view Name,
-                               const std::function<void(const TRegValue&)>& Use) {
+bool TRegistryHive::VisitValue(std::u16string_view Path, std::u16string_view Name, TValueUse Use) {
   std::optional<TRegValue> V = ReadValue(Path, Name);
   if (!V)
     return false;

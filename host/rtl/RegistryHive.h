@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 enum TRegDataType : uint32_t {
@@ -35,6 +36,25 @@ struct TRegValue {
   // The text of a string value, exactly as written; ERegistryException for another type.
   UnicodeString AsString() const;
   bool operator==(const TRegValue&) const = default;
+};
+
+// What VisitValue calls with the value: refers to the caller's callable without copying it or
+// allocating (the callable lives as long as the call), and calls it through one pointer.
+class TValueUse {
+public:
+  template <class F>
+  requires(!std::is_same_v<std::remove_cvref_t<F>, TValueUse> &&
+           std::is_invocable_v<F&, const TRegValue&>)
+      TValueUse(F&& Use) // NOLINT: converts from any callable, like std::function
+      : FObject(const_cast<void*>(static_cast<const void*>(std::addressof(Use)))),
+        FCall([](void* Object, const TRegValue& V) {
+          (*static_cast<std::remove_reference_t<F>*>(Object))(V);
+        }) {}
+  void operator()(const TRegValue& V) const { FCall(FObject, V); }
+
+private:
+  void* FObject;
+  void (*FCall)(void*, const TRegValue&);
 };
 
 // One change of a batch that a hive applies as a whole (see TRegistryHive::Apply).
@@ -88,8 +108,7 @@ public:
   // Calls Use with the value and returns true, or returns false when the key or the value does
   // not exist. Use must not call this handle. Hives that keep values at hand pass them without
   // copying; the default reads a copy through ReadValue.
-  virtual bool VisitValue(std::u16string_view Path, std::u16string_view Name,
-                          const std::function<void(const TRegValue&)>& Use);
+  virtual bool VisitValue(std::u16string_view Path, std::u16string_view Name, TValueUse Use);
   // Makes every change made through this handle survive a power loss before it returns (as the
   // registry's FlushKey does); closing the handle does the same. Changes are atomic and seen by
   // every other handle as soon as they return, flushed or not.

@@ -65,8 +65,114 @@ constexpr size_t MaxJoinedParts = 8;
 using TWalHeader = std::array<unsigned char, 48>;
 constexpr int WalIndexPageSize = 32768;
 
+// A value name as the caller spelled it, made of ASCII units only: its folded form is the name
+// with its capitals made small, so that it is looked up among folded names without folding it.
+struct TAsciiName {
+  std::u16string_view Units;
+};
+
+// Names are hashed and compared four code units (one 64-bit word) at a time.
+namespace NameWords {
+constexpr uint64_t Lanes(uint64_t Unit) {
+  return Unit * 0x0001000100010001ull;
+}
+constexpr uint64_t NotAscii = Lanes(0xFF80);
+constexpr char16_t Small(char16_t C) {
+  return C >= u'A' && C <= u'Z' ? static_cast<char16_t>(C + 32) : C;
+}
+// The four units at P, one per 16-bit lane from the lowest.
+inline uint64_t Load(const char16_t* P) {
+  uint64_t W;
+  std::memcpy(&W, P, sizeof W);
+  return W;
+}
+// The N units at P (fewer than 4), the other lanes zero.
+inline uint64_t LoadShort(const char16_t* P, size_t N) {
+  uint64_t W = 0;
+  for (size_t I = 0; I < N; ++I)
+    W |= static_cast<uint64_t>(P[I]) << (16 * I);
+  return W;
+}
+// W with the capitals A-Z of its lanes made small.
+inline uint64_t Small(uint64_t W) {
+  if (!(W & NotAscii)) [[likely]] {
+    // Every lane below 0x80: adding keeps each lane within its 16 bits, and bit 7 of a lane
+    // then says whether the unit reached 'A' (first sum) or passed 'Z' (second).
+    const uint64_t FromA = W + Lanes(0x80 - u'A');
+    const uint64_t PastZ = W + Lanes(0x80 - u'Z' - 1);
+    return W | ((FromA & ~PastZ & Lanes(0x80)) >> 2);
+  }
+  uint64_t R = 0;
+  for (int I = 0; I < 4; ++I)
+    R |= static_cast<uint64_t>(Small(static_cast<char16_t>(W >> (16 * I)))) << (16 * I);
+  return R;
+}
+// Calls Use with the words of S, four units each, and where each starts: the last one (when S
+// has four units or more) overlaps the one before it rather than being cut short, so that every
+// word is one load. Stops at the first call that answers false, and answers that.
+template <class TUse> inline bool EveryWord(std::u16string_view S, TUse&& Use) {
+  const size_t N = S.size();
+  if (N < 4)
+    return Use(LoadShort(S.data(), N), 0);
+  for (size_t I = 0; I + 4 < N; I += 4)
+    if (!Use(Load(S.data() + I), I))
+      return false;
+  return Use(Load(S.data() + N - 4), N - 4);
+}
+} // namespace NameWords
+
+// Hashes a folded name, or a TAsciiName as its folded form: capitals count as small letters,
+// which a folded name has none of. Not noexcept, so that the table keeps each name's hash beside
+// it and compares hashes before names.
+struct TFoldedNameHash {
+  using is_transparent = void;
+  size_t operator()(std::u16string_view Folded) const { return Hash(Folded); }
+  size_t operator()(const UnicodeString& Folded) const { return Hash(Folded); }
+  size_t operator()(TAsciiName Name) const { return Hash(Name.Units); }
+  static size_t Hash(std::u16string_view S) noexcept {
+    uint64_t H = 0xcbf29ce484222325ull ^ S.size();
+    NameWords::EveryWord(S, [&H](uint64_t W, size_t) {
+      // Bit 5 of every unit set: a capital and its small letter hash alike (as do a few signs,
+      // which the comparison of the names tells apart).
+      H = (H ^ (W | NameWords::Lanes(0x20))) * 0x100000001b3ull;
+      H ^= H >> 29;
+      return true;
+    });
+    return static_cast<size_t>(H ^ (H >> 32));
+  }
+};
+struct TFoldedNameEqual {
+  using is_transparent = void;
+  bool operator()(std::u16string_view A, std::u16string_view B) const noexcept { return A == B; }
+  bool operator()(const UnicodeString& Folded, TAsciiName Name) const noexcept {
+    return Same(Folded, Name.Units);
+  }
+  bool operator()(TAsciiName Name, const UnicodeString& Folded) const noexcept {
+    return Same(Folded, Name.Units);
+  }
+  // Whether Folded is the folded form of Ascii (ASCII units only).
+  static bool Same(std::u16string_view Folded, std::u16string_view Ascii) noexcept {
+    if (Folded.size() != Ascii.size())
+      return false;
+    return NameWords::EveryWord(Ascii, [&Folded](uint64_t W, size_t At) {
+      const uint64_t Want = NameWords::Small(W);
+      return Folded.size() < 4 ? NameWords::LoadShort(Folded.data(), Folded.size()) == Want
+                               : NameWords::Load(Folded.data() + At) == Want;
+    });
+  }
+};
+// Whether Name has ASCII units only (then TAsciiName finds it).
+inline bool IsAscii(std::u16string_view Name) {
+  uint64_t Any = 0;
+  NameWords::EveryWord(Name, [&Any](uint64_t W, size_t) {
+    Any |= W;
+    return true;
+  });
+  return !(Any & NameWords::NotAscii);
+}
+
 // The values of one key, by folded name.
-using TKeyValues = std::unordered_map<UnicodeString, TRegValue>;
+using TKeyValues = std::unordered_map<UnicodeString, TRegValue, TFoldedNameHash, TFoldedNameEqual>;
 
 // Keys loaded by the handles of this process, so that a new handle (a dialog's) takes the
 // values another one (the menus') loaded instead of reading them again. A key is shared with the
@@ -277,8 +383,7 @@ public:
       return *V;
     return std::nullopt;
   }
-  bool VisitValue(std::u16string_view Path, std::u16string_view Name,
-                  const std::function<void(const TRegValue&)>& Use) override {
+  bool VisitValue(std::u16string_view Path, std::u16string_view Name, TValueUse Use) override {
     TOperation Op(hoRead, Db());
     const TRegValue* V = FindValue(Path, Name, Op.Failing());
     if (!V)
@@ -646,8 +751,13 @@ private:
       return false;
     if (FHive.Immutable)
       return true;
+    if (!FHeaderCheck || !FCacheHeaderValid)
+      return false;
+    // Mostly nothing was committed since: both copies of the header are still the one seen.
+    if (HeaderStill(FCacheHeader))
+      return true;
     TWalHeader Header;
-    if (!FHeaderCheck || !FCacheHeaderValid || !ReadWalHeader(Header))
+    if (!ReadWalHeader(Header))
       return false;
     return Header == FCacheHeader || FollowRelay(Header);
   }
@@ -767,6 +877,18 @@ private:
     auto K = FKeys.find(FFoldedPath);
     return K == FKeys.end() ? nullptr : &K->second;
   }
+  // In kept key K: the value Name (folded into FFoldedName unless it is ASCII throughout), or
+  // null (after checking Name, which was not).
+  const TRegValue* KeptValueNamed(TCachedKey& K, std::u16string_view Name) {
+    const bool Ascii = IsAscii(Name);
+    if (!Ascii)
+      SimpleFoldCaseInto(Name, FFoldedName);
+    auto V = Ascii ? K.Values->find(TAsciiName{Name}) : K.Values->find(FFoldedName);
+    if (V != K.Values->end())
+      return &V->second;
+    RegistryNames::CheckValueName(Name);
+    return nullptr;
+  }
   // In kept key K: the value FFoldedName, or null (after checking Name, which was not).
   const TRegValue* KeptValue(TCachedKey& K, std::u16string_view Name) {
     auto V = K.Values->find(FFoldedName);
@@ -781,23 +903,54 @@ private:
     if (FHeaderCheck && HadHeader && ReadWalHeader(After) && After == Before)
       FHeaderCheck = false;
   }
+  // Whether both copies of the WAL index header are Header, read in the order ReadWalHeader
+  // reads them: true exactly when ReadWalHeader would give Header.
+  bool HeaderStill(const TWalHeader& Header) {
+    const volatile unsigned char* Region = MappedRegion();
+    if (!Region)
+      return false;
+    const auto* P = const_cast<const unsigned char*>(Region);
+    std::atomic_thread_fence(std::memory_order_acquire);
+    if (std::memcmp(P, Header.data(), Header.size()) != 0)
+      return false;
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return std::memcmp(P + Header.size(), Header.data(), Header.size()) == 0;
+  }
+  // The first region of the shared memory where the connection keeps it mapped, or null when it
+  // does not (ReadWalHeader then maps it).
+  const volatile unsigned char* MappedRegion() const {
+    return FShmView.Region && !*FShmView.Full ? FShmView.Region->load(std::memory_order_acquire)
+                                              : nullptr;
+  }
   // The first copy of the WAL index header; false when it cannot be mapped or a commit is
   // rewriting it right now (its two copies differ).
   bool ReadWalHeader(TWalHeader& Out) {
     // The connection's file object lives as long as the connection.
-    if (!FMainFile &&
-        sqlite3_file_control(Db(), "main", SQLITE_FCNTL_FILE_POINTER, &FMainFile) != SQLITE_OK)
-      FMainFile = nullptr;
+    if (!FMainFile) {
+      if (sqlite3_file_control(Db(), "main", SQLITE_FCNTL_FILE_POINTER, &FMainFile) != SQLITE_OK)
+        FMainFile = nullptr;
+      if (sqlite3_file_control(Db(), "main", HiveFcntlShmView, &FShmView) != SQLITE_OK)
+        FShmView = {};
+    }
     sqlite3_file* F = FMainFile;
     if (!F || !F->pMethods || F->pMethods->iVersion < 2)
       return false;
-    void volatile* Mapped = nullptr;
-    if (F->pMethods->xShmMap(F, 0, WalIndexPageSize, 0, &Mapped) != SQLITE_OK || !Mapped)
-      return false;
+    // While the connection keeps the first region mapped, mapping it again answers the same
+    // place: SQLite's unix layer keeps a region where it mapped it until the last connection of
+    // the process to that memory unmaps it, and the hive's layer forgets the place as soon as
+    // this connection unmaps it. A connection whose memory could not be allocated maps it
+    // read-only, which the header check does not use. Otherwise the region is mapped (and the
+    // shared memory opened when it was not yet) as SQLite maps it.
+    const volatile unsigned char* Region = MappedRegion();
+    if (!Region) {
+      void volatile* Mapped = nullptr;
+      if (F->pMethods->xShmMap(F, 0, WalIndexPageSize, 0, &Mapped) != SQLITE_OK || !Mapped)
+        return false;
+      Region = static_cast<const volatile unsigned char*>(Mapped);
+    }
     // Copied whole between barriers, as SQLite reads the header itself: another process may
     // be rewriting it, which the comparison of the two copies then shows.
-    const auto* P =
-        const_cast<const unsigned char*>(static_cast<const volatile unsigned char*>(Mapped));
+    const auto* P = const_cast<const unsigned char*>(Region);
     TWalHeader Second;
     std::atomic_thread_fence(std::memory_order_acquire);
     std::memcpy(Out.data(), P, Out.size());
@@ -898,9 +1051,8 @@ private:
   // alone: always when Failing or inside a snapshot); null when it does not exist. Valid until
   // the next call.
   const TRegValue* FindValue(std::u16string_view Path, std::u16string_view Name, bool Failing) {
-    const TDoing Doing = TDoing::OfValue(u"read value ", Name, Path);
     if (Failing || FSnapshots > 0)
-      return ReadUncached(Path, Name, Doing);
+      return ReadUncached(Path, Name, TDoing::OfValue(u"read value ", Name, Path));
     // A kept key's path was checked when it was read; names that fold alike are alike valid.
     if (CacheCertainlyCurrent()) {
       // Reads come mostly in runs on one key (a menu or a dialog reading every tab's value):
@@ -913,11 +1065,10 @@ private:
           FLastPath.assign(Path);
         }
       }
-      if (K) {
-        SimpleFoldCaseInto(Name, FFoldedName);
-        return KeptValue(*K, Name);
-      }
+      if (K)
+        return KeptValueNamed(*K, Name);
     }
+    const TDoing Doing = TDoing::OfValue(u"read value ", Name, Path);
     SimpleFoldCaseInto(Path, FFoldedPath);
     SimpleFoldCaseInto(Name, FFoldedName);
     // A path read alone last time is bound in its statement already, and was checked then.
@@ -1237,6 +1388,7 @@ private:
   TCachedKey* FLastKey = nullptr;         // the kept key last read from (FKeys keeps it in place)
   UnicodeString FLastPath;                // and its path as the caller gave it
   sqlite3_file* FMainFile = nullptr;      // the connection's hive file, once asked for
+  THiveShmView FShmView;                  // where its mapping is kept (asked for with it)
   std::optional<TRegValue> FRead;         // what the last read of a single value found
   UnicodeString FSingleReadPath;          // the key of the last single read (folded)
   UnicodeString FBoundPath;               // the path bound in SPathValue[FBoundDepth - 1], as given

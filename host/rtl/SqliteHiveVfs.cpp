@@ -554,6 +554,13 @@ int FileControl(sqlite3_file* F, int Op, void* Arg) {
     *static_cast<TFileIdentity*>(Arg) = Of(F)->ShmId;
     return SQLITE_OK;
   }
+  if (Op == HiveFcntlShmView) {
+    TFile& S = *Of(F);
+    if (S.Kind != MainFile || !S.State)
+      return SQLITE_NOTFOUND;
+    *static_cast<THiveShmView*>(Arg) = THiveShmView{&S.State->Shm, &S.ShmFull};
+    return SQLITE_OK;
+  }
   if (Op == HiveFcntlWriteLock) {
     *static_cast<THiveWriteLock*>(Arg) = Of(F)->WriteLock;
     return SQLITE_OK;

@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -139,6 +140,17 @@ struct THiveWriteLock {
   uint64_t Releases = 0;    // times it released it
   bool HeaderKnown = false; // Header is the header at the last release, taken under the lock
   unsigned char Header[48] = {};
+};
+// Another: fills the THiveShmView it is given with where the connection's mapping of the first
+// region of its shared memory is kept, so that the WAL index header can be read without a call
+// through SQLite and the file layers: both live as long as the connection's file.
+constexpr int HiveFcntlShmView = 0x48560005;
+struct THiveShmView {
+  // The first region while the connection has it mapped (set by every successful mapping of it,
+  // cleared when the connection unmaps it), else null.
+  const std::atomic<const volatile unsigned char*>* Region = nullptr;
+  // Set when the shared memory could not be allocated: the mapping then answers read-only.
+  const bool* Full = nullptr;
 };
 // The name of the layer to open hives with (registered on the first call over the default
 // layer of that moment), or null when it could not be registered.

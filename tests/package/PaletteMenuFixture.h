@@ -28,8 +28,7 @@ public:
     CountRead(N);
     return TForwardingHive::ReadValue(P, N);
   }
-  bool VisitValue(std::u16string_view P, std::u16string_view N,
-                  const std::function<void(const TRegValue&)>& Use) override {
+  bool VisitValue(std::u16string_view P, std::u16string_view N, TValueUse Use) override {
     CountRead(N);
     return TForwardingHive::VisitValue(P, N, Use);
   }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -90,6 +91,67 @@ TEST_F(RegIniFileCachedRead, ValuesOfOtherTypesReadAsBefore) {
     EXPECT_EQ(Reg.ReadString(u"Categories", u"NoNul", u"?"), u"abc");
     EXPECT_EQ(Reg.ReadString(u"Categories", u"Empty", u"?"), u"");
     EXPECT_EQ(Reg.ReadString(u"Categories", u"Nul inside", u""), std::u16string(u"a\0b", 3));
+  }
+}
+
+// Names of ASCII units are looked up without being folded: only the capitals A-Z count as
+// their small letters, and a name stored with a sign that folds to an ASCII letter (the Kelvin
+// sign folds to 'k') is found by its ASCII spelling, as the file finds it.
+TEST_F(RegIniFileCachedRead, AsciiNamesMatchExactlyWhatTheirFoldedFormMatches) {
+  Reg.WriteString(u"Categories", u"\u212Aelvin", u"kelvin");
+  Reg.WriteString(u"Categories", u"At@", u"at");
+  Reg.WriteString(u"Categories", u"Br[", u"bracket");
+  Reg.WriteString(u"Categories", u"Zz", u"zz");
+  Reg.WriteString(u"Categories", u"Long name of a tab that needs more than one word", u"long");
+  const struct {
+    const char16_t* Name;
+    const char16_t* Want;
+  } Reads[] = {
+      {u"KELVIN", u"kelvin"},
+      {u"kelvin", u"kelvin"},
+      {u"\u212AELVIN", u"kelvin"},
+      {u"AT@", u"at"},
+      {u"at`", u"none"},
+      {u"BR[", u"bracket"},
+      {u"br{", u"none"},
+      {u"ZZ", u"zz"},
+      {u"z\u007a", u"zz"},
+      {u"Z", u"none"},
+      {u"Zz ", u"none"},
+      {u"LONG NAME OF A TAB THAT NEEDS MORE THAN ONE WORD", u"long"},
+      {u"Long name of a tab that needs more than one worD", u"long"},
+      {u"Long name of a tab that needs more than one wore", u"none"},
+  };
+  for (int Round = 0; Round < 3; ++Round) // the first reads load the key, the later are kept
+    for (const auto& R : Reads)
+      EXPECT_EQ(Reg.ReadString(u"Categories", R.Name, u"none"), R.Want)
+          << UTF8Encode(R.Name) << ", round " << Round;
+}
+
+// The text of a string value is its stored units up to one final NUL, whatever the length
+// (short texts live inside the string, longer ones are allocated).
+TEST_F(RegIniFileCachedRead, StringsOfEveryLengthComeBackWhole) {
+  const UnicodeString Path = Key + u"\\Texts";
+  std::vector<UnicodeString> Texts;
+  for (size_t N = 0; N <= 40; ++N) {
+    UnicodeString T;
+    for (size_t I = 0; I < N; ++I)
+      T.push_back(static_cast<char16_t>(I % 3 == 2 ? 0x00e9 + I : u'a' + I % 26));
+    Texts.push_back(T);
+    Reg.WriteString(u"Texts", u"T" + IntToStr(static_cast<int>(N)), T);
+  }
+  // Two NULs at the end: one is the terminator, the other is text. An odd byte is not a unit.
+  TRegValue TwoNuls = TRegValue::String(u"TwoNuls", std::u16string(u"ab\0", 3));
+  Reg.Hive().WriteValue(Path, TwoNuls);
+  TRegValue Odd = TRegValue::String(u"Odd", u"abc");
+  Odd.Data.push_back(0x41);
+  Reg.Hive().WriteValue(Path, Odd);
+  for (int Round = 0; Round < 3; ++Round) {
+    for (size_t N = 0; N < Texts.size(); ++N)
+      EXPECT_EQ(Reg.ReadString(u"Texts", u"t" + IntToStr(static_cast<int>(N)), u"?"), Texts[N])
+          << N << " units, round " << Round;
+    EXPECT_EQ(Reg.ReadString(u"Texts", u"TwoNuls", u"?"), std::u16string(u"ab\0", 3));
+    EXPECT_EQ(Reg.ReadString(u"Texts", u"Odd", u"?"), u"abc");
   }
 }
 

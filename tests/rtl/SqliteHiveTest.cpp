@@ -367,6 +367,55 @@ TEST_F(SqliteHiveTest, ReadsAfterOtherCommitsStayExactThroughFoldsAndRestartsOfT
   EXPECT_LT(std::filesystem::file_size(HiveFile + "-wal"), 1100u * 4200u);
 }
 
+// A handle reads the journal's header where its connection mapped the shared memory, without
+// mapping it again at every read: that place must stay the live header while other handles,
+// plain connections and processes open the hive, commit, restart the journal and close again
+// around it, and a handle opened again reads through its own connection's mapping.
+TEST_F(SqliteHiveTest, CachedReadsStayExactWhileOtherConnectionsComeAndGoAroundTheHandle) {
+  auto Reader = Reg();
+  Reader->WriteString(u"Categories", u"Standard", u"0");
+  Reader->WriteString(u"Categories", u"Other", u"o");
+  auto Read = [&] { return Reader->ReadString(u"Categories", u"Standard", u""); };
+  for (int I = 1; I <= 12; ++I) {
+    // Read twice: the second answer comes from the values the handle keeps.
+    EXPECT_EQ(Reader->ReadString(u"Categories", u"Other", u""), u"o");
+    ASSERT_EQ(Read(), IntToStr(I - 1)) << "round " << I;
+    ASSERT_EQ(Read(), IntToStr(I - 1)) << "round " << I;
+    switch (I % 3) {
+    case 0: { // another handle, opened and closed again
+      auto Writer = Reg();
+      Writer->WriteString(u"Categories", u"Standard", IntToStr(I));
+      break;
+    }
+    case 1: { // a plain connection that also restarts the journal, then closes
+      sqlite3* Raw = nullptr;
+      ASSERT_EQ(sqlite3_open_v2(HiveFile.c_str(), &Raw, SQLITE_OPEN_READWRITE, SqliteHiveVfsName()),
+                SQLITE_OK);
+      // The text as the hive stores it: UTF-16LE with a final NUL.
+      std::string Hex;
+      for (char C : std::to_string(I) + '\0')
+        Hex += std::string(1, "0123456789abcdef"[C >> 4]) + "0123456789abcdef"[C & 15] + "00";
+      const std::string Sql = "UPDATE reg_values SET data = x'" + Hex +
+                              "' WHERE folded = 'standard'; PRAGMA wal_checkpoint(TRUNCATE)";
+      ASSERT_EQ(sqlite3_exec(Raw, Sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+      sqlite3_close(Raw);
+      break;
+    }
+    case 2: // another process
+      ASSERT_THAT(
+          RunWorker({"set", HiveFile, UTF8Encode(Categories), "Standard", std::to_string(I)}),
+          HasSubstr("set"));
+      break;
+    }
+    EXPECT_EQ(Read(), IntToStr(I)) << "round " << I;
+    if (I == 6) { // the handle opened again, the others closed
+      Reader.reset();
+      Reader = Reg();
+    }
+  }
+  EXPECT_TRUE(SqliteHiveUsesHeaderCheck(Reader->Hive()));
+}
+
 TEST_F(SqliteHiveTest, TwoProcessesSeeEachOthersWritesWhileTheyHappen) {
   int Go[2];
   ASSERT_EQ(::pipe(Go), 0);

@@ -20,8 +20,7 @@ public:
   std::optional<TRegValue> ReadValue(std::u16string_view P, std::u16string_view N) override {
     return FInner->ReadValue(P, N);
   }
-  bool VisitValue(std::u16string_view P, std::u16string_view N,
-                  const std::function<void(const TRegValue&)>& Use) override {
+  bool VisitValue(std::u16string_view P, std::u16string_view N, TValueUse Use) override {
     return FInner->VisitValue(P, N, Use);
   }
   void WriteValue(std::u16string_view P, const TRegValue& V) override { FInner->WriteValue(P, V); }
