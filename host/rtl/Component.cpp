@@ -71,6 +71,10 @@ struct TComponent::TOwnedList {
       Hearing.erase(It);
     ++HearingChanges;
   }
+  // Notification's parts: asks those that joined since the last insertion or removal (but
+  // Except) whether they hear, and tells those that hear of AComponent.
+  [[gnu::noinline]] void ClassifyJoined(TComponent& Owner, const TComponent* Except);
+  [[gnu::noinline]] void TellHearing(TComponent* AComponent, TOperation Operation, bool Linked);
   void DropTrailingHoles() {
     while (!Slots.empty() && !Slots.back())
       Slots.pop_back();
@@ -377,19 +381,38 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
                 "no component's owner inserts or removes components while it is half-built");
   List.Unheard.clear();
 #endif
-  size_t Kept = 0;
-  for (TComponent* C : List.Unclassified)
-    if (C == AComponent)
-      List.Unclassified[Kept++] = C;
-    else
-      Classify(C);
-  List.Unclassified.resize(Kept);
+  std::vector<TComponent*>& Joined = List.Unclassified;
+  if (Joined.size() == 2 && Joined[1] == AComponent && Joined[0] != AComponent) {
+    // The usual insertion: the one before it joined last time, and this one.
+    TComponent* Before = Joined[0];
+    Joined[0] = AComponent;
+    Joined.pop_back();
+    Classify(Before);
+  } else if (!Joined.empty()) {
+    List.ClassifyJoined(*this, AComponent);
+  }
   // Those that hear only of linked components are told of the removal of one they are linked
   // to; when no owned component hears of every sibling and AComponent holds no link, nobody.
+  // Most insertions and removals end here, before the walk.
   const bool Linked =
       Operation == TOperation::opRemove && AComponent && !AComponent->FFreeNotifies.empty();
-  if (!List.HearingAll && !Linked)
-    return;
+  if (List.HearingAll || Linked)
+    List.TellHearing(AComponent, Operation, Linked);
+}
+
+void TComponent::TOwnedList::ClassifyJoined(TComponent& Owner, const TComponent* Except) {
+  size_t Kept = 0;
+  for (TComponent* C : Unclassified)
+    if (C == Except)
+      Unclassified[Kept++] = C;
+    else
+      Owner.Classify(C);
+  Unclassified.resize(Kept);
+}
+
+void TComponent::TOwnedList::TellHearing(TComponent* AComponent, TOperation Operation,
+                                         bool Linked) {
+  TOwnedList& List = *this;
   // Walked in order of insertion; a handler that adds or removes components makes the walk go
   // on after the one it told, found again by its sequence number.
   for (size_t I = 0; I < List.Hearing.size();) {

@@ -75,7 +75,8 @@ UnicodeString TStringList::Get(int Index) const {
 }
 
 const UnicodeString& TStringList::At(int Index) const {
-  CheckIndex(Index);
+  if (Index < 0 || static_cast<size_t>(Index) >= FList.size())
+    CheckIndex(Index); // raises
   return FList[static_cast<size_t>(Index)];
 }
 
