@@ -388,7 +388,7 @@ void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCateg
 
     UnicodeString Stripped;
     for (int I = 0; I < Tabs->Count(); ++I) {
-      const UnicodeString Caption = Tabs->Get(I);
+      const UnicodeString& Caption = Tabs->At(I); // the list stays as it is meanwhile
       // The tab key is the caption itself when it holds no "&".
       const bool HasAmpersand = Caption.find(u'&') != UnicodeString::npos;
       if (HasAmpersand)

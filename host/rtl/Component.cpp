@@ -10,7 +10,8 @@
 // that leaves empties its slot (constant time) and the slots close up when an index is asked
 // for or when more than half are empty. Names are indexed by their ASCII-folded form; the
 // components that must hear of their siblings are kept apart, in order of insertion, so that
-// an insertion or removal tells them only, not every owned component.
+// an insertion or removal tells them only, not every owned component; while none of them hears
+// of every sibling, only the removal of a component that holds links is walked.
 struct TComponent::TOwnedList {
   std::vector<TComponent*> Slots;
   size_t Live = 0;
@@ -19,6 +20,7 @@ struct TComponent::TOwnedList {
   // out can tell whether its place still holds.
   std::vector<std::pair<std::uint64_t, TComponent*>> Hearing;
   std::uint64_t HearingChanges = 0;
+  size_t HearingAll = 0;                 // entries of Hearing that hear of every sibling
   std::vector<TComponent*> Unclassified; // joined since the last insertion or removal
 #ifndef NDEBUG
   // Found not to hear at the last insertion or removal: asked again at the next one, when
@@ -43,18 +45,36 @@ struct TComponent::TOwnedList {
     return std::lower_bound(Hearing.begin(), Hearing.end(), Seq,
                             [](const auto& Entry, std::uint64_t S) { return Entry.first < S; });
   }
-  void AddHearing(TComponent* C) {
-    const auto It = HearingFrom(C->FOwnerSeq);
-    if (It == Hearing.end() || It->first != C->FOwnerSeq)
-      Hearing.emplace(It, C->FOwnerSeq, C);
+  static bool Listed(THearing Level) {
+    return Level == THearing::Links || Level == THearing::All;
+  }
+  // Gives C (classified or not) the level Level, listing it in Hearing when it hears at all.
+  void SetHearing(TComponent* C, THearing Level) {
+    const bool Was = Listed(C->FHearing);
+    HearingAll -= C->FHearing == THearing::All;
+    HearingAll += Level == THearing::All;
+    C->FHearing = Level;
+    if (Was || !Listed(Level))
+      return;
+    // A component joins at the end (its sequence number is the highest) unless it was
+    // classified late.
+    if (Hearing.empty() || Hearing.back().first < C->FOwnerSeq)
+      Hearing.emplace_back(C->FOwnerSeq, C);
+    else
+      Hearing.emplace(HearingFrom(C->FOwnerSeq), C->FOwnerSeq, C);
     ++HearingChanges;
   }
-  void DropHearing(std::uint64_t Seq) {
-    const auto It = HearingFrom(Seq);
-    if (It != Hearing.end() && It->first == Seq)
+  void DropHearing(TComponent* C) {
+    HearingAll -= C->FHearing == THearing::All;
+    const auto It = HearingFrom(C->FOwnerSeq);
+    if (It != Hearing.end() && It->first == C->FOwnerSeq)
       Hearing.erase(It);
     ++HearingChanges;
   }
+  // Notification's parts: asks those that joined since the last insertion or removal (but
+  // Except) whether they hear, and tells those that hear of AComponent.
+  [[gnu::noinline]] void ClassifyJoined(TComponent& Owner, const TComponent* Except);
+  [[gnu::noinline]] void TellHearing(TComponent* AComponent, TOperation Operation, bool Linked);
   void DropTrailingHoles() {
     while (!Slots.empty() && !Slots.back())
       Slots.pop_back();
@@ -148,21 +168,39 @@ bool TComponent::HearsSiblings() const {
 
 void TComponent::Classify(TComponent* C) {
   HOST_ASSERT(C->FOwner == this, "only an owned component is asked whether it hears");
-  const bool Hears = C->HearsSiblings() || !C->FFreeNotifies.empty() || C->ComponentCount() > 0;
-  C->FHearing = Hears ? THearing::Yes : THearing::No;
-  if (Hears)
-    FOwned->AddHearing(C);
+  const THearing Level = C->HearsSiblings() || (C->FOwned && C->OwnsHearing()) ? THearing::All
+                         : !C->FFreeNotifies.empty()                           ? THearing::Links
+                                                                               : THearing::No;
+  if (Level == THearing::No) { // most: nothing to list
+    C->FHearing = Level;
 #ifndef NDEBUG
-  else
     FOwned->Unheard.push_back(C);
 #endif
+    return;
+  }
+  FOwned->SetHearing(C, Level);
+  // Owning a component that hears makes this one hear of every sibling, to tell it.
+  if (FOwner)
+    FOwner->Hear(this, THearing::All);
 }
 
-void TComponent::Hear(TComponent* C) {
-  if (C->FOwner != this || C->FHearing != THearing::No)
+bool TComponent::OwnsHearing() {
+  if (!FOwned)
+    return false;
+  TOwnedList& List = *FOwned;
+  // Built by now, as the component that owns them is being asked.
+  for (TComponent* C : List.Unclassified)
+    Classify(C);
+  List.Unclassified.clear();
+  return !List.Hearing.empty();
+}
+
+void TComponent::Hear(TComponent* C, THearing Level) {
+  if (C->FOwner != this || C->FHearing == THearing::Unknown || C->FHearing >= Level)
     return; // not yet asked (it will be then), or already told
-  C->FHearing = THearing::Yes;
-  FOwned->AddHearing(C);
+  FOwned->SetHearing(C, Level);
+  if (FOwner)
+    FOwner->Hear(this, THearing::All);
 }
 
 namespace {
@@ -247,9 +285,9 @@ void TComponent::InsertComponent(TComponent* AComponent) {
     List.Names[NameKey(AComponent->FName)] = AComponent;
   List.Unclassified.push_back(AComponent);
   AComponent->FOwner = this;
-  // Owning something makes this component one that must hear of its own siblings.
+  // Owning a component not yet asked makes this one hear of every sibling, to tell it.
   if (FOwner)
-    FOwner->Hear(this);
+    FOwner->Hear(this, THearing::All);
   Notification(AComponent, TOperation::opInsert);
 }
 
@@ -276,8 +314,8 @@ void TComponent::RemoveComponent(TComponent* AComponent) {
     if (It != List.Names.end() && It->second == AComponent)
       List.Names.erase(It);
   }
-  if (AComponent->FHearing == THearing::Yes)
-    List.DropHearing(AComponent->FOwnerSeq);
+  if (TOwnedList::Listed(AComponent->FHearing))
+    List.DropHearing(AComponent);
   else if (AComponent->FHearing == THearing::Unknown)
     std::erase(List.Unclassified, AComponent);
 #ifndef NDEBUG
@@ -297,9 +335,9 @@ void TComponent::FreeNotification(TComponent* AComponent) {
     Back.push_back(this);
   // Both ends of a link must hear of their siblings' removal, which drops the link.
   if (FOwner)
-    FOwner->Hear(this);
+    FOwner->Hear(this, THearing::Links);
   if (AComponent->FOwner)
-    AComponent->FOwner->Hear(AComponent);
+    AComponent->FOwner->Hear(AComponent, THearing::Links);
 }
 
 void TComponent::RemoveFreeNotification(TComponent* AComponent) {
@@ -343,19 +381,47 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
                 "no component's owner inserts or removes components while it is half-built");
   List.Unheard.clear();
 #endif
+  std::vector<TComponent*>& Joined = List.Unclassified;
+  if (Joined.size() == 2 && Joined[1] == AComponent && Joined[0] != AComponent) {
+    // The usual insertion: the one before it joined last time, and this one.
+    TComponent* Before = Joined[0];
+    Joined[0] = AComponent;
+    Joined.pop_back();
+    Classify(Before);
+  } else if (!Joined.empty()) {
+    List.ClassifyJoined(*this, AComponent);
+  }
+  // Those that hear only of linked components are told of the removal of one they are linked
+  // to; when no owned component hears of every sibling and AComponent holds no link, nobody.
+  // Most insertions and removals end here, before the walk.
+  const bool Linked =
+      Operation == TOperation::opRemove && AComponent && !AComponent->FFreeNotifies.empty();
+  if (List.HearingAll || Linked)
+    List.TellHearing(AComponent, Operation, Linked);
+}
+
+void TComponent::TOwnedList::ClassifyJoined(TComponent& Owner, const TComponent* Except) {
   size_t Kept = 0;
-  for (TComponent* C : List.Unclassified)
-    if (C == AComponent)
-      List.Unclassified[Kept++] = C;
+  for (TComponent* C : Unclassified)
+    if (C == Except)
+      Unclassified[Kept++] = C;
     else
-      Classify(C);
-  List.Unclassified.resize(Kept);
+      Owner.Classify(C);
+  Unclassified.resize(Kept);
+}
+
+void TComponent::TOwnedList::TellHearing(TComponent* AComponent, TOperation Operation,
+                                         bool Linked) {
+  TOwnedList& List = *this;
   // Walked in order of insertion; a handler that adds or removes components makes the walk go
   // on after the one it told, found again by its sequence number.
   for (size_t I = 0; I < List.Hearing.size();) {
     const auto [Seq, C] = List.Hearing[I];
     const std::uint64_t Changes = List.HearingChanges;
-    if (C != AComponent)
+    if (C != AComponent &&
+        (C->FHearing == THearing::All ||
+         (Linked && std::find(AComponent->FFreeNotifies.begin(), AComponent->FFreeNotifies.end(),
+                              C) != AComponent->FFreeNotifies.end())))
       C->Notification(AComponent, Operation);
     if (List.HearingChanges == Changes)
       ++I;

@@ -92,17 +92,21 @@ protected:
   }
   // Hearing of siblings. An owner tells its owned components (through Notification) of each
   // component inserted into it or removed from it, but only those that can do anything with
-  // it, so that filling a big owner stays linear. A component hears when HearsSiblings()
-  // answers true, when it holds a free-notification link, or when it owns components. The
-  // owner asks HearsSiblings() once, at the first insertion or removal after the component
-  // joined it; the other two make it hear from then on.
+  // it, so that filling a big owner stays linear. A component hears of every sibling when
+  // HearsSiblings() answers true or when it owns components that hear; one that holds a
+  // free-notification link hears of the removal of the components it is linked to (its
+  // Notification drops the link). The owner asks HearsSiblings() once, at the first insertion
+  // or removal after the component joined it; links and hearing owned components make it
+  // hear from then on.
   //   TComponent answers false for its exact class only (IsExactly), so that any descendant,
-  //   which may override Notification, hears. A class whose Notification stays as its
-  //   ancestor's may likewise answer false for its own exact class (TMenuItem does).
+  //   which may override Notification, hears. A class whose Notification does nothing beyond
+  //   its ancestor's for a component it holds no link to may likewise answer false for its own
+  //   exact class (TMenuItem, the menus, TToolButton do).
   //   The rule that comes with it: while a component's TComponent part is built but the rest
-  //   is not, its owner must not insert or remove components (say from its own Notification),
-  //   for the answer it would get then is that of a half-built object. Debug builds ask again
-  //   at the owner's next insertion or removal and stop when the answer changed.
+  //   is not, its owner (and that owner's owner) must not insert or remove components (say
+  //   from its own Notification), for the answer it would get then is that of a half-built
+  //   object. Debug builds ask again at the owner's next insertion or removal and stop when
+  //   the answer changed.
   virtual bool HearsSiblings() const;
   // Whether this object is exactly a T, not a descendant of it.
   template <class T> bool IsExactly() const { return typeid(*this) == typeid(T); }
@@ -115,11 +119,16 @@ private:
   void ClearReference(const TFieldInfo* Field);
 
   struct TOwnedList;
-  enum class THearing : unsigned char { Unknown, No, Yes };
+  // Unknown: not yet asked; No: hears nothing; Links: hears of the removal of the components
+  // it is linked to; All: hears of every sibling.
+  enum class THearing : unsigned char { Unknown, No, Links, All };
   TOwnedList& Owned();
-  // Asks the owner to tell C of its siblings from now on (C gained a link or a component).
-  void Hear(TComponent* C);
+  // Asks the owner to tell C of its siblings from now on, at least as Level says (C gained a
+  // link, or a component that hears).
+  void Hear(TComponent* C, THearing Level);
   void Classify(TComponent* C);
+  // Whether an owned component hears; those not yet asked are asked now.
+  bool OwnsHearing();
 
   TComponent* FOwner = nullptr;
   std::unique_ptr<TOwnedList> FOwned; // created with the first owned component

@@ -74,6 +74,12 @@ UnicodeString TStringList::Get(int Index) const {
   return FList[static_cast<size_t>(Index)];
 }
 
+const UnicodeString& TStringList::At(int Index) const {
+  if (Index < 0 || static_cast<size_t>(Index) >= FList.size())
+    CheckIndex(Index); // raises
+  return FList[static_cast<size_t>(Index)];
+}
+
 void TStringList::Put(int Index, const UnicodeString& S) {
   if (FSorted)
     throw EStringListError(u"Operation not allowed on sorted list");

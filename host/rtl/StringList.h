@@ -44,6 +44,8 @@ public:
 
   int Count() const override { return static_cast<int>(FList.size()); }
   UnicodeString Get(int Index) const override;
+  // The entry at Index itself, not a copy; it stays valid until the list changes.
+  const UnicodeString& At(int Index) const;
   void Put(int Index, const UnicodeString& S) override;
   int Add(const UnicodeString& S) override;
   // The same, taking S over instead of copying it.

@@ -168,6 +168,10 @@ TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), FItems(new TMenuItem(this
   FItems->FMenu = this;
 }
 
+bool TMenu::HearsSiblings() const {
+  return !(IsExactly<TMenu>() || IsExactly<TMainMenu>() || IsExactly<TPopupMenu>());
+}
+
 TMenu::~TMenu() {
   // The root item is owned by this menu; release it (and with it every entry) first, while the
   // menu is still whole.

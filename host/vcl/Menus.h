@@ -94,6 +94,11 @@ public:
   // The root item; its children are the menu's entries.
   TMenuItem* Items() const { return FItems; }
 
+protected:
+  // The menus leave Notification as TComponent has it: one of exactly TMenu, TMainMenu or
+  // TPopupMenu hears only of what it is linked to (and, for its items, what they hear of).
+  bool HearsSiblings() const override;
+
 private:
   TMenuItem* FItems;
 };

@@ -228,6 +228,85 @@ TEST(SiblingHearing, AnOwnerThatInsertsWhileAComponentIsHalfBuiltIsCaught) {
 #endif
 }
 
+// Counts what it is told. Of exactly this class it hears of its siblings only through its links,
+// as a class whose Notification acts on linked components only may answer.
+class TLinkProbe : public TComponent {
+public:
+  using TComponent::TComponent;
+  std::vector<std::pair<TOperation, std::uintptr_t>> Told; // addresses of those told of
+
+protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override {
+    TComponent::Notification(AComponent, Operation);
+    Told.emplace_back(Operation, reinterpret_cast<std::uintptr_t>(AComponent));
+  }
+  bool HearsSiblings() const override { return !IsExactly<TLinkProbe>(); }
+};
+
+std::uintptr_t Address(const TComponent* C) {
+  return reinterpret_cast<std::uintptr_t>(C);
+}
+
+TEST(SiblingHearing, ALinkedComponentHearsOfItsLinkedSiblingOnceAndNeverAfterTheLinkGoes) {
+  std::vector<UnicodeString> Log;
+  TLogged Owner(nullptr, u"Owner", Log);
+  TLogged Elsewhere(nullptr, u"Elsewhere", Log);
+  auto* Probe = new TLinkProbe(&Owner);
+  auto* Target = new TLinkProbe(&Owner);
+  auto* Moved = new TLinkProbe(&Owner);
+  // Links both ways, as a tool button and its drop-down menu hold them.
+  Probe->FreeNotification(Target);
+  Target->FreeNotification(Probe);
+  Probe->FreeNotification(Moved);
+  Moved->FreeNotification(Probe);
+  // Siblings that come and go, linked to nobody, are heard of by nobody that only links.
+  for (int I = 0; I < 10; ++I)
+    delete new TComponent(&Owner);
+  EXPECT_TRUE(Probe->Told.empty());
+  EXPECT_TRUE(Target->Told.empty());
+  // A linked sibling that leaves the owner alive is heard of once, by its link's other end.
+  Elsewhere.InsertComponent(Moved);
+  using TTold = std::vector<std::pair<TOperation, std::uintptr_t>>;
+  EXPECT_EQ(Probe->Told, (TTold{{TOperation::opRemove, Address(Moved)}}));
+  EXPECT_TRUE(Target->Told.empty());
+  // Its link is gone: it hears nothing of Probe, nor Probe of it, from now on.
+  Probe->Told.clear();
+  delete Moved;
+  EXPECT_TRUE(Probe->Told.empty());
+  // A linked sibling released: heard of exactly once (through the link, which the release
+  // drops before the owner tells its components).
+  const std::uintptr_t TargetAddress = Address(Target);
+  delete Target;
+  EXPECT_EQ(Probe->Told, (TTold{{TOperation::opRemove, TargetAddress}}));
+  // After the link is removed by hand, nothing more.
+  auto* Again = new TLinkProbe(&Owner);
+  Probe->FreeNotification(Again);
+  Again->RemoveFreeNotification(Probe);
+  Probe->Told.clear();
+  Elsewhere.InsertComponent(Again);
+  delete Again;
+  EXPECT_TRUE(Probe->Told.empty());
+}
+
+TEST(SiblingHearing, AComponentThatOwnsALinkedOneTellsItOfItsOwnLinkedSiblings) {
+  std::vector<UnicodeString> Log;
+  TLogged Owner(nullptr, u"Owner", Log);
+  TLogged Elsewhere(nullptr, u"Elsewhere", Log);
+  TComponent* Holder = PlainChild(&Owner, u"Holder");
+  auto* Inner = new TLinkProbe(Holder);
+  TComponent* Uncle = PlainChild(&Owner, u"Uncle");
+  new TComponent(&Owner); // classifies Holder, with Inner linked to nothing yet
+  // The link comes later: Holder must from now on pass on what its owner tells it.
+  Inner->FreeNotification(Uncle);
+  for (int I = 0; I < 5; ++I)
+    delete new TComponent(&Owner);
+  EXPECT_TRUE(Inner->Told.empty());
+  Elsewhere.InsertComponent(Uncle);
+  using TTold = std::vector<std::pair<TOperation, std::uintptr_t>>;
+  EXPECT_EQ(Inner->Told, (TTold{{TOperation::opRemove, Address(Uncle)}}));
+  delete Uncle; // would reach Inner if the link had stayed
+}
+
 TEST(Component, AFreeNotificationLinkBetweenSiblingsIsDroppedWhenOneLeavesTheOwner) {
   std::vector<UnicodeString> Log;
   TLogged Owner(nullptr, u"Owner", Log);

@@ -75,6 +75,20 @@ TEST(StringList, AStringTakenOverIsPlacedOrDroppedAsACopyWouldBe) {
   EXPECT_EQ(Entries(InOrder), (V{u"Alpha", u"alpha", u"ALPHA", u"Beta", u"beta"}));
 }
 
+TEST(StringList, AnEntryReadInPlaceIsTheEntryAsItStandsAndOnlyInsideTheList) {
+  TStringList L;
+  L.Add(u"one");
+  L.Add(u"two");
+  const UnicodeString& Second = L.At(1);
+  L.Put(1, u"changed");
+  EXPECT_EQ(Second, u"changed"); // the entry itself, not a copy
+  EXPECT_EQ(&L.At(1), &Second);
+  EXPECT_THROW(L.At(2), EStringListError);
+  EXPECT_THROW(L.At(-1), EStringListError);
+  L.Clear();
+  EXPECT_THROW(L.At(0), EStringListError);
+}
+
 TEST(StringList, AccentsAreNotLetterCase) {
   TStringList L;
   L.SetSorted(true);

@@ -216,6 +216,34 @@ TEST(Menus, ToolButtonForgetsItsDropdownMenuWhenTheMenuIsReleased) {
   EXPECT_EQ(Button->DropdownMenu(), nullptr);
 }
 
+TEST(Menus, ToolButtonForgetsItsSiblingDropdownMenuWhenTheMenuLeavesOrIsReleased) {
+  // As the add-in has them: button and menu owned by one owner, with many items beside them
+  // that come and go without the two hearing of them.
+  for (const bool Release : {false, true}) {
+    TComponent Owner(nullptr);
+    TComponent Elsewhere(nullptr);
+    auto* Button = new TToolButton(&Owner);
+    auto* Popup = new TPopupActionBar(&Owner);
+    Button->SetDropdownMenu(Popup);
+    std::vector<TMenuItem*> Items;
+    for (int I = 0; I < 20; ++I) {
+      Items.push_back(new TMenuItem(&Owner));
+      Popup->Items()->Add(Items.back());
+    }
+    for (int I = 0; I < 20; I += 3)
+      delete Items[static_cast<size_t>(I)];
+    EXPECT_EQ(Button->DropdownMenu(), Popup);
+    if (Release) {
+      delete Popup;
+    } else {
+      Elsewhere.InsertComponent(Popup); // it left the button's owner, which drops the link
+      EXPECT_EQ(Popup->Owner(), &Elsewhere);
+    }
+    EXPECT_EQ(Button->DropdownMenu(), nullptr) << (Release ? "released" : "moved");
+    delete Button; // must not reach the menu
+  }
+}
+
 // An owner that records what it is told, in order.
 class TRecordingOwner : public TComponent {
 public:
