@@ -434,8 +434,10 @@ void TOvPaletteMenuWizardDataModule::EditCategories(TObject*) {
     Captions->SetSorted(true);
     TButtonCategories* Categories = FToolPalette->Categories();
     const int Count = Categories->Count();
+    Captions->SetCapacity(Count);
+    TOvCaptionReader Caption;
     for (int I = 0; I < Count; ++I)
-      Captions->Add(GetStrProp(Categories->Items(I), u"Caption"));
+      Captions->Add(Caption.Read(Categories->Items(I)));
     // The dialog takes the captions over instead of copying them.
     Dialog->Tabs = std::move(*Captions);
   }

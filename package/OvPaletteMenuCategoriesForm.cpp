@@ -5,6 +5,7 @@
 #include "rtl/SysUtils.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -13,25 +14,84 @@ namespace {
 const UnicodeString StoreKey = u"Software\\Orvik\\Palette Menu";
 const UnicodeString CategoriesSection = u"Categories";
 
-// A hash of Key folded as the store folds names (RegistryNames::Fold): keys equal by that
-// folding hash alike. A key of ASCII only (most) is hashed as it is read; any other is folded
-// into Scratch first.
-size_t FoldedHash(std::u16string_view Key, UnicodeString& Scratch) {
-  auto HashOf = [](std::u16string_view Folded) {
-    uint64_t H = 14695981039346656037ull; // FNV-1a, a unit at a time
-    for (char16_t C : Folded)
-      H = (H ^ C) * 1099511628211ull;
-    return static_cast<size_t>(H ^ (H >> 29));
-  };
-  uint64_t H = 14695981039346656037ull;
-  for (char16_t C : Key) {
-    if (C >= 0x80) {
-      SimpleFoldCaseInto(Key, Scratch);
-      return HashOf(Scratch);
-    }
-    H = (H ^ ((C >= u'A' && C <= u'Z') ? static_cast<char16_t>(C + 32) : C)) * 1099511628211ull;
+// Keys are hashed four code units (one 64-bit word) at a time, each word with bit 5 of every
+// unit set: a capital and its small letter hash alike (as do a few signs, which the comparison
+// of folded keys then tells apart), so an ASCII key hashes as its folded form does.
+constexpr uint64_t Lanes(uint64_t Unit) {
+  return Unit * 0x0001000100010001ull;
+}
+
+// The words of S, and where each starts: the last one (when S has four units or more) overlaps
+// the one before it rather than being cut short. Stops at the first call that answers false.
+template <class TUse> bool EveryWord(std::u16string_view S, TUse&& Use) {
+  const size_t N = S.size();
+  if (N < 4) {
+    uint64_t W = 0;
+    for (size_t I = 0; I < N; ++I)
+      W |= static_cast<uint64_t>(S[I]) << (16 * I);
+    return Use(W);
   }
-  return static_cast<size_t>(H ^ (H >> 29));
+  for (size_t I = 0; I + 4 < N; I += 4) {
+    uint64_t W;
+    std::memcpy(&W, S.data() + I, sizeof W);
+    if (!Use(W))
+      return false;
+  }
+  uint64_t W;
+  std::memcpy(&W, S.data() + N - 4, sizeof W);
+  return Use(W);
+}
+
+struct TWordHash {
+  uint64_t H;
+  explicit TWordHash(size_t Size) : H(0xcbf29ce484222325ull ^ Size) {}
+  void Add(uint64_t W) {
+    H = (H ^ (W | Lanes(0x20))) * 0x100000001b3ull;
+    H ^= H >> 29;
+  }
+  // Mixed through, so that the low bits a table of rows takes depend on every unit.
+  size_t Value() const {
+    uint64_t V = (H ^ (H >> 33)) * 0xff51afd7ed558ccdull;
+    return static_cast<size_t>(V ^ (V >> 33));
+  }
+};
+
+// A hash of Key folded as the store folds names (RegistryNames::Fold): keys equal by that
+// folding hash alike. A key of ASCII only is hashed as it stands; any other is folded into
+// Scratch first.
+size_t FoldedHash(std::u16string_view Key, UnicodeString& Scratch) {
+  TWordHash Hash(Key.size());
+  if (EveryWord(Key, [&Hash](uint64_t W) {
+        if (W & Lanes(0xFF80))
+          return false;
+        Hash.Add(W);
+        return true;
+      }))
+    return Hash.Value();
+  SimpleFoldCaseInto(Key, Scratch);
+  TWordHash Folded(Scratch.size());
+  EveryWord(Scratch, [&Folded](uint64_t W) {
+    Folded.Add(W);
+    return true;
+  });
+  return Folded.Value();
+}
+
+// Caption is its own tab key when it is of ASCII without "&" (most are): then true, with the
+// key's FoldedHash in Hash, found in the same pass over the units.
+bool PlainKeyHash(std::u16string_view Caption, size_t& Hash) {
+  TWordHash H(Caption.size());
+  const bool Plain = EveryWord(Caption, [&H](uint64_t W) {
+    // A lane holds "&" when it is zero after the exclusive or; every lane below 0x80, adding
+    // 0x7F sets bit 7 of exactly the lanes that are not zero.
+    const uint64_t Amp = W ^ Lanes(u'&');
+    if ((W & Lanes(0xFF80)) || (~(Amp + Lanes(0x7F)) & Lanes(0x80)))
+      return false;
+    H.Add(W);
+    return true;
+  });
+  Hash = H.Value();
+  return Plain;
 }
 } // namespace
 
@@ -100,13 +160,21 @@ void TOvFrmPaletteMenuCategories::UpdateControls() {
   while (Size < 2 * static_cast<size_t>(Count))
     Size *= 2;
   std::vector<TSlot> Slots(Size);
-  UnicodeString Folded, RowFolded;
+  UnicodeString Folded, RowFolded, Entry, Stripped;
+  // The entries are read in place when the list is a TStringList (as the launcher's is).
+  const auto* List = dynamic_cast<const TStringList*>(FTabs.get());
   int Rows = 0;
   for (int I = 0; I < Count; ++I) {
-    UnicodeString Key = FTabs->Get(I);
-    if (Key.find(u'&') != UnicodeString::npos)
-      Key = RemoveAmpersand(Key);
-    const size_t Hash = FoldedHash(Key, Folded);
+    const UnicodeString& Caption = List ? List->At(I) : (Entry = FTabs->Get(I));
+    size_t Hash;
+    std::u16string_view Key = Caption;
+    if (!PlainKeyHash(Caption, Hash)) {
+      if (Caption.find(u'&') != UnicodeString::npos) {
+        Stripped = RemoveAmpersand(Caption);
+        Key = Stripped;
+      }
+      Hash = FoldedHash(Key, Folded);
+    }
     size_t At = Hash & (Size - 1);
     bool Repeated = false;
     for (; Slots[At].Row != 0; At = (At + 1) & (Size - 1)) {
@@ -122,9 +190,11 @@ void TOvFrmPaletteMenuCategories::UpdateControls() {
     if (Repeated)
       continue;
     Slots[At] = TSlot{Hash, ++Rows};
-    // The key and its categories go into the grid as they are, without copies.
-    UnicodeString Categories = GetCategory(Key);
-    GrdCategories->SetCells(0, Rows, std::move(Key));
+    // The key and its categories go into the grid with one copy of the key and none of the
+    // categories.
+    UnicodeString KeyText(Key);
+    UnicodeString Categories = GetCategory(KeyText);
+    GrdCategories->SetCells(0, Rows, std::move(KeyText));
     GrdCategories->SetCells(1, Rows, std::move(Categories));
   }
   if (Rows != Count)

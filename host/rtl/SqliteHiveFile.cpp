@@ -197,7 +197,7 @@ bool Settled(const TContentState& S) {
 
 // The integrity check reads the whole file (milliseconds for a large hive), and every handle
 // opened would pay it again though nothing changed: the process remembers the last few states
-// found sound, and a handle opened on one of them skips the check.
+// found sound, and a handle opened on one of them skips the checks.
 class TSoundStates {
 public:
   bool Known(const TContentState& S) {
@@ -254,6 +254,12 @@ bool Identify(THiveFile& Hive) {
       Check(Rc);
     return Guard;
   };
+  // A state this process found sound passed every check below: a handle opened on it again
+  // (a dialog opens one each time) reads nothing here.
+  if (SoundStates().Known(Before)) {
+    T.Commit(Doing);
+    return false;
+  }
   auto Int = [&](const char* Sql) { return sqlite3_column_int64(FirstRow(Sql).get(), 0); };
   auto Objects = Int("SELECT count(*) FROM sqlite_schema");
   auto AppId = Int("PRAGMA application_id");
@@ -265,7 +271,7 @@ bool Identify(THiveFile& Hive) {
   if (Format > HiveFormat)
     Refuse(u"the file was made by a newer version of this program (hive format " +
            IntToStr(Format) + u")");
-  if (!SoundStates().Known(Before)) {
+  {
     TakeDamagedPage();
     TStmt Checked = FirstRow("PRAGMA quick_check(1)");
     sqlite3_stmt* S = Checked.get();
@@ -275,9 +281,6 @@ bool Identify(THiveFile& Hive) {
       Refuse(DamagedProblem(Hive, Damage));
     if (!Result || std::strcmp(Result, "ok") != 0)
       Refuse(u"the file is damaged (" + UTF8Decode(Result ? Result : "") + u")");
-    // Remembered only when nothing changed while the check ran: then it saw this very state.
-    if (ContentState(Hive.File) == Before && Settled(Before))
-      SoundStates().Add(Before);
   }
   for (const char* Probe : {"SELECT id, parent, name, folded FROM reg_keys WHERE id = 1",
                             "SELECT id, key, name, folded, type, data FROM reg_values LIMIT 1"}) {
@@ -288,6 +291,9 @@ bool Identify(THiveFile& Hive) {
       Refuse(u"the file is damaged (its tables are incomplete: " + UTF8Decode(sqlite3_errmsg(Db)) +
              u")");
   }
+  // Remembered only when nothing changed while the checks ran: then they saw this very state.
+  if (ContentState(Hive.File) == Before && Settled(Before))
+    SoundStates().Add(Before);
   T.Commit(Doing);
   return false;
 }
@@ -423,12 +429,17 @@ void Open(THiveFile& Hive) {
     sqlite3_file_control(Db, "main", SQLITE_FCNTL_RESERVE_BYTES, &Reserve);
   }
   if (!Hive.ReadOnly) {
-    Exec(Hive, "PRAGMA journal_mode = WAL", Doing);
+    // The switch answers the mode the file is in after it.
     sqlite3_stmt* S = nullptr;
-    sqlite3_prepare_v2(Db, "PRAGMA journal_mode", -1, &S, nullptr);
+    Rc = sqlite3_prepare_v2(Db, "PRAGMA journal_mode = WAL", -1, &S, nullptr);
     TStmt Guard(S);
-    if (!S || sqlite3_step(S) != SQLITE_ROW ||
-        std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(S, 0)), "wal") != 0)
+    if (Rc != SQLITE_OK)
+      Fail(Hive, Doing, Rc);
+    Rc = sqlite3_step(S);
+    if (Rc != SQLITE_ROW && Rc != SQLITE_DONE)
+      Fail(Hive, Doing, Rc);
+    const auto* Mode = Rc == SQLITE_ROW ? sqlite3_column_text(S, 0) : nullptr;
+    if (!Mode || std::strcmp(reinterpret_cast<const char*>(Mode), "wal") != 0)
       Fail(Hive, Doing, u"the file cannot be switched to a write-ahead journal");
   }
   // In a write-ahead journal, NORMAL commits without a sync: a commit is atomic and survives

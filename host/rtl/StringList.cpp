@@ -52,6 +52,11 @@ UnicodeString TStrings::Text() const {
   return R;
 }
 
+void TStrings::SetCapacity(int Value) {
+  if (Value < Count())
+    throw EStringListError(u"List capacity out of bounds (" + IntToStr(Value) + u")");
+}
+
 int TStrings::CompareStrings(const UnicodeString& S1, const UnicodeString& S2) const {
   return AnsiCompareText(S1, S2);
 }
@@ -67,6 +72,11 @@ HOST_CLASS_TYPE(TStringList)
 void TStringList::CheckIndex(int Index, bool AllowEnd) const {
   if (Index < 0 || Index > Count() || (!AllowEnd && Index == Count()))
     throw EStringListError(u"List index out of bounds (" + IntToStr(Index) + u")");
+}
+
+void TStringList::SetCapacity(int Value) {
+  TStrings::SetCapacity(Value); // refuses fewer than Count
+  FList.reserve(static_cast<size_t>(Value));
 }
 
 UnicodeString TStringList::Get(int Index) const {

@@ -32,6 +32,10 @@ public:
   virtual int IndexOf(const UnicodeString& S) const;
   // Entries joined by line breaks, each followed by one.
   UnicodeString Text() const;
+  // Room for Value entries in all, so that adding up to that many moves none; a hint only, which
+  // a list that keeps no room of its own may ignore. Never below Count.
+  virtual int Capacity() const { return Count(); }
+  virtual void SetCapacity(int Value);
 
 protected:
   virtual int CompareStrings(const UnicodeString& S1, const UnicodeString& S2) const;
@@ -43,6 +47,8 @@ public:
   HOST_CLASS_INFO;
 
   int Count() const override { return static_cast<int>(FList.size()); }
+  int Capacity() const override { return static_cast<int>(FList.capacity()); }
+  void SetCapacity(int Value) override;
   UnicodeString Get(int Index) const override;
   // The entry at Index itself, not a copy; it stays valid until the list changes.
   const UnicodeString& At(int Index) const;

@@ -222,6 +222,13 @@ UnicodeString GetStrProp(const TObject* Instance, std::u16string_view PropName) 
   return P.GetStr(O);
 }
 
+UnicodeString GetStrProp(const TObject* Instance, const TPropInfo& PropInfo) {
+  const TObject& O = NotNull(Instance, PropInfo.Name);
+  if (!PropInfo.GetStr)
+    WrongKind(PropInfo, O, u"a string property");
+  return PropInfo.GetStr(O);
+}
+
 void SetStrProp(TObject* Instance, std::u16string_view PropName, const UnicodeString& Value) {
   const TObject& O = NotNull(Instance, PropName);
   const TPropInfo& P = GetPropInfo(O, PropName);

@@ -116,6 +116,10 @@ const TClassInfo* FindClass(std::u16string_view Name); // nullptr when not regis
 // Property access by name. Unknown names or a property of another kind raise EPropertyError.
 const TPropInfo& GetPropInfo(const TObject& Instance, std::u16string_view PropName);
 UnicodeString GetStrProp(const TObject* Instance, std::u16string_view PropName);
+// The same through a property GetPropInfo gave, for reading one property of many objects without
+// looking it up by name each time. Instance must be of the class the property was published by,
+// or of a descendant: otherwise EInvalidCast.
+UnicodeString GetStrProp(const TObject* Instance, const TPropInfo& PropInfo);
 void SetStrProp(TObject* Instance, std::u16string_view PropName, const UnicodeString& Value);
 int64_t GetOrdProp(const TObject* Instance, std::u16string_view PropName);
 void SetOrdProp(TObject* Instance, std::u16string_view PropName, int64_t Value);

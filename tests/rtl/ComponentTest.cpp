@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -467,6 +468,30 @@ TEST(TypInfo, APropertyReadByNameFollowsTheObjectAndItsClassAsTheyAreNow) {
   EXPECT_THROW(GetStrProp(&Base, u"Label"), EPropertyError);
   TProbeBase::Info().AddProp(std::move(Kept));
   EXPECT_EQ(GetStrProp(&Base, u"Label"), u"base b2");
+}
+
+// A property looked up once and read from many objects answers as a read by name does, for
+// objects of its class and of descendants; other objects and other kinds are refused.
+TEST(TypInfo, APropertyLookedUpOnceReadsEveryObjectOfItsClass) {
+  TProbeBase Base(u"b");
+  TProbeDerived Derived(u"d");
+  TProbeUnlisted Unlisted(u"u");
+  const TPropInfo& Label = GetPropInfo(Base, u"label");
+  for (const TProbeBase* P : std::initializer_list<const TProbeBase*>{&Base, &Derived, &Unlisted})
+    EXPECT_EQ(GetStrProp(P, Label), GetStrProp(P, u"Label"));
+  EXPECT_EQ(GetStrProp(&Unlisted, Label), u"base u");
+
+  std::vector<UnicodeString> Log;
+  TLogged Logged(nullptr, u"Logged", Log);
+  EXPECT_THROW(GetStrProp(&Logged, Label), EInvalidCast);
+  try {
+    GetStrProp(nullptr, Label);
+    FAIL() << "a property of nil was read";
+  } catch (const EPropertyError& E) {
+    EXPECT_EQ(E.Message(), u"Cannot read property Label of nil");
+  }
+  const TPropInfo& Event = GetPropInfo(Logged, u"OnChange");
+  EXPECT_THROW(GetStrProp(&Logged, Event), EPropertyError);
 }
 
 TEST(TypInfo, ClassesAreFoundByRegisteredName) {

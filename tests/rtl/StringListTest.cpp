@@ -497,3 +497,51 @@ TEST(StringList, FoldingIntoAKeptBufferFoldsEveryPartOfTheText) {
 }
 
 } // namespace
+
+namespace {
+
+// Room made ahead is a hint: the entries stay as they are, adding up to it moves none, and
+// room for fewer than the entries present is refused.
+TEST(StringList, CapacityMakesRoomAndNeverDropsEntries) {
+  TStringList L;
+  L.SetSorted(true);
+  for (const char16_t* S : {u"b", u"A", u"c"})
+    L.Add(S);
+  L.SetCapacity(100);
+  EXPECT_GE(L.Capacity(), 100);
+  EXPECT_EQ(Entries(L), (V{u"A", u"b", u"c"}));
+  const UnicodeString* First = &L.At(0);
+  for (int I = 0; I < 97; ++I)
+    L.Add(u"x" + IntToStr(I));
+  EXPECT_EQ(&L.At(0), First);
+  try {
+    L.SetCapacity(99);
+    FAIL() << "room for fewer than the entries was made";
+  } catch (const EStringListError& E) {
+    EXPECT_EQ(E.Message(), u"List capacity out of bounds (99)");
+  }
+  EXPECT_EQ(L.Count(), 100);
+  EXPECT_EQ(L[0], u"A");
+}
+
+// However many keys join, every one taken stays where it was and answers its own text, texts
+// differing in one unit or in length only included.
+TEST(CollationKeyMemo, KeysStayInPlaceWhileTheMemoGrows) {
+  TCollationKeyMemo Memo;
+  std::vector<std::pair<UnicodeString, const std::string*>> Taken;
+  for (int I = 0; I < 20000; ++I) {
+    UnicodeString Text = u"Tab " + IntToStr(I);
+    if (I % 7 == 0)
+      Text += u" ";
+    Taken.emplace_back(Text, &Memo.KeyOf(Text));
+  }
+  EXPECT_EQ(Memo.Size(), 20000u);
+  for (const auto& [Text, Key] : Taken) {
+    ASSERT_EQ(&Memo.KeyOf(Text), Key) << UTF8Encode(Text);
+    ASSERT_EQ(*Key, AnsiCompareTextKey(Text));
+  }
+  EXPECT_EQ(Memo.KeyOf(u""), AnsiCompareTextKey(u""));
+  EXPECT_EQ(Memo.Size(), 20001u);
+}
+
+} // namespace
