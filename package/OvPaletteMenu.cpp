@@ -5,6 +5,7 @@
 
 #include "rtl/Resources.h"
 #include "rtl/StringList.h"
+#include "rtl/Threads.h"
 #include "vcl/ActnList.h"
 #include "vcl/ActnPopup.h"
 #include "vcl/Bitmap.h"
@@ -45,7 +46,12 @@ HOST_CLASS_TYPE(TOvPaletteMenuWizardDataModule)
 TOvPaletteMenuWizardDataModule::TOvPaletteMenuWizardDataModule(TComponent* AOwner)
     : TDataModule(AOwner) {}
 
-TOvPaletteMenuWizardDataModule::~TOvPaletteMenuWizardDataModule() = default;
+TOvPaletteMenuWizardDataModule::~TOvPaletteMenuWizardDataModule() {
+  // Nothing queued may run on this object once it is gone. The retired items are released
+  // with everything else this data module owns.
+  TThread::RemoveQueuedEvents(this);
+  FRetiredItems.clear();
+}
 
 // --- attachment -------------------------------------------------------------------------------
 
@@ -357,14 +363,36 @@ TMenuItem* TOvPaletteMenuWizardDataModule::FindOrCreateCategory(TMenuItem* Targe
   return Item;
 }
 
-void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCategory,
-                                               TCategoryItemFunc CategoryItem) {
-  // Items of the previous build go, last first; each takes its tab items with it.
+void TOvPaletteMenuWizardDataModule::RetireItems(TMenuItem* Target, int FirstCategory) {
+  // A batch still waiting goes now: one generation at most is kept.
+  ReleaseRetiredItems();
   for (int I = Target->Count() - 1; I >= FirstCategory; --I) {
     TMenuItem* Old = Target->Items(I);
     Target->Delete(I);
-    Free(Old);
+    FRetiredItems.push_back(Old);
   }
+  if (!FRetiredItems.empty() && !FReleaseQueued) {
+    TThread::ForceQueue(this, [this] {
+      FReleaseQueued = false;
+      ReleaseRetiredItems();
+    });
+    FReleaseQueued = true;
+  }
+}
+
+void TOvPaletteMenuWizardDataModule::ReleaseRetiredItems() {
+  // In the order they were retired; each takes its tab items with it. Taken out of the field
+  // first, so that whatever happens meanwhile sees no item that is being released.
+  std::vector<TMenuItem*> Items;
+  Items.swap(FRetiredItems);
+  for (TMenuItem* Item : Items)
+    Free(Item);
+}
+
+void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCategory,
+                                               TCategoryItemFunc CategoryItem) {
+  // Items of the previous build leave the menu now and are released when the IDE is idle.
+  RetireItems(Target, FirstCategory);
 
   {
     // The category index lives for this build only, whichever way it ends.
