@@ -93,6 +93,11 @@ private:
   class TCategoryIndex {
   public:
     static size_t HashOf(std::u16string_view Caption);
+    // The end of the ";"-separated piece that starts at From (its ";", or End), found in the
+    // same pass that hashes the piece: Hash gets HashOf(piece).
+    static const char16_t* ScanPiece(const char16_t* From, const char16_t* End, size_t& Hash);
+    // Whether Text holds Unit, looked for four code units at a time.
+    static bool HasUnit(std::u16string_view Text, char16_t Unit);
     TMenuItem* Find(std::u16string_view Caption, size_t Hash) const;
     void Add(std::u16string_view Caption, size_t Hash, TMenuItem* Item);
     void Clear();
