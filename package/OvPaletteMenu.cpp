@@ -5,6 +5,7 @@
 
 #include "rtl/Resources.h"
 #include "rtl/StringList.h"
+#include "rtl/Threads.h"
 #include "vcl/ActnList.h"
 #include "vcl/ActnPopup.h"
 #include "vcl/Bitmap.h"
@@ -16,6 +17,7 @@
 #include "vcl/Menus.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -45,7 +47,12 @@ HOST_CLASS_TYPE(TOvPaletteMenuWizardDataModule)
 TOvPaletteMenuWizardDataModule::TOvPaletteMenuWizardDataModule(TComponent* AOwner)
     : TDataModule(AOwner) {}
 
-TOvPaletteMenuWizardDataModule::~TOvPaletteMenuWizardDataModule() = default;
+TOvPaletteMenuWizardDataModule::~TOvPaletteMenuWizardDataModule() {
+  // Nothing queued may run on this object once it is gone. The retired items are released
+  // with everything else this data module owns.
+  TThread::RemoveQueuedEvents(this);
+  FRetiredItems.clear();
+}
 
 // --- attachment -------------------------------------------------------------------------------
 
@@ -240,27 +247,108 @@ TMenuItem* TOvPaletteMenuWizardDataModule::CategoryButtonMenuItem(std::u16string
   return FindOrCreateCategory(FPaletteButtonMenu->Items(), 0, Caption);
 }
 
+namespace {
+// The piece hash: four code units at a time, multiplied and folded, the length last, so that a
+// piece is hashed while its end is looked for. Captions are short: no call, no loop per unit.
+// A word holds four units, the first in its low bits.
+static_assert(std::endian::native == std::endian::little, "units are packed as they are loaded");
+constexpr std::uint64_t HashMul = 0xff51afd7ed558ccdull;
+constexpr std::uint64_t HashSeed = 0x9e3779b97f4a7c15ull;
+constexpr std::uint64_t UnitOnes = 0x0001000100010001ull;
+constexpr std::uint64_t UnitHighs = 0x8000800080008000ull;
+
+inline std::uint64_t HashStep(std::uint64_t H, std::uint64_t Word) {
+  H = (H ^ Word) * HashMul;
+  return H ^ (H >> 32);
+}
+
+inline size_t HashEnd(std::uint64_t H, size_t Length) {
+  H = (H ^ Length) * HashMul;
+  return static_cast<size_t>(H ^ (H >> 29));
+}
+
+inline std::uint64_t LoadUnits(const char16_t* P) {
+  std::uint64_t W;
+  std::memcpy(&W, P, sizeof W);
+  return W;
+}
+
+// Up to three units, packed as LoadUnits packs four.
+inline std::uint64_t PackUnits(const char16_t* P, size_t N) {
+  std::uint64_t W = 0;
+  for (size_t I = 0; I < N; ++I)
+    W |= static_cast<std::uint64_t>(P[I]) << (16 * I);
+  return W;
+}
+
+// The lanes of Word that hold Unit, as the top bit of each such lane; the lowest one set is
+// exact (a borrow can only mark lanes above a match).
+inline std::uint64_t LanesHolding(std::uint64_t Word, char16_t Unit) {
+  const std::uint64_t X = Word ^ (UnitOnes * Unit);
+  return (X - UnitOnes) & ~X & UnitHighs;
+}
+
+// Whether two captions hold the same code units, compared four at a time in place.
+inline bool SameUnits(std::u16string_view A, std::u16string_view B) {
+  if (A.size() != B.size())
+    return false;
+  const char16_t* P = A.data();
+  const char16_t* Q = B.data();
+  size_t N = A.size();
+  for (; N >= 4; P += 4, Q += 4, N -= 4)
+    if (LoadUnits(P) != LoadUnits(Q))
+      return false;
+  return PackUnits(P, N) == PackUnits(Q, N);
+}
+} // namespace
+
 size_t TOvPaletteMenuWizardDataModule::TCategoryIndex::HashOf(std::u16string_view Caption) {
-  // Four code units at a time, multiplied and folded: captions are short, and this needs no
-  // call and no loop per code unit.
-  constexpr std::uint64_t Mul = 0xff51afd7ed558ccdull;
-  std::uint64_t H = 0x9e3779b97f4a7c15ull ^ Caption.size();
+  std::uint64_t H = HashSeed;
   const char16_t* P = Caption.data();
   size_t N = Caption.size();
-  for (; N >= 4; P += 4, N -= 4) {
-    std::uint64_t W;
-    std::memcpy(&W, P, sizeof W);
-    H = (H ^ W) * Mul;
-    H ^= H >> 32;
+  for (; N >= 4; P += 4, N -= 4)
+    H = HashStep(H, LoadUnits(P));
+  if (N)
+    H = HashStep(H, PackUnits(P, N));
+  return HashEnd(H, Caption.size());
+}
+
+const char16_t* TOvPaletteMenuWizardDataModule::TCategoryIndex::ScanPiece(const char16_t* From,
+                                                                          const char16_t* End,
+                                                                          size_t& Hash) {
+  std::uint64_t H = HashSeed;
+  const char16_t* P = From;
+  for (; End - P >= 4; P += 4) {
+    const std::uint64_t W = LoadUnits(P);
+    if (const std::uint64_t Found = LanesHolding(W, u';')) {
+      const size_t Before = static_cast<size_t>(std::countr_zero(Found)) / 16;
+      if (Before)
+        H = HashStep(H, W & ((std::uint64_t(1) << (16 * Before)) - 1));
+      Hash = HashEnd(H, static_cast<size_t>(P - From) + Before);
+      return P + Before;
+    }
+    H = HashStep(H, W);
   }
-  if (N) {
-    std::uint64_t W = 0;
-    for (size_t I = 0; I < N; ++I)
-      W |= static_cast<std::uint64_t>(P[I]) << (16 * I);
-    H = (H ^ W) * Mul;
-    H ^= H >> 32;
-  }
-  return static_cast<size_t>(H ^ (H >> 29));
+  size_t Before = 0;
+  while (P + Before < End && P[Before] != u';')
+    ++Before;
+  if (Before)
+    H = HashStep(H, PackUnits(P, Before));
+  Hash = HashEnd(H, static_cast<size_t>(P - From) + Before);
+  return P + Before;
+}
+
+bool TOvPaletteMenuWizardDataModule::TCategoryIndex::HasUnit(std::u16string_view Text,
+                                                             char16_t Unit) {
+  const char16_t* P = Text.data();
+  size_t N = Text.size();
+  for (; N >= 4; P += 4, N -= 4)
+    if (LanesHolding(LoadUnits(P), Unit))
+      return true;
+  for (; N; ++P, --N)
+    if (*P == Unit)
+      return true;
+  return false;
 }
 
 TMenuItem* TOvPaletteMenuWizardDataModule::TCategoryIndex::Find(std::u16string_view Caption,
@@ -272,8 +360,7 @@ TMenuItem* TOvPaletteMenuWizardDataModule::TCategoryIndex::Find(std::u16string_v
     const TSlot& Slot = FSlots[I];
     if (!Slot.Item)
       return nullptr;
-    if (Slot.Hash == Hash && Slot.Caption.size() == Caption.size() &&
-        std::memcmp(Slot.Caption.data(), Caption.data(), Caption.size() * sizeof(char16_t)) == 0)
+    if (Slot.Hash == Hash && SameUnits(Slot.Caption, Caption))
       return Slot.Item;
   }
 }
@@ -357,14 +444,36 @@ TMenuItem* TOvPaletteMenuWizardDataModule::FindOrCreateCategory(TMenuItem* Targe
   return Item;
 }
 
-void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCategory,
-                                               TCategoryItemFunc CategoryItem) {
-  // Items of the previous build go, last first; each takes its tab items with it.
+void TOvPaletteMenuWizardDataModule::RetireItems(TMenuItem* Target, int FirstCategory) {
+  // A batch still waiting goes now: one generation at most is kept.
+  ReleaseRetiredItems();
   for (int I = Target->Count() - 1; I >= FirstCategory; --I) {
     TMenuItem* Old = Target->Items(I);
     Target->Delete(I);
-    Free(Old);
+    FRetiredItems.push_back(Old);
   }
+  if (!FRetiredItems.empty() && !FReleaseQueued) {
+    TThread::ForceQueue(this, [this] {
+      FReleaseQueued = false;
+      ReleaseRetiredItems();
+    });
+    FReleaseQueued = true;
+  }
+}
+
+void TOvPaletteMenuWizardDataModule::ReleaseRetiredItems() {
+  // In the order they were retired; each takes its tab items with it. Taken out of the field
+  // first, so that whatever happens meanwhile sees no item that is being released.
+  std::vector<TMenuItem*> Items;
+  Items.swap(FRetiredItems);
+  for (TMenuItem* Item : Items)
+    Free(Item);
+}
+
+void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCategory,
+                                               TCategoryItemFunc CategoryItem) {
+  // Items of the previous build leave the menu now and are released when the IDE is idle.
+  RetireItems(Target, FirstCategory);
 
   {
     // The category index lives for this build only, whichever way it ends.
@@ -390,26 +499,31 @@ void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCateg
     for (int I = 0; I < Tabs->Count(); ++I) {
       const UnicodeString& Caption = Tabs->At(I); // the list stays as it is meanwhile
       // The tab key is the caption itself when it holds no "&".
-      const bool HasAmpersand = Caption.find(u'&') != UnicodeString::npos;
+      const bool HasAmpersand = TCategoryIndex::HasUnit(Caption, u'&');
       if (HasAmpersand)
         Stripped = RemoveAmpersand(Caption);
       const UnicodeString Stored = GetCategory(HasAmpersand ? Stripped : Caption);
       const std::u16string_view Cats = Stored.empty() ? OtherCategory : Stored;
       // One tab item under each ";"-separated piece; pieces are used as typed, empty ones too,
-      // and looked up where they stand in the stored text.
-      size_t From = 0;
+      // and looked up where they stand in the stored text. Each piece is hashed in the pass
+      // that finds its end, and a category item of this build is found by that hash at once.
+      const char16_t* From = Cats.data();
+      const char16_t* const End = From + Cats.size();
       while (true) {
-        const size_t P = Cats.find(u';', From);
-        const std::u16string_view Piece = Cats.substr(
-            From, P == std::u16string_view::npos ? std::u16string_view::npos : P - From);
+        size_t Hash;
+        const char16_t* PieceEnd = TCategoryIndex::ScanPiece(From, End, Hash);
+        const std::u16string_view Piece(From, static_cast<size_t>(PieceEnd - From));
         auto* TabItem = new TMenuItem(this);
         TabItem->SetCaption(Caption);
         // A closure small enough for the event to hold without allocating, one per tab item.
         TabItem->OnClick = [this](TObject* Sender) { TabItemClickHandler(Sender); };
-        (this->*CategoryItem)(Piece)->Add(TabItem);
-        if (P == std::u16string_view::npos)
+        TMenuItem* Category = FCategoriesByCaption.Find(Piece, Hash);
+        if (!Category)
+          Category = (this->*CategoryItem)(Piece);
+        Category->Add(TabItem);
+        if (PieceEnd == End)
           break;
-        From = P + 1;
+        From = PieceEnd + 1;
       }
     }
   }

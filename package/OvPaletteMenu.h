@@ -81,6 +81,8 @@ private:
   template <class T> T* ToolFormPart(const UnicodeString& PartName);
 
   using TCategoryItemFunc = TMenuItem* (TOvPaletteMenuWizardDataModule::*)(std::u16string_view);
+  // Rebuilds Target's items from FirstCategory on. The previous items are detached at once and
+  // released when the IDE is next idle, not while the user waits for the menu.
   void BuildMenu(TMenuItem* Target, int FirstCategory, TCategoryItemFunc CategoryItem);
   TMenuItem* FindOrCreateCategory(TMenuItem* Target, int FirstCategory,
                                   std::u16string_view Caption);
@@ -91,6 +93,11 @@ private:
   class TCategoryIndex {
   public:
     static size_t HashOf(std::u16string_view Caption);
+    // The end of the ";"-separated piece that starts at From (its ";", or End), found in the
+    // same pass that hashes the piece: Hash gets HashOf(piece).
+    static const char16_t* ScanPiece(const char16_t* From, const char16_t* End, size_t& Hash);
+    // Whether Text holds Unit, looked for four code units at a time.
+    static bool HasUnit(std::u16string_view Text, char16_t Unit);
     TMenuItem* Find(std::u16string_view Caption, size_t Hash) const;
     void Add(std::u16string_view Caption, size_t Hash, TMenuItem* Item);
     void Clear();
@@ -105,6 +112,16 @@ private:
     std::vector<TSlot> FSlots; // a power of two in size, at most half full
     size_t FCount = 0;
   };
+
+  // The items of the previous build of either menu, detached from it and still owned by this
+  // data module, waiting for the IDE's next idle point (or the next build) to be released: at
+  // most one generation is kept. FReleaseQueued: a call to release them is queued.
+  std::vector<TMenuItem*> FRetiredItems;
+  bool FReleaseQueued = false;
+  // Detaches Target's items from FirstCategory on (last first) into FRetiredItems and queues
+  // their release.
+  void RetireItems(TMenuItem* Target, int FirstCategory);
+  void ReleaseRetiredItems();
 
   // The category items of the build under way, so that finding one does not walk the menu:
   // by caption as given, and by the key the menus' Find compares. Empty between builds.

@@ -15,6 +15,7 @@
 #include "HiveFaults.h"
 #include "rtl/RegIniFile.h"
 #include "rtl/StringList.h"
+#include "rtl/Threads.h"
 #include "vcl/CategoryButtons.h"
 #include "vcl/Forms.h"
 #include "vcl/Grids.h"
@@ -33,6 +34,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 using namespace user;
 
@@ -74,6 +76,27 @@ int StoredCount() {
   TRegIniFile(Key).ReadSection(u"Categories", &Names);
   return Names.Count();
 }
+
+// Counts the releases of the components it watches.
+class TReleaseCount : public TComponent {
+public:
+  TReleaseCount() : TComponent(nullptr) {}
+  void Watch(TMenuItem* Parent) {
+    for (int I = 0; I < Parent->Count(); ++I)
+      if (Parent->Items(I)->Visible()) { // the placeholder stays
+        Parent->Items(I)->FreeNotification(this);
+        ++Watched;
+      }
+  }
+  int Watched = 0;
+  int Released = 0;
+
+protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override {
+    TComponent::Notification(AComponent, Operation);
+    Released += Operation == TOperation::opRemove;
+  }
+};
 
 } // namespace
 
@@ -437,6 +460,39 @@ private slots:
     QTest::mouseClick(Bar->ButtonNamed(QStringLiteral("tbCollapseAll")), Qt::LeftButton);
     for (int I = 0; I < P->Categories()->Count(); ++I)
       QVERIFY(P->Categories()->Items(I)->Collapsed());
+  }
+
+  // The event loop is the IDE's idle point: an opening's old items are released once the loop
+  // gets to the queued call, a call queued from another thread runs on the window's thread,
+  // and a failing call is shown in a box while the calls after it still run.
+  void theEventLoopRunsTheCallsQueuedToTheMainThread() {
+    TMenuItem* Entry = Ide->MainMenu()->Items()->Find(u"P&alette");
+    QVERIFY(ClickEntry(Window->MenuBar(), PaletteEntry));
+    CloseMenus();
+    QTRY_COMPARE(TThread::QueuedCount(), 0);
+    TReleaseCount Old;
+    Old.Watch(Entry);
+    QVERIFY(Old.Watched > 2);
+    QMenu* Again = ClickEntry(Window->MenuBar(), PaletteEntry);
+    QVERIFY(Again);
+    QTRY_COMPARE(Old.Released, Old.Watched);
+    QVERIFY(Texts(Again).contains(QStringLiteral("Edit Categories...")));
+    CloseMenus();
+
+    std::thread::id RanOn;
+    std::thread([&] {
+      TThread::ForceQueue(nullptr, [&] { RanOn = std::this_thread::get_id(); });
+    }).join();
+    QTRY_COMPARE(RanOn, std::this_thread::get_id());
+
+    QString Shown;
+    AnswerBox([&](QMessageBox* Box) { Shown = Box->text(); });
+    int After = 0;
+    TThread::ForceQueue(nullptr, [] { throw EInvalidOperation(u"Cannot release the old items"); });
+    TThread::ForceQueue(nullptr, [&] { ++After; });
+    QTRY_COMPARE(Shown, QStringLiteral("Cannot release the old items"));
+    QTRY_COMPARE(After, 1);
+    QCOMPARE(TThread::QueuedCount(), 0);
   }
 
   void aFailureIsShownInAMessageBoxAndTheWindowGoesOn() {
