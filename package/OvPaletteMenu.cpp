@@ -490,14 +490,18 @@ void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCateg
     auto Tabs = std::make_unique<TStringList>();
     TButtonCategories* Categories = FToolPalette ? FToolPalette->Categories() : nullptr;
     const int Count = Categories ? Categories->Count() : 0;
+    Tabs->SetCapacity(Count);
+    TOvCaptionReader CaptionOf;
     for (int I = 0; I < Count; ++I)
-      Tabs->Add(GetStrProp(Categories->Items(I), u"Caption"));
+      Tabs->Add(CaptionOf.Read(Categories->Items(I)));
     // Sorted only now, so that tabs of equal captions all stay.
     Tabs->SetSorted(true);
+    // The sorted captions leave the list, which goes empty: the last tab item of each tab
+    // takes its caption over instead of copying it.
+    std::vector<UnicodeString> Sorted = Tabs->TakeStrings();
 
     UnicodeString Stripped;
-    for (int I = 0; I < Tabs->Count(); ++I) {
-      const UnicodeString& Caption = Tabs->At(I); // the list stays as it is meanwhile
+    for (UnicodeString& Caption : Sorted) {
       // The tab key is the caption itself when it holds no "&".
       const bool HasAmpersand = TCategoryIndex::HasUnit(Caption, u'&');
       if (HasAmpersand)
@@ -514,7 +518,10 @@ void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCateg
         const char16_t* PieceEnd = TCategoryIndex::ScanPiece(From, End, Hash);
         const std::u16string_view Piece(From, static_cast<size_t>(PieceEnd - From));
         auto* TabItem = new TMenuItem(this);
-        TabItem->SetCaption(Caption);
+        if (PieceEnd == End)
+          TabItem->SetCaption(std::move(Caption)); // its last use
+        else
+          TabItem->SetCaption(Caption);
         // A closure small enough for the event to hold without allocating, one per tab item.
         TabItem->OnClick = [this](TObject* Sender) { TabItemClickHandler(Sender); };
         TMenuItem* Category = FCategoriesByCaption.Find(Piece, Hash);

@@ -90,6 +90,13 @@ const UnicodeString& TStringList::At(int Index) const {
   return FList[static_cast<size_t>(Index)];
 }
 
+std::vector<UnicodeString> TStringList::TakeStrings() {
+  std::vector<UnicodeString> Taken;
+  Taken.swap(FList);
+  FBackKey = nullptr;
+  return Taken;
+}
+
 void TStringList::Put(int Index, const UnicodeString& S) {
   if (FSorted)
     throw EStringListError(u"Operation not allowed on sorted list");

@@ -52,6 +52,9 @@ public:
   UnicodeString Get(int Index) const override;
   // The entry at Index itself, not a copy; it stays valid until the list changes.
   const UnicodeString& At(int Index) const;
+  // The entries, moved out in their order; the list is left empty. For a list that has done its
+  // work (sorting, say) when its strings are to live on elsewhere without being copied.
+  std::vector<UnicodeString> TakeStrings();
   void Put(int Index, const UnicodeString& S) override;
   int Add(const UnicodeString& S) override;
   // The same, taking S over instead of copying it.

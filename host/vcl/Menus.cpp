@@ -39,12 +39,14 @@ bool IsSelfOrParent(const TMenuItem* Of, const TMenuItem* Item) {
 } // namespace
 
 const TClassInfo& TMenuItem::StaticClass() {
-  static const TClassInfo Info = TClassBuilder<TMenuItem>(u"TMenuItem", &TComponent::StaticClass())
-                                     .Creatable()
-                                     .Str(u"Caption", &TMenuItem::Caption, &TMenuItem::SetCaption)
-                                     .Ord(u"Visible", &TMenuItem::Visible, &TMenuItem::SetVisible)
-                                     .Ord(u"Enabled", &TMenuItem::Enabled, &TMenuItem::SetEnabled)
-                                     .Event(u"OnClick", &TMenuItem::OnClick);
+  static const TClassInfo Info =
+      TClassBuilder<TMenuItem>(u"TMenuItem", &TComponent::StaticClass())
+          .Creatable()
+          .Str(u"Caption", &TMenuItem::Caption,
+               static_cast<void (TMenuItem::*)(const UnicodeString&)>(&TMenuItem::SetCaption))
+          .Ord(u"Visible", &TMenuItem::Visible, &TMenuItem::SetVisible)
+          .Ord(u"Enabled", &TMenuItem::Enabled, &TMenuItem::SetEnabled)
+          .Event(u"OnClick", &TMenuItem::OnClick);
   return Info;
 }
 HOST_CLASS_TYPE(TMenuItem)
@@ -64,6 +66,10 @@ TMenuItem::~TMenuItem() {
 
 void TMenuItem::SetCaption(const UnicodeString& Value) {
   ChangeProperty(FCaption, Value, &TMenuItemView::CaptionChanged, this);
+}
+
+void TMenuItem::SetCaption(UnicodeString&& Value) {
+  ChangeProperty(FCaption, std::move(Value), &TMenuItemView::CaptionChanged, this);
 }
 
 void TMenuItem::SetVisible(bool Value) {

@@ -545,3 +545,26 @@ TEST(CollationKeyMemo, KeysStayInPlaceWhileTheMemoGrows) {
 }
 
 } // namespace
+
+namespace {
+
+// The entries leave in the list's order, duplicates included, without being copied; the list
+// is left empty and goes on as it was set (sorted, here).
+TEST(StringList, TakingTheStringsMovesThemOutAndLeavesTheListEmpty) {
+  TStringList L;
+  for (const char16_t* S : {u"Tab 00002 Samples", u"tab 00001 standard", u"Tab 00002 samples"})
+    L.Add(S);
+  L.SetSorted(true);
+  const char16_t* FirstUnits = L.At(0).data();
+  std::vector<UnicodeString> Taken = L.TakeStrings();
+  EXPECT_EQ(Taken, (V{u"tab 00001 standard", u"Tab 00002 Samples", u"Tab 00002 samples"}));
+  EXPECT_EQ(Taken[0].data(), FirstUnits);
+  EXPECT_EQ(L.Count(), 0);
+  EXPECT_TRUE(L.Sorted());
+  L.Add(u"b");
+  L.Add(u"A");
+  EXPECT_EQ(Entries(L), (V{u"A", u"b"}));
+  EXPECT_TRUE(TStringList().TakeStrings().empty());
+}
+
+} // namespace
