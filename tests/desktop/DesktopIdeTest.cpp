@@ -9,6 +9,7 @@
 #include "OvPaletteMirror.h"
 #include "OvQtStrings.h"
 #include "OvToolBarMirror.h"
+#include "ReleaseWatch.h"
 
 #include "Ide.h"
 
@@ -76,27 +77,6 @@ int StoredCount() {
   TRegIniFile(Key).ReadSection(u"Categories", &Names);
   return Names.Count();
 }
-
-// Counts the releases of the components it watches.
-class TReleaseCount : public TComponent {
-public:
-  TReleaseCount() : TComponent(nullptr) {}
-  void Watch(TMenuItem* Parent) {
-    for (int I = 0; I < Parent->Count(); ++I)
-      if (Parent->Items(I)->Visible()) { // the placeholder stays
-        Parent->Items(I)->FreeNotification(this);
-        ++Watched;
-      }
-  }
-  int Watched = 0;
-  int Released = 0;
-
-protected:
-  void Notification(TComponent* AComponent, TOperation Operation) override {
-    TComponent::Notification(AComponent, Operation);
-    Released += Operation == TOperation::opRemove;
-  }
-};
 
 } // namespace
 
@@ -470,8 +450,8 @@ private slots:
     QVERIFY(ClickEntry(Window->MenuBar(), PaletteEntry));
     CloseMenus();
     QTRY_COMPARE(TThread::QueuedCount(), 0);
-    TReleaseCount Old;
-    Old.Watch(Entry);
+    TReleaseWatch Old;
+    Old.WatchVisibleItems(Entry);
     QVERIFY(Old.Watched > 2);
     QMenu* Again = ClickEntry(Window->MenuBar(), PaletteEntry);
     QVERIFY(Again);

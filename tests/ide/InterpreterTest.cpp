@@ -1,6 +1,7 @@
 // The command interpreter as the front ends use it: the hooks it installs, and what it reports
 // a command left open.
 #include "Interpreter.h"
+#include "ReleaseWatch.h"
 
 #include "Ide.h"
 #include "Startup.h"
@@ -151,42 +152,22 @@ private:
   size_t FNext = 0;
 };
 
-// Hears of the release of the components it watches.
-class TReleaseLog : public TComponent {
-public:
-  explicit TReleaseLog(std::vector<std::string>& Log) : TComponent(nullptr), FLog(Log) {}
-  void Watch(TMenuItem* Parent) {
-    for (int I = 0; I < Parent->Count(); ++I)
-      if (Parent->Items(I)->Visible()) { // the placeholder stays
-        Parent->Items(I)->FreeNotification(this);
-        ++Watched;
-      }
-  }
-  int Watched = 0;
-
-protected:
-  void Notification(TComponent* AComponent, TOperation Operation) override {
-    TComponent::Notification(AComponent, Operation);
-    if (Operation == TOperation::opRemove && (FLog.empty() || FLog.back() != "released"))
-      FLog.push_back("released");
-  }
-
-private:
-  std::vector<std::string>& FLog;
-};
-
 TEST_F(InterpreterTest, BetweenLinesTheQueuedCallsRunAndTheirFailuresPrintAsCommandsDo) {
   ASSERT_EQ(TThread::QueuedCount(), 0);
   TMenuItem* Entry = Ide.MainMenu()->Items()->Find(u"P&alette");
   std::vector<std::string> Log;
-  TReleaseLog Old(Log);
+  TReleaseWatch Old;
+  Old.OnRelease = [&] {
+    if (Log.empty() || Log.back() != "released")
+      Log.push_back("released");
+  };
   TScriptedReader Reader;
   Reader.Lines = {
       {"open P&alette", [&] { Log.push_back("read 1"); }},
       {"open P&alette",
        [&] {
          Log.push_back("read 2");
-         Old.Watch(Entry); // the first opening's items
+         Old.WatchVisibleItems(Entry); // the first opening's items
        }},
       {"echo after the second opening",
        [&] {

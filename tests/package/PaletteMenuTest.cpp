@@ -1,4 +1,5 @@
 #include "PaletteMenuFixture.h"
+#include "ReleaseWatch.h"
 
 #include "rtl/StringList.h"
 #include "rtl/Threads.h"
@@ -146,30 +147,6 @@ TEST_F(PaletteMenuTest, StoreFailingMidBuildKeepsItemsSoFarAndNextOpeningStartsA
 
 // --- the previous build's items, released when the IDE is idle -------------------------------
 
-// Hears of the release of the components it watches.
-class TReleaseWatch : public TComponent {
-public:
-  TReleaseWatch() : TComponent(nullptr) {}
-  // Every item below Parent (all levels).
-  void WatchItems(TMenuItem* Parent) {
-    for (int I = 0; I < Parent->Count(); ++I) {
-      TMenuItem* Item = Parent->Items(I);
-      Item->FreeNotification(this);
-      ++Watched;
-      WatchItems(Item);
-    }
-  }
-  int Watched = 0;
-  int Released = 0;
-
-protected:
-  void Notification(TComponent* AComponent, TOperation Operation) override {
-    TComponent::Notification(AComponent, Operation);
-    if (Operation == TOperation::opRemove)
-      ++Released;
-  }
-};
-
 class PaletteMenuIdleReleaseTest : public PaletteMenuTest {
 protected:
   void SetUp() override {
@@ -203,7 +180,7 @@ TEST_F(PaletteMenuIdleReleaseTest, TheOldItemsLeaveTheMenuAtOnceAndAreReleasedWh
   std::vector<TMenuItem*> OldTop;
   for (int I = 1; I < PaletteMenu()->Count(); ++I)
     OldTop.push_back(PaletteMenu()->Items(I));
-  Old.WatchItems(PaletteMenu());
+  Old.WatchAllItems(PaletteMenu());
   Old.Watched -= 1; // the placeholder stays
   PaletteMenu()->Items(0)->RemoveFreeNotification(&Old);
 
@@ -234,7 +211,7 @@ TEST_F(PaletteMenuIdleReleaseTest, OpeningsWithoutAnIdlePointInBetweenKeepOneOld
   const int ButtonItems = ItemsBelow(ButtonMenu()->Items());
 
   TReleaseWatch First;
-  First.WatchItems(ButtonMenu()->Items());
+  First.WatchAllItems(ButtonMenu()->Items());
   OpenButton(); // retires the first generation
   EXPECT_EQ(First.Released, 0);
   OpenButton(); // releases it at once, retires the second
@@ -255,7 +232,7 @@ TEST_F(PaletteMenuIdleReleaseTest, ReleasingTheDataModuleWithdrawsItsCallAndRele
   OpenMain();
   OpenButton();
   TReleaseWatch Retired;
-  Retired.WatchItems(ButtonMenu()->Items());
+  Retired.WatchAllItems(ButtonMenu()->Items());
   OpenButton();
   ASSERT_EQ(TThread::QueuedCount(), 1);
   // Another call queued after the add-in's still runs, once.

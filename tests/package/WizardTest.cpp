@@ -1,6 +1,7 @@
 // The add-in attached to the stand-in IDE through Register, and detached again when the IDE
 // lets its wizard go.
 #include "OvPaletteMenu.h"
+#include "ReleaseWatch.h"
 
 #include "Ide.h"
 #include "IdeTestAids.h"
@@ -18,21 +19,6 @@
 #include <vector>
 
 namespace {
-
-// Counts the releases of one component.
-class TReleaseCounter : public TComponent {
-public:
-  TReleaseCounter() : TComponent(nullptr) {}
-  void Watch(TComponent* C) { C->FreeNotification(this); }
-  int Released = 0;
-
-protected:
-  void Notification(TComponent* AComponent, TOperation Operation) override {
-    TComponent::Notification(AComponent, Operation);
-    if (Operation == TOperation::opRemove)
-      ++Released;
-  }
-};
 
 class WizardTest : public ::testing::Test {
 protected:
@@ -122,7 +108,7 @@ TEST_F(WizardTest, RegisterAttachesAndReleasingTheWizardDetachesExactlyOnce) {
   EXPECT_EQ(Palette->Items(0)->Caption(), u"Hidden");
   EXPECT_FALSE(Palette->Items(0)->Visible());
 
-  TReleaseCounter Counter;
+  TReleaseWatch Counter;
   Counter.Watch(OvPaletteMenuWizardDataModule);
   Registered.clear(); // the IDE lets go of its only reference
   EXPECT_EQ(Counter.Released, 1);
