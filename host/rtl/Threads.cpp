@@ -1,6 +1,7 @@
 #include "rtl/Threads.h"
 
 #include "rtl/Assert.h"
+#include "rtl/ScopedHook.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -36,8 +37,7 @@ TSyncQueue& Queue() {
 // so that a hook is never called once its scope has ended.
 struct TWakeHooks {
   std::mutex Lock;
-  std::deque<std::pair<unsigned long long, std::function<void()>>> Scopes;
-  unsigned long long LastId = 0;
+  THookSlot<std::function<void()>> Slot;
 };
 
 TWakeHooks& WakeHooks() {
@@ -48,8 +48,8 @@ TWakeHooks& WakeHooks() {
 void WakeMainThread() {
   TWakeHooks& W = WakeHooks();
   std::lock_guard<std::mutex> Guard(W.Lock);
-  if (!W.Scopes.empty() && W.Scopes.back().second)
-    W.Scopes.back().second();
+  if (const auto& Wake = W.Slot.Current())
+    Wake();
 }
 
 } // namespace
@@ -125,18 +125,11 @@ bool CheckSynchronize() {
 TWakeMainThreadScope::TWakeMainThreadScope(std::function<void()> Wake) {
   TWakeHooks& W = WakeHooks();
   std::lock_guard<std::mutex> Guard(W.Lock);
-  FId = ++W.LastId;
-  W.Scopes.emplace_back(FId, std::move(Wake));
+  FScope = std::make_unique<THookSlot<std::function<void()>>::TScope>(W.Slot, std::move(Wake));
 }
 
 TWakeMainThreadScope::~TWakeMainThreadScope() {
   TWakeHooks& W = WakeHooks();
   std::lock_guard<std::mutex> Guard(W.Lock);
-  HOST_ASSERT(!W.Scopes.empty() && W.Scopes.back().first == FId,
-              "wake hook scopes end in the reverse order of their start");
-  for (auto It = W.Scopes.begin(); It != W.Scopes.end(); ++It)
-    if (It->first == FId) {
-      W.Scopes.erase(It);
-      break;
-    }
+  FScope.reset();
 }

@@ -7,7 +7,10 @@
 
 #include "rtl/Exception.h"
 
+#include "rtl/ScopedHook.h"
+
 #include <functional>
+#include <memory>
 
 class TObject;
 
@@ -51,5 +54,6 @@ public:
   TWakeMainThreadScope& operator=(const TWakeMainThreadScope&) = delete;
 
 private:
-  unsigned long long FId;
+  // Installed and removed under the hooks' lock.
+  std::unique_ptr<THookSlot<std::function<void()>>::TScope> FScope;
 };
