@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <cstring>
 
 namespace {
 const UnicodeString RegistryKey = u"Software\\Orvik\\Palette Menu";
@@ -250,12 +249,8 @@ TMenuItem* TOvPaletteMenuWizardDataModule::CategoryButtonMenuItem(std::u16string
 namespace {
 // The piece hash: four code units at a time, multiplied and folded, the length last, so that a
 // piece is hashed while its end is looked for. Captions are short: no call, no loop per unit.
-// A word holds four units, the first in its low bits.
-static_assert(std::endian::native == std::endian::little, "units are packed as they are loaded");
 constexpr std::uint64_t HashMul = 0xff51afd7ed558ccdull;
 constexpr std::uint64_t HashSeed = 0x9e3779b97f4a7c15ull;
-constexpr std::uint64_t UnitOnes = 0x0001000100010001ull;
-constexpr std::uint64_t UnitHighs = 0x8000800080008000ull;
 
 inline std::uint64_t HashStep(std::uint64_t H, std::uint64_t Word) {
   H = (H ^ Word) * HashMul;
@@ -265,27 +260,6 @@ inline std::uint64_t HashStep(std::uint64_t H, std::uint64_t Word) {
 inline size_t HashEnd(std::uint64_t H, size_t Length) {
   H = (H ^ Length) * HashMul;
   return static_cast<size_t>(H ^ (H >> 29));
-}
-
-inline std::uint64_t LoadUnits(const char16_t* P) {
-  std::uint64_t W;
-  std::memcpy(&W, P, sizeof W);
-  return W;
-}
-
-// Up to three units, packed as LoadUnits packs four.
-inline std::uint64_t PackUnits(const char16_t* P, size_t N) {
-  std::uint64_t W = 0;
-  for (size_t I = 0; I < N; ++I)
-    W |= static_cast<std::uint64_t>(P[I]) << (16 * I);
-  return W;
-}
-
-// The lanes of Word that hold Unit, as the top bit of each such lane; the lowest one set is
-// exact (a borrow can only mark lanes above a match).
-inline std::uint64_t LanesHolding(std::uint64_t Word, char16_t Unit) {
-  const std::uint64_t X = Word ^ (UnitOnes * Unit);
-  return (X - UnitOnes) & ~X & UnitHighs;
 }
 
 // Whether two captions hold the same code units, compared four at a time in place.

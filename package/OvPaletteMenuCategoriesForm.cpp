@@ -5,7 +5,6 @@
 #include "rtl/SysUtils.h"
 
 #include <cstdint>
-#include <cstring>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -14,39 +13,26 @@ namespace {
 const UnicodeString StoreKey = u"Software\\Orvik\\Palette Menu";
 const UnicodeString CategoriesSection = u"Categories";
 
+// The words of S: the last one (when S has four units or more) overlaps the one before it
+// rather than being cut short. Stops at the first call that answers false.
+template <class TUse> bool EveryWord(std::u16string_view S, TUse&& Use) {
+  const size_t N = S.size();
+  if (N < 4)
+    return Use(PackUnits(S.data(), N));
+  for (size_t I = 0; I + 4 < N; I += 4)
+    if (!Use(LoadUnits(S.data() + I)))
+      return false;
+  return Use(LoadUnits(S.data() + N - 4));
+}
+
 // Keys are hashed four code units (one 64-bit word) at a time, each word with bit 5 of every
 // unit set: a capital and its small letter hash alike (as do a few signs, which the comparison
 // of folded keys then tells apart), so an ASCII key hashes as its folded form does.
-constexpr uint64_t Lanes(uint64_t Unit) {
-  return Unit * 0x0001000100010001ull;
-}
-
-// The words of S, and where each starts: the last one (when S has four units or more) overlaps
-// the one before it rather than being cut short. Stops at the first call that answers false.
-template <class TUse> bool EveryWord(std::u16string_view S, TUse&& Use) {
-  const size_t N = S.size();
-  if (N < 4) {
-    uint64_t W = 0;
-    for (size_t I = 0; I < N; ++I)
-      W |= static_cast<uint64_t>(S[I]) << (16 * I);
-    return Use(W);
-  }
-  for (size_t I = 0; I + 4 < N; I += 4) {
-    uint64_t W;
-    std::memcpy(&W, S.data() + I, sizeof W);
-    if (!Use(W))
-      return false;
-  }
-  uint64_t W;
-  std::memcpy(&W, S.data() + N - 4, sizeof W);
-  return Use(W);
-}
-
 struct TWordHash {
   uint64_t H;
   explicit TWordHash(size_t Size) : H(0xcbf29ce484222325ull ^ Size) {}
   void Add(uint64_t W) {
-    H = (H ^ (W | Lanes(0x20))) * 0x100000001b3ull;
+    H = (H ^ (W | (UnitOnes * 0x20))) * 0x100000001b3ull;
     H ^= H >> 29;
   }
   // Mixed through, so that the low bits a table of rows takes depend on every unit.
@@ -62,7 +48,7 @@ struct TWordHash {
 size_t FoldedHash(std::u16string_view Key, UnicodeString& Scratch) {
   TWordHash Hash(Key.size());
   if (EveryWord(Key, [&Hash](uint64_t W) {
-        if (W & Lanes(0xFF80))
+        if (W & (UnitOnes * 0xFF80))
           return false;
         Hash.Add(W);
         return true;
@@ -82,10 +68,7 @@ size_t FoldedHash(std::u16string_view Key, UnicodeString& Scratch) {
 bool PlainKeyHash(std::u16string_view Caption, size_t& Hash) {
   TWordHash H(Caption.size());
   const bool Plain = EveryWord(Caption, [&H](uint64_t W) {
-    // A lane holds "&" when it is zero after the exclusive or; every lane below 0x80, adding
-    // 0x7F sets bit 7 of exactly the lanes that are not zero.
-    const uint64_t Amp = W ^ Lanes(u'&');
-    if ((W & Lanes(0xFF80)) || (~(Amp + Lanes(0x7F)) & Lanes(0x80)))
+    if ((W & (UnitOnes * 0xFF80)) || LanesHolding(W, u'&'))
       return false;
     H.Add(W);
     return true;
