@@ -7,7 +7,6 @@
 #include "vcl/ActnPopup.h"
 #include "vcl/ComCtrls.h"
 #include "vcl/Forms.h"
-#include "vcl/Grids.h"
 #include "vcl/Menus.h"
 
 #include <benchmark/benchmark.h>
@@ -107,27 +106,6 @@ void TBenchIde::OpenButton() {
   auto* Popup = static_cast<TPopupMenu*>(Items->GetParentMenu());
   Popup->Popup(0, 0);
   Popup->CloseUp();
-}
-
-void FillGridAlone(const TBenchIde& Ide) {
-  const auto& Keys = Ide.TabKeys();
-  auto* Grid = new TStringGrid(nullptr);
-  Grid->SetColCount(2);
-  Grid->SetRowCount(static_cast<int>(Keys.size()) + 1);
-  Grid->SetCells(0, 0, u"Tab");
-  Grid->SetCells(1, 0, u"Category");
-  for (size_t I = 0; I < Keys.size(); ++I) {
-    Grid->SetCells(0, static_cast<int>(I) + 1, Keys[I]);
-    Grid->SetCells(1, static_cast<int>(I) + 1, u"Category 001;Category 002;Category 003");
-  }
-  Free(Grid);
-}
-
-void CollectCaptions(const TMenuItem* Item, std::vector<UnicodeString>& Captions) {
-  for (int I = 0; I < Item->Count(); ++I) {
-    Captions.push_back(Item->Items(I)->Caption());
-    CollectCaptions(Item->Items(I), Captions);
-  }
 }
 
 } // namespace bench

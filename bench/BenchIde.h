@@ -69,13 +69,6 @@ private:
   std::vector<UnicodeString> FTabKeys;
 };
 
-// The categories dialog's floor: a grid of the dialog's shape filled with the same rows as the
-// dialog at Ide's palette, then released.
-void FillGridAlone(const TBenchIde& Ide);
-
-// Items below Item, all levels, and their captions.
-void CollectCaptions(const TMenuItem* Item, std::vector<UnicodeString>& Captions);
-
 // The median of Runs timings of Body, in seconds.
 template <class F> double MedianSeconds(int Runs, F&& Body) {
   std::vector<double> T;

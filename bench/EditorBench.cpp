@@ -3,8 +3,7 @@
 // modal runner that edits cells as a user would and presses OK, then every row is saved and
 // the dialog released. The palette has Tabs tabs, three categories each stored. Every row is
 // written back, all of them in one committed transaction, and the whole save made durable once.
-// The same runs cancelled instead show what the dialog costs without the save; their counter
-// grid_ms is the floor of the dialog: a grid alone, filled with the same rows.
+// The same runs cancelled instead show what the dialog costs without the save.
 #include "BenchIde.h"
 
 #include "vcl/Forms.h"
@@ -19,11 +18,6 @@
 namespace {
 
 using namespace bench;
-
-// A grid of the dialog's shape, filled with the same cells, then released.
-double GridAloneSeconds(const TBenchIde& Ide, int Runs) {
-  return MedianSeconds(Runs, [&] { FillGridAlone(Ide); });
-}
 
 // EditedRows 0 means every row.
 void OpenEditSave(benchmark::State& State, int Tabs, int EditedRows, bool Confirm) {
@@ -52,8 +46,6 @@ void OpenEditSave(benchmark::State& State, int Tabs, int EditedRows, bool Confir
     ++Round;
   }
   State.counters["rows"] = Rows;
-  if (!Confirm)
-    State.counters["grid_ms"] = GridAloneSeconds(Ide, 5) * 1e3;
 }
 
 void Register() {

@@ -5,7 +5,6 @@
 
 #include "rtl/Resources.h"
 #include "rtl/StringList.h"
-#include "rtl/Threads.h"
 #include "vcl/ActnList.h"
 #include "vcl/ActnPopup.h"
 #include "vcl/Bitmap.h"
@@ -15,10 +14,6 @@
 #include "vcl/Forms.h"
 #include "vcl/ImgList.h"
 #include "vcl/Menus.h"
-
-#include <algorithm>
-#include <bit>
-#include <cstdint>
 
 namespace {
 const UnicodeString RegistryKey = u"Software\\Orvik\\Palette Menu";
@@ -46,12 +41,7 @@ HOST_CLASS_TYPE(TOvPaletteMenuWizardDataModule)
 TOvPaletteMenuWizardDataModule::TOvPaletteMenuWizardDataModule(TComponent* AOwner)
     : TDataModule(AOwner) {}
 
-TOvPaletteMenuWizardDataModule::~TOvPaletteMenuWizardDataModule() {
-  // Nothing queued may run on this object once it is gone. The retired items are released
-  // with everything else this data module owns.
-  TThread::RemoveQueuedEvents(this);
-  FRetiredItems.clear();
-}
+TOvPaletteMenuWizardDataModule::~TOvPaletteMenuWizardDataModule() = default;
 
 // --- attachment -------------------------------------------------------------------------------
 
@@ -238,160 +228,24 @@ void TOvPaletteMenuWizardDataModule::PaletteButtonMenuHandler(TObject*) {
             &TOvPaletteMenuWizardDataModule::CategoryButtonMenuItem);
 }
 
-TMenuItem* TOvPaletteMenuWizardDataModule::CategoryMenuItem(std::u16string_view Caption) {
+TMenuItem* TOvPaletteMenuWizardDataModule::CategoryMenuItem(const UnicodeString& Caption) {
   return FindOrCreateCategory(FPaletteMenu, 1, Caption);
 }
 
-TMenuItem* TOvPaletteMenuWizardDataModule::CategoryButtonMenuItem(std::u16string_view Caption) {
+TMenuItem* TOvPaletteMenuWizardDataModule::CategoryButtonMenuItem(const UnicodeString& Caption) {
   return FindOrCreateCategory(FPaletteButtonMenu->Items(), 0, Caption);
-}
-
-namespace {
-// The piece hash: four code units at a time, multiplied and folded, the length last, so that a
-// piece is hashed while its end is looked for. Captions are short: no call, no loop per unit.
-constexpr std::uint64_t HashMul = 0xff51afd7ed558ccdull;
-constexpr std::uint64_t HashSeed = 0x9e3779b97f4a7c15ull;
-
-inline std::uint64_t HashStep(std::uint64_t H, std::uint64_t Word) {
-  H = (H ^ Word) * HashMul;
-  return H ^ (H >> 32);
-}
-
-inline size_t HashEnd(std::uint64_t H, size_t Length) {
-  H = (H ^ Length) * HashMul;
-  return static_cast<size_t>(H ^ (H >> 29));
-}
-
-// Whether two captions hold the same code units, compared four at a time in place.
-inline bool SameUnits(std::u16string_view A, std::u16string_view B) {
-  if (A.size() != B.size())
-    return false;
-  const char16_t* P = A.data();
-  const char16_t* Q = B.data();
-  size_t N = A.size();
-  for (; N >= 4; P += 4, Q += 4, N -= 4)
-    if (LoadUnits(P) != LoadUnits(Q))
-      return false;
-  return PackUnits(P, N) == PackUnits(Q, N);
-}
-} // namespace
-
-size_t TOvPaletteMenuWizardDataModule::TCategoryIndex::HashOf(std::u16string_view Caption) {
-  std::uint64_t H = HashSeed;
-  const char16_t* P = Caption.data();
-  size_t N = Caption.size();
-  for (; N >= 4; P += 4, N -= 4)
-    H = HashStep(H, LoadUnits(P));
-  if (N)
-    H = HashStep(H, PackUnits(P, N));
-  return HashEnd(H, Caption.size());
-}
-
-const char16_t* TOvPaletteMenuWizardDataModule::TCategoryIndex::ScanPiece(const char16_t* From,
-                                                                          const char16_t* End,
-                                                                          size_t& Hash) {
-  std::uint64_t H = HashSeed;
-  const char16_t* P = From;
-  for (; End - P >= 4; P += 4) {
-    const std::uint64_t W = LoadUnits(P);
-    if (const std::uint64_t Found = LanesHolding(W, u';')) {
-      const size_t Before = static_cast<size_t>(std::countr_zero(Found)) / 16;
-      if (Before)
-        H = HashStep(H, W & ((std::uint64_t(1) << (16 * Before)) - 1));
-      Hash = HashEnd(H, static_cast<size_t>(P - From) + Before);
-      return P + Before;
-    }
-    H = HashStep(H, W);
-  }
-  size_t Before = 0;
-  while (P + Before < End && P[Before] != u';')
-    ++Before;
-  if (Before)
-    H = HashStep(H, PackUnits(P, Before));
-  Hash = HashEnd(H, static_cast<size_t>(P - From) + Before);
-  return P + Before;
-}
-
-bool TOvPaletteMenuWizardDataModule::TCategoryIndex::HasUnit(std::u16string_view Text,
-                                                             char16_t Unit) {
-  const char16_t* P = Text.data();
-  size_t N = Text.size();
-  for (; N >= 4; P += 4, N -= 4)
-    if (LanesHolding(LoadUnits(P), Unit))
-      return true;
-  for (; N; ++P, --N)
-    if (*P == Unit)
-      return true;
-  return false;
-}
-
-TMenuItem* TOvPaletteMenuWizardDataModule::TCategoryIndex::Find(std::u16string_view Caption,
-                                                                size_t Hash) const {
-  if (FSlots.empty())
-    return nullptr;
-  const size_t Mask = FSlots.size() - 1;
-  for (size_t I = Hash & Mask;; I = (I + 1) & Mask) {
-    const TSlot& Slot = FSlots[I];
-    if (!Slot.Item)
-      return nullptr;
-    if (Slot.Hash == Hash && SameUnits(Slot.Caption, Caption))
-      return Slot.Item;
-  }
-}
-
-void TOvPaletteMenuWizardDataModule::TCategoryIndex::Add(std::u16string_view Caption, size_t Hash,
-                                                         TMenuItem* Item) {
-  if (2 * (FCount + 1) > FSlots.size()) {
-    std::vector<TSlot> Old(std::max<size_t>(64, 2 * FSlots.size()));
-    Old.swap(FSlots);
-    for (TSlot& Slot : Old)
-      if (Slot.Item)
-        Place(Slot.Hash, Slot.Item, std::move(Slot.Caption));
-  }
-  Place(Hash, Item, UnicodeString(Caption));
-  ++FCount;
-}
-
-void TOvPaletteMenuWizardDataModule::TCategoryIndex::Place(size_t Hash, TMenuItem* Item,
-                                                           UnicodeString&& Caption) {
-  const size_t Mask = FSlots.size() - 1;
-  size_t I = Hash & Mask;
-  while (FSlots[I].Item)
-    I = (I + 1) & Mask;
-  FSlots[I].Hash = Hash;
-  FSlots[I].Item = Item;
-  FSlots[I].Caption = std::move(Caption);
-}
-
-void TOvPaletteMenuWizardDataModule::TCategoryIndex::Clear() {
-  if (!FCount)
-    return;
-  for (TSlot& Slot : FSlots)
-    if (Slot.Item) {
-      Slot.Item = nullptr;
-      UnicodeString().swap(Slot.Caption);
-    }
-  FCount = 0;
 }
 
 TMenuItem* TOvPaletteMenuWizardDataModule::FindOrCreateCategory(TMenuItem* Target,
                                                                 int FirstCategory,
-                                                                std::u16string_view Caption) {
+                                                                const UnicodeString& Caption) {
   // Matched as the host's Find matches, but only among the category items: the main menu's
-  // placeholder never takes a category in. During a build of Target its index answers;
-  // otherwise the items are walked.
-  const bool Indexed = Target == FIndexedTarget;
-  const size_t CaptionHash = Indexed ? TCategoryIndex::HashOf(Caption) : 0;
-  if (Indexed)
-    if (TMenuItem* Found = FCategoriesByCaption.Find(Caption, CaptionHash))
-      return Found;
-  UnicodeString Key = MenuFindKey(Caption);
-  const size_t KeyHash = Indexed ? TCategoryIndex::HashOf(Key) : 0;
-  if (Indexed) {
-    if (TMenuItem* Found = FCategoriesByKey.Find(Key, KeyHash)) {
-      FCategoriesByCaption.Add(Caption, CaptionHash, Found);
-      return Found;
-    }
+  // invisible placeholder never takes a category in, or its tabs would never show.
+  const UnicodeString Key = MenuFindKey(Caption);
+  if (Target == FIndexedTarget) {
+    const auto Found = FCategoryIndex.find(Key);
+    if (Found != FCategoryIndex.end())
+      return Found->second;
   } else {
     for (int I = FirstCategory; I < Target->Count(); ++I)
       if (MenuFindKey(Target->Items(I)->Caption()) == Key)
@@ -399,112 +253,68 @@ TMenuItem* TOvPaletteMenuWizardDataModule::FindOrCreateCategory(TMenuItem* Targe
   }
 
   auto* Item = new TMenuItem(this);
-  Item->SetCaption(UnicodeString(Caption));
-  // Categories stand in code-unit order: insert in front of the first that does not sort
-  // before the new one. They are kept in that order, so a binary search finds it.
+  Item->SetCaption(Caption);
+  // Categories stand in code-unit order: the new one goes in front of the first that does not
+  // sort before it. They are kept in that order, so a binary search finds the place.
   int Low = FirstCategory, High = Target->Count();
   while (Low < High) {
     const int Mid = Low + (High - Low) / 2;
-    if (std::u16string_view(Target->Items(Mid)->Caption()) < Caption)
+    if (Target->Items(Mid)->Caption() < Caption)
       Low = Mid + 1;
     else
       High = Mid;
   }
   Target->Insert(Low, Item);
-  if (Indexed) {
-    FCategoriesByCaption.Add(Caption, CaptionHash, Item);
-    FCategoriesByKey.Add(Key, KeyHash, Item);
-  }
+  if (Target == FIndexedTarget)
+    FCategoryIndex.emplace(Key, Item);
   return Item;
-}
-
-void TOvPaletteMenuWizardDataModule::RetireItems(TMenuItem* Target, int FirstCategory) {
-  // A batch still waiting goes now: one generation at most is kept.
-  ReleaseRetiredItems();
-  for (int I = Target->Count() - 1; I >= FirstCategory; --I) {
-    TMenuItem* Old = Target->Items(I);
-    Target->Delete(I);
-    FRetiredItems.push_back(Old);
-  }
-  if (!FRetiredItems.empty() && !FReleaseQueued) {
-    TThread::ForceQueue(this, [this] {
-      FReleaseQueued = false;
-      ReleaseRetiredItems();
-    });
-    FReleaseQueued = true;
-  }
-}
-
-void TOvPaletteMenuWizardDataModule::ReleaseRetiredItems() {
-  // In the order they were retired; each takes its tab items with it. Taken out of the field
-  // first, so that whatever happens meanwhile sees no item that is being released.
-  std::vector<TMenuItem*> Items;
-  Items.swap(FRetiredItems);
-  for (TMenuItem* Item : Items)
-    Free(Item);
 }
 
 void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCategory,
                                                TCategoryItemFunc CategoryItem) {
-  // Items of the previous build leave the menu now and are released when the IDE is idle.
-  RetireItems(Target, FirstCategory);
+  // The previous items go, last first; each takes its tab items with it.
+  for (int I = Target->Count() - 1; I >= FirstCategory; --I) {
+    TMenuItem* Old = Target->Items(I);
+    Target->Delete(I);
+    Free(Old);
+  }
 
   {
-    // The category index lives for this build only, whichever way it ends.
+    // The index serves this build only, however it ends.
     struct TIndexScope {
       TOvPaletteMenuWizardDataModule& Owner;
       ~TIndexScope() {
         Owner.FIndexedTarget = nullptr;
-        Owner.FCategoriesByCaption.Clear();
-        Owner.FCategoriesByKey.Clear();
+        Owner.FCategoryIndex.clear();
       }
     } Scope{*this};
     FIndexedTarget = Target;
 
-    auto Tabs = std::make_unique<TStringList>();
+    TOwned<TStringList> Tabs(new TStringList);
     TButtonCategories* Categories = FToolPalette ? FToolPalette->Categories() : nullptr;
     const int Count = Categories ? Categories->Count() : 0;
-    Tabs->SetCapacity(Count);
-    TOvCaptionReader CaptionOf;
     for (int I = 0; I < Count; ++I)
-      Tabs->Add(CaptionOf.Read(Categories->Items(I)));
+      Tabs->Add(GetStrProp(Categories->Items(I), u"Caption"));
     // Sorted only now, so that tabs of equal captions all stay.
     Tabs->SetSorted(true);
-    // The sorted captions leave the list, which goes empty: the last tab item of each tab
-    // takes its caption over instead of copying it.
-    std::vector<UnicodeString> Sorted = Tabs->TakeStrings();
 
-    UnicodeString Stripped;
-    for (UnicodeString& Caption : Sorted) {
-      // The tab key is the caption itself when it holds no "&".
-      const bool HasAmpersand = TCategoryIndex::HasUnit(Caption, u'&');
-      if (HasAmpersand)
-        Stripped = RemoveAmpersand(Caption);
-      const UnicodeString Stored = GetCategory(HasAmpersand ? Stripped : Caption);
-      const std::u16string_view Cats = Stored.empty() ? OtherCategory : Stored;
-      // One tab item under each ";"-separated piece; pieces are used as typed, empty ones too,
-      // and looked up where they stand in the stored text. Each piece is hashed in the pass
-      // that finds its end, and a category item of this build is found by that hash at once.
-      const char16_t* From = Cats.data();
-      const char16_t* const End = From + Cats.size();
+    for (int I = 0; I < Tabs->Count(); ++I) {
+      const UnicodeString Caption = Tabs->Get(I);
+      UnicodeString Cats = GetCategory(RemoveAmpersand(Caption));
+      if (Cats.empty())
+        Cats = OtherCategory;
+      // One tab item under each ";"-separated piece, used as typed: empty pieces too.
+      size_t From = 0;
       while (true) {
-        size_t Hash;
-        const char16_t* PieceEnd = TCategoryIndex::ScanPiece(From, End, Hash);
-        const std::u16string_view Piece(From, static_cast<size_t>(PieceEnd - From));
+        const size_t Semicolon = Cats.find(u';', From);
+        const UnicodeString Piece = Cats.substr(From, Semicolon - From);
         auto* TabItem = new TMenuItem(this);
-        if (PieceEnd == End)
-          TabItem->SetCaption(std::move(Caption)); // its last use
-        else
-          TabItem->SetCaption(Caption);
-        // A closure small enough for the event to hold without allocating, one per tab item.
-        TabItem->OnClick = [this](TObject* Sender) { TabItemClickHandler(Sender); };
-        TMenuItem* Category = FCategoriesByCaption.Find(Piece, Hash);
-        if (!Category)
-          Category = (this->*CategoryItem)(Piece);
-        Category->Add(TabItem);
-        if (PieceEnd == End)
+        TabItem->SetCaption(Caption);
+        TabItem->OnClick = Handler(this, &TOvPaletteMenuWizardDataModule::TabItemClickHandler);
+        (this->*CategoryItem)(Piece)->Add(TabItem);
+        if (Semicolon == UnicodeString::npos)
           break;
-        From = PieceEnd + 1;
+        From = Semicolon + 1;
       }
     }
   }
@@ -529,12 +339,9 @@ void TOvPaletteMenuWizardDataModule::EditCategories(TObject*) {
     Captions->SetSorted(true);
     TButtonCategories* Categories = FToolPalette->Categories();
     const int Count = Categories->Count();
-    Captions->SetCapacity(Count);
-    TOvCaptionReader Caption;
     for (int I = 0; I < Count; ++I)
-      Captions->Add(Caption.Read(Categories->Items(I)));
-    // The dialog takes the captions over instead of copying them.
-    Dialog->Tabs = std::move(*Captions);
+      Captions->Add(GetStrProp(Categories->Items(I), u"Caption"));
+    Dialog->Tabs = *Captions;
   }
   Dialog->UpdateControls();
   if (Dialog->ShowModal() == mrOk)

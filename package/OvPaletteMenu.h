@@ -8,10 +8,8 @@
 #include "rtl/RegIniFile.h"
 #include "vcl/DataModule.h"
 
-#include <functional>
 #include <memory>
-#include <string_view>
-#include <vector>
+#include <unordered_map>
 
 class TForm;
 class TMainMenu;
@@ -65,10 +63,9 @@ private:
   // Rebuild the "P&alette" entry when it opens, and the drop-down menu before it shows.
   void PaletteMenuClickHandler(TObject* Sender);
   void PaletteButtonMenuHandler(TObject* Sender);
-  // Find or create the category item of that caption in either menu. The caption is a piece of
-  // a stored assignment, taken where it stands.
-  TMenuItem* CategoryMenuItem(std::u16string_view Caption);
-  TMenuItem* CategoryButtonMenuItem(std::u16string_view Caption);
+  // Find or create the category item of that caption in either menu.
+  TMenuItem* CategoryMenuItem(const UnicodeString& Caption);
+  TMenuItem* CategoryButtonMenuItem(const UnicodeString& Caption);
 
   // Click handler of the face of the add-in's tool button: drops its menu down as the arrow does.
   void PaletteButtonClickHandler(TObject* Sender);
@@ -80,54 +77,18 @@ private:
   // The component of the Tool Palette window of that name, which must be a T.
   template <class T> T* ToolFormPart(const UnicodeString& PartName);
 
-  using TCategoryItemFunc = TMenuItem* (TOvPaletteMenuWizardDataModule::*)(std::u16string_view);
-  // Rebuilds Target's items from FirstCategory on. The previous items are detached at once and
-  // released when the IDE is next idle, not while the user waits for the menu.
+  using TCategoryItemFunc = TMenuItem* (TOvPaletteMenuWizardDataModule::*)(const UnicodeString&);
+  // Rebuilds Target's items from FirstCategory on: the previous ones are released, then every
+  // palette tab is filed under each category of its assignment, and the separator and "Edit
+  // Categories..." end the menu.
   void BuildMenu(TMenuItem* Target, int FirstCategory, TCategoryItemFunc CategoryItem);
   TMenuItem* FindOrCreateCategory(TMenuItem* Target, int FirstCategory,
-                                  std::u16string_view Caption);
+                                  const UnicodeString& Caption);
 
-  // Category items by a caption, looked up by a view of it: open addressing with the hash kept
-  // beside each entry, so that a look-up hashes its caption once and compares the captions of
-  // entries of the same hash only. Cleared at the end of each build; its slots stay allocated.
-  class TCategoryIndex {
-  public:
-    static size_t HashOf(std::u16string_view Caption);
-    // The end of the ";"-separated piece that starts at From (its ";", or End), found in the
-    // same pass that hashes the piece: Hash gets HashOf(piece).
-    static const char16_t* ScanPiece(const char16_t* From, const char16_t* End, size_t& Hash);
-    // Whether Text holds Unit, looked for four code units at a time.
-    static bool HasUnit(std::u16string_view Text, char16_t Unit);
-    TMenuItem* Find(std::u16string_view Caption, size_t Hash) const;
-    void Add(std::u16string_view Caption, size_t Hash, TMenuItem* Item);
-    void Clear();
-
-  private:
-    struct TSlot {
-      size_t Hash = 0;
-      TMenuItem* Item = nullptr; // nullptr: an empty slot
-      UnicodeString Caption;
-    };
-    void Place(size_t Hash, TMenuItem* Item, UnicodeString&& Caption);
-    std::vector<TSlot> FSlots; // a power of two in size, at most half full
-    size_t FCount = 0;
-  };
-
-  // The items of the previous build of either menu, detached from it and still owned by this
-  // data module, waiting for the IDE's next idle point (or the next build) to be released: at
-  // most one generation is kept. FReleaseQueued: a call to release them is queued.
-  std::vector<TMenuItem*> FRetiredItems;
-  bool FReleaseQueued = false;
-  // Detaches Target's items from FirstCategory on (last first) into FRetiredItems and queues
-  // their release.
-  void RetireItems(TMenuItem* Target, int FirstCategory);
-  void ReleaseRetiredItems();
-
-  // The category items of the build under way, so that finding one does not walk the menu:
-  // by caption as given, and by the key the menus' Find compares. Empty between builds.
+  // The category items of the build under way, by the key the menus' Find compares, so that
+  // filing a tab does not walk the menu. Empty between builds.
   TMenuItem* FIndexedTarget = nullptr;
-  TCategoryIndex FCategoriesByCaption;
-  TCategoryIndex FCategoriesByKey;
+  std::unordered_map<UnicodeString, TMenuItem*> FCategoryIndex;
 };
 
 // The one attachment object while the wizard lives, or nullptr.

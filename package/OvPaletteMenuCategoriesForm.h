@@ -10,7 +10,6 @@
 #include "vcl/StdCtrls.h"
 
 #include <memory>
-#include <utility>
 
 class TOvFrmPaletteMenuCategories : public TForm {
 public:
@@ -35,18 +34,13 @@ public:
 
   // The palette tab captions, "&" included, in the order given (never sorted here). Reading
   // gives the list ("Dlg->Tabs->Count()"); assigning a list copies its strings
-  // ("Dlg->Tabs = List"); assigning a string list that is given up takes its strings over
-  // ("Dlg->Tabs = std::move(*List)", which leaves List empty).
+  // ("Dlg->Tabs = List").
   class TTabsProperty {
   public:
     explicit TTabsProperty(TOvFrmPaletteMenuCategories& Form) : FForm(Form) {}
     TTabsProperty(const TTabsProperty&) = delete;
     TTabsProperty& operator=(const TStrings& Value) {
       FForm.SetTabs(Value);
-      return *this;
-    }
-    TTabsProperty& operator=(TStringList&& Value) {
-      FForm.SetTabs(std::move(Value));
       return *this;
     }
     operator TStrings*() const { return FForm.FTabs.get(); }
@@ -69,6 +63,5 @@ private:
   std::unique_ptr<TRegIniFile> FReg; // the dialog's own store handle, likewise
 
   void SetTabs(const TStrings& Value);
-  void SetTabs(TStringList&& Value);
   UnicodeString GetCategory(const UnicodeString& TabKey);
 };

@@ -5,13 +5,8 @@
 
 #include "rtl/TypInfo.h"
 
-#include <algorithm>
-#include <cstdint>
-#include <map>
 #include <memory>
 #include <string_view>
-#include <typeinfo>
-#include <unordered_map>
 #include <vector>
 
 class TComponent;
@@ -72,15 +67,15 @@ public:
   int ViewCount() const { return static_cast<int>(FViews.size()); }
 
 protected:
-  // Called on the owner (and, through it, on every owned component) when a component is
-  // inserted or removed, and on components that asked for a free notification.
+  // Called on the owner when a component is inserted into it or removed from it, and on every
+  // component linked to AComponent by FreeNotification when AComponent is released. Owned
+  // components do not hear of their siblings: a component that refers to another, whoever
+  // owns either, asks for a free notification.
   virtual void Notification(TComponent* AComponent, TOperation Operation);
   // Calls Op with Args on every attached view of the interface V; views of other kinds are
   // skipped. Nothing happens without views or while the component is being released. A view
   // may detach itself or another view while it is told.
   template <class V, class... P, class... A> void NotifyViews(void (V::*Op)(P...), A&&... Args);
-  // NotifyViews once it found views to tell.
-  template <class V, class... P, class... A> void TellViews(void (V::*Op)(P...), A&&... Args);
   // The setter of a property that views hear of: when Value differs from Field, stores it and
   // tells the views through Op with Args; answers whether it changed anything.
   template <class F, class T, class V, class... P, class... A>
@@ -90,26 +85,6 @@ protected:
     NotifyViews(Op, std::forward<A>(Args)...);
     return true;
   }
-  // Hearing of siblings. An owner tells its owned components (through Notification) of each
-  // component inserted into it or removed from it, but only those that can do anything with
-  // it, so that filling a big owner stays linear. A component hears of every sibling when
-  // HearsSiblings() answers true or when it owns components that hear; one that holds a
-  // free-notification link hears of the removal of the components it is linked to (its
-  // Notification drops the link). The owner asks HearsSiblings() once, at the first insertion
-  // or removal after the component joined it; links and hearing owned components make it
-  // hear from then on.
-  //   TComponent answers false for its exact class only (IsExactly), so that any descendant,
-  //   which may override Notification, hears. A class whose Notification does nothing beyond
-  //   its ancestor's for a component it holds no link to may likewise answer false for its own
-  //   exact class (TMenuItem, the menus, TToolButton do).
-  //   The rule that comes with it: while a component's TComponent part is built but the rest
-  //   is not, its owner (and that owner's owner) must not insert or remove components (say
-  //   from its own Notification), for the answer it would get then is that of a half-built
-  //   object. Debug builds ask again at the owner's next insertion or removal and stop when
-  //   the answer changed.
-  virtual bool HearsSiblings() const;
-  // Whether this object is exactly a T, not a descendant of it.
-  template <class T> bool IsExactly() const { return typeid(*this) == typeid(T); }
 
 private:
   void ValidateName(std::u16string_view NewName, const TComponent* Owner) const;
@@ -119,73 +94,28 @@ private:
   void ClearReference(const TFieldInfo* Field);
 
   struct TOwnedList;
-  // Unknown: not yet asked; No: hears nothing; Links: hears of the removal of the components
-  // it is linked to; All: hears of every sibling.
-  enum class THearing : unsigned char { Unknown, No, Links, All };
   TOwnedList& Owned();
-  // Asks the owner to tell C of its siblings from now on, at least as Level says (C gained a
-  // link, or a component that hears).
-  void Hear(TComponent* C, THearing Level);
-  void Classify(TComponent* C);
-  // Whether an owned component hears; those not yet asked are asked now.
-  bool OwnsHearing();
 
   TComponent* FOwner = nullptr;
   std::unique_ptr<TOwnedList> FOwned; // created with the first owned component
   size_t FOwnerSlot = 0;              // index in the owner's list
-  std::uint64_t FOwnerSeq = 0;        // order of insertion into the owner
-  THearing FHearing = THearing::Unknown;
   std::vector<TComponent*> FFreeNotifies;
   UnicodeString FName;
   unsigned FState = 0;
-  // An attached view with the interfaces it was last asked for: a component tells its views
-  // through one or two interfaces, and finding one by dynamic_cast walks the view's whole class
-  // tree (a front end's views derive from its widget classes too), at every change.
-  struct TViewSlot {
-    static constexpr int Kept = 2;
-    TComponentView* View = nullptr;
-    const void* Kinds[Kept] = {}; // ViewKind<V> of the interfaces kept, most recent first
-    void* Typed[Kept] = {};       // the view as that interface, or nullptr when it is none
-  };
-  // A distinct address per view interface. Should a shared library end up with a copy of its
-  // own, that only means one more cast, never a wrong one.
-  template <class V> static inline const char ViewKind = 0;
-  // The view at Index as the interface Kind (through Cast on the first asking), or nullptr.
-  void* ViewAs(size_t Index, const void* Kind, void* (*Cast)(TComponentView*));
-  std::vector<TViewSlot> FViews;
+  std::vector<TComponentView*> FViews;
 };
 
 template <class V, class... P, class... A>
-inline void TComponent::NotifyViews(void (V::*Op)(P...), A&&... Args) {
-  // Most components have no view: that answer is given here, without a call.
+void TComponent::NotifyViews(void (V::*Op)(P...), A&&... Args) {
   if (FViews.empty() || (FState & csDestroying))
     return;
-  TellViews(Op, std::forward<A>(Args)...);
-}
-
-template <class V, class... P, class... A>
-[[gnu::noinline]] void TComponent::TellViews(void (V::*Op)(P...), A&&... Args) {
-  void* (*const Cast)(TComponentView*) = [](TComponentView* View) -> void* {
-    return dynamic_cast<V*>(View);
-  };
-  if (FViews.size() == 1) { // the common case: one view, nothing to keep track of
-    if (void* Typed = ViewAs(0, &ViewKind<V>, Cast))
-      (static_cast<V*>(Typed)->*Op)(Args...);
-    return;
-  }
   // The views as they were at the start: one that is told may detach itself or another, and
   // only those still attached are told.
-  std::vector<TComponentView*> Told;
-  Told.reserve(FViews.size());
-  for (const TViewSlot& Slot : FViews)
-    Told.push_back(Slot.View);
-  for (TComponentView* View : Told) {
-    const auto It = std::find_if(FViews.begin(), FViews.end(),
-                                 [View](const TViewSlot& Slot) { return Slot.View == View; });
-    if (It != FViews.end())
-      if (void* Typed = ViewAs(static_cast<size_t>(It - FViews.begin()), &ViewKind<V>, Cast))
-        (static_cast<V*>(Typed)->*Op)(Args...);
-  }
+  const std::vector<TComponentView*> Told = FViews;
+  for (TComponentView* View : Told)
+    if (HasView(View))
+      if (auto* Typed = dynamic_cast<V*>(View))
+        (Typed->*Op)(Args...);
 }
 
 // A component held outside any owner, released through Free().

@@ -112,37 +112,17 @@ UnicodeString SimpleFoldCase(std::u16string_view S) {
 }
 
 void SimpleFoldCaseInto(std::u16string_view S, UnicodeString& Out) {
-  Out.resize(S.size());
-  // A leading ASCII run (most names are ASCII throughout) folds unit for unit: only the
-  // capitals change.
-  char16_t* To = Out.data();
-  size_t Run = 0;
-  for (; Run < S.size() && S[Run] < 0x80; ++Run) {
-    const char16_t Unit = S[Run];
-    To[Run] = (Unit >= u'A' && Unit <= u'Z') ? static_cast<char16_t>(Unit + 32) : Unit;
-  }
-  if (Run == S.size())
-    return;
-  size_t J = Run;
-  for (size_t I = Run; I < S.size();) {
-    const char16_t Unit = S[I];
-    if (Unit < 0x80) {
-      // ASCII folds to ASCII: only the capitals change.
-      Out[J++] = (Unit >= u'A' && Unit <= u'Z') ? static_cast<char16_t>(Unit + 32) : Unit;
-      ++I;
-      continue;
-    }
+  Out.clear();
+  Out.reserve(S.size());
+  for (size_t I = 0; I < S.size();) {
     UChar32 C;
     U16_NEXT(S.data(), I, S.size(), C);
     C = u_foldCase(C, U_FOLD_CASE_DEFAULT);
     if (U_IS_BMP(C)) {
-      Out[J++] = static_cast<char16_t>(C);
+      Out.push_back(static_cast<char16_t>(C));
     } else {
-      if (J + 2 > Out.size())
-        Out.resize(J + 2);
-      Out[J++] = U16_LEAD(C);
-      Out[J++] = U16_TRAIL(C);
+      Out.push_back(U16_LEAD(C));
+      Out.push_back(U16_TRAIL(C));
     }
   }
-  Out.resize(J);
 }

@@ -3,9 +3,6 @@
 #include "rtl/Component.h"
 #include "rtl/SysUtils.h"
 
-#include <algorithm>
-#include <atomic>
-#include <cstring>
 #include <map>
 
 // --- TObject / TPersistent ------------------------------------------------------------------
@@ -67,44 +64,8 @@ bool TClassInfo::InheritsFrom(const TClassInfo& Other) const {
   return false;
 }
 
-namespace {
-std::atomic<std::uint64_t> PropsChanges{0};
-void PropsChanged() {
-  PropsChanges.fetch_add(1, std::memory_order_relaxed);
-}
-} // namespace
-
-TClassInfo::TGenerationMark::TGenerationMark() {
-  PropsChanged();
-}
-TClassInfo::TGenerationMark::TGenerationMark(const TGenerationMark&) {
-  PropsChanged();
-}
-TClassInfo::TGenerationMark& TClassInfo::TGenerationMark::operator=(const TGenerationMark&) {
-  PropsChanged();
-  return *this;
-}
-TClassInfo::TGenerationMark::~TGenerationMark() {
-  PropsChanged();
-}
-
-std::uint64_t TClassInfo::PropsGeneration() {
-  return PropsChanges.load(std::memory_order_relaxed);
-}
-
 void TClassInfo::AddProp(TPropInfo Prop) {
   FProps.push_back(std::move(Prop));
-  PropsChanged();
-}
-
-bool TClassInfo::RemoveProp(std::u16string_view Name) {
-  const auto It = std::find_if(FProps.begin(), FProps.end(),
-                               [Name](const TPropInfo& P) { return SameText(P.Name, Name); });
-  if (It == FProps.end())
-    return false;
-  FProps.erase(It);
-  PropsChanged();
-  return true;
 }
 
 const TPropInfo* TClassInfo::FindProp(std::u16string_view Name) const {
@@ -158,44 +119,8 @@ const TClassInfo* FindClass(std::u16string_view Name) {
 
 // --- property access --------------------------------------------------------------------------
 
-namespace {
-// The last property found by name on this thread: callers read one property of many objects of
-// one class in a row (the captions of a palette's tabs), and a hit skips the walk through the
-// class and its ancestors comparing names. It holds while no class information changed since.
-struct TLastPropLookup {
-  static constexpr size_t MaxName = 32;
-  const TClassInfo* Class = nullptr;
-  std::uint64_t Generation = 0;
-  const TPropInfo* Prop = nullptr;
-  size_t NameLength = 0;
-  char16_t Name[MaxName] = {};
-
-  const TPropInfo* Find(const TClassInfo& C, std::u16string_view PropName) const {
-    if (&C == Class && PropName.size() == NameLength &&
-        std::memcmp(PropName.data(), Name, NameLength * sizeof(char16_t)) == 0 &&
-        Generation == TClassInfo::PropsGeneration())
-      return Prop;
-    return nullptr;
-  }
-  void Keep(const TClassInfo& C, std::u16string_view PropName, const TPropInfo* P) {
-    if (PropName.size() > MaxName)
-      return;
-    Class = &C;
-    Generation = TClassInfo::PropsGeneration();
-    Prop = P;
-    NameLength = PropName.copy(Name, MaxName);
-  }
-};
-thread_local TLastPropLookup LastPropLookup;
-} // namespace
-
 const TPropInfo& GetPropInfo(const TObject& Instance, std::u16string_view PropName) {
-  const TClassInfo& Class = Instance.ClassType();
-  if (const TPropInfo* Kept = LastPropLookup.Find(Class, PropName))
-    return *Kept;
-  const TPropInfo* P = Class.FindProp(PropName);
-  if (P)
-    LastPropLookup.Keep(Class, PropName, P);
+  const TPropInfo* P = Instance.ClassType().FindProp(PropName);
   if (!P)
     throw EPropertyError(u"Property " + UnicodeString(PropName) + u" does not exist in class " +
                          Instance.ClassName());
@@ -220,13 +145,6 @@ UnicodeString GetStrProp(const TObject* Instance, std::u16string_view PropName) 
   if (!P.GetStr)
     WrongKind(P, O, u"a string property");
   return P.GetStr(O);
-}
-
-UnicodeString GetStrProp(const TObject* Instance, const TPropInfo& PropInfo) {
-  const TObject& O = NotNull(Instance, PropInfo.Name);
-  if (!PropInfo.GetStr)
-    WrongKind(PropInfo, O, u"a string property");
-  return PropInfo.GetStr(O);
 }
 
 void SetStrProp(TObject* Instance, std::u16string_view PropName, const UnicodeString& Value) {

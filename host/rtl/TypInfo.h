@@ -82,31 +82,16 @@ public:
   const std::vector<TPropInfo>& Props() const { return FProps; }
   // Publishes a property; one of the same name in an ancestor is hidden by it.
   void AddProp(TPropInfo Prop);
-  // Withdraws the class's own property of that name; answers whether it had one.
-  bool RemoveProp(std::u16string_view Name);
 
   // Creates an instance with the given owner; empty for classes that cannot be created by name.
   TFactory Factory;
   std::vector<TMethodInfo> Methods;
   std::vector<TFieldInfo> Fields;
 
-  // Counts every change to any class's properties and every class information made or
-  // released, so that a look-up remembered at one count holds while the count stays.
-  static std::uint64_t PropsGeneration();
-
 private:
-  // Bumps the count whenever a class information is made, copied, moved or released.
-  struct TGenerationMark {
-    TGenerationMark();
-    TGenerationMark(const TGenerationMark&);
-    TGenerationMark& operator=(const TGenerationMark&);
-    ~TGenerationMark();
-  };
-
   UnicodeString FName;
   const TClassInfo* FParent;
   std::vector<TPropInfo> FProps;
-  TGenerationMark FMark;
 };
 
 // Classes that layouts may create by name.
@@ -116,10 +101,6 @@ const TClassInfo* FindClass(std::u16string_view Name); // nullptr when not regis
 // Property access by name. Unknown names or a property of another kind raise EPropertyError.
 const TPropInfo& GetPropInfo(const TObject& Instance, std::u16string_view PropName);
 UnicodeString GetStrProp(const TObject* Instance, std::u16string_view PropName);
-// The same through a property GetPropInfo gave, for reading one property of many objects without
-// looking it up by name each time. Instance must be of the class the property was published by,
-// or of a descendant: otherwise EInvalidCast.
-UnicodeString GetStrProp(const TObject* Instance, const TPropInfo& PropInfo);
 void SetStrProp(TObject* Instance, std::u16string_view PropName, const UnicodeString& Value);
 int64_t GetOrdProp(const TObject* Instance, std::u16string_view PropName);
 void SetOrdProp(TObject* Instance, std::u16string_view PropName, int64_t Value);
@@ -254,9 +235,6 @@ public:
 
 private:
   static const T& Self(const TObject& O) {
-    // An object of exactly this class (the common case) needs no search of its class tree.
-    if (typeid(O) == typeid(T))
-      return static_cast<const T&>(O);
     auto* P = dynamic_cast<const T*>(&O);
     if (!P)
       throw EInvalidCast(u"Invalid class typecast");

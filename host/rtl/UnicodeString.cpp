@@ -14,18 +14,10 @@ namespace {
 // first ill-formed sequence and returns its offset; otherwise the sequence becomes U+FFFD.
 size_t Decode(std::string_view S, UnicodeString& Out, bool Strict) {
   const auto* P = reinterpret_cast<const uint8_t*>(S.data());
-  // Names and values are mostly ASCII: a leading run of it is widened as it is.
-  size_t Ascii = 0;
-  while (Ascii < S.size() && P[Ascii] < 0x80)
-    ++Ascii;
-  Out.resize(Ascii);
-  for (size_t I = 0; I < Ascii; ++I)
-    Out[I] = static_cast<char16_t>(P[I]);
-  if (Ascii == S.size())
-    return UTFWellFormed;
+  Out.clear();
   Out.reserve(S.size());
   const int64_t N = static_cast<int64_t>(S.size());
-  for (int64_t I = static_cast<int64_t>(Ascii); I < N;) {
+  for (int64_t I = 0; I < N;) {
     const int64_t Start = I;
     UChar32 C;
     U8_NEXT(P, I, N, C);
@@ -45,18 +37,10 @@ size_t Decode(std::string_view S, UnicodeString& Out, bool Strict) {
 }
 
 size_t Encode(std::u16string_view S, std::string& Out, bool Strict) {
-  // A leading run of ASCII is narrowed as it is.
-  size_t Ascii = 0;
-  while (Ascii < S.size() && S[Ascii] < 0x80)
-    ++Ascii;
-  Out.resize(Ascii);
-  for (size_t I = 0; I < Ascii; ++I)
-    Out[I] = static_cast<char>(S[I]);
-  if (Ascii == S.size())
-    return UTFWellFormed;
+  Out.clear();
   Out.reserve(S.size());
   const int64_t N = static_cast<int64_t>(S.size());
-  for (int64_t I = static_cast<int64_t>(Ascii); I < N;) {
+  for (int64_t I = 0; I < N;) {
     const int64_t Start = I;
     UChar32 C;
     U16_NEXT(S.data(), I, N, C);

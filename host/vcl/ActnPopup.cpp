@@ -11,10 +11,6 @@ const TClassInfo& TPopupActionBar::StaticClass() {
 }
 HOST_CLASS_TYPE(TPopupActionBar)
 
-bool TPopupActionBar::HearsSiblings() const {
-  return !IsExactly<TPopupActionBar>();
-}
-
 void TPopupActionBar::ClickItem(TMenuItem* Item) {
   if (!Item || !Item->Enabled() || !Item->OnClick)
     return;

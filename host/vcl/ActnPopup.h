@@ -11,8 +11,4 @@ public:
   HOST_CLASS_INFO;
 
   void ClickItem(TMenuItem* Item) override;
-
-protected:
-  // Notification stays as TComponent has it (see TMenu).
-  bool HearsSiblings() const override;
 };

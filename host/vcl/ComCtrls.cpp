@@ -99,10 +99,6 @@ bool TToolButton::CheckMenuDropdown() {
   return true;
 }
 
-bool TToolButton::HearsSiblings() const {
-  return !IsExactly<TToolButton>();
-}
-
 void TToolButton::Notification(TComponent* AComponent, TOperation Operation) {
   TControl::Notification(AComponent, Operation);
   if (Operation == TOperation::opRemove && AComponent == FDropdownMenu)

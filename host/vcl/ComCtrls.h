@@ -55,8 +55,6 @@ public:
 
 protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;
-  // A button of exactly this class hears only of its drop-down menu, to which it holds a link.
-  bool HearsSiblings() const override;
 
 private:
   TToolButtonStyle FStyle = TToolButtonStyle::tbsButton;

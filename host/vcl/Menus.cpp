@@ -106,10 +106,6 @@ TMenuItem* TMenuItem::Find(std::u16string_view ACaption) const {
   return nullptr;
 }
 
-bool TMenuItem::HearsSiblings() const {
-  return !IsExactly<TMenuItem>();
-}
-
 int TMenuItem::IndexOf(const TMenuItem* Item) const {
   auto It = std::find(FItems.begin(), FItems.end(), Item);
   return It == FItems.end() ? -1 : static_cast<int>(It - FItems.begin());
@@ -172,10 +168,6 @@ HOST_CLASS_TYPE(TMenu)
 
 TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), FItems(new TMenuItem(this)) {
   FItems->FMenu = this;
-}
-
-bool TMenu::HearsSiblings() const {
-  return !(IsExactly<TMenu>() || IsExactly<TMainMenu>() || IsExactly<TPopupMenu>());
 }
 
 TMenu::~TMenu() {

@@ -15,11 +15,6 @@ UnicodeString StripHotkey(std::u16string_view Caption);
 // exactly when their keys are equal. Hot-key markers and letter case do not count.
 UnicodeString MenuFindKey(std::u16string_view Caption);
 
-// Two captions match under TMenuItem::Find exactly when their keys are equal: the caption with
-// its hot-key markers removed (StripHotkey) and its letter case folded (SimpleFoldCase), so that
-// "&File", "FILE" and "file" match while "Ｆile" and "ﬁle" are other captions.
-UnicodeString MenuFindKey(std::u16string_view Caption);
-
 // What a view of a menu item hears.
 class TMenuItemView : public virtual TComponentView {
 public:
@@ -71,10 +66,6 @@ public:
   // Releases every child.
   void Clear();
 
-protected:
-  // A plain menu item leaves Notification as TComponent has it.
-  bool HearsSiblings() const override;
-
 private:
   friend class TMenu;
   void ItemsChanged();
@@ -95,11 +86,6 @@ public:
 
   // The root item; its children are the menu's entries.
   TMenuItem* Items() const { return FItems; }
-
-protected:
-  // The menus leave Notification as TComponent has it: one of exactly TMenu, TMainMenu or
-  // TPopupMenu hears only of what it is linked to (and, for its items, what they hear of).
-  bool HearsSiblings() const override;
 
 private:
   TMenuItem* FItems;

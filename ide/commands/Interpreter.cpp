@@ -2,7 +2,6 @@
 
 #include "Commands_p.h"
 
-#include "rtl/Threads.h"
 #include "vcl/Forms.h"
 #include "vcl/Grids.h"
 #include "vcl/Menus.h"
@@ -165,7 +164,6 @@ int TCommandInterpreter::Run() {
     std::string Line;
     while (!FQuit && !FIde.Terminated() && ReadLine(Line, "hostide> ")) {
       Execute(Line);
-      Idle();
       FOut.flush();
     }
   } catch (const TStopScript&) {
@@ -213,12 +211,6 @@ bool TCommandInterpreter::Execute(const std::string& Line) {
   });
 }
 
-void TCommandInterpreter::Idle() {
-  // A failing call ends its run with the calls after it still queued: they run in the next.
-  while (!Guard([] { CheckSynchronize(); })) {
-  }
-}
-
 int TCommandInterpreter::RunModal(TCustomForm& Form) {
   TCustomForm* Outer = FModalForm;
   FModalForm = &Form;
@@ -236,7 +228,6 @@ int TCommandInterpreter::RunModal(TCustomForm& Form) {
       break;
     }
     Execute(Line);
-    Idle();
     FOut.flush();
   }
   FOut << "modal result: " << Form.ModalResult() << '\n';

@@ -79,10 +79,6 @@ public:
   // The IDE's event boundary: runs Action and prints a failure as "error: MESSAGE". Answers
   // whether Action succeeded. With Strict, a failure throws TStopScript after printing.
   bool Guard(const std::function<void()>& Action);
-  // The IDE is idle between commands: the calls queued to the main thread run (see
-  // CheckSynchronize), each failure printed as a command's is. Run and RunModal call it after
-  // each line.
-  void Idle();
   // Runs a form modally by reading the editor's commands until the form has a modal result;
   // the end of input cancels it. This is the interpreter's modal runner.
   int RunModal(TCustomForm& Form);

@@ -35,13 +35,5 @@ std::vector<TPaletteCategory> ReadPaletteFile(const std::string& Path);
 // Parses palette text (UTF-8; a leading byte-order mark is skipped). Source names it in messages.
 std::vector<TPaletteCategory> ParsePalette(std::string_view Text, std::string_view Source);
 
-// The two readers ParsePalette combines, apart for the tests. The quick one reads a palette of
-// the usual form in one pass and returns false (Out empty) on anything it is not sure of: an
-// error, a value of another kind, an escaped member name, a duplicate, \u0000. The full one
-// reads any JSON and names the fault with its place. Whatever the quick one accepts, the full
-// one accepts with the same categories.
-bool ParsePaletteQuickly(std::string_view Text, std::vector<TPaletteCategory>& Out);
-std::vector<TPaletteCategory> ParsePaletteFully(std::string_view Text, std::string_view Source);
-
 // Replaces the palette's categories with those given, scrolled to the top.
 void FillPalette(TCategoryButtons& Palette, const std::vector<TPaletteCategory>& Categories);

@@ -6,7 +6,6 @@
 #include "Ide.h"
 #include "OvFailures.h"
 #include "OvFormDialog.h"
-#include "OvMainThreadCalls.h"
 #include "OvMenuMirrors.h"
 #include "OvQtStrings.h"
 #include "OvToolBarMirror.h"
@@ -98,7 +97,6 @@ void TDesignerSession::Start(const std::string& AddInPath) {
                             "be shown there.")
                  .arg(Product));
   FDialogs = std::make_unique<OvModalDialogScope>(Main);
-  FMainThreadCalls = std::make_unique<OvMainThreadCalls>(Main);
   LoadAddIn(AddInPath);
   TellKeyClashes();
 }
@@ -224,7 +222,6 @@ void TDesignerSession::Stop() {
     std::cerr << Product << ": " << UTF8Encode(E.Message()) << '\n';
   }
   FDialogs.reset();
-  FMainThreadCalls.reset();
   delete FMenuBarMirror;
   FMenuBarMirror = nullptr;
   delete FToolBarMirror;

@@ -21,7 +21,6 @@
 #include <memory>
 #include <string>
 
-class OvMainThreadCalls;
 class OvMenuBarMirror;
 class OvModalDialogScope;
 class OvToolBarMirror;
@@ -77,7 +76,6 @@ private:
   std::unique_ptr<THostIde> FIde;
   std::unique_ptr<OvModalDialogScope> FDialogs;
   // Runs the calls queued to the main thread from the host's event loop.
-  std::unique_ptr<OvMainThreadCalls> FMainThreadCalls;
   TWidgetBoxMirror* FWidgetBox = nullptr;    // owned by the session
   OvToolBarMirror* FToolBarMirror = nullptr; // owned by the session
   OvMenuBarMirror* FMenuBarMirror = nullptr; // owned by the session

@@ -2,7 +2,6 @@
 
 #include "OvFailures.h"
 #include "OvFormDialog.h"
-#include "OvMainThreadCalls.h"
 #include "OvMenuMirrors.h"
 #include "OvMirrorRegistry.h"
 #include "OvPaletteMirror.h"
@@ -65,9 +64,6 @@ DesktopMainWindow::DesktopMainWindow(THostIde& Ide) : FIde(Ide) {
     QMessageBox::information(this, QStringLiteral("hostide"), ToQString(Text));
   });
   FModalForms = std::make_unique<OvModalDialogScope>(this);
-  // Calls queued to the main thread (an add-in releasing what it no longer shows) run when the
-  // event loop gets to them, after what was posted before.
-  FMainThreadCalls = new OvMainThreadCalls(this, this);
 
   // File > Exit asks the session to end.
   auto* Watch = new QTimer(this);

@@ -8,7 +8,6 @@
 #include <memory>
 
 class THostIde;
-class OvMainThreadCalls;
 class OvMenuBarMirror;
 class OvModalDialogScope;
 class OvPaletteMirror;
@@ -32,7 +31,6 @@ public:
   OvToolBarMirror* ToolBarMirror() const { return FToolBarMirror; }
   OvPaletteMirror* PaletteView() const { return FPalette; }
   // What runs the host's queued main-thread calls from the event loop.
-  OvMainThreadCalls* MainThreadCalls() const { return FMainThreadCalls; }
 
   // An image of the window together with its open menus and dialogs.
   QImage Screenshot() const;
@@ -48,5 +46,4 @@ private:
   // While the window lives it shows the IDE's messages and runs its modal forms as dialogs.
   std::unique_ptr<TMessageHandlerScope> FMessages;
   std::unique_ptr<OvModalDialogScope> FModalForms;
-  OvMainThreadCalls* FMainThreadCalls;
 };

@@ -1,12 +1,10 @@
 // The command interpreter as the front ends use it: the hooks it installs, and what it reports
 // a command left open.
 #include "Interpreter.h"
-#include "ReleaseWatch.h"
 
 #include "Ide.h"
 #include "Startup.h"
 
-#include "rtl/Threads.h"
 #include "vcl/ComCtrls.h"
 #include "vcl/Forms.h"
 #include "vcl/Menus.h"
@@ -133,66 +131,6 @@ TEST_F(InterpreterTest, APathStepMatchesTheItemsThatShow) {
   EXPECT_EQ(Run("pick P&alette > Hidden > Standard\n"),
             "error: The item \"Hidden\" of P&alette is hidden\n");
   EXPECT_EQ(Run("pick &Help > &Nothing\n"), "error: &Help has no item \"&Nothing\"\n");
-}
-
-// Lines from a list; before handing out each line it runs what the test put beside it.
-class TScriptedReader : public TLineReader {
-public:
-  std::vector<std::pair<std::string, std::function<void()>>> Lines;
-  bool ReadLine(std::string& Line, const std::string&) override {
-    if (FNext == Lines.size())
-      return false;
-    if (Lines[FNext].second)
-      Lines[FNext].second();
-    Line = Lines[FNext++].first;
-    return true;
-  }
-
-private:
-  size_t FNext = 0;
-};
-
-TEST_F(InterpreterTest, BetweenLinesTheQueuedCallsRunAndTheirFailuresPrintAsCommandsDo) {
-  ASSERT_EQ(TThread::QueuedCount(), 0);
-  TMenuItem* Entry = Ide.MainMenu()->Items()->Find(u"P&alette");
-  std::vector<std::string> Log;
-  TReleaseWatch Old;
-  Old.OnRelease = [&] {
-    if (Log.empty() || Log.back() != "released")
-      Log.push_back("released");
-  };
-  TScriptedReader Reader;
-  Reader.Lines = {
-      {"open P&alette", [&] { Log.push_back("read 1"); }},
-      {"open P&alette",
-       [&] {
-         Log.push_back("read 2");
-         Old.WatchVisibleItems(Entry); // the first opening's items
-       }},
-      {"echo after the second opening",
-       [&] {
-         Log.push_back("read 3");
-         TThread::ForceQueue(nullptr, [] { throw EInvalidOperation(u"Cannot do it when idle"); });
-         TThread::ForceQueue(nullptr, [&] { Log.push_back("the call after the failing one"); });
-       }},
-      {"echo done", [&] { Log.push_back("read 4"); }},
-  };
-  std::ostringstream Out;
-  TCommandInterpreter I(Ide, Reader, Out, false);
-  TInterpreterHooks Hooks(I);
-  EXPECT_EQ(I.Run(), 0);
-  ASSERT_GT(Old.Watched, 2);
-  // The second opening's old items went at the idle point after it, before the next line.
-  EXPECT_EQ(Log, (std::vector<std::string>{"read 1", "read 2", "released", "read 3",
-                                           "the call after the failing one", "read 4"}));
-  // After the two menus "open" prints: the echo, the failure as a command's, the next echo.
-  const std::string Printed = Out.str();
-  const size_t Echo = Printed.find("after the second opening");
-  ASSERT_NE(Echo, std::string::npos);
-  EXPECT_EQ(Printed.substr(Echo),
-            "after the second opening\nerror: Cannot do it when idle\ndone\n");
-  EXPECT_EQ(Printed.find("error"), Printed.find("error: Cannot do it when idle"));
-  EXPECT_EQ(TThread::QueuedCount(), 0);
 }
 
 } // namespace

@@ -142,30 +142,7 @@ TEST(PaletteFile, EscapesAndSupplementaryCharactersReachTheCaptions) {
   EXPECT_EQ(ParsePalette("\xEF\xBB\xBF{\"categories\": []}", "p.json").size(), 0u);
 }
 
-// The quick reader (one pass, the usual form only) and the full one: what the quick one takes
-// the full one takes with the same categories; what the quick one leaves, ParsePalette reads
-// (or refuses, with the same message) as the full one does.
-bool Same(const std::vector<TPaletteCategory>& A, const std::vector<TPaletteCategory>& B) {
-  if (A.size() != B.size())
-    return false;
-  for (size_t I = 0; I < A.size(); ++I)
-    if (A[I].Caption != B[I].Caption || A[I].Collapsed != B[I].Collapsed ||
-        A[I].Components != B[I].Components)
-      return false;
-  return true;
-}
-
-// The full reader's categories, or its message.
-std::string FullOutcome(std::string_view Text, std::vector<TPaletteCategory>& Out) {
-  try {
-    Out = ParsePaletteFully(Text, "p.json");
-  } catch (const EJsonError& E) {
-    return UTF8Encode(E.Message());
-  }
-  return "";
-}
-
-TEST(PaletteFile, TheQuickReaderTakesTheUsualFormsAsTheFullReaderDoes) {
+TEST(PaletteFile, TheUsualFormsAreRead) {
   const std::string Texts[] = {
       "{\"categories\":[]}",
       "\xEF\xBB\xBF \r\n\t{ \"categories\" : [ ] } \r\n\t",
@@ -178,22 +155,19 @@ TEST(PaletteFile, TheQuickReaderTakesTheUsualFormsAsTheFullReaderDoes) {
       "{\"categories\": [{\"caption\": \"\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80"
       "\xEF\xBF\xBE\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\x7F\", \"components\": [\"\xE2\x82\xAC\"]}]}",
   };
-  for (const std::string& Text : Texts) {
-    std::vector<TPaletteCategory> Quick, Full;
-    EXPECT_TRUE(ParsePaletteQuickly(Text, Quick)) << Text;
-    EXPECT_EQ(FullOutcome(Text, Full), "") << Text;
-    EXPECT_TRUE(Same(Quick, Full)) << Text;
-  }
-  std::vector<TPaletteCategory> P;
-  ASSERT_TRUE(ParsePaletteQuickly(Texts[4], P));
+  for (const std::string& Text : Texts)
+    EXPECT_EQ(Error(Text), "") << Text;
+  EXPECT_EQ(ParsePalette(Texts[3], "p.json")[0].Components,
+            (std::vector<UnicodeString>{u"", u"T"}));
+  std::vector<TPaletteCategory> P = ParsePalette(Texts[4], "p.json");
   EXPECT_EQ(P[0].Caption, u"\"\\/\b\f\n\r\t|\u00e4\u00c4\U0001F600\\u0000");
-  ASSERT_TRUE(ParsePaletteQuickly(Texts[5], P));
+  P = ParsePalette(Texts[5], "p.json");
   EXPECT_EQ(P[0].Caption, u"\u0080\u07FF\u0800\uD7FF\uE000\uFFFE\U00010000\U0010FFFF\u007F");
 }
 
-TEST(PaletteFile, TheQuickReaderLeavesAnythingUnusualToTheFullReader) {
-  const std::string Texts[] = {
-      // Errors of every kind, each with its own message from the full reader.
+// Errors of every kind are refused with their place; the last few texts are read.
+TEST(PaletteFile, AnythingUnusualIsRefusedAtItsPlaceOrRead) {
+  const std::string Refused[] = {
       "",
       "{",
       "{\"categories\": [}",
@@ -242,30 +216,23 @@ TEST(PaletteFile, TheQuickReaderLeavesAnythingUnusualToTheFullReader) {
       "{\"categories\": [{\"caption\": \"\xE2\x82\"}]}",
       "{\"categories\": [{\"caption\": \"\xE2",
       "{\"categories\": [{\"caption\": \"ab",
-      // Accepted by the full reader, but left to it: an escaped member name, NUL in a
-      // component, a number, deep nesting.
-      "{\"categories\": [{\"capt\\u0069on\": \"A\"}]}",
-      "{\"categories\": [{\"caption\": \"A\", \"components\": [\"x\\u0000y\"]}]}",
       "{\"categories\": [], \"x\": -1.5e10}",
       std::string(300, '[') + std::string(300, ']'),
   };
-  for (const std::string& Text : Texts) {
-    std::vector<TPaletteCategory> Quick, Full, Read;
-    EXPECT_FALSE(ParsePaletteQuickly(Text, Quick)) << Text;
-    EXPECT_TRUE(Quick.empty()) << Text;
-    const std::string Message = FullOutcome(Text, Full);
-    EXPECT_EQ(Error(Text), Message) << Text;
-    if (Message.empty()) {
-      Read = ParsePalette(Text, "p.json");
-      EXPECT_TRUE(Same(Read, Full)) << Text;
-    }
-  }
-  std::vector<TPaletteCategory> P = ParsePalette(Texts[std::size(Texts) - 3], "p.json");
+  for (const std::string& Text : Refused)
+    EXPECT_EQ(Error(Text).rfind("p.json:", 0), 0u) << Text << ": " << Error(Text);
+  // An escaped member name and NUL in a component are read.
+  std::vector<TPaletteCategory> P =
+      ParsePalette("{\"categories\": [{\"capt\\u0069on\": \"A\"}]}", "p.json");
+  ASSERT_EQ(P.size(), 1u);
+  EXPECT_EQ(P[0].Caption, u"A");
+  P = ParsePalette("{\"categories\": [{\"caption\": \"A\", \"components\": [\"x\\u0000y\"]}]}",
+                   "p.json");
   ASSERT_EQ(P.size(), 1u);
   EXPECT_EQ(P[0].Components, (std::vector<UnicodeString>{UnicodeString(u"x\0y", 3)}));
 }
 
-TEST(PaletteFile, TheQuickReaderReadsLargePalettesAsTheFullReaderDoes) {
+TEST(PaletteFile, LargePalettesAreReadWhole) {
   std::string Text = "{\"categories\": [";
   for (int I = 0; I < 20000; ++I)
     Text += std::string(I ? "," : "") + "{\"caption\": \"Tab \xC3\xA4" + std::to_string(I) +
@@ -276,10 +243,7 @@ TEST(PaletteFile, TheQuickReaderReadsLargePalettesAsTheFullReaderDoes) {
   for (int I = 0; I < 1000000; ++I)
     Text += "\\n";
   Text += "\"}]}";
-  std::vector<TPaletteCategory> Quick, Full;
-  ASSERT_TRUE(ParsePaletteQuickly(Text, Quick));
-  ASSERT_EQ(FullOutcome(Text, Full), "");
-  EXPECT_TRUE(Same(Quick, Full));
+  const std::vector<TPaletteCategory> Quick = ParsePalette(Text, "p.json");
   ASSERT_EQ(Quick.size(), 20001u);
   EXPECT_EQ(Quick[19999].Caption, u"Tab \u00e419999");
   EXPECT_TRUE(Quick[19999].Collapsed);

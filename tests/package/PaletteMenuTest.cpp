@@ -2,7 +2,6 @@
 #include "ReleaseWatch.h"
 
 #include "rtl/StringList.h"
-#include "rtl/Threads.h"
 #include "vcl/ActnList.h"
 
 #include <algorithm>
@@ -113,8 +112,7 @@ TEST_F(PaletteMenuTest, EveryOpeningRebuildsFromThePaletteAndTheStore) {
   EXPECT_EQ(OpenMain(),
             "Hidden (hidden)\nOther\n  Additional\n  Standard\n-\nEdit Categories...\n");
   EXPECT_EQ(OpenButton(), "Other\n  Additional\n  Standard\n-\nEdit Categories...\n");
-  // Items of earlier builds are released when the IDE is next idle, not kept.
-  CheckSynchronize();
+  // Items of earlier builds are released, not kept.
   EXPECT_EQ(AddIn->ComponentCount(), Owned);
 
   Assign(u"Standard", u"VCL");
@@ -131,118 +129,45 @@ TEST_F(PaletteMenuTest, StoreFailingMidBuildKeepsItemsSoFarAndNextOpeningStartsA
   Tab(u"B");
   Tab(u"C");
   Assign(u"A", u"X");
-  OpenMain(); // a whole build first, whose items the failing one retires
+  OpenMain(); // a whole build first, whose items the failing one releases
   Hive->ReadsLeft = 1;
   EXPECT_THROW(PaletteMenu()->Click(), ERegistryException);
   EXPECT_EQ(Tree(PaletteMenu()), "Hidden (hidden)\nX\n  A\n");
   Hive->ReadsLeft = 0;
   EXPECT_THROW(ButtonMenu()->Popup(0, 0), ERegistryException);
   EXPECT_EQ(Tree(ButtonMenu()->Items()), "");
-  // The IDE's idle point after the failure releases only what the failed build detached.
-  CheckSynchronize();
-  EXPECT_EQ(Tree(PaletteMenu()), "Hidden (hidden)\nX\n  A\n");
   Hive->ReadsLeft = -1;
   EXPECT_EQ(OpenMain(), "Hidden (hidden)\nOther\n  B\n  C\nX\n  A\n-\nEdit Categories...\n");
 }
 
-// --- the previous build's items, released when the IDE is idle -------------------------------
-
-class PaletteMenuIdleReleaseTest : public PaletteMenuTest {
-protected:
-  void SetUp() override {
-    PaletteMenuTest::SetUp();
-    ASSERT_EQ(TThread::QueuedCount(), 0);
-    Tab(u"Standard");
-    Tab(u"Additional");
-    Assign(u"Standard", u"VCL;Common");
-  }
-  void TearDown() override {
-    PaletteMenuTest::TearDown();
-    EXPECT_EQ(TThread::QueuedCount(), 0) << "the add-in leaves no call behind";
-  }
-  // The items below Parent, all levels.
-  static int ItemsBelow(const TMenuItem* Parent) {
-    int N = Parent->Count();
-    for (int I = 0; I < Parent->Count(); ++I)
-      N += ItemsBelow(Parent->Items(I));
-    return N;
-  }
-};
-
-TEST_F(PaletteMenuIdleReleaseTest, TheOldItemsLeaveTheMenuAtOnceAndAreReleasedWhenTheIdeIsIdle) {
+// The previous build's items leave the menu and are released when the menu is built again;
+// the new ones and the placeholder are not touched.
+TEST_F(PaletteMenuTest, AnOpeningReleasesThePreviousItemsAndOnlyThose) {
+  Tab(u"Standard");
+  Tab(u"Additional");
+  Assign(u"Standard", u"VCL;Common");
   const std::string Want =
       "Hidden (hidden)\nCommon\n  Standard\nOther\n  Additional\nVCL\n  Standard\n-\n"
       "Edit Categories...\n";
   EXPECT_EQ(OpenMain(), Want);
-  CheckSynchronize();
+  OpenButton();
   const int Owned = AddIn->ComponentCount();
   TReleaseWatch Old;
-  std::vector<TMenuItem*> OldTop;
-  for (int I = 1; I < PaletteMenu()->Count(); ++I)
-    OldTop.push_back(PaletteMenu()->Items(I));
   Old.WatchAllItems(PaletteMenu());
   Old.Watched -= 1; // the placeholder stays
   PaletteMenu()->Items(0)->RemoveFreeNotification(&Old);
+  TReleaseWatch ButtonItems;
+  ButtonItems.WatchAllItems(ButtonMenu()->Items());
 
   EXPECT_EQ(OpenMain(), Want);
-  // Detached at once: no old item is in the menu or has a parent; none is released yet.
-  for (TMenuItem* Item : OldTop) {
-    EXPECT_EQ(PaletteMenu()->IndexOf(Item), -1);
-    EXPECT_EQ(Item->Parent(), nullptr);
-    EXPECT_EQ(Item->Owner(), AddIn.get()) << "still owned by the data module";
-  }
-  EXPECT_EQ(Old.Released, 0);
-  EXPECT_EQ(AddIn->ComponentCount(), Owned + Old.Watched);
-  EXPECT_EQ(TThread::QueuedCount(), 1);
-
-  EXPECT_TRUE(CheckSynchronize());
   EXPECT_EQ(Old.Released, Old.Watched);
+  EXPECT_EQ(ButtonItems.Released, 0) << "the other menu's items stay";
   EXPECT_EQ(AddIn->ComponentCount(), Owned);
-  EXPECT_EQ(Tree(PaletteMenu()), Want) << "the new items are not touched";
-  EXPECT_FALSE(CheckSynchronize()) << "one call per batch";
-}
-
-TEST_F(PaletteMenuIdleReleaseTest, OpeningsWithoutAnIdlePointInBetweenKeepOneOldGenerationAtMost) {
-  OpenMain();
-  OpenButton();
-  CheckSynchronize();
-  const int Owned = AddIn->ComponentCount();
-  const int MainItems = ItemsBelow(PaletteMenu()) - 1; // without the placeholder
-  const int ButtonItems = ItemsBelow(ButtonMenu()->Items());
-
-  TReleaseWatch First;
-  First.WatchAllItems(ButtonMenu()->Items());
-  OpenButton(); // retires the first generation
-  EXPECT_EQ(First.Released, 0);
-  OpenButton(); // releases it at once, retires the second
-  EXPECT_EQ(First.Released, First.Watched);
-  EXPECT_EQ(AddIn->ComponentCount(), Owned + ButtonItems);
-  // Either menu's build counts: the main menu's old items replace the button menu's.
-  OpenMain();
-  EXPECT_EQ(AddIn->ComponentCount(), Owned + MainItems);
   for (int I = 0; I < 5; ++I)
     OpenMain();
-  EXPECT_EQ(AddIn->ComponentCount(), Owned + MainItems);
-  EXPECT_EQ(TThread::QueuedCount(), 1) << "one queued release however many builds";
-  CheckSynchronize();
-  EXPECT_EQ(AddIn->ComponentCount(), Owned);
-}
-
-TEST_F(PaletteMenuIdleReleaseTest, ReleasingTheDataModuleWithdrawsItsCallAndReleasesTheBatch) {
-  OpenMain();
-  OpenButton();
-  TReleaseWatch Retired;
-  Retired.WatchAllItems(ButtonMenu()->Items());
-  OpenButton();
-  ASSERT_EQ(TThread::QueuedCount(), 1);
-  // Another call queued after the add-in's still runs, once.
-  int Later = 0;
-  TThread::ForceQueue(nullptr, [&] { ++Later; });
+  EXPECT_EQ(AddIn->ComponentCount(), Owned) << "nothing piles up";
   AddIn.reset();
-  EXPECT_EQ(Retired.Released, Retired.Watched) << "released with the data module";
-  EXPECT_EQ(TThread::QueuedCount(), 1);
-  EXPECT_TRUE(CheckSynchronize()); // the add-in's call would touch what is gone
-  EXPECT_EQ(Later, 1);
+  EXPECT_EQ(ButtonItems.Released, ButtonItems.Watched) << "released with the data module";
 }
 
 TEST_F(PaletteMenuTest, EditEntryIsBoundInBothMenus) {

@@ -1,5 +1,4 @@
 #include "rtl/StringList.h"
-#include "rtl/CollationKeys_p.h"
 #include "rtl/Exception.h"
 #include "rtl/RegistryHive.h"
 #include "rtl/SysUtils.h"
@@ -52,41 +51,13 @@ TEST(StringList, AddingToSortedListPlacesOrDropsByDuplicatesSetting) {
   EXPECT_EQ(L.IndexOf(u"WIN32"), 2);
 }
 
-TEST(StringList, AStringTakenOverIsPlacedOrDroppedAsACopyWouldBe) {
-  TStringList L;
-  L.SetSorted(true);
-  UnicodeString Taken = u"Standard component palette tab";
-  EXPECT_EQ(L.Add(std::move(Taken)), 0);
-  UnicodeString Equal = u"STANDARD COMPONENT PALETTE TAB";
-  EXPECT_EQ(L.Add(std::move(Equal)), 0); // dropped: the present entry stays as it was
-  EXPECT_EQ(L.Add(UnicodeString(u"Additional components")), 0);
-  EXPECT_EQ(Entries(L), (V{u"Additional components", u"Standard component palette tab"}));
-  L.SetDuplicates(TDuplicates::dupError);
-  EXPECT_THROW(L.Add(UnicodeString(u"additional COMPONENTS")), EStringListError);
-  TStringList Unsorted;
-  Unsorted.Add(UnicodeString(u"Zeta"));
-  Unsorted.Add(UnicodeString(u"alpha"));
-  EXPECT_EQ(Entries(Unsorted), (V{u"Zeta", u"alpha"}));
+TEST(StringList, SortingEntriesAlreadyInOrderMovesNone) {
   // Already in order, equal entries included: sorting leaves every entry where it is.
   TStringList InOrder;
   for (auto S : {u"Alpha", u"alpha", u"ALPHA", u"Beta", u"beta"})
     InOrder.Add(S);
   InOrder.SetSorted(true);
   EXPECT_EQ(Entries(InOrder), (V{u"Alpha", u"alpha", u"ALPHA", u"Beta", u"beta"}));
-}
-
-TEST(StringList, AnEntryReadInPlaceIsTheEntryAsItStandsAndOnlyInsideTheList) {
-  TStringList L;
-  L.Add(u"one");
-  L.Add(u"two");
-  const UnicodeString& Second = L.At(1);
-  L.Put(1, u"changed");
-  EXPECT_EQ(Second, u"changed"); // the entry itself, not a copy
-  EXPECT_EQ(&L.At(1), &Second);
-  EXPECT_THROW(L.At(2), EStringListError);
-  EXPECT_THROW(L.At(-1), EStringListError);
-  L.Clear();
-  EXPECT_THROW(L.At(0), EStringListError);
 }
 
 TEST(StringList, AccentsAreNotLetterCase) {
@@ -263,13 +234,13 @@ public:
   }
 };
 
-TEST(StringList, ADescendantSortsByItsOwnComparisonNotByTheKeptCollationKeys) {
+TEST(StringList, ADescendantSortsByItsOwnComparisonNotByCollationKeys) {
   TByLength L;
   for (const char16_t* S : {u"ccc", u"B", u"aa", u"A", u"bb"})
     L.Add(S);
   L.Sort();
   EXPECT_EQ(Entries(L), (V{u"A", u"B", u"aa", u"bb", u"ccc"}));
-  // The same texts in a plain list: by collation, through the kept keys.
+  // The same texts in a plain list: by collation.
   TStringList Plain;
   for (const char16_t* S : {u"ccc", u"B", u"aa", u"A", u"bb"})
     Plain.Add(S);
@@ -277,9 +248,8 @@ TEST(StringList, ADescendantSortsByItsOwnComparisonNotByTheKeptCollationKeys) {
   EXPECT_EQ(Entries(Plain), (V{u"A", u"aa", u"B", u"bb", u"ccc"}));
 }
 
-// A sorted list filled one Add at a time orders, drops and finds exactly as one sorted at once,
-// also when the thread's collation keys are forgotten in between (the memo being full).
-TEST(StringList, SortedAddsAgreeWithOneSortAlsoAcrossAFullKeyMemo) {
+// A sorted list filled one Add at a time orders, drops and finds exactly as one sorted at once.
+TEST(StringList, SortedAddsAgreeWithOneSort) {
   std::mt19937 Random(7);
   const std::vector<UnicodeString> Stems = {u"Standard", u"\u00c4rger", u"\u00e4rger",  u"Arger",
                                             u"Win32",    u"win-32",     u"Data Access", u"DATA"};
@@ -294,13 +264,8 @@ TEST(StringList, SortedAddsAgreeWithOneSortAlsoAcrossAFullKeyMemo) {
   }
   TStringList Added;
   Added.SetSorted(true);
-  TCollationKeyMemo& Memo = TCollationKeyMemo::ForThisThread();
-  for (size_t I = 0; I < Captions.size(); ++I) {
-    if (I == Captions.size() / 2) // fill the memo up to its limit: the next search forgets all
-      for (size_t K = Memo.Size(); K < TCollationKeyMemo::MaxKept; ++K)
-        Memo.KeyOf(u"filler " + IntToStr(static_cast<int>(K)));
-    Added.Add(Captions[I]);
-  }
+  for (const UnicodeString& C : Captions)
+    Added.Add(C);
   // The same captions, first of each equal group kept, sorted at once.
   TStringList Whole;
   std::vector<UnicodeString> Firsts;
@@ -319,9 +284,8 @@ TEST(StringList, SortedAddsAgreeWithOneSortAlsoAcrossAFullKeyMemo) {
   }
 }
 
-// Entries coming in order go after the last one without a search: equal ones (letter case
-// aside) must still be found and dropped or kept as the setting says, and one that sorts
-// before the last must still go to its place.
+// Entries coming in order: equal ones (letter case aside) are found and dropped or kept as the
+// setting says, and one that sorts before the last goes to its place.
 TEST(StringList, AddingInOrderAppendsAndStillFindsEqualEntries) {
   for (TDuplicates Duplicates : {TDuplicates::dupIgnore, TDuplicates::dupAccept}) {
     TStringList L;
@@ -344,32 +308,12 @@ TEST(StringList, AddingInOrderAppendsAndStillFindsEqualEntries) {
   }
 }
 
-TEST(CollationKeyMemo, KeysAreComputedOnceKeptInPlaceAndForgottenOnlyWhenFull) {
-  TCollationKeyMemo Memo;
-  const std::string& A = Memo.KeyOf(u"Alpha");
-  EXPECT_EQ(A, AnsiCompareTextKey(u"Alpha"));
-  // Case variants have equal keys but are kept apart, as texts.
-  EXPECT_EQ(Memo.KeyOf(u"ALPHA"), A);
-  EXPECT_EQ(&Memo.KeyOf(u"Alpha"), &A);
-  EXPECT_EQ(Memo.Size(), 2u);
-  // Room that fits keeps every key where it is, however many come after.
-  Memo.MakeRoom(TCollationKeyMemo::MaxKept - 2);
-  for (int I = 0; I < 1000; ++I)
-    Memo.KeyOf(u"Text " + IntToStr(I));
-  EXPECT_EQ(&Memo.KeyOf(u"Alpha"), &A);
-  EXPECT_EQ(Memo.Size(), 1002u);
-  // Room that does not fit starts again from nothing.
-  Memo.MakeRoom(TCollationKeyMemo::MaxKept - 1001);
-  EXPECT_EQ(Memo.Size(), 0u);
-  EXPECT_EQ(Memo.KeyOf(u"Alpha"), AnsiCompareTextKey(u"Alpha"));
-}
-
 } // namespace
 
 namespace {
 
 // Every way the last entry of a sorted list can change other than a sorted Add: the next Add
-// must compare with the present last entry, not with the one seen by the Add before.
+// places by the entries as they are now.
 TEST(StringList, SortedAddsAfterOtherChangesPlaceByThePresentLastEntry) {
   const V Start{u"Beta", u"Delta"};
   auto Fresh = [&] {
@@ -451,29 +395,6 @@ TEST(StringList, SortedListOfCaptionsInAndOutOfOrderDropsCaseDuplicatesOnly) {
                            u"STANDARD", u"system", u"Win32", u"ZETA"}));
 }
 
-TEST(StringList, AssigningAListGivenUpTakesItsEntries) {
-  TStringList Source;
-  Source.SetSorted(true);
-  for (const char16_t* S : {u"Standard", u"Additional", u"standard", u"Win32"})
-    Source.Add(S);
-  TStringList Target;
-  Target.Add(u"old");
-  Target.Assign(std::move(Source));
-  EXPECT_EQ(Entries(Target), (V{u"Additional", u"Standard", u"Win32"}));
-  EXPECT_FALSE(Target.Sorted());
-  EXPECT_EQ(Source.Count(), 0);
-  // The source stays usable, and sorted, as it was.
-  Source.Add(u"Zeta");
-  Source.Add(u"Beta");
-  EXPECT_EQ(Entries(Source), (V{u"Beta", u"Zeta"}));
-  // A sorted target copies and sorts, as Assign does; the source keeps its entries then.
-  TStringList Sorted;
-  Sorted.SetSorted(true);
-  Sorted.Assign(std::move(Target));
-  EXPECT_EQ(Entries(Sorted), (V{u"Additional", u"Standard", u"Win32"}));
-  EXPECT_EQ(Target.Count(), 3);
-}
-
 } // namespace
 
 namespace {
@@ -494,77 +415,6 @@ TEST(StringList, FoldingIntoAKeptBufferFoldsEveryPartOfTheText) {
   EXPECT_EQ(Out, u"");
   SimpleFoldCaseInto(u"[@Z`a{]", Out); // the neighbours of the capitals stay
   EXPECT_EQ(Out, u"[@z`a{]");
-}
-
-} // namespace
-
-namespace {
-
-// Room made ahead is a hint: the entries stay as they are, adding up to it moves none, and
-// room for fewer than the entries present is refused.
-TEST(StringList, CapacityMakesRoomAndNeverDropsEntries) {
-  TStringList L;
-  L.SetSorted(true);
-  for (const char16_t* S : {u"b", u"A", u"c"})
-    L.Add(S);
-  L.SetCapacity(100);
-  EXPECT_GE(L.Capacity(), 100);
-  EXPECT_EQ(Entries(L), (V{u"A", u"b", u"c"}));
-  const UnicodeString* First = &L.At(0);
-  for (int I = 0; I < 97; ++I)
-    L.Add(u"x" + IntToStr(I));
-  EXPECT_EQ(&L.At(0), First);
-  try {
-    L.SetCapacity(99);
-    FAIL() << "room for fewer than the entries was made";
-  } catch (const EStringListError& E) {
-    EXPECT_EQ(E.Message(), u"List capacity out of bounds (99)");
-  }
-  EXPECT_EQ(L.Count(), 100);
-  EXPECT_EQ(L[0], u"A");
-}
-
-// However many keys join, every one taken stays where it was and answers its own text, texts
-// differing in one unit or in length only included.
-TEST(CollationKeyMemo, KeysStayInPlaceWhileTheMemoGrows) {
-  TCollationKeyMemo Memo;
-  std::vector<std::pair<UnicodeString, const std::string*>> Taken;
-  for (int I = 0; I < 20000; ++I) {
-    UnicodeString Text = u"Tab " + IntToStr(I);
-    if (I % 7 == 0)
-      Text += u" ";
-    Taken.emplace_back(Text, &Memo.KeyOf(Text));
-  }
-  EXPECT_EQ(Memo.Size(), 20000u);
-  for (const auto& [Text, Key] : Taken) {
-    ASSERT_EQ(&Memo.KeyOf(Text), Key) << UTF8Encode(Text);
-    ASSERT_EQ(*Key, AnsiCompareTextKey(Text));
-  }
-  EXPECT_EQ(Memo.KeyOf(u""), AnsiCompareTextKey(u""));
-  EXPECT_EQ(Memo.Size(), 20001u);
-}
-
-} // namespace
-
-namespace {
-
-// The entries leave in the list's order, duplicates included, without being copied; the list
-// is left empty and goes on as it was set (sorted, here).
-TEST(StringList, TakingTheStringsMovesThemOutAndLeavesTheListEmpty) {
-  TStringList L;
-  for (const char16_t* S : {u"Tab 00002 Samples", u"tab 00001 standard", u"Tab 00002 samples"})
-    L.Add(S);
-  L.SetSorted(true);
-  const char16_t* FirstUnits = L.At(0).data();
-  std::vector<UnicodeString> Taken = L.TakeStrings();
-  EXPECT_EQ(Taken, (V{u"tab 00001 standard", u"Tab 00002 Samples", u"Tab 00002 samples"}));
-  EXPECT_EQ(Taken[0].data(), FirstUnits);
-  EXPECT_EQ(L.Count(), 0);
-  EXPECT_TRUE(L.Sorted());
-  L.Add(u"b");
-  L.Add(u"A");
-  EXPECT_EQ(Entries(L), (V{u"A", u"b"}));
-  EXPECT_TRUE(TStringList().TakeStrings().empty());
 }
 
 } // namespace

@@ -101,7 +101,8 @@ TEST(Menus, FindKeysAreEqualExactlyWhenFindMatches) {
   }
 }
 
-// An item class of its own that overrides Notification still hears of its siblings.
+// An item class of its own that overrides Notification hears of a sibling's release through a
+// link, as every class does, and of nothing else.
 class TWatchingItem : public TMenuItem {
 public:
   using TMenuItem::TMenuItem;
@@ -115,15 +116,16 @@ protected:
   }
 };
 
-TEST(Menus, ItemClassesThatOverrideNotificationHearOfSiblings) {
+TEST(Menus, ItemClassesThatOverrideNotificationHearThroughLinks) {
   TComponent Owner(nullptr);
   for (int I = 0; I < 10; ++I)
     new TMenuItem(&Owner);
   auto* Watching = new TWatchingItem(&Owner);
-  auto* Plain = new TMenuItem(&Owner);
-  delete Plain;
+  auto* Linked = new TMenuItem(&Owner);
+  Linked->FreeNotification(Watching);
+  delete Linked;
   delete Owner.Components(0);
-  EXPECT_EQ(Watching->Removals, 2);
+  EXPECT_EQ(Watching->Removals, 1);
 }
 
 TEST(Menus, DeleteDetachesWithoutReleasingAndInsertPlacesByIndex) {
@@ -216,7 +218,7 @@ TEST(Menus, ToolButtonForgetsItsDropdownMenuWhenTheMenuIsReleased) {
   EXPECT_EQ(Button->DropdownMenu(), nullptr);
 }
 
-TEST(Menus, ToolButtonForgetsItsSiblingDropdownMenuWhenTheMenuLeavesOrIsReleased) {
+TEST(Menus, ToolButtonForgetsItsSiblingDropdownMenuWhenTheMenuIsReleased) {
   // As the add-in has them: button and menu owned by one owner, with many items beside them
   // that come and go without the two hearing of them.
   for (const bool Release : {false, true}) {
@@ -235,12 +237,15 @@ TEST(Menus, ToolButtonForgetsItsSiblingDropdownMenuWhenTheMenuLeavesOrIsReleased
     EXPECT_EQ(Button->DropdownMenu(), Popup);
     if (Release) {
       delete Popup;
+      EXPECT_EQ(Button->DropdownMenu(), nullptr);
     } else {
-      Elsewhere.InsertComponent(Popup); // it left the button's owner, which drops the link
+      Elsewhere.InsertComponent(Popup); // another owner: still the button's menu
       EXPECT_EQ(Popup->Owner(), &Elsewhere);
+      EXPECT_EQ(Button->DropdownMenu(), Popup);
     }
-    EXPECT_EQ(Button->DropdownMenu(), nullptr) << (Release ? "released" : "moved");
     delete Button; // must not reach the menu
+    if (!Release)
+      delete Popup; // must not reach the button
   }
 }
 
