@@ -1,5 +1,6 @@
 #include "designide/Interfaces.h"
 
+#include "rtl/Assert.h"
 #include "rtl/TypInfo.h"
 
 UnicodeString TGUID::ToString() const {
@@ -51,6 +52,7 @@ int32_t TInterfacedObject::_AddRef() {
 }
 
 int32_t TInterfacedObject::_Release() {
+  HOST_ASSERT(FRefCount > 0, "an interfaced object is released only by a reference it gave out");
   const int32_t Count = --FRefCount;
   if (Count == 0)
     Free(this);

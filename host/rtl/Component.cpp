@@ -103,7 +103,10 @@ TComponent* TComponent::Components(int Index) const {
   if (Index < 0 || Index >= ComponentCount())
     throw EListError(u"List index out of bounds (" + IntToStr(Index) + u")");
   FOwned->Compact();
-  return FOwned->Slots[static_cast<size_t>(Index)];
+  TComponent* C = FOwned->Slots[static_cast<size_t>(Index)];
+  HOST_ASSERT(C->FOwner == this && C->FOwnerSlot == static_cast<size_t>(Index),
+              "an owned component knows its owner and its slot in the owner's list");
+  return C;
 }
 
 TComponent* TComponent::FindComponent(std::u16string_view AName) const {
@@ -182,6 +185,10 @@ void TComponent::InsertComponent(TComponent* AComponent) {
     ValidateName(AComponent->FName, this);
     AComponent->OwnerField(this, AComponent->FName); // refuses one the field cannot hold
   }
+#ifndef NDEBUG
+  for (const TComponent* O = this; O; O = O->FOwner)
+    HOST_ASSERT(O != AComponent, "no component owns itself, directly or through others");
+#endif
   if (AComponent->FOwner)
     AComponent->FOwner->RemoveComponent(AComponent);
   HOST_ASSERT(!AComponent->FOwner, "a component joins an owner only after leaving the last one");
@@ -229,6 +236,9 @@ void TComponent::FreeNotification(TComponent* AComponent) {
   auto& Back = AComponent->FFreeNotifies;
   if (std::find(Back.begin(), Back.end(), this) == Back.end())
     Back.push_back(this);
+  HOST_ASSERT(std::count(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent) == 1 &&
+                  std::count(Back.begin(), Back.end(), this) == 1,
+              "a free-notification link is held once at each of its ends");
 }
 
 void TComponent::RemoveFreeNotification(TComponent* AComponent) {

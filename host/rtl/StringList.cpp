@@ -1,5 +1,6 @@
 #include "rtl/StringList.h"
 
+#include "rtl/Assert.h"
 #include "rtl/Exception.h"
 #include "rtl/SysUtils.h"
 #include "rtl/TypInfo.h"
@@ -98,6 +99,10 @@ int TStringList::Add(const UnicodeString& S) {
     }
   }
   FList.insert(FList.begin() + Index, S);
+  HOST_ASSERT(
+      (Index == 0 || CompareStrings(FList[static_cast<size_t>(Index) - 1], S) <= 0) &&
+          (Index + 1 == Count() || CompareStrings(S, FList[static_cast<size_t>(Index) + 1]) <= 0),
+      "a sorted list stays in order after an entry is added");
   return Index;
 }
 

@@ -44,6 +44,7 @@ void TControl::SetParent(TWinControl* AParent) {
     FParent->RemoveControl(this);
   if (AParent)
     AParent->InsertControl(this);
+  HOST_ASSERT(FParent == AParent, "a control's parent is the one it was last given");
   NotifyViews(&TControlView::ParentChanged, this);
 }
 

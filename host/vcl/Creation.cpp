@@ -1,5 +1,6 @@
 #include "vcl/Creation.h"
 
+#include "rtl/Assert.h"
 #include "vcl/DataModule.h"
 #include "vcl/Forms.h"
 #include "vcl/Grids.h"
@@ -9,6 +10,8 @@
 void InitComponent(TComponent* Instance, HINSTANCE Module) {
   try {
     ReadComponentLayouts(Instance, Module);
+    HOST_ASSERT(!(Instance->ComponentState() & csLoading),
+                "a component is loading only while its layout is read");
     Instance->AfterConstruction();
   } catch (...) {
     Free(Instance);

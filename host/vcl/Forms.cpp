@@ -1,5 +1,6 @@
 #include "vcl/Forms.h"
 
+#include "rtl/Assert.h"
 #include <algorithm>
 #include <limits>
 
@@ -209,6 +210,7 @@ int TCustomForm::ShowModal() {
   // A copy: the runner may install or remove others while it runs.
   const TModalRunner Runner = ModalRunner();
   FModalResult = Runner(*this);
+  HOST_ASSERT(FModal, "a form stays modal until its modal run returns");
   return FModalResult;
 }
 

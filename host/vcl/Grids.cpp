@@ -2,6 +2,8 @@
 
 #include "vcl/Forms.h"
 
+#include "rtl/Assert.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -277,6 +279,9 @@ void TCustomGrid::Revalidate() {
   FAnchorCol = std::clamp(FAnchorCol, FFixedCols, ColCount() - 1);
   FCurrentRow = std::clamp(FCurrentRow, FFixedRows, RowCount() - 1);
   FAnchorRow = std::clamp(FAnchorRow, FFixedRows, RowCount() - 1);
+  HOST_ASSERT(FTopRow >= FFixedRows && FTopRow < RowCount() && FLeftCol >= FFixedCols &&
+                  FLeftCol < ColCount(),
+              "the first scrolled row and column lie inside the grid, past the fixed ones");
 }
 
 TGridRect TCustomGrid::Selection() const {
@@ -296,6 +301,8 @@ void TCustomGrid::SetSelection(const TGridRect& Value) {
   FAnchorRow = Value.Top;
   FCurrentCol = Value.Right;
   FCurrentRow = Value.Bottom;
+  HOST_ASSERT(IsSelectable(FCurrentCol, FCurrentRow) && IsSelectable(FAnchorCol, FAnchorRow),
+              "the current cell and the selection's anchor are selectable cells");
   ScrollInView(FCurrentCol, FCurrentRow);
   NotifyViews(&TGridView::SelectionChanged, this);
 }
@@ -454,28 +461,16 @@ TStringGrid::TStringGrid(TComponent* AOwner) : TCustomGrid(AOwner) {
 }
 
 UnicodeString TStringGrid::Cells(int ACol, int ARow) const {
-  if (ACol < 0 || ACol >= ColCount() || ARow < 0 || ARow >= RowCount())
-    throw EInvalidGridOperation(u"Cell " + CellName(ACol, ARow) + u" is outside the grid");
+  CheckCell(ACol, ARow);
   return FCells[static_cast<size_t>(ARow)][static_cast<size_t>(ACol)];
 }
 
 void TStringGrid::SetCells(int ACol, int ARow, const UnicodeString& Value) {
-  if (ACol < 0 || ACol >= ColCount() || ARow < 0 || ARow >= RowCount())
-    throw EInvalidGridOperation(u"Cell " + CellName(ACol, ARow) + u" is outside the grid");
+  CheckCell(ACol, ARow);
   UnicodeString& Cell = FCells[static_cast<size_t>(ARow)][static_cast<size_t>(ACol)];
   if (Cell == Value)
     return;
   Cell = Value;
-  NotifyViews(&TGridView::CellsChanged, this);
-}
-
-void TStringGrid::SetCells(int ACol, int ARow, UnicodeString&& Value) {
-  if (ACol < 0 || ACol >= ColCount() || ARow < 0 || ARow >= RowCount())
-    throw EInvalidGridOperation(u"Cell " + CellName(ACol, ARow) + u" is outside the grid");
-  UnicodeString& Cell = FCells[static_cast<size_t>(ARow)][static_cast<size_t>(ACol)];
-  if (Cell == Value)
-    return;
-  Cell = std::move(Value);
   NotifyViews(&TGridView::CellsChanged, this);
 }
 
@@ -497,4 +492,7 @@ void TStringGrid::SizeChanged(int, int) {
   FCells.resize(static_cast<size_t>(RowCount()));
   for (auto& Row : FCells)
     Row.resize(static_cast<size_t>(ColCount()));
+  HOST_ASSERT(FCells.size() == static_cast<size_t>(RowCount()) &&
+                  FCells.front().size() == static_cast<size_t>(ColCount()),
+              "a string grid holds one cell per column of each row");
 }

@@ -180,9 +180,11 @@ protected:
   // The font cells are painted in: the form's with ParentFont, else the grid's own.
   const TFont& PaintFont() const;
 
+  // Raises EInvalidGridOperation, naming the cell, for one outside the grid.
+  void CheckCell(int ACol, int ARow) const;
+
 private:
   bool IsSelectable(int ACol, int ARow) const;
-  void CheckCell(int ACol, int ARow) const;
   // Keeps the current cell, the anchor of the selection and the scroll position valid after
   // a change of size or fixed area.
   void Revalidate();
@@ -215,8 +217,6 @@ public:
   // The text of a cell; a cell outside the grid raises EInvalidGridOperation.
   UnicodeString Cells(int ACol, int ARow) const;
   void SetCells(int ACol, int ARow, const UnicodeString& Value);
-  // The same, taking the text over instead of copying it.
-  void SetCells(int ACol, int ARow, UnicodeString&& Value);
 
 protected:
   // With default drawing, the text goes at 2 pixels right and below the cell's corner.

@@ -39,14 +39,12 @@ bool IsSelfOrParent(const TMenuItem* Of, const TMenuItem* Item) {
 } // namespace
 
 const TClassInfo& TMenuItem::StaticClass() {
-  static const TClassInfo Info =
-      TClassBuilder<TMenuItem>(u"TMenuItem", &TComponent::StaticClass())
-          .Creatable()
-          .Str(u"Caption", &TMenuItem::Caption,
-               static_cast<void (TMenuItem::*)(const UnicodeString&)>(&TMenuItem::SetCaption))
-          .Ord(u"Visible", &TMenuItem::Visible, &TMenuItem::SetVisible)
-          .Ord(u"Enabled", &TMenuItem::Enabled, &TMenuItem::SetEnabled)
-          .Event(u"OnClick", &TMenuItem::OnClick);
+  static const TClassInfo Info = TClassBuilder<TMenuItem>(u"TMenuItem", &TComponent::StaticClass())
+                                     .Creatable()
+                                     .Str(u"Caption", &TMenuItem::Caption, &TMenuItem::SetCaption)
+                                     .Ord(u"Visible", &TMenuItem::Visible, &TMenuItem::SetVisible)
+                                     .Ord(u"Enabled", &TMenuItem::Enabled, &TMenuItem::SetEnabled)
+                                     .Event(u"OnClick", &TMenuItem::OnClick);
   return Info;
 }
 HOST_CLASS_TYPE(TMenuItem)
@@ -56,6 +54,7 @@ TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner) {}
 TMenuItem::~TMenuItem() {
   if (FParent)
     FParent->Remove(this);
+  HOST_ASSERT(!FParent, "a released menu item has left its parent");
   while (!FItems.empty()) {
     TMenuItem* Last = FItems.back();
     FItems.pop_back();
@@ -66,10 +65,6 @@ TMenuItem::~TMenuItem() {
 
 void TMenuItem::SetCaption(const UnicodeString& Value) {
   ChangeProperty(FCaption, Value, &TMenuItemView::CaptionChanged, this);
-}
-
-void TMenuItem::SetCaption(UnicodeString&& Value) {
-  ChangeProperty(FCaption, std::move(Value), &TMenuItemView::CaptionChanged, this);
 }
 
 void TMenuItem::SetVisible(bool Value) {
@@ -95,6 +90,7 @@ TMenu* TMenuItem::GetParentMenu() const {
   const TMenuItem* Root = this;
   while (Root->FParent)
     Root = Root->FParent;
+  HOST_ASSERT(!Root->FMenu || Root->FMenu->Items() == Root, "a menu's root item knows its menu");
   return Root->FMenu;
 }
 
@@ -130,6 +126,8 @@ void TMenuItem::Insert(int Index, TMenuItem* Item) {
   else
     FItems.insert(FItems.begin() + Index, Item);
   Item->FParent = this;
+  HOST_ASSERT(FItems[static_cast<size_t>(Index)] == Item && !Item->FMenu,
+              "an item inserted stands at its index, and no menu's root is a child");
   ItemsChanged();
 }
 
@@ -149,8 +147,11 @@ void TMenuItem::Remove(TMenuItem* Item) {
 }
 
 void TMenuItem::Clear() {
-  while (!FItems.empty())
+  while (!FItems.empty()) {
+    [[maybe_unused]] const size_t Before = FItems.size();
     Free(FItems.back()); // it detaches itself
+    HOST_ASSERT(FItems.size() < Before, "a released child leaves its parent's list");
+  }
 }
 
 void TMenuItem::ItemsChanged() {

@@ -34,8 +34,6 @@ public:
 
   const UnicodeString& Caption() const { return FCaption; }
   void SetCaption(const UnicodeString& Value);
-  // The same, taking Value over instead of copying it.
-  void SetCaption(UnicodeString&& Value);
   bool Visible() const { return FVisible; }
   void SetVisible(bool Value);
   bool Enabled() const { return FEnabled; }

@@ -97,6 +97,8 @@ void TPackageManager::AddWizard(const TInterfacePtr<IOTAWizard>& Wizard) {
     if (Other.IDString == W.IDString)
       throw EPackageError(u"A wizard with the ID \"" + W.IDString + u"\" is already registered");
   FRegistering->Wizards.push_back(std::move(W));
+  HOST_ASSERT(FRegistering->Handle != nullptr,
+              "wizards are registered only while a loaded package's Register runs");
 }
 
 const char* PackageStateName(TPackageState State) {
@@ -251,6 +253,7 @@ std::string TPackageManager::Release(TPackageRecord& Package) {
                   " time(s), so the package's code stays loaded";
     }
   }
+  HOST_ASSERT(Package.Wizards.empty(), "every wizard is let go before the library may go");
   if (Package.Handle && !KeepCode) {
     if (dlclose(Package.Handle) != 0) {
       const char* Why = dlerror();
