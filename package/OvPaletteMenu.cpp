@@ -82,7 +82,7 @@ template <class T> T* TOvPaletteMenuWizardDataModule::ToolFormPart(const Unicode
 }
 
 void TOvPaletteMenuWizardDataModule::WizardDataModuleCreate(TObject*) {
-  FReg = std::make_unique<TRegIniFile>(RegistryKey);
+  FReg.reset(new TRegIniFile(RegistryKey));
   FDelphiForm = Application->MainForm();
   Watch(FDelphiForm);
 

@@ -50,7 +50,7 @@ private:
   TToolButton* FOrigToolButton = nullptr;
   TPopupActionBar* FPaletteButtonMenu = nullptr;
   TMenuItem* FPaletteMenu = nullptr;
-  std::unique_ptr<TRegIniFile> FReg;
+  TOwned<TRegIniFile> FReg;
 
   // The stored categories of a tab key, or the empty string.
   UnicodeString GetCategory(const UnicodeString& TabKey);

@@ -32,7 +32,7 @@ TOvFrmPaletteMenuCategories::~TOvFrmPaletteMenuCategories() = default;
 
 void TOvFrmPaletteMenuCategories::FormCreate(TObject*) {
   FTabs.reset(new TStringList);
-  FReg = std::make_unique<TRegIniFile>(StoreKey);
+  FReg.reset(new TRegIniFile(StoreKey));
 }
 
 void TOvFrmPaletteMenuCategories::FormDestroy(TObject*) {

@@ -60,7 +60,7 @@ public:
 
 private:
   TOwned<TStrings> FTabs;            // a TStringList, from FormCreate to FormDestroy
-  std::unique_ptr<TRegIniFile> FReg; // the dialog's own store handle, likewise
+  TOwned<TRegIniFile> FReg; // the dialog's own store handle, likewise
 
   void SetTabs(const TStrings& Value);
   UnicodeString GetCategory(const UnicodeString& TabKey);

@@ -46,7 +46,7 @@ class TOvPaletteMenuTestAccess {
 public:
   using DM = TOvPaletteMenuWizardDataModule;
   static void Attach(DM& D, TCategoryButtons* Palette, TMainMenu* Menu,
-                     std::unique_ptr<TRegIniFile> Reg) {
+                     TOwned<TRegIniFile> Reg) {
     D.FToolPalette = Palette;
     D.FDelphiMenu = Menu;
     D.FReg = std::move(Reg);
@@ -85,7 +85,7 @@ protected:
     Hive = Faulty.get();
     Reg = new TRegIniFile(u"Software\\Orvik\\Palette Menu", std::move(Faulty));
     AddIn.reset(new TOvPaletteMenuWizardDataModule(nullptr));
-    Access::Attach(*AddIn, Palette, Menu, std::unique_ptr<TRegIniFile>(Reg));
+    Access::Attach(*AddIn, Palette, Menu, TOwned<TRegIniFile>(Reg));
   }
 
   // Adds a palette tab with some buttons.
