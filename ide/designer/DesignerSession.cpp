@@ -179,12 +179,11 @@ void TDesignerSession::CheckHive(const std::string& AddIn) {
     return;
   // hostide beside the add-in (the build tree), else the installed one on the PATH.
   const std::filesystem::path Beside = std::filesystem::path(AddIn).parent_path() / "hostide";
-  const QString Hostide = access(Beside.c_str(), X_OK) == 0 ? QString::fromStdString(Beside)
-                                                            : QStringLiteral("hostide");
+  const std::string Hostide = access(Beside.c_str(), X_OK) == 0 ? Beside.string() : "hostide";
   QString Host = QGuiApplication::applicationDisplayName();
   if (Host.isEmpty())
     Host = QStringLiteral("this program");
-  ShowOnce(HiveAdvice(*Trouble, Host, Hostide));
+  ShowOnce(QString::fromStdString(HiveAdvice(*Trouble, Host.toStdString(), Hostide)));
   FStandInHive = std::make_unique<TCurrentUserHiveScope>(
       [Trouble = *Trouble] { return NewStandInHive(Trouble); });
 }

@@ -1,14 +1,10 @@
 #include "HiveTrouble.h"
 
-#include "OvQtStrings.h"
-
 #include "rtl/Exception.h"
 
-#include <QDateTime>
-#include <QFileInfo>
-#include <QRegularExpression>
-
 #include <algorithm>
+#include <ctime>
+#include <filesystem>
 #include <fstream>
 
 #include <unistd.h>
@@ -25,26 +21,32 @@ std::optional<THiveTrouble> CheckCurrentUserHive() {
 namespace {
 
 // A word for a POSIX shell: as it is when nothing in it is special, else in single quotes.
-QString Shell(const QString& Word) {
-  static const QRegularExpression Plain(QStringLiteral("^[A-Za-z0-9_./:@%+=,-]+$"));
-  if (Plain.match(Word).hasMatch())
+std::string Shell(const std::string& Word) {
+  const bool Plain = !Word.empty() && std::all_of(Word.begin(), Word.end(), [](char C) {
+    return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9') ||
+           std::string_view("_./:@%+=,-").find(C) != std::string_view::npos;
+  });
+  if (Plain)
     return Word;
-  QString Quoted = Word;
-  Quoted.replace(QLatin1Char('\''), QLatin1String("'\\''"));
-  return QLatin1Char('\'') + Quoted + QLatin1Char('\'');
+  std::string Quoted = "'";
+  for (char C : Word)
+    Quoted += C == '\'' ? std::string("'\\''") : std::string(1, C);
+  return Quoted + "'";
 }
 
 // An argument of a hostide script line: in double quotes, a '"' doubled.
-QString ScriptArg(const QString& Text) {
-  QString Quoted = Text;
-  Quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-  return QLatin1Char('"') + Quoted + QLatin1Char('"');
+std::string ScriptArg(const std::string& Text) {
+  std::string Quoted = "\"";
+  for (char C : Text)
+    Quoted += C == '"' ? std::string("\"\"") : std::string(1, C);
+  return Quoted + "\"";
 }
 
 // The shell command that runs one script line in hostide on the hive File.
-QString HostideLine(const QString& Hostide, const QString& File, const QString& Line) {
-  return QStringLiteral("printf '%s\\n' %1 | %2 --no-package --registry %3 --script /dev/stdin")
-      .arg(Shell(Line), Shell(Hostide), Shell(File));
+std::string HostideLine(const std::string& Hostide, const std::string& File,
+                        const std::string& Line) {
+  return "printf '%s\\n' " + Shell(Line) + " | " + Shell(Hostide) + " --no-package --registry " +
+         Shell(File) + " --script /dev/stdin";
 }
 
 bool IsSqliteFile(const std::string& File) {
@@ -54,59 +56,56 @@ bool IsSqliteFile(const std::string& File) {
   return In.read(Head, sizeof Head) && std::equal(Head, Head + sizeof Head, Magic);
 }
 
+// "aside-YYYYMMDD-HHMMSS" for this moment.
+std::string AsideName() {
+  const std::time_t Now = std::time(nullptr);
+  std::tm Local{};
+  localtime_r(&Now, &Local);
+  char Name[64];
+  std::strftime(Name, sizeof Name, "aside-%Y%m%d-%H%M%S", &Local);
+  return Name;
+}
+
 } // namespace
 
-QString HiveAdvice(const THiveTrouble& Trouble, const QString& Host, const QString& Hostide) {
-  const QString File = QString::fromStdString(Trouble.File);
-  const QFileInfo Info(File);
-  QString Text =
-      QStringLiteral("The Orvik Palette Menu cannot use its registry hive:\n%1\n\n"
-                     "The file is left as it is. Until %2 starts again, the Palette menus list "
-                     "every tab under \"Other\", and \"Edit Categories...\" cannot save.\n\n")
-          .arg(ToQString(Trouble.Failure), Host);
-  const QString Again = QStringLiteral("then start %1 again.").arg(Host);
-  if (!Info.exists() || !Info.isFile())
-    return Text + QStringLiteral("Once the problem named above is put right, ") + Again;
-  if (access(Trouble.File.c_str(), R_OK | W_OK) != 0)
-    return Text +
-           QStringLiteral("You may not read or change it. To use it again, run\n"
-                          "  chmod u+rw %1\n"
-                          "(as its owner, or with sudo), ")
-               .arg(Shell(File)) +
-           Again;
+std::string HiveAdvice(const THiveTrouble& Trouble, const std::string& Host,
+                       const std::string& Hostide) {
+  namespace fs = std::filesystem;
+  const fs::path File = fs::absolute(Trouble.File);
+  std::string Text = "The Orvik Palette Menu cannot use its registry hive:\n" +
+                     UTF8Encode(Trouble.Failure) + "\n\nThe file is left as it is. Until " + Host +
+                     " starts again, the Palette menus list every tab under \"Other\", and "
+                     "\"Edit Categories...\" cannot save.\n\n";
+  const std::string Again = "then start " + Host + " again.";
+  std::error_code Error;
+  if (!fs::is_regular_file(File, Error))
+    return Text + "Once the problem named above is put right, " + Again;
+  if (access(File.c_str(), R_OK | W_OK) != 0)
+    return Text + "You may not read or change it. To use it again, run\n  chmod u+rw " +
+           Shell(File) + "\n(as its owner, or with sudo), " + Again;
   // The commands work in the hive's folder, on names relative to it; the file is moved into a
   // folder beside it named after this moment.
-  const QString Name = Info.fileName();
-  const QString Aside =
-      QDateTime::currentDateTime().toString(QStringLiteral("'aside-'yyyyMMdd-HHmmss"));
-  QStringList Files{Shell(Name)};
+  const std::string Name = File.filename();
+  const std::string Aside = AsideName();
+  std::string Files = Shell(Name);
   for (const char* Journal : {"-wal", "-shm"})
-    if (QFileInfo::exists(File + QLatin1String(Journal)))
-      Files << Shell(Name + QLatin1String(Journal));
-  const QString Enter =
-      QStringLiteral("  cd %1\n  mkdir -m 700 %2\n").arg(Shell(Info.absolutePath()), Shell(Aside));
-  const QString Move =
-      QStringLiteral("  mv %1 %2/\n").arg(Files.join(QLatin1Char(' ')), Shell(Aside));
-  const QString Kept = QStringLiteral(" The old file stays in %1.")
-                           .arg(Info.absolutePath() + QLatin1Char('/') + Aside);
-  if (!IsSqliteFile(Trouble.File))
-    return Text +
-           QStringLiteral("It is not a registry hive. To start a new one, move it out of "
-                          "the way:\n") +
+    if (fs::exists(File.string() + Journal, Error))
+      Files += " " + Shell(Name + Journal);
+  const std::string Enter =
+      "  cd " + Shell(File.parent_path()) + "\n  mkdir -m 700 " + Shell(Aside) + "\n";
+  const std::string Move = "  mv " + Files + " " + Shell(Aside) + "/\n";
+  const std::string Kept = " The old file stays in " + (File.parent_path() / Aside).string() + ".";
+  if (!IsSqliteFile(File))
+    return Text + "It is not a registry hive. To start a new one, move it out of the way:\n" +
            Enter + Move + Again + Kept;
   // Damaged, or another program's database: what hostide can still read goes into a .reg file
   // before the file is moved away, and into the new hive after.
-  const QString Saved = Aside + QStringLiteral("/hive.reg");
-  return Text + QStringLiteral("To keep what can still be read and start a new hive, run\n") +
-         Enter +
-         QStringLiteral("  %1\n").arg(HostideLine(
-             Hostide, Name, QStringLiteral("reg export Software ") + ScriptArg(Saved))) +
-         Move +
-         QStringLiteral("  %1\n").arg(
-             HostideLine(Hostide, Name, QStringLiteral("reg import ") + ScriptArg(Saved))) +
-         Again + Kept +
-         QStringLiteral(" (When hostide cannot open the file at all, nothing can be exported: "
-                        "the new hive starts empty.)");
+  const std::string Saved = Aside + "/hive.reg";
+  return Text + "To keep what can still be read and start a new hive, run\n" + Enter + "  " +
+         HostideLine(Hostide, Name, "reg export Software " + ScriptArg(Saved)) + "\n" + Move +
+         "  " + HostideLine(Hostide, Name, "reg import " + ScriptArg(Saved)) + "\n" + Again + Kept +
+         " (When hostide cannot open the file at all, nothing can be exported: the new hive "
+         "starts empty.)";
 }
 
 namespace {

@@ -1,12 +1,11 @@
 // A per-user hive the add-in cannot use (damaged, not a hive, unreadable, ...), met when a
 // session starts: what the user is told, and the store the add-in is given instead, so that the
-// host and the add-in's menus go on while the file is left exactly as it is.
+// host and the add-in's menus go on while the file is left exactly as it is. Plain C++ over the
+// host libraries (no Qt), for any host plugin.
 #pragma once
 
 #include "rtl/RegistryHive.h"
 #include "rtl/UnicodeString.h"
-
-#include <QString>
 
 #include <memory>
 #include <optional>
@@ -25,7 +24,9 @@ std::optional<THiveTrouble> CheckCurrentUserHive();
 // the add-in runs without the stored categories until Host starts again, and the commands (with
 // Hostide, the stand-in IDE's program) that export what can still be read and move the file out
 // of the way, or that make it readable again.
-QString HiveAdvice(const THiveTrouble& Trouble, const QString& Host, const QString& Hostide);
+// UTF-8 in and out.
+std::string HiveAdvice(const THiveTrouble& Trouble, const std::string& Host,
+                       const std::string& Hostide);
 
 // The add-in's store while its hive cannot be used: it reads as empty (every tab is under
 // "Other"), takes deletions as done (nothing is there), and refuses every write with

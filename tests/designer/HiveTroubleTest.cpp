@@ -89,7 +89,7 @@ TEST_F(HiveTroubleTest, TheCommandsExportWhatCanBeReadMoveTheFileAsideAndImportI
   const std::optional<THiveTrouble> Trouble = CheckCurrentUserHive();
   ASSERT_TRUE(Trouble);
   EXPECT_EQ(Trouble->File, File.toStdString());
-  const QString Advice = HiveAdvice(*Trouble, QStringLiteral("Designer"), OV_HOSTIDE);
+  const QString Advice = QString::fromStdString(HiveAdvice(*Trouble, "Designer", OV_HOSTIDE));
   EXPECT_TRUE(Advice.contains(QStringLiteral("it stayed locked"))) << Advice.toStdString();
   EXPECT_TRUE(Advice.contains(QStringLiteral("start Designer again"))) << Advice.toStdString();
 
@@ -112,7 +112,7 @@ TEST_F(HiveTroubleTest, AFileThatIsNoHiveIsMovedAsideAsItIs) {
   const std::optional<THiveTrouble> Trouble = CheckCurrentUserHive();
   ASSERT_TRUE(Trouble);
   EXPECT_TRUE(ToQString(Trouble->Failure).contains(File));
-  const QString Advice = HiveAdvice(*Trouble, QStringLiteral("Qt Creator"), OV_HOSTIDE);
+  const QString Advice = QString::fromStdString(HiveAdvice(*Trouble, "Qt Creator", OV_HOSTIDE));
   EXPECT_TRUE(Advice.contains(QStringLiteral("not a registry hive"))) << Advice.toStdString();
   EXPECT_FALSE(Advice.contains(QStringLiteral("reg export"))) << Advice.toStdString();
 
@@ -145,7 +145,7 @@ TEST_F(HiveTroubleTest, ADamagedHiveIsLeftAsItIsAndTheExportIsOffered) {
   TCurrentUserHiveFileScope Hive(FromQString(File));
   const std::optional<THiveTrouble> Trouble = CheckCurrentUserHive();
   ASSERT_TRUE(Trouble);
-  const QString Advice = HiveAdvice(*Trouble, QStringLiteral("Designer"), OV_HOSTIDE);
+  const QString Advice = QString::fromStdString(HiveAdvice(*Trouble, "Designer", OV_HOSTIDE));
   EXPECT_TRUE(Advice.contains(QStringLiteral("reg export Software"))) << Advice.toStdString();
   EXPECT_TRUE(Advice.contains(QStringLiteral("left as it is"))) << Advice.toStdString();
   ASSERT_TRUE(F.open(QIODevice::ReadOnly));
