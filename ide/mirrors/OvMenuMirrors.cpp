@@ -108,7 +108,8 @@ OvMenuBarMirror::OvMenuBarMirror(TMainMenu* Menu, QMenuBar* Bar, QObject* Parent
   Q_ASSERT(Parent != Bar);
   FRoot->AddView(this);
   // The bar's own entries coming, going and changing decide which hot keys are free.
-  FBar->installEventFilter(this);
+  if (FBar)
+    FBar->installEventFilter(this);
   Rebuild();
 }
 
