@@ -68,6 +68,7 @@ find_program(ORVIK_GZIP gzip REQUIRED)
 set(orvik_debian ${PROJECT_SOURCE_DIR}/cmake/debian)
 set(orvik_docs ${CMAKE_BINARY_DIR}/docs)
 add_custom_command(OUTPUT ${orvik_docs}/hostide.1.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${orvik_docs}
   COMMAND ${ORVIK_HELP2MAN} --no-info --no-discard-stderr --version-string=${PROJECT_VERSION}
           "--name=stand-in IDE that runs the Orvik Palette Menu add-in"
           --include=${orvik_debian}/hostide.h2m
