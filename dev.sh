@@ -10,8 +10,9 @@
 #                    runs it with a new, empty HOME (settings and hive), removed afterwards
 #   ./dev.sh creator [--fresh] [FILE.ui...]
 #                    the same with Qt Creator (open a .ui file for its form editor)
-#   ./dev.sh package install what is missing, build the package preset and make the .deb
-#                    (build/package/orvik-palette-menu_VERSION_amd64.deb)
+#   ./dev.sh package install what is missing, build the package preset, make the .deb
+#                    (build/package/orvik-palette-menu_VERSION_amd64.deb) and check it with
+#                    lintian (any error or warning fails)
 #   ./dev.sh fuzz [SECONDS]
 #                    build the fuzz targets (clang, libFuzzer, ASan, UBSan) and run each for
 #                    SECONDS (30 by default); any finding fails, its input kept under
@@ -24,7 +25,7 @@ PRESET="${PRESET:-default}"
 PACKAGES=(cmake g++ make pkg-config libicu-dev libsqlite3-dev googletest libgtest-dev libgmock-dev
           libbenchmark-dev libedit-dev nlohmann-json3-dev qt6-base-dev xvfb xauth xdotool
           imagemagick python3 clang libclang-rt-14-dev tmux qt6-tools-dev designer-qt6 dpkg-dev
-          libxtst-dev)
+          libxtst-dev help2man lintian)
 # Qt Creator runs in the tests too; installed without the (large) recommended packages.
 NORECOMMENDS=(qtcreator)
 
@@ -142,6 +143,7 @@ case "${1:-}" in
     cmake --preset package
     cmake --build --preset package
     (cd build/package && cpack -G DEB)
+    lintian --fail-on error,warning build/package/orvik-palette-menu_*_amd64.deb
     ;;
   fuzz)
     install_missing

@@ -5,6 +5,8 @@
 #   <Qt plugins>/designer/libOrvikPaletteMenuDesigner.so
 #                                              the form-editor plugin that Qt Widgets Designer
 #                                              and Qt Creator load
+#   share/man/man1/hostide.1.gz                hostide's manual page, made from its --help
+#   share/doc/orvik-palette-menu/              copyright, changelog.gz
 # Tests, benchmarks and the test-only variants of the add-in are not installed.
 # Included at the end of the top-level CMakeLists, when every target exists.
 
@@ -59,6 +61,39 @@ install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/orvik-palette-menu
         RENAME copyright COMPONENT runtime)
 
+# hostide's manual page, made from its --help by help2man (with the sections of hostide.h2m), and
+# the changelog, compressed as Debian has them (gzip -9n: no file name, no time stamp).
+find_program(ORVIK_HELP2MAN help2man REQUIRED)
+find_program(ORVIK_GZIP gzip REQUIRED)
+set(orvik_debian ${PROJECT_SOURCE_DIR}/cmake/debian)
+set(orvik_docs ${CMAKE_BINARY_DIR}/docs)
+add_custom_command(OUTPUT ${orvik_docs}/hostide.1.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${orvik_docs}
+  COMMAND ${ORVIK_HELP2MAN} --no-info --no-discard-stderr --version-string=${PROJECT_VERSION}
+          "--name=stand-in IDE that runs the Orvik Palette Menu add-in"
+          --include=${orvik_debian}/hostide.h2m
+          --output=${orvik_docs}/hostide.1 $<TARGET_FILE:hostide>
+  COMMAND ${ORVIK_GZIP} -9nf ${orvik_docs}/hostide.1
+  DEPENDS hostide ${orvik_debian}/hostide.h2m
+  COMMENT "Making hostide's manual page from its --help"
+  VERBATIM)
+add_custom_command(OUTPUT ${orvik_docs}/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -E copy ${orvik_debian}/changelog ${orvik_docs}/changelog
+  COMMAND ${ORVIK_GZIP} -9nf ${orvik_docs}/changelog
+  DEPENDS ${orvik_debian}/changelog
+  VERBATIM)
+add_custom_target(orvik_docs ALL DEPENDS ${orvik_docs}/hostide.1.gz ${orvik_docs}/changelog.gz)
+install(FILES ${orvik_docs}/hostide.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+        COMPONENT runtime)
+install(FILES ${orvik_docs}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/orvik-palette-menu COMPONENT runtime)
+# The package's version is the changelog's latest entry.
+file(STRINGS ${orvik_debian}/changelog orvik_changelog_top LIMIT_COUNT 1)
+if(NOT orvik_changelog_top MATCHES "^orvik-palette-menu \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "cmake/debian/changelog: its latest entry is not for version "
+                      "${PROJECT_VERSION}: ${orvik_changelog_top}")
+endif()
+
 # cmake --install into a staging root, and the installed hostide run from there (registered here,
 # where the plugin's folder is known).
 if(HOSTIDE_BUILD_TESTS)
@@ -74,20 +109,21 @@ endif()
 
 # cpack -G DEB (from a build configured with the package preset, whose prefix is /usr).
 set(CPACK_PACKAGE_NAME orvik-palette-menu)
-set(CPACK_PACKAGE_VENDOR "The Orvik Palette Menu for Linux developers")
-set(CPACK_PACKAGE_CONTACT "The Orvik Palette Menu for Linux developers <orvik-palette-menu@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "Palette menu add-in for Qt Widgets Designer, Qt Creator and the hostide stand-in IDE")
+set(CPACK_PACKAGE_VENDOR "Orvik Palette Menu maintainers")
+set(CPACK_PACKAGE_CONTACT "Orvik Palette Menu maintainers <maintainers@orvik-palette-menu.org>")
+# Debian's lengths: a synopsis of at most 80 characters, description lines of at most 80.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "palette menu add-in for Qt Widgets Designer and Qt Creator")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Files every tab of a form editor's widget palette under menu categories of the user's own \
-and offers them as a two-level Palette menu in the main menu bar and in a drop-down button \
-above the palette. Holds the Qt Widgets Designer / Qt Creator form-editor plugin, the add-in, \
-its host libraries and hostide, a stand-in IDE with a desktop window and a command shell.")
+    "Files every tab of a form editor's widget palette under menu categories of
+the user's own and offers them as a two-level Palette menu in the main menu
+bar and in a drop-down button above the palette. Holds the form-editor plugin
+for Qt Widgets Designer and Qt Creator, the add-in, its host libraries and
+hostide, a stand-in IDE with a desktop window and a command shell.")
 set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}_${PROJECT_VERSION}_amd64")
 set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://localhost/orvik-palette-menu")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://orvik-palette-menu.org/")
 # The run-time dependencies come from the binaries themselves (dpkg-shlibdeps); the host
 # libraries are this package's own, found through the staging folder.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

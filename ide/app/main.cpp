@@ -19,19 +19,19 @@
 namespace {
 
 const char* const UsageText =
-    "usage: hostide [--shell | --script FILE [--strict] [--screenshot PNG]] [--palette FILE]\n"
-    "               [--registry FILE] [--package FILE]... [--no-package]\n"
-    "  (no option)      the desktop window when a display is available, else the shell\n"
-    "  --shell          the interactive command shell\n"
-    "  --script FILE    run the shell's commands from FILE, printing their output\n"
-    "  --strict         with --script: stop at the first failure and exit with status 1\n"
-    "  --screenshot PNG with --script: run the script in the desktop window and save an\n"
-    "                   image of it (with the menu or dialog open at the end) to PNG\n"
-    "  --palette FILE   fill the Tool Palette from FILE instead of the default palette\n"
-    "  --registry FILE  the registry hive file to use instead of the user's own\n"
-    "  --package FILE   load this package at start (repeatable); without it the\n"
-    "                   Orvik Palette Menu package built with the IDE is loaded\n"
-    "  --no-package     load no package at start\n";
+    "Usage: hostide [OPTION]...\n"
+    "Starts the stand-in IDE with the Orvik Palette Menu add-in loaded.\n"
+    "  (no option)       the desktop window when a display is available, else the shell\n"
+    "  --shell           the interactive command shell\n"
+    "  --script FILE     run the shell's commands from FILE, printing their output\n"
+    "  --strict          with --script: stop at the first failure and exit with status 1\n"
+    "  --screenshot PNG  with --script: run the script in the desktop window and save an\n"
+    "                    image of it (with the menu or dialog open at the end) to PNG\n"
+    "  --palette FILE    fill the Tool Palette from FILE instead of the default palette\n"
+    "  --registry FILE   the registry hive file to use instead of the user's own\n"
+    "  --package FILE    load this package at start (repeatable); without it the\n"
+    "                    Orvik Palette Menu package built with the IDE is loaded\n"
+    "  --no-package      load no package at start\n";
 
 struct TOptions {
   bool Shell = false;

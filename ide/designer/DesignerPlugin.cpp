@@ -24,6 +24,8 @@ void ShowInHost(QWidget* Parent, const QString& Message) {
                               QMessageBox::Ok, Parent);
   Box->setAttribute(Qt::WA_DeleteOnClose);
   Box->setModal(false);
+  // What it names (files, commands to run) can be copied from it.
+  Box->setTextInteractionFlags(Qt::TextSelectableByMouse);
   Box->show();
 }
 } // namespace

@@ -1,6 +1,7 @@
 #include "DesignerSession.h"
 
 #include "AddInLocation.h"
+#include "HiveTrouble.h"
 #include "WidgetBoxMirror.h"
 
 #include "Ide.h"
@@ -12,6 +13,7 @@
 
 #include "designide/ToolsAPI.h"
 #include "rtl/Exception.h"
+#include "rtl/RegistryHive.h"
 #include "vcl/Menus.h"
 
 #include <QAction>
@@ -19,12 +21,15 @@
 #include <QDesignerFormEditorInterface>
 #include <QDesignerFormWindowManagerInterface>
 #include <QDesignerWidgetBoxInterface>
+#include <QGuiApplication>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QToolBar>
 
 #include <filesystem>
 #include <iostream>
+
+#include <unistd.h>
 
 namespace {
 const char Product[] = "Orvik Palette Menu";
@@ -97,46 +102,11 @@ void TDesignerSession::Start(const std::string& AddInPath) {
                             "be shown there.")
                  .arg(Product));
   FDialogs = std::make_unique<OvModalDialogScope>(Main);
-  LoadAddIn(AddInPath);
-  TellKeyClashes();
-}
-
-QChar TDesignerSession::HotKeyOf(const QString& Caption) {
-  for (qsizetype I = 0; I + 1 < Caption.size(); ++I)
-    if (Caption[I] == QLatin1Char('&')) {
-      if (Caption[I + 1] != QLatin1Char('&'))
-        return Caption[I + 1].toLower();
-      ++I; // "&&" stands for a literal "&"
-    }
-  return {};
-}
-
-QStringList TDesignerSession::KeyClashes() const {
-  QStringList Clashes;
-  QMenuBar* Bar = FMenuBarMirror ? FMenuBarMirror->Bar() : nullptr;
-  if (!Bar || !FIde)
-    return Clashes;
-  TMenuItem* Root = FIde->MainMenu()->Items();
-  for (int I = 0; I < Root->Count(); ++I) {
-    const QString Entry = ToQString(Root->Items(I)->Caption());
-    const QChar Key = HotKeyOf(Entry);
-    if (Key.isNull())
-      continue;
-    // The host's own entries: those the mirror did not add.
-    const QList<QAction*> Mine = FMenuBarMirror->Actions();
-    for (QAction* A : Bar->actions())
-      if (!Mine.contains(A) && A->isVisible() && HotKeyOf(A->text()) == Key)
-        Clashes << QStringLiteral("Alt+%1 of \"%2\" is also the host's \"%3\"")
-                       .arg(Key.toUpper(), Entry, A->text());
-  }
-  return Clashes;
-}
-
-void TDesignerSession::TellKeyClashes() {
-  // Told once per session, on standard error: the entry still opens by a click.
-  for (const QString& Clash : KeyClashes())
-    std::cerr << Product << ": " << Clash.toStdString()
-              << "; the host's entry gets the key, open the other with the mouse\n";
+  const std::string AddIn = AddInFile(AddInPath);
+  if (AddIn.empty())
+    return;
+  CheckHive(AddIn);
+  LoadAddIn(AddIn);
 }
 
 bool TDesignerSession::RevealWidgetBox(QDesignerWidgetBoxInterface* Box) {
@@ -191,17 +161,32 @@ void TDesignerSession::PlaceToolBar(QDesignerWidgetBoxInterface* Box) {
   FToolBarMirror = new OvToolBarMirror(FIde->ToolBar(), FToolBar, this);
 }
 
-void TDesignerSession::LoadAddIn(const std::string& AddInPath) {
-  std::string Path = AddInPath;
-  if (Path.empty()) {
-    const TAddInLocation Location = LocateAddIn();
-    if (Location.Path.empty()) {
-      ShowOnce(QStringLiteral("The %1 add-in cannot be loaded: %2")
-                   .arg(Product, QString::fromStdString(Location.Failure())));
-      return;
-    }
-    Path = Location.Path;
-  }
+std::string TDesignerSession::AddInFile(const std::string& AddInPath) {
+  if (!AddInPath.empty())
+    return AddInPath;
+  const TAddInLocation Location = LocateAddIn();
+  if (Location.Path.empty())
+    ShowOnce(QStringLiteral("The %1 add-in cannot be loaded: %2")
+                 .arg(Product, QString::fromStdString(Location.Failure())));
+  return Location.Path;
+}
+
+void TDesignerSession::CheckHive(const std::string& AddIn) {
+  std::optional<THiveTrouble> Trouble = CheckCurrentUserHive();
+  if (!Trouble)
+    return;
+  // hostide beside the add-in (the build tree), else the installed one on the PATH.
+  const std::filesystem::path Beside = std::filesystem::path(AddIn).parent_path() / "hostide";
+  const std::string Hostide = access(Beside.c_str(), X_OK) == 0 ? Beside.string() : "hostide";
+  QString Host = QGuiApplication::applicationDisplayName();
+  if (Host.isEmpty())
+    Host = QStringLiteral("this program");
+  ShowOnce(QString::fromStdString(HiveAdvice(*Trouble, Host.toStdString(), Hostide)));
+  FStandInHive = std::make_unique<TCurrentUserHiveScope>(
+      [Trouble = *Trouble] { return NewStandInHive(Trouble); });
+}
+
+void TDesignerSession::LoadAddIn(const std::string& Path) {
   FAddInFile = std::filesystem::path(Path).filename().string();
   try {
     FIde->Packages().Load(Path);
@@ -221,6 +206,7 @@ void TDesignerSession::Stop() {
   } catch (const Exception& E) {
     std::cerr << Product << ": " << UTF8Encode(E.Message()) << '\n';
   }
+  FStandInHive.reset();
   FDialogs.reset();
   delete FMenuBarMirror;
   FMenuBarMirror = nullptr;

@@ -5,9 +5,11 @@
 // loaded through the model's package manager.
 //
 // A failure to start or to load the add-in is shown once through the mirrors' failure sink,
-// naming what failed, and the host goes on without it. Stop (or the destructor) unloads the
-// add-in (its destruction handler runs), takes the mirrors out of the host's windows and
-// releases the model; the host's windows may already be gone by then.
+// naming what failed, and the host goes on without it. A per-user hive the add-in cannot use is
+// told once with what to do about it (HiveAdvice); the file is left alone, and the add-in runs
+// on a stand-in store that reads as empty and refuses to save, until the host starts again. Stop
+// (or the destructor) unloads the add-in (its destruction handler runs), takes the mirrors out of
+// the host's windows and releases the model; the host's windows may already be gone by then.
 #pragma once
 
 #include <QDesignerFormEditorInterface>
@@ -24,6 +26,7 @@
 class OvMenuBarMirror;
 class OvModalDialogScope;
 class OvToolBarMirror;
+class TCurrentUserHiveScope;
 class QDesignerWidgetBoxInterface;
 class QMenuBar;
 class THostIde;
@@ -57,11 +60,6 @@ public:
   // The host's menu bar: the main window's (made when it has none yet) or the first one found
   // among its children; nullptr when there is none.
   static QMenuBar* HostMenuBar(QWidget* MainWindow);
-  // The hot key of a caption ("P&alette": 'a'), lower case; null when it has none.
-  static QChar HotKeyOf(const QString& Caption);
-  // The model's main-menu entries whose hot key one of the host's own entries has already
-  // ("Alt+A of "P&alette" is also the host's "&Analyze"").
-  QStringList KeyClashes() const;
 
 private:
   // Shows a failure through the failure sink unless the same was shown before.
@@ -69,12 +67,16 @@ private:
   void PlaceToolBar(QDesignerWidgetBoxInterface* Box);
   // Brings the Widget Box into view (TWidgetBoxMirror::TRevealHost), saying why when it cannot.
   bool RevealWidgetBox(QDesignerWidgetBoxInterface* Box);
-  void LoadAddIn(const std::string& AddInPath);
-  void TellKeyClashes();
+  // The add-in's file: AddInPath, or where LocateAddIn finds it; empty (and told) when none.
+  std::string AddInFile(const std::string& AddInPath);
+  // Tells what to do when the hive cannot be used, and gives the add-in a stand-in store.
+  void CheckHive(const std::string& AddIn);
+  void LoadAddIn(const std::string& Path);
 
   QPointer<QDesignerFormEditorInterface> FCore;
   std::unique_ptr<THostIde> FIde;
   std::unique_ptr<OvModalDialogScope> FDialogs;
+  std::unique_ptr<TCurrentUserHiveScope> FStandInHive; // while the hive cannot be used
   // Runs the calls queued to the main thread from the host's event loop.
   TWidgetBoxMirror* FWidgetBox = nullptr;    // owned by the session
   OvToolBarMirror* FToolBarMirror = nullptr; // owned by the session

@@ -6,6 +6,7 @@
 #include <QAbstractItemModel>
 #include <QDesignerWidgetBoxInterface>
 #include <QDockWidget>
+#include <QLineEdit>
 #include <QTimer>
 #include <QTreeView>
 
@@ -23,7 +24,7 @@ std::vector<TPaletteCategory> CategoriesOf(QDesignerWidgetBoxInterface* Box) {
   for (int I = 0; I < Count; ++I) {
     const QDesignerWidgetBoxInterface::Category C = Box->category(I);
     TPaletteCategory P;
-    P.Caption = FromQString(C.name());
+    P.Caption = CaptionOf(C.name());
     P.Components.reserve(static_cast<size_t>(C.widgetCount()));
     for (int W = 0; W < C.widgetCount(); ++W)
       P.Components.push_back(FromQString(C.widget(W).name()));
@@ -64,10 +65,25 @@ struct TFlagScope {
 
 } // namespace
 
+UnicodeString CaptionOf(const QString& Name) {
+  QString Caption = Name;
+  Caption.replace(QLatin1Char('&'), QLatin1String("&&"));
+  return FromQString(Caption);
+}
+
+QString NameOf(std::u16string_view Caption) {
+  QString Name = ToQString(Caption);
+  Name.replace(QLatin1String("&&"), QLatin1String("&"));
+  return Name;
+}
+
 TWidgetBoxMirror::TWidgetBoxMirror(QDesignerWidgetBoxInterface* Box, TCategoryButtons* Palette,
                                    TReport Report, QObject* Parent)
     : QObject(Parent), FBox(Box), FPalette(Palette), FReport(std::move(Report)),
-      FReveal(&TWidgetBoxMirror::ShowWidgetBox) {
+      FReveal(&TWidgetBoxMirror::ShowWidgetBox), FSyncTimer(new QTimer(this)) {
+  FSyncTimer->setSingleShot(true);
+  FSyncTimer->setInterval(0);
+  connect(FSyncTimer, &QTimer::timeout, this, &TWidgetBoxMirror::Sync);
   // A view one header high: scrolling any category into view puts its header at the top.
   FPalette->SetBounds(FPalette->Left(), FPalette->Top(), std::max(FPalette->Width(), 1),
                       FPalette->HeaderHeight());
@@ -87,6 +103,9 @@ void TWidgetBoxMirror::ComponentDestroying(TComponent*) {
 void TWidgetBoxMirror::FindTree() {
   FRows.clear();
   FTree = nullptr;
+  if (FModel)
+    disconnect(FModel, nullptr, this, nullptr);
+  FModel = nullptr;
   QDesignerWidgetBoxInterface* Box = LiveBox();
   if (!Box)
     return;
@@ -114,10 +133,12 @@ void TWidgetBoxMirror::FindTree() {
           [this](const QModelIndex& I) { TreeFolded(I, false); });
   connect(Found, &QTreeView::collapsed, this,
           [this](const QModelIndex& I) { TreeFolded(I, true); });
-  // Categories that come, go or change their names in the tree between two openings bring the
-  // model in step at once: a menu opened right after reads the palette as the tree is.
+  // Categories that come, go or change their names in the tree bring the model in step as soon
+  // as the host has finished the change: a menu opened after it reads the palette as the tree
+  // is. The signals come from inside the change, when the Widget Box cannot be read yet.
   QAbstractItemModel* M = Found->model();
-  auto Changed = [this] { Sync(); };
+  FModel = M;
+  auto Changed = [this] { SyncSoon(); };
   connect(M, &QAbstractItemModel::rowsInserted, this, Changed);
   connect(M, &QAbstractItemModel::rowsRemoved, this, Changed);
   connect(M, &QAbstractItemModel::dataChanged, this, Changed);
@@ -134,7 +155,9 @@ QDesignerWidgetBoxInterface* TWidgetBoxMirror::LiveBox() const {
 QTreeView* TWidgetBoxMirror::Tree() {
   if (!LiveBox())
     return nullptr;
-  if (!FTree)
+  auto* T = qobject_cast<QTreeView*>(FTree.data());
+  // Found anew when it went, or when it shows another model than the one listened to.
+  if (!T || T->model() != FModel)
     FindTree();
   return qobject_cast<QTreeView*>(FTree.data());
 }
@@ -156,7 +179,12 @@ QModelIndex TWidgetBoxMirror::RowOf(const QString& Name) {
   return {};
 }
 
+void TWidgetBoxMirror::SyncSoon() {
+  FSyncTimer->start();
+}
+
 void TWidgetBoxMirror::Sync() {
+  FSyncTimer->stop();
   if (!FPalette || FSyncing)
     return;
   TFlagScope Syncing(FSyncing);
@@ -173,7 +201,7 @@ void TWidgetBoxMirror::Sync() {
   QTreeView* T = Tree();
   for (TPaletteCategory& C : Now) {
     if (T) {
-      const QModelIndex Row = RowOf(ToQString(C.Caption));
+      const QModelIndex Row = RowOf(NameOf(C.Caption));
       C.Collapsed = Row.isValid() && !T->isExpanded(Row);
     } else if (auto It = Before.find(C.Caption); It != Before.end()) {
       C.Collapsed = It->second;
@@ -192,7 +220,7 @@ void TWidgetBoxMirror::Sync() {
 void TWidgetBoxMirror::TreeFolded(const QModelIndex& Index, bool Collapsed) {
   if (FApplying || !FPalette || Index.parent().isValid())
     return;
-  const UnicodeString Name = FromQString(Index.data(Qt::DisplayRole).toString());
+  const UnicodeString Name = CaptionOf(Index.data(Qt::DisplayRole).toString());
   TButtonCategories* Categories = FPalette->Categories();
   for (int I = 0; I < Categories->Count(); ++I)
     if (Categories->Items(I)->Caption() == Name) {
@@ -215,7 +243,7 @@ void TWidgetBoxMirror::ApplyFolding() {
   TButtonCategories* Categories = FPalette->Categories();
   for (int I = 0; I < Categories->Count(); ++I) {
     const TButtonCategory* C = Categories->Items(I);
-    const QModelIndex Row = RowOf(ToQString(C->Caption()));
+    const QModelIndex Row = RowOf(NameOf(C->Caption()));
     if (Row.isValid() && T->isExpanded(Row) == C->Collapsed())
       T->setExpanded(Row, !C->Collapsed());
   }
@@ -247,7 +275,7 @@ void TWidgetBoxMirror::Reveal(int Category) {
   if (!Box)
     return;
   const TButtonCategory* C = FPalette->Categories()->Items(Category);
-  const QString Name = ToQString(C->Caption());
+  const QString Name = NameOf(C->Caption());
   const bool Expand = !C->Collapsed();
   const bool WasVisible = Box->isVisible();
   if (FReveal && !FReveal(Box))
@@ -264,6 +292,8 @@ void TWidgetBoxMirror::ScrollToTop(const QString& Name, bool Expand) {
     ApplyFolding(); // says why
     return;
   }
+  // A category the filter hides can be neither expanded nor scrolled to: shown first.
+  ClearFilter();
   const QModelIndex Row = RowOf(Name);
   if (!Row.isValid()) {
     ReportOnce(QStringLiteral("The Widget Box shows no category \"%1\" to scroll to.").arg(Name));
@@ -276,6 +306,16 @@ void TWidgetBoxMirror::ScrollToTop(const QString& Name, bool Expand) {
   // Laid out first, so that the rows below the category are there to scroll past.
   T->doItemsLayout();
   T->scrollTo(Row, QAbstractItemView::PositionAtTop);
+}
+
+void TWidgetBoxMirror::ClearFilter() {
+  QDesignerWidgetBoxInterface* Box = LiveBox();
+  QTreeView* T = Tree();
+  if (!Box)
+    return;
+  for (QLineEdit* Line : Box->findChildren<QLineEdit*>())
+    if (!Line->text().isEmpty() && !(T && T->isAncestorOf(Line)))
+      Line->clear(); // the Widget Box hears it as the user's own clearing
 }
 
 bool TWidgetBoxMirror::ShowWidgetBox(QDesignerWidgetBoxInterface* Box) {

@@ -1,14 +1,22 @@
 // The model's palette as a mirror of the host's Widget Box. The Widget Box's categories become
 // the palette's categories, their widgets its buttons; Sync reads them again as they are now.
-// Custom widget plugins and the Scratchpad add, rename and remove categories at any time: the
-// mirror syncs at once whenever the rows of the Widget Box's category tree change, so that every
-// opening of a menu that reads the palette finds the Widget Box as it is then. (Without the tree
-// the palette holds what the Widget Box held at the last Sync.)
+// A category's name is plain text in the Widget Box, so its caption in the model has every "&"
+// doubled ("Data & Charts" -> "Data && Charts"): menus show it as the Widget Box does, and a
+// chosen caption finds its category again (CaptionOf, NameOf).
+//
+// Custom widget plugins, the Scratchpad (a widget dropped into the Widget Box), reloads and
+// removals change the categories at any time. While the host changes them, the Widget Box is
+// half done (a row inserted before its category is), so the mirror never reads it from inside
+// a change: whenever the rows of the category tree change it syncs from the host's event loop,
+// once the host has finished, and it keeps no pointer into the Widget Box across a change other
+// than guarded ones. Every opening of a menu that reads the palette finds the Widget Box as it
+// is then. (Without the tree the palette holds what the Widget Box held at the last Sync.)
 //
 // The other way, what the model does to a category is done to the Widget Box: expanding or
 // collapsing it expands or collapses it there, and scrolling it into view shows the Widget Box
-// (see TRevealHost) with that category at the top of its view. Folding a category by hand in the
-// Widget Box folds it in the model.
+// (see TRevealHost) with that category at the top of its view; text in the Widget Box's filter
+// that hides categories is cleared first, so that the category can show. Folding a category by
+// hand in the Widget Box folds it in the model.
 //
 // The Widget Box offers no way to fold or scroll a category, so the mirror works its category
 // tree: the tree view among the Widget Box's children whose top-level rows carry the category
@@ -29,10 +37,19 @@
 #include <QString>
 
 #include <functional>
+#include <string_view>
 
+class QAbstractItemModel;
 class QDesignerWidgetBoxInterface;
-class QTreeView;
 class QModelIndex;
+class QTimer;
+class QTreeView;
+
+// The model's caption of a Widget Box category name: every "&" doubled, so that it stays a
+// literal "&" wherever the caption is shown.
+UnicodeString CaptionOf(const QString& Name);
+// The Widget Box category name of a caption made by CaptionOf.
+QString NameOf(std::u16string_view Caption);
 
 class TWidgetBoxMirror : public QObject, private TCategoryButtonsView {
   Q_OBJECT
@@ -47,8 +64,12 @@ public:
                    QObject* Parent = nullptr);
   ~TWidgetBoxMirror() override;
 
-  // Makes the palette what the Widget Box holds now, folded as the Widget Box shows it.
+  // Makes the palette what the Widget Box holds now, folded as the Widget Box shows it. Not to
+  // be called while the host changes the Widget Box (SyncSoon is).
   void Sync();
+  // Syncs from the event loop, once the host has finished what it is doing; several calls
+  // before then give one Sync.
+  void SyncSoon();
   // How the Widget Box is brought into view; by default its dock or window is shown.
   void SetRevealHost(TRevealHost Reveal) { FReveal = std::move(Reveal); }
   // Shows the dock widgets and window the Widget Box stands in, raised. Answers whether the
@@ -73,6 +94,9 @@ private:
   // top of the Widget Box.
   void Reveal(int Category);
   void ScrollToTop(const QString& Name, bool Expand);
+  // Empties the Widget Box's filter (its line edits outside the category tree), so that every
+  // category shows again.
+  void ClearFilter();
   void ApplyFolding();
   void ReportOnce(const QString& Message);
 
@@ -83,6 +107,8 @@ private:
   TReport FReport;
   TRevealHost FReveal;
   QPointer<QObject> FTree;
+  QPointer<QAbstractItemModel> FModel; // FTree's model the mirror listens to
+  QTimer* FSyncTimer;                  // a child of the mirror
   QHash<QString, int> FRows; // category name -> top-level row of FTree, checked at each use
   bool FSyncing = false;     // the mirror changes the model: not to be done to the Widget Box
   bool FApplying = false;    // the mirror changes the tree: not to be done to the model

@@ -4,7 +4,10 @@
 #include "OvModelRef.h"
 #include "OvQtStrings.h"
 
+#include <QActionEvent>
 #include <QTimer>
+
+#include <algorithm>
 
 void OvFillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver) {
   Menu->clear();
@@ -60,6 +63,40 @@ void OvFillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver) {
   }
 }
 
+QChar OvHotKeyOf(const QString& Text) {
+  for (qsizetype I = 0; I + 1 < Text.size(); ++I)
+    if (Text[I] == QLatin1Char('&')) {
+      if (Text[I + 1] != QLatin1Char('&'))
+        return Text[I + 1].toLower();
+      ++I; // "&&" stands for a literal "&"
+    }
+  return {};
+}
+
+QString OvWithFreeHotKey(const QString& Text, const QSet<QChar>& Taken) {
+  const QChar Key = OvHotKeyOf(Text);
+  if (Key.isNull() || !Taken.contains(Key))
+    return Text;
+  QString Result;
+  bool Placed = false;
+  for (qsizetype I = 0; I < Text.size(); ++I) {
+    QChar C = Text[I];
+    if (C == QLatin1Char('&')) {
+      if (I + 1 >= Text.size() || Text[I + 1] != QLatin1Char('&'))
+        continue; // the old marker
+      Result += QLatin1String("&&");
+      ++I;
+      continue;
+    }
+    if (!Placed && C.isLetterOrNumber() && !Taken.contains(C.toLower())) {
+      Result += QLatin1Char('&');
+      Placed = true;
+    }
+    Result += C;
+  }
+  return Result;
+}
+
 // --- OvMenuBarMirror
 // --------------------------------------------------------------------------------
 
@@ -70,10 +107,15 @@ OvMenuBarMirror::OvMenuBarMirror(TMainMenu* Menu, QMenuBar* Bar, QObject* Parent
   FDriver.Click = [](TMenuItem* Item) { Item->Click(); };
   Q_ASSERT(Parent != Bar);
   FRoot->AddView(this);
+  // The bar's own entries coming, going and changing decide which hot keys are free.
+  if (FBar)
+    FBar->installEventFilter(this);
   Rebuild();
 }
 
 OvMenuBarMirror::~OvMenuBarMirror() {
+  if (FBar)
+    FBar->removeEventFilter(this);
   Unlink();
   if (FRoot)
     FRoot->RemoveView(this);
@@ -104,11 +146,60 @@ void OvMenuBarMirror::Unlink() {
   FEntries.clear();
 }
 
+QString OvMenuBarMirror::Shown(TMenuItem* Item) const {
+  const QString Caption = ToQString(Item->Caption());
+  if (!FBar)
+    return Caption;
+  QSet<QChar> Taken;
+  for (QAction* A : FBar->actions()) {
+    const bool Mine = std::any_of(FEntries.begin(), FEntries.end(),
+                                  [A](const TEntry& E) { return E.Action == A; });
+    const QChar Key = OvHotKeyOf(A->text());
+    // A hidden entry keeps its key: a Qt bar still gives it its share of the presses.
+    if (!Mine && !Key.isNull())
+      Taken.insert(Key);
+  }
+  return OvWithFreeHotKey(Caption, Taken);
+}
+
+void OvMenuBarMirror::ShowHotKeys() {
+  const bool Was = FShowing;
+  FShowing = true;
+  for (const TEntry& E : FEntries) {
+    if (!E.Action || (E.Item->ComponentState() & csDestroying))
+      continue;
+    const QString Text = Shown(E.Item);
+    if (E.Action->text() == Text)
+      continue;
+    if (E.Menu)
+      E.Menu->setTitle(Text);
+    else
+      E.Action->setText(Text);
+  }
+  FShowing = Was;
+}
+
+bool OvMenuBarMirror::eventFilter(QObject* Watched, QEvent* Event) {
+  const QEvent::Type Type = Event->type();
+  if (Watched == FBar && !FShowing &&
+      (Type == QEvent::ActionAdded || Type == QEvent::ActionRemoved ||
+       Type == QEvent::ActionChanged)) {
+    QAction* A = static_cast<QActionEvent*>(Event)->action();
+    const bool Mine = std::any_of(FEntries.begin(), FEntries.end(),
+                                  [A](const TEntry& E) { return E.Action == A; });
+    if (!Mine)
+      ShowHotKeys();
+  }
+  return QObject::eventFilter(Watched, Event);
+}
+
 void OvMenuBarMirror::Rebuild() {
   FRebuildPending = false;
   Unlink();
   if (!FRoot || !FBar)
     return;
+  const bool Was = FShowing;
+  FShowing = true; // the entries added below are the mirror's own
   for (int I = 0; I < FRoot->Count(); ++I) {
     TMenuItem* Item = FRoot->Items(I);
     if (Item->ComponentState() & csDestroying)
@@ -118,13 +209,13 @@ void OvMenuBarMirror::Rebuild() {
     QAction* Action;
     QMenu* Menu = nullptr;
     if (Item->Count() == 0) {
-      Action = new QAction(ToQString(Item->Caption()), FBar);
+      Action = new QAction(Shown(Item), FBar);
       connect(Action, &QAction::triggered, this, [this, Ref = TModelRef(Item)] {
         if (TMenuItem* Current = Ref.Get())
           RunGuarded(Window(), [&] { Current->Click(); });
       });
     } else {
-      Menu = new QMenu(ToQString(Item->Caption()), FBar);
+      Menu = new QMenu(Shown(Item), FBar);
       Menu->setObjectName(ToQString(Item->Caption()));
       connect(Menu, &QMenu::aboutToShow, this, [this, Menu, Ref = TModelRef(Item)] {
         ++FOpening;
@@ -151,6 +242,7 @@ void OvMenuBarMirror::Rebuild() {
     FBar->addAction(Action);
     FEntries.push_back({Item, Action, Menu});
   }
+  FShowing = Was;
 }
 
 QList<QAction*> OvMenuBarMirror::Actions() const {
@@ -205,12 +297,12 @@ void OvMenuBarMirror::CaptionChanged(TMenuItem* Sender) {
   // The entry's own action shows the new caption; nothing else of the bar changes.
   for (const TEntry& E : FEntries)
     if (E.Item == Sender) {
-      const QString Caption = ToQString(Sender->Caption());
+      const QString Text = Shown(Sender);
       if (E.Menu) {
-        E.Menu->setTitle(Caption);
-        E.Menu->setObjectName(Caption);
+        E.Menu->setTitle(Text);
+        E.Menu->setObjectName(ToQString(Sender->Caption()));
       } else if (E.Action) {
-        E.Action->setText(Caption);
+        E.Action->setText(Text);
       }
     }
 }

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QSet>
 
 #include <functional>
 #include <vector>
@@ -23,15 +24,27 @@ struct OvMenuDriver {
 // children as sub-menus that open through the driver, the rest as actions.
 void OvFillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver);
 
+// The hot key of a menu text ("P&alette": 'a'), lower case; null when it has none ("&&" is a
+// literal "&").
+QChar OvHotKeyOf(const QString& Text);
+// Text with its hot key moved, when the key is one of Taken (lower case), to the first letter or
+// digit of it that is not: "P&alette" with 'a' taken gives "&Palette". Text whose key is free, or
+// that has none, comes back as it is; without a free letter, it comes back without a hot key (a
+// literal "&" stays "&&").
+QString OvWithFreeHotKey(const QString& Text, const QSet<QChar>& Taken);
+
 // The model main menu's top-level entries at the end of a Qt menu bar, following them as they
 // come and go and as they change: an entry that gets its first child (a package adds a menu and
 // then its items) becomes a sub-menu, one that loses its last child a command. A change that
 // arrives while one of the mirror's menus is opening or open is shown once that menu has closed.
 // The bar may belong to someone else (a host's main window): the mirror adds its entries after
-// the bar's own, and touches, rebuilds and removes only the entries it added. Its entries are
-// children of the bar and go with it; the mirror itself belongs to Parent (never the bar: a
-// mirror released before its bar takes its entries out of it, which a bar being released cannot
-// take part in).
+// the bar's own, and touches, rebuilds and removes only the entries it added. An entry whose
+// hot key one of the bar's own entries has already shows another letter of its caption, one the
+// bar leaves free (OvWithFreeHotKey), so that every underlined letter opens what it underlines;
+// the model's caption stays as it is. The letters follow the bar's own entries as they change. Its
+// entries are children of the bar and go with it; the mirror itself belongs to Parent (never the
+// bar: a mirror released before its bar takes its entries out of it, which a bar being released
+// cannot take part in).
 class OvMenuBarMirror : public QObject, private TMenuItemView {
   Q_OBJECT
 public:
@@ -44,6 +57,9 @@ public:
   // The bar's actions that this mirror added, in the bar's order.
   QList<QAction*> Actions() const;
   void Rebuild();
+
+protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
   struct TEntry {
@@ -62,6 +78,10 @@ private:
   bool MenuOpen() const;
   // Stops listening to the entries and takes their Qt actions out of the bar.
   void Unlink();
+  // What an entry's Qt action shows for its caption: with a hot key the bar leaves free.
+  QString Shown(TMenuItem* Item) const;
+  // Shows every entry's caption again (the bar's own entries changed).
+  void ShowHotKeys();
   QWidget* Window() const;
 
   TMenuItem* FRoot;
@@ -70,6 +90,7 @@ private:
   std::vector<TEntry> FEntries;
   int FOpening = 0; // an entry's opening event runs
   bool FRebuildPending = false;
+  bool FShowing = false; // the mirror sets its entries' texts
 };
 
 // A popup menu of the model shown as a Qt menu: the before-show event fires as it opens, and

@@ -87,7 +87,7 @@ private slots:
     // goes: the next opening finds the palette as the Widget Box is then.
     Box->AddCategory(QStringLiteral("My Widgets"), 2);
     Box->AddCategory(QStringLiteral("Scratchpad"), 1);
-    Box->Rename(1, QStringLiteral("Spacers && Struts"));
+    Box->Rename(1, QStringLiteral("Spacers & Struts"));
     Box->removeCategory(3);
     Mirror->Sync();
     QCOMPARE(Captions(*Palette),
@@ -95,12 +95,55 @@ private slots:
                           "Display Widgets", "My Widgets", "Scratchpad"}));
     QCOMPARE(Named(*Palette, QStringLiteral("My Widgets"))->ButtonCount(), 2);
 
-    // Without an opening the model follows the tree soon after, too.
+    // Without an opening the model follows the tree once the change is over, too.
     Box->removeCategory(0);
     QTRY_COMPARE(Captions(*Palette).first(), QStringLiteral("Spacers && Struts"));
     Box->removeCategory(0);
     Box->removeCategory(0);
     QTRY_COMPARE(Captions(*Palette).first(), QStringLiteral("Containers"));
+  }
+
+  // The hosts signal a change of their tree from inside it, when the Widget Box is half done
+  // (reading it then crashed Qt Widgets Designer): the mirror reads it only once the change is
+  // over, however it changes, and then holds it as it is.
+  void theWidgetBoxIsReadOnlyOnceTheHostHasFinishedChangingIt() {
+    Build(true);
+    Box->AddCategory(QStringLiteral("Scratchpad"), 1);
+    Box->Rename(0, QStringLiteral("Lay & Out"));
+    Box->removeCategory(1);
+    QTRY_COMPARE(Captions(*Palette),
+                 (QStringList{"Lay && Out", "Buttons", "Item Views", "Containers", "Input Widgets",
+                              "Display Widgets", "Scratchpad"}));
+    Box->Reload({QStringLiteral("Alpha"), QStringLiteral("Beta")}, 3);
+    QTRY_COMPARE(Captions(*Palette), (QStringList{"Alpha", "Beta"}));
+    QCOMPARE(Named(*Palette, QStringLiteral("Beta"))->ButtonCount(), 3);
+    QCOMPARE(Box->ReadsInChange, 0);
+    // The folding of the rebuilt Widget Box goes both ways still.
+    Box->Tree->topLevelItem(1)->setExpanded(false);
+    QVERIFY(Named(*Palette, QStringLiteral("Beta"))->Collapsed());
+    Named(*Palette, QStringLiteral("Alpha"))->SetCollapsed(true);
+    QVERIFY(!Box->Tree->topLevelItem(0)->isExpanded());
+    QVERIFY(Reports.isEmpty());
+  }
+
+  // A category that the Widget Box's filter hides, chosen: the filter is cleared, and the
+  // category shows expanded at the top.
+  void aCategoryTheFilterHidesIsShownWhenChosen() {
+    Build(true);
+    Box->Filter->setFocus();
+    QTest::keyClicks(Box->Filter, QStringLiteral("Butt"));
+    QTreeWidgetItem* Input = Row(*Box, QStringLiteral("Input Widgets"));
+    QVERIFY(Input->isHidden());
+    Input->setExpanded(false);
+    QTest::qWait(10);
+    TButtonCategory* C = Named(*Palette, QStringLiteral("Input Widgets"));
+    C->SetCollapsed(false);
+    C->ScrollIntoView();
+    QVERIFY(Box->Filter->text().isEmpty());
+    QVERIFY(!Input->isHidden());
+    QVERIFY(Input->isExpanded());
+    QTRY_COMPARE(Box->Tree->visualItemRect(Input).top(), 0);
+    QVERIFY(Reports.isEmpty());
   }
 
   void aCategoryFoldedByHandInTheWidgetBoxIsFoldedInTheModel() {

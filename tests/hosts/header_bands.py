@@ -11,6 +11,11 @@ LEFT..LEFT+WIDTH, it has no white pixel and is mostly light (the header's fill, 
       exits 0 when the HEIGHT rows from Y_A in SHOT_A equal those from Y_B in SHOT_B along the
       span LEFT..LEFT+WIDTH, 1 otherwise; Y_B may be off by up to two rows (a band's first and
       last rows are its border, which the rows next to it can shade)
+  header_bands.py expanded SHOT_A K SHOT_B LEFT TOP WIDTH HEIGHT
+      exits 0 when the K-th header band (from 0) of the rectangle in SHOT_A is found in SHOT_B
+      (the same rows, as "same" compares them) followed by the rows of its widgets: the next
+      band (or the rectangle's end) at least 12 rows below it, and something other than the
+      white background in the rows between; 1 otherwise
 """
 import sys
 
@@ -68,6 +73,28 @@ def rows(image, y, left, width, height):
     return [[pixel(image, x, yy) for x in range(left, left + width)] for yy in range(y, y + height)]
 
 
+def same_rows(a, ya, b, yb, left, width, height):
+    want = rows(a, ya, left, width, height)
+    return any(rows(b, yb + d, left, width, height) == want for d in range(-2, 3))
+
+
+def expanded(a, k, b, left, top, width, height):
+    ref = bands(a, left, top, width, height)
+    if k >= len(ref):
+        return False
+    y0, y1 = ref[k]
+    now = bands(b, left, top, width, height)
+    for i, (n0, n1) in enumerate(now):
+        if not same_rows(a, y0, b, n0, left, width, y1 - y0 + 1):
+            continue
+        below = now[i + 1][0] if i + 1 < len(now) else top + height
+        if below - n1 < 12:
+            return False
+        return any(min(p) < 200 for row in rows(b, n1 + 1, left, width, min(24, below - n1 - 1))
+                   for p in row)
+    return False
+
+
 def main(argv):
     if len(argv) == 7 and argv[1] == "bands":
         image = read_ppm(argv[2])
@@ -82,8 +109,15 @@ def main(argv):
         a, b = read_ppm(argv[2]), read_ppm(argv[4])
         ya, yb = int(argv[3]), int(argv[5])
         left, width, height = map(int, argv[6:9])
-        want = rows(a, ya, left, width, height)
-        return 0 if any(rows(b, yb + d, left, width, height) == want for d in range(-2, 3)) else 1
+        return 0 if same_rows(a, ya, b, yb, left, width, height) else 1
+    if len(argv) == 9 and argv[1] == "expanded":
+        a, b = read_ppm(argv[2]), read_ppm(argv[4])
+        k = int(argv[3])
+        left, top, width, height = map(int, argv[5:9])
+        w, h, _ = b
+        width = min(width, w - left)
+        height = min(height, h - top)
+        return 0 if expanded(a, k, b, left, top, width, height) else 1
     sys.exit(__doc__)
 
 

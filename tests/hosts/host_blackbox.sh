@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
 # Starts a real form editor (Qt Widgets Designer or Qt Creator) with the add-in's plugin from the
-# build tree, a private HOME and a .ui file, on the X server in $DISPLAY, and works it with X
-# events only, as a user would:
-#   - "P&alette" opens by a click on its menu-bar entry (and by Alt+A in Designer; in Qt Creator
-#     Alt+A belongs to its own "&Analyze" menu), with the Widget Box's categories under "Other";
+# build tree (and a widget plugin whose category is "Data & Charts"), a private HOME and a .ui
+# file, on the X server in $DISPLAY, and works it with X events only, as a user would:
+#   - "P&alette" opens by a click on its menu-bar entry and by its underlined letter (Alt+A in
+#     Designer; Alt+P in Qt Creator, whose own "&Analyze" has Alt+A), with the Widget Box's
+#     categories under "Other";
 #   - the add-in's button at the left end of the tool bar above the Widget Box drops the same menu
 #     down; its "Edit Categories..." opens the dialog, a category typed for the first tab
 #     ("Buttons") and OK save it, which a second process (hostide --script, same HOME) reads
 #     back from the hive;
 #   - "Buttons", collapsed by a click on its header, is picked through its new category: it is
 #     expanded and its header stands at the top of the Widget Box (seen on screen);
-#   - the host quits on Ctrl+Q with status 0.
+#   - a Push Button dragged onto the form and from there into the Widget Box (which makes its
+#     "Scratchpad" category) leaves the host running; with every category folded (the Widget
+#     Box's "Collapse all"), "Scratchpad" and "Data & Charts" picked under "Other" show expanded;
+#   - with text in the Widget Box's filter, a picked tab shows: the filter is emptied and the
+#     category expanded;
+#   - the form saved (Ctrl+S), the host quits on Ctrl+Q with status 0.
 # Usage (under tests/support/with-xvfb.sh):
-#   host_blackbox.sh designer|creator PROGRAM PLUGIN_DIR HOSTIDE GLYPH.bmp FORM.ui
+#   host_blackbox.sh designer|creator PROGRAM PLUGIN_PATH HOSTIDE GLYPH.bmp FORM.ui
+# PLUGIN_PATH is QT_PLUGIN_PATH for the host: folders holding designer/ plugin folders.
 set -euo pipefail
 
 kind=$1
@@ -157,29 +164,23 @@ close_menus
 xdotool mousemove $((palette_x + 10)) "$bar_y" click 1
 poll has_popup_at "$palette_x" "$palette_h" || fail "a click on P&alette opened nothing"
 # Its first row is "Other", whose submenu holds every category of the Widget Box: at least the
-# eight of Designer's standard Widget Box.
+# eight of Designer's standard Widget Box and "Data & Charts".
 xdotool mousemove $((palette_x + 30)) $((palette_y + 13))
 poll has_submenu_of "$palette_x" || fail "P&alette's first row opens no submenu (no \"Other\")"
 read -r _ _ _ _ other_h <<<"$(submenu_of "$palette_x")"
-[ "$other_h" -ge $((8 * 18)) ] || fail "\"Other\" is $other_h pixels high: fewer than 8 categories"
+[ "$other_h" -ge $((9 * 18)) ] || fail "\"Other\" is $other_h pixels high: fewer than 9 categories"
 close_menus
 echo "ok: P&alette opens by a click, its \"Other\" lists the Widget Box's categories (${other_h} px)"
 
-# 2. Alt+A.
+# 2. The underlined letter: the first of "Palette" that the host's own entries leave free.
+case "$kind" in
+  designer) key=a ;;
+  creator) key=p ;; # its "&Analyze" has Alt+A
+esac
 focus_host
-xdotool key alt+a
-if [ "$kind" = designer ]; then
-  poll has_popup_at "$palette_x" "$palette_h" || fail "Alt+A did not open P&alette"
-  echo "ok: Alt+A opens P&alette"
-else
-  # Qt Creator's own "&Analyze" menu has Alt+A.
-  sleep 0.5
-  if has_popup_at "$palette_x" "$palette_h"; then
-    echo "ok: Alt+A opens P&alette"
-  else
-    echo "note: Alt+A opens $(popups | wc -l) other menu(s) in Qt Creator (its own \"&Analyze\")"
-  fi
-fi
+xdotool key "alt+$key"
+poll has_popup_at "$palette_x" "$palette_h" || fail "Alt+${key^^} did not open P&alette"
+echo "ok: Alt+${key^^} opens P&alette"
 close_menus
 
 # 3. The add-in's button drops the same menu down by its arrow, right of the glyph.
@@ -277,8 +278,100 @@ at_top() {
 poll at_top || fail "after the pick, Buttons is not expanded at the top of the Widget Box"
 echo "ok: picking Buttons expands it and brings it to the top of the Widget Box"
 
-# 7. Ctrl+Q quits with status 0.
+# 7. A Push Button dragged from the Widget Box (the first widget under "Buttons", now at its top)
+# onto the form, then from the form into the Widget Box: the host makes its "Scratchpad".
+drag() {
+  local i
+  xdotool mousemove "$1" "$2" mousedown 1
+  sleep 0.2
+  for i in 1 2 3 4 5 6 7 8; do
+    xdotool mousemove $(($1 + ($3 - $1) * i / 8)) $(($2 + ($4 - $2) * i / 8))
+    sleep 0.05
+  done
+  sleep 0.3
+  xdotool mouseup 1
+  sleep 0.5
+}
+read -r _ buttons_end <<<"$(headers "$work/after.ppm" | head -n1)"
+# The form stands right of the Widget Box, below the tool bars, in both hosts.
+form_x=$((gx + 300))
+form_y=$((gy + 60))
+drag $((span_x + 20)) $((buttons_end + 12)) "$form_x" "$form_y"
+drag $((form_x + 20)) $((form_y + 8)) $((span_x + 40)) $((wy + wh / 2))
+kill -0 "$host" 2>/dev/null || fail "the host ended when a widget was dropped into the Widget Box"
+echo "ok: a Push Button dragged from the form into the Widget Box leaves the host running"
+
+# Every category folded by the Widget Box's own "Collapse all" (the second item of its context
+# menu): then all headers show, one under the other.
+xdotool mousemove $((span_x + span_w / 2)) $((top0 + 6)) click 3
+sleep 0.4
+xdotool key Down Down Return
+xdotool mousemove $((wx + ww - 15)) $((wy + wh - 5))
+id_w=160
+# The number of headers one right under the other from the first in a screenshot (what lies
+# further down, a bar of the host below the Widget Box say, is not counted).
+stacked() {
+  python3 "$bands_py" bands "$1" "$span_x" "$scan_top" "$id_w" "$scan_h" |
+    awk 'NR > 1 && $1 - end >= 12 { exit } { n++; end = $2 } END { print n + 0 }'
+}
+all_folded() {
+  capture "$work/folded.ppm" || return 1
+  folded=$(stacked "$work/folded.ppm")
+  [ "$folded" -eq 10 ]
+}
+poll all_folded || fail "after Collapse all, the Widget Box shows $folded headers, not the 8 \
+standard categories, \"Data & Charts\" and \"Scratchpad\" one under the other"
+echo "ok: the Widget Box holds 10 categories, Scratchpad among them"
+
+# Picks row $1 (from 0) of P&alette's "Other", which has $2 rows.
+pick_other() {
+  xdotool mousemove $((palette_x + 10)) "$bar_y" click 1
+  poll grown || fail "P&alette did not open"
+  read -r _ _ py _ ph <<<"$(popups | awk -v x="$palette_x" '$2 == x' | head -n1)"
+  # Rows: "Blackbox", "Other", a separator, "Edit Categories...".
+  xdotool mousemove $((palette_x + 30)) $((py + 3 + row + row / 2))
+  poll has_submenu_of "$palette_x" || fail "P&alette's second row opens no submenu (no \"Other\")"
+  read -r _ sx sy sw sh <<<"$(submenu_of "$palette_x")"
+  [ "$sh" -ge $(($2 * row)) ] && [ "$sh" -lt $((($2 + 1) * row)) ] ||
+    fail "\"Other\" is $sh pixels high, not $2 rows of $row"
+  local m=$(((sh - $2 * row) / 2))
+  xdotool mousemove $((sx + sw / 2)) $((sy + m + row / 2)) \
+    mousemove $((sx + sw / 2)) $((sy + m + $1 * row + row / 2)) click 1
+  poll no_popup || fail "picking row $1 of \"Other\" left a menu open"
+  xdotool mousemove $((wx + ww - 15)) $((wy + wh - 5))
+}
+# Whether the K-th header of the folded Widget Box shows expanded now.
+shows_expanded() {
+  capture "$work/now.ppm" &&
+    python3 "$bands_py" expanded "$work/folded.ppm" "$1" "$work/now.ppm" "$span_x" "$scan_top" \
+      "$id_w" "$scan_h"
+}
+# "Other" now: Containers, Data & Charts, Display Widgets, Input Widgets, Item Views, Item
+# Widgets, Layouts, Scratchpad, Spacers (Buttons is filed under Blackbox). In the Widget Box,
+# Data & Charts and Scratchpad are the last two.
+pick_other 7 9
+poll shows_expanded 9 || fail "picking Scratchpad did not show it expanded"
+echo "ok: P&alette lists Scratchpad under Other, and picking it shows it"
+pick_other 1 9
+poll shows_expanded 8 || fail "picking \"Data & Charts\" did not show it expanded"
+echo "ok: picking \"Data & Charts\" shows it"
+
+# 8. Text in the Widget Box's filter (between the tool bar and the first header) hides every
+# category but Buttons; picking Containers empties it and shows Containers expanded.
+xdotool mousemove $((span_x + 50)) $(((gy + 16 + top0) / 2)) click 1
+sleep 0.2
+xdotool type --delay 30 "check"
+filtered() { capture "$work/filtered.ppm" && [ "$(stacked "$work/filtered.ppm")" -eq 1 ]; }
+poll filtered || fail "the filter \"check\" did not leave one category in the Widget Box"
+pick_other 0 9
+# (The filter hid Containers' header: it shows only once the filter is empty.)
+poll shows_expanded 5 || fail "picking Containers with text in the filter did not show it"
+echo "ok: with text in the filter, picking Containers clears it and shows Containers"
+
+# 9. Ctrl+S saves the form (changed by the drags), and Ctrl+Q quits with status 0.
 focus_host
+xdotool key ctrl+s
+sleep 0.5
 xdotool key ctrl+q
 status=0
 for _ in $(seq 300); do

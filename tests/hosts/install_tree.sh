@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a staging root (DESTDIR) and checks the installed tree as a user gets
 # it: hostide from the bin folder loads the add-in from the project's library folder, the plugin
-# sits in Qt's designer folder with a run path to that library folder, and no test, benchmark or
-# test-only add-in is installed.
+# sits in Qt's designer folder with a run path to that library folder, hostide's manual page and
+# the changelog are there, and no test, benchmark or test-only add-in or plugin is installed.
 # Usage: install_tree.sh BUILD_DIR INSTALL_PREFIX LIBDIR PLUGIN_DIR
 #   PLUGIN_DIR is the plugin's folder, absolute or relative to INSTALL_PREFIX ("-" without Qt).
 set -euo pipefail
@@ -32,9 +32,18 @@ for f in "$root$prefix/bin/hostide" "$private/librtl170.so" "$private/libvcl170.
   [ -f "$f" ] || fail "not installed: ${f#"$root"}"
 done
 unwanted=$(find "$root" -type f \( -name '*_tests' -o -name '*_bench' -o -name 'hive_worker' \
-  -o -name '*NoGlyph*' -o -name '*BadGlyph*' -o -name '*Bench*' -o -name '*.a' -o -name '*.h' \) -print)
+  -o -name '*NoGlyph*' -o -name '*BadGlyph*' -o -name '*Bench*' -o -name '*ChartWidgets*' \
+  -o -name '*.a' -o -name '*.h' \) -print)
 [ -z "$unwanted" ] || fail "installed but only for tests or benchmarks: ${unwanted//$root/}"
 echo "ok: hostide, the host libraries and the add-in installed, nothing of the tests"
+
+# The manual page is made from hostide's --help; the changelog's latest entry is this version.
+man=$root$prefix/share/man/man1/hostide.1.gz
+changelog=$root$prefix/share/doc/orvik-palette-menu/changelog.gz
+gzip -dc "$man" 2>/dev/null | grep -q -- 'no\\-package' || fail "no manual page of hostide's options in ${man#"$root"}"
+gzip -dc "$changelog" 2>/dev/null | head -n1 | grep -q '^orvik-palette-menu (' ||
+  fail "no changelog in ${changelog#"$root"}"
+echo "ok: hostide's manual page and the changelog installed"
 
 # The installed hostide, with a hive of its own, finds the add-in beside its libraries.
 printf 'packages\n' >"$work/packages.hsc"

@@ -171,6 +171,78 @@ private slots:
     QVERIFY(Failures.isEmpty());
   }
 
+  // The letter a hot key moves to: the first of the text the taken keys leave free, whatever
+  // its case; a literal "&" stays one, and a text with no free letter loses its marker.
+  void aTakenHotKeyMovesToTheFirstFreeLetter() {
+    const QSet<QChar> A{QChar('a')};
+    QCOMPARE(OvWithFreeHotKey(QStringLiteral("P&alette"), A), QStringLiteral("&Palette"));
+    QCOMPARE(OvWithFreeHotKey(QStringLiteral("P&alette"), {QChar('a'), QChar('p')}),
+             QStringLiteral("Pa&lette"));
+    QCOMPARE(OvWithFreeHotKey(QStringLiteral("P&alette"), {QChar('b')}),
+             QStringLiteral("P&alette"));
+    QCOMPARE(OvWithFreeHotKey(QStringLiteral("Palette"), A), QStringLiteral("Palette"));
+    QCOMPARE(OvWithFreeHotKey(QStringLiteral("R&&D &and"), A), QStringLiteral("&R&&D and"));
+    QCOMPARE(OvWithFreeHotKey(QStringLiteral("&& &a"), A), QStringLiteral("&& a"));
+    QCOMPARE(OvWithFreeHotKey(QStringLiteral("A &B"), {QChar('a'), QChar('b')}),
+             QStringLiteral("A B"));
+    QCOMPARE(OvHotKeyOf(QStringLiteral("Fish && &Chips")), QChar('c'));
+    QVERIFY(OvHotKeyOf(QStringLiteral("R&&D")).isNull());
+    QVERIFY(OvHotKeyOf(QStringLiteral("End&")).isNull());
+  }
+
+  // A host's bar whose own entry has the model entry's key (Qt Creator's "&Analyze" and
+  // "P&alette"): the mirror's entry shows a free letter, and pressing it opens the entry; the
+  // model keeps its caption. The letter follows the host's entries as they come and go.
+  void anEntryWhoseKeyTheHostHasShowsAFreeLetterThatOpensIt() {
+    QMainWindow Window;
+    auto* Bar = new QMenuBar(&Window);
+    Window.setMenuBar(Bar);
+    Bar->addMenu(QStringLiteral("&File"));
+    QMenu* Analyze = Bar->addMenu(QStringLiteral("&Analyze"));
+    int Analyzed = 0;
+    connect(Analyze, &QMenu::aboutToShow, this, [&] { ++Analyzed; });
+
+    TComponent Ide(nullptr);
+    auto* Menu = new TMainMenu(&Ide);
+    TMenuItem* Palette = NewItem(&Ide, Menu->Items(), u"P&alette");
+    NewItem(&Ide, Palette, u"Edit Categories...");
+    TMenuItem* Go = NewItem(&Ide, Menu->Items(), u"&Go");
+    int Gos = 0;
+    Go->OnClick = [&](TObject*) { ++Gos; };
+    OvMenuBarMirror Mirror(Menu, Bar, &Window);
+    Window.resize(500, 200);
+    Window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Window) && user::Activate(&Window));
+
+    QCOMPARE(Entries(Bar), (QStringList{"&File", "&Analyze", "&Palette", "&Go"}));
+    QCOMPARE(Palette->Caption(), u"P&alette");
+    user::Press(Qt::Key_P, Qt::AltModifier);
+    QMenu* M = user::Shown(user::ActionNamed(Bar, QStringLiteral("&Palette")));
+    QVERIFY(M);
+    QCOMPARE(user::Texts(M), (QStringList{"Edit Categories..."}));
+    user::CloseMenus();
+    QCOMPARE(Analyzed, 0);
+    user::Press(Qt::Key_G, Qt::AltModifier);
+    QTRY_COMPARE(Gos, 1);
+
+    // The host adds an entry with the new letter, and takes its "&Analyze" away; a model caption
+    // that changes shows with a free letter too.
+    Bar->insertMenu(Analyze->menuAction(), new QMenu(QStringLiteral("&Project"), &Window));
+    QCOMPARE(Entries(Bar), (QStringList{"&File", "&Project", "&Analyze", "Pa&lette", "&Go"}));
+    Go->SetCaption(u"&Find");
+    QCOMPARE(Entries(Bar), (QStringList{"&File", "&Project", "&Analyze", "Pa&lette", "F&ind"}));
+    // A hidden entry keeps its key in a Qt bar (a press may go to it); a removed one does not.
+    Analyze->menuAction()->setVisible(false);
+    QCOMPARE(Entries(Bar), (QStringList{"&File", "&Project", "Pa&lette", "F&ind"}));
+    Bar->removeAction(Analyze->menuAction());
+    QCOMPARE(Entries(Bar), (QStringList{"&File", "&Project", "P&alette", "F&ind"}));
+    user::Press(Qt::Key_A, Qt::AltModifier);
+    QVERIFY(user::Shown(user::ActionNamed(Bar, QStringLiteral("P&alette"))));
+    user::CloseMenus();
+    QCOMPARE(Analyzed, 0);
+    QVERIFY(Failures.isEmpty());
+  }
+
   // A menu whose model rebuilds its sub-menus at every opening (as the add-in does): each
   // opening shows the sub-menus and their items as the model now has them, however many fewer or
   // more there are than last time, and a chosen item is the model's current one.
