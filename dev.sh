@@ -10,6 +10,11 @@
 #                    runs it with a new, empty HOME (settings and hive), removed afterwards
 #   ./dev.sh creator [--fresh] [FILE.ui...]
 #                    the same with Qt Creator (open a .ui file for its form editor)
+#   ./dev.sh lazarus [--fresh] [LAZARUS ARGS...]
+#                    install what is missing, build, rebuild the Lazarus IDE with the package
+#                    into a private configuration (build/PRESET/lazarus: its own --pcp, the IDE
+#                    in its bin/; nothing is written to the system's Lazarus folder) and start
+#                    it; --fresh starts over with a new configuration and a new, empty HOME
 #   ./dev.sh package install what is missing, build the package preset, make the .deb
 #                    (build/package/orvik-palette-menu_VERSION_amd64.deb) and check it with
 #                    lintian (any error or warning fails)
@@ -25,7 +30,7 @@ PRESET="${PRESET:-default}"
 PACKAGES=(cmake g++ make pkg-config libicu-dev libsqlite3-dev googletest libgtest-dev libgmock-dev
           libbenchmark-dev libedit-dev nlohmann-json3-dev qt6-base-dev xvfb xauth xdotool
           imagemagick python3 clang libclang-rt-14-dev tmux qt6-tools-dev designer-qt6 dpkg-dev
-          libxtst-dev help2man lintian)
+          libxtst-dev help2man lintian lazarus-ide-2.2 lcl-2.2 lazarus-src-2.2 fpc)
 # Qt Creator runs in the tests too; installed without the (large) recommended packages.
 NORECOMMENDS=(qtcreator)
 
@@ -115,6 +120,24 @@ start_host() {
   return "$status"
 }
 
+# Rebuilds the Lazarus IDE with the package into a private configuration and starts it there.
+start_lazarus() {
+  local pcp="$PWD/build/$PRESET/lazarus" home=""
+  if [ "${1:-}" = --fresh ]; then
+    rm -rf "$pcp"
+    home=$(mktemp -d "${TMPDIR:-/tmp}/orvik-fresh.XXXXXX")
+    shift
+  fi
+  ide/lazarus/lazarus.sh config "$pcp" "$PWD/build/$PRESET/bin/libOrvikPaletteMenuEmbed.so"
+  echo "Rebuilding the Lazarus IDE with the package into $pcp (about a minute the first time)"
+  ide/lazarus/lazarus.sh build "$pcp" "$PWD/ide/lazarus/orvikpalettemenu.lpk"
+  local status=0
+  env ${home:+HOME="$home" XDG_CONFIG_HOME="$home/.config"} \
+    "$pcp/bin/lazarus" --pcp="$pcp" "$@" || status=$?
+  [ -n "$home" ] && rm -rf "$home"
+  return "$status"
+}
+
 case "${1:-}" in
   test)
     install_missing
@@ -138,6 +161,12 @@ case "${1:-}" in
     shift
     start_host "$host" "$@"
     ;;
+  lazarus)
+    install_missing
+    build
+    shift
+    start_lazarus "$@"
+    ;;
   package)
     install_missing
     cmake --preset package
@@ -150,7 +179,7 @@ case "${1:-}" in
     fuzz "${2:-30}"
     ;;
   *)
-    echo "usage: $0 test|start|build|designer|creator|package|fuzz [SECONDS]" >&2
+    echo "usage: $0 test|start|build|designer|creator|lazarus|package|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

@@ -2,6 +2,8 @@
 #   bin/hostide                                the stand-in IDE
 #   lib/<arch>/orvik-palette-menu/             the host libraries and the add-in, private to
 #                                              this project (no soname links, no headers)
+#                                              and the C interface the Lazarus package loads
+#   share/orvik-palette-menu/lazarus/          the Lazarus IDE package's sources (.lpk, .pas)
 #   <Qt plugins>/designer/libOrvikPaletteMenuDesigner.so
 #                                              the form-editor plugin that Qt Widgets Designer
 #                                              and Qt Creator load
@@ -14,7 +16,8 @@ set(ORVIK_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/orvik-palette-menu)
 set(ORVIK_PRIVATE_FULL_LIBDIR ${CMAKE_INSTALL_FULL_LIBDIR}/orvik-palette-menu)
 
 # The host libraries find each other beside themselves; the add-in finds them there too.
-set(orvik_private_libraries rtl170 vcl170 designide170 OrvikPaletteMenu170)
+set(orvik_private_libraries rtl170 vcl170 designide170 OrvikPaletteMenu170
+    OrvikPaletteMenuEmbed)
 # The Qt views library, when another target builds it as a shared library.
 if(TARGET ovmirrors)
   get_target_property(orvik_mirrors_type ovmirrors TYPE)
@@ -26,6 +29,12 @@ set_target_properties(${orvik_private_libraries} PROPERTIES INSTALL_RPATH "$ORIG
 install(TARGETS ${orvik_private_libraries}
         LIBRARY DESTINATION ${ORVIK_PRIVATE_LIBDIR} COMPONENT runtime
         NAMELINK_SKIP)
+
+# The Lazarus package is built by the IDE from its sources: Package > Open Package File.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/ide/lazarus/
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/orvik-palette-menu/lazarus COMPONENT runtime
+        FILES_MATCHING PATTERN "*.pas" PATTERN "*.lpk" PATTERN "lib" EXCLUDE
+        PATTERN "backup" EXCLUDE)
 
 # hostide finds the libraries relative to itself, so an installed tree can move as a whole.
 file(RELATIVE_PATH orvik_bin_to_private ${CMAKE_INSTALL_FULL_BINDIR} ${ORVIK_PRIVATE_FULL_LIBDIR})

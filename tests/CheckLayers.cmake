@@ -8,6 +8,7 @@
 #   ide/shell, ide/desktop   never include each other; only the Qt front ends include the mirrors
 #   ide/designer    (the Qt Designer / Qt Creator plugin) includes the model and the mirrors,
 #                   neither the command interpreter nor another front end; nothing includes it
+#   ide/embed       (the C interface for the Lazarus package) includes the model and the host
 # A header counts by its path ("vcl/Menus.h") or, for headers included without a folder, by its
 # name. -DSOURCE=the project's folder.
 function(headers_of dir out)
@@ -61,3 +62,7 @@ check(ide/core "${shell_headers};${desktop_headers};${commands_headers};${mirror
       "^Q|readline|shell/|desktop/|mirrors/|commands/|designer/")
 check(ide/designer "${shell_headers};${desktop_headers};${commands_headers}"
       "readline|shell/|desktop/|commands/")
+# The C interface for the Lazarus package: the model and the host libraries, no Qt, no mirrors,
+# no front end.
+check(ide/embed "${shell_headers};${desktop_headers};${commands_headers};${mirrors_headers};${designer_headers}"
+      "^Q|readline|shell/|desktop/|mirrors/|commands/|designer/")
