@@ -26,10 +26,10 @@
 
 #include "Desktop.h"
 #include "DesktopMainWindow.h"
-#include "OvMenuMirrors.h"
-#include "OvPaletteMirror.h"
-#include "OvToolBarMirror.h"
+#include "MenuMirrors.h"
+#include "PaletteMirror.h"
 #include "Startup.h"
+#include "ToolBarMirror.h"
 
 #include "vcl/Forms.h"
 
@@ -180,8 +180,10 @@ struct TWindowIde {
       std::fprintf(stderr, "window_bench: the window did not become active\n");
     Settle(50); // the tool bar takes the add-in's button once it has settled
   }
-  QMenu* PaletteMenu() { return Window.MenuBarMirror()->MenuFor(QStringLiteral("P&alette")); }
-  QToolButton* Button() { return Window.ToolBarMirror()->ButtonNamed(QStringLiteral("tbPalette")); }
+  QMenu* PaletteMenu() { return Window.MainMenuMirror()->MenuFor(QStringLiteral("P&alette")); }
+  QToolButton* Button() {
+    return Window.PaletteToolBarMirror()->ButtonNamed(QStringLiteral("tbPalette"));
+  }
 
   TBenchIde Ide;
   DesktopMainWindow Window;

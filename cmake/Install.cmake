@@ -19,10 +19,10 @@ set(ORVIK_PRIVATE_FULL_LIBDIR ${CMAKE_INSTALL_FULL_LIBDIR}/orvik-palette-menu)
 set(orvik_private_libraries rtl170 vcl170 designide170 OrvikPaletteMenu170
     OrvikPaletteMenuEmbed)
 # The Qt views library, when another target builds it as a shared library.
-if(TARGET ovmirrors)
-  get_target_property(orvik_mirrors_type ovmirrors TYPE)
+if(TARGET qtmirrors)
+  get_target_property(orvik_mirrors_type qtmirrors TYPE)
   if(orvik_mirrors_type STREQUAL "SHARED_LIBRARY")
-    list(APPEND orvik_private_libraries ovmirrors)
+    list(APPEND orvik_private_libraries qtmirrors)
   endif()
 endif()
 set_target_properties(${orvik_private_libraries} PROPERTIES INSTALL_RPATH "$ORIGIN")

@@ -12,7 +12,7 @@ const char AddInFileName[] = "OrvikPaletteMenu170.so";
 const char Variable[] = "ORVIK_PALETTE_MENU_PACKAGE";
 } // namespace
 
-std::string TAddInLocation::Failure() const {
+std::string AddInLocation::Failure() const {
   if (!Path.empty())
     return {};
   std::string Text = std::string(AddInFileName) + " was not found (looked for ";
@@ -21,9 +21,9 @@ std::string TAddInLocation::Failure() const {
   return Text + ")";
 }
 
-TAddInLocation LocateAddIn(const char* VariableValue, const std::string& Plugin,
-                           const std::string& InstalledDir) {
-  TAddInLocation L;
+AddInLocation LocateAddIn(const char* VariableValue, const std::string& Plugin,
+                          const std::string& InstalledDir) {
+  AddInLocation L;
   std::error_code Error;
   if (VariableValue && *VariableValue) {
     // Named on purpose: that file or nothing, so that a typo is not covered by another add-in.
@@ -56,7 +56,7 @@ std::string PluginFile() {
   return Error ? std::string(Info.dli_fname) : Canonical.string();
 }
 
-TAddInLocation LocateAddIn() {
+AddInLocation LocateAddIn() {
 #ifdef OV_INSTALLED_PACKAGE_DIR
   const std::string Installed = OV_INSTALLED_PACKAGE_DIR;
 #else

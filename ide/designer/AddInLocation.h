@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-struct TAddInLocation {
+struct AddInLocation {
   std::string Path;                // the file to load; empty when none was found
   std::vector<std::string> Looked; // every place looked at, in order
   // Why nothing can be loaded ("OrvikPaletteMenu170.so was not found in ..."), empty with a Path.
@@ -16,9 +16,9 @@ struct TAddInLocation {
 
 // The places in order, from what the process gives: the variable's value (nullptr when unset),
 // the plugin's own file, and the install folder.
-TAddInLocation LocateAddIn(const char* Variable, const std::string& PluginFile,
-                           const std::string& InstalledDir);
+AddInLocation LocateAddIn(const char* Variable, const std::string& PluginFile,
+                          const std::string& InstalledDir);
 // The same for this process and this plugin file.
-TAddInLocation LocateAddIn();
+AddInLocation LocateAddIn();
 // The file of the module this code is linked into (found with dladdr), empty if unknown.
 std::string PluginFile();

@@ -2,7 +2,7 @@
 
 #include "DesignerSession.h"
 
-#include "OvFailures.h"
+#include "Failures.h"
 
 #include <QApplication>
 #include <QDesignerFormEditorInterface>
@@ -30,32 +30,32 @@ void ShowInHost(QWidget* Parent, const QString& Message) {
 }
 } // namespace
 
-OvPaletteMenuDesignerPlugin::OvPaletteMenuDesignerPlugin() = default;
+PaletteMenuDesignerPlugin::PaletteMenuDesignerPlugin() = default;
 
-OvPaletteMenuDesignerPlugin::~OvPaletteMenuDesignerPlugin() {
+PaletteMenuDesignerPlugin::~PaletteMenuDesignerPlugin() {
   End();
 }
 
-void OvPaletteMenuDesignerPlugin::initialize(QDesignerFormEditorInterface* Core) {
+void PaletteMenuDesignerPlugin::initialize(QDesignerFormEditorInterface* Core) {
   if (FInitialized)
     return;
   FInitialized = true;
   FCore = Core;
-  FFailures = std::make_unique<TFailureSinkScope>(&ShowInHost);
-  connect(qApp, &QCoreApplication::aboutToQuit, this, &OvPaletteMenuDesignerPlugin::End);
+  FFailures = std::make_unique<FailureSinkScope>(&ShowInHost);
+  connect(qApp, &QCoreApplication::aboutToQuit, this, &PaletteMenuDesignerPlugin::End);
   // The form editor may go before the application quits (Qt Creator shuts its plugins down).
-  connect(Core, &QObject::destroyed, this, &OvPaletteMenuDesignerPlugin::End);
+  connect(Core, &QObject::destroyed, this, &PaletteMenuDesignerPlugin::End);
   FWait = new QTimer(this);
-  connect(FWait, &QTimer::timeout, this, &OvPaletteMenuDesignerPlugin::StartWhenReady);
+  connect(FWait, &QTimer::timeout, this, &PaletteMenuDesignerPlugin::StartWhenReady);
   FWait->start(0);
 }
 
-void OvPaletteMenuDesignerPlugin::StartWhenReady() {
+void PaletteMenuDesignerPlugin::StartWhenReady() {
   if (!FCore) {
     FWait->stop();
     return;
   }
-  if (!TDesignerSession::HostReady(FCore)) {
+  if (!DesignerSession::HostReady(FCore)) {
     FWaited += FWait->interval();
     FWait->setInterval(WaitStepMs);
     if (FWaited > WaitLimitMs) {
@@ -66,11 +66,11 @@ void OvPaletteMenuDesignerPlugin::StartWhenReady() {
     return;
   }
   FWait->stop();
-  FSession = std::make_unique<TDesignerSession>(FCore);
+  FSession = std::make_unique<DesignerSession>(FCore);
   FSession->Start();
 }
 
-void OvPaletteMenuDesignerPlugin::End() {
+void PaletteMenuDesignerPlugin::End() {
   if (FWait)
     FWait->stop();
   if (FSession)

@@ -11,17 +11,17 @@
 
 #include <memory>
 
-class TDesignerSession;
-class TFailureSinkScope;
+class DesignerSession;
+class FailureSinkScope;
 class QTimer;
 
-class OvPaletteMenuDesignerPlugin : public QObject, public QDesignerFormEditorPluginInterface {
+class PaletteMenuDesignerPlugin : public QObject, public QDesignerFormEditorPluginInterface {
   Q_OBJECT
   Q_PLUGIN_METADATA(IID "org.qt-project.Qt.Designer.QDesignerFormEditorPluginInterface")
   Q_INTERFACES(QDesignerFormEditorPluginInterface)
 public:
-  OvPaletteMenuDesignerPlugin();
-  ~OvPaletteMenuDesignerPlugin() override;
+  PaletteMenuDesignerPlugin();
+  ~PaletteMenuDesignerPlugin() override;
 
   bool isInitialized() const override { return FInitialized; }
   void initialize(QDesignerFormEditorInterface* Core) override;
@@ -36,8 +36,8 @@ private:
 
   bool FInitialized = false;
   QPointer<QDesignerFormEditorInterface> FCore;
-  std::unique_ptr<TFailureSinkScope> FFailures;
-  std::unique_ptr<TDesignerSession> FSession;
+  std::unique_ptr<FailureSinkScope> FFailures;
+  std::unique_ptr<DesignerSession> FSession;
   QTimer* FWait = nullptr;
   int FWaited = 0;
 };

@@ -4,12 +4,12 @@
 #include "HiveTrouble.h"
 #include "WidgetBoxMirror.h"
 
+#include "Failures.h"
+#include "FormDialog.h"
 #include "Ide.h"
-#include "OvFailures.h"
-#include "OvFormDialog.h"
-#include "OvMenuMirrors.h"
-#include "OvQtStrings.h"
-#include "OvToolBarMirror.h"
+#include "MenuMirrors.h"
+#include "QtStrings.h"
+#include "ToolBarMirror.h"
 
 #include "designide/ToolsAPI.h"
 #include "rtl/Exception.h"
@@ -37,18 +37,18 @@ const char Product[] = "Orvik Palette Menu";
 const char DesignModeCommand[] = "QtCreator.Mode.Design";
 } // namespace
 
-TDesignerSession::TDesignerSession(QDesignerFormEditorInterface* Core, QObject* Parent)
+DesignerSession::DesignerSession(QDesignerFormEditorInterface* Core, QObject* Parent)
     : QObject(Parent), FCore(Core) {}
 
-TDesignerSession::~TDesignerSession() {
+DesignerSession::~DesignerSession() {
   Stop();
 }
 
-bool TDesignerSession::HostReady(QDesignerFormEditorInterface* Core) {
+bool DesignerSession::HostReady(QDesignerFormEditorInterface* Core) {
   return Core && Core->topLevel() && Core->widgetBox();
 }
 
-QMenuBar* TDesignerSession::HostMenuBar(QWidget* MainWindow) {
+QMenuBar* DesignerSession::HostMenuBar(QWidget* MainWindow) {
   if (!MainWindow)
     return nullptr;
   if (auto* Main = qobject_cast<QMainWindow*>(MainWindow))
@@ -56,7 +56,7 @@ QMenuBar* TDesignerSession::HostMenuBar(QWidget* MainWindow) {
   return MainWindow->findChild<QMenuBar*>();
 }
 
-const TPackageRecord* TDesignerSession::AddIn() const {
+const TPackageRecord* DesignerSession::AddIn() const {
   if (!FIde || FAddInFile.empty())
     return nullptr;
   for (const auto& P : FIde->Packages().Packages())
@@ -65,14 +65,14 @@ const TPackageRecord* TDesignerSession::AddIn() const {
   return nullptr;
 }
 
-void TDesignerSession::ShowOnce(const QString& Message) {
+void DesignerSession::ShowOnce(const QString& Message) {
   if (FShown.contains(Message))
     return;
   FShown.insert(Message);
   ReportFailure(FCore ? FCore->topLevel() : nullptr, Message);
 }
 
-void TDesignerSession::Start(const std::string& AddInPath) {
+void DesignerSession::Start(const std::string& AddInPath) {
   if (FIde || !FCore)
     return;
   QWidget* Main = FCore->topLevel();
@@ -91,17 +91,17 @@ void TDesignerSession::Start(const std::string& AddInPath) {
     ShowOnce(QStringLiteral("The %1 cannot start: %2").arg(Product, ToQString(E.Message())));
     return;
   }
-  FWidgetBox = new TWidgetBoxMirror(
+  FWidgetBox = new WidgetBoxMirror(
       Box, FIde->Palette(), [this](const QString& Message) { ShowOnce(Message); }, this);
   FWidgetBox->SetRevealHost([this](QDesignerWidgetBoxInterface* B) { return RevealWidgetBox(B); });
   PlaceToolBar(Box);
   if (QMenuBar* Bar = HostMenuBar(Main))
-    FMenuBarMirror = new OvMenuBarMirror(FIde->MainMenu(), Bar, this);
+    FMenuBarMirror = new MenuBarMirror(FIde->MainMenu(), Bar, this);
   else
     ShowOnce(QStringLiteral("The %1 found no menu bar in the main window: \"P&alette\" cannot "
                             "be shown there.")
                  .arg(Product));
-  FDialogs = std::make_unique<OvModalDialogScope>(Main);
+  FDialogs = std::make_unique<ModalDialogScope>(Main);
   const std::string AddIn = AddInFile(AddInPath);
   if (AddIn.empty())
     return;
@@ -109,8 +109,8 @@ void TDesignerSession::Start(const std::string& AddInPath) {
   LoadAddIn(AddIn);
 }
 
-bool TDesignerSession::RevealWidgetBox(QDesignerWidgetBoxInterface* Box) {
-  if (TWidgetBoxMirror::ShowWidgetBox(Box))
+bool DesignerSession::RevealWidgetBox(QDesignerWidgetBoxInterface* Box) {
+  if (WidgetBoxMirror::ShowWidgetBox(Box))
     return true;
   // Still hidden: the host shows it in a mode of its own. Qt Creator has the form editor in its
   // Design mode, switched to by a command its main window carries (the mode is there only
@@ -140,7 +140,7 @@ bool TDesignerSession::RevealWidgetBox(QDesignerWidgetBoxInterface* Box) {
   return false;
 }
 
-void TDesignerSession::PlaceToolBar(QDesignerWidgetBoxInterface* Box) {
+void DesignerSession::PlaceToolBar(QDesignerWidgetBoxInterface* Box) {
   if (!Box)
     return;
   // At the top of the Widget Box, above what it shows itself (its filter).
@@ -158,20 +158,20 @@ void TDesignerSession::PlaceToolBar(QDesignerWidgetBoxInterface* Box) {
   FToolBar->setFloatable(false);
   FToolBar->setIconSize(QSize(16, 16));
   Layout->insertWidget(0, FToolBar);
-  FToolBarMirror = new OvToolBarMirror(FIde->ToolBar(), FToolBar, this);
+  FToolBarMirror = new ToolBarMirror(FIde->ToolBar(), FToolBar, this);
 }
 
-std::string TDesignerSession::AddInFile(const std::string& AddInPath) {
+std::string DesignerSession::AddInFile(const std::string& AddInPath) {
   if (!AddInPath.empty())
     return AddInPath;
-  const TAddInLocation Location = LocateAddIn();
+  const AddInLocation Location = LocateAddIn();
   if (Location.Path.empty())
     ShowOnce(QStringLiteral("The %1 add-in cannot be loaded: %2")
                  .arg(Product, QString::fromStdString(Location.Failure())));
   return Location.Path;
 }
 
-void TDesignerSession::CheckHive(const std::string& AddIn) {
+void DesignerSession::CheckHive(const std::string& AddIn) {
   std::optional<THiveTrouble> Trouble = CheckCurrentUserHive();
   if (!Trouble)
     return;
@@ -186,7 +186,7 @@ void TDesignerSession::CheckHive(const std::string& AddIn) {
       [Trouble = *Trouble] { return NewStandInHive(Trouble); });
 }
 
-void TDesignerSession::LoadAddIn(const std::string& Path) {
+void DesignerSession::LoadAddIn(const std::string& Path) {
   FAddInFile = std::filesystem::path(Path).filename().string();
   try {
     FIde->Packages().Load(Path);
@@ -196,7 +196,7 @@ void TDesignerSession::LoadAddIn(const std::string& Path) {
   }
 }
 
-void TDesignerSession::Stop() {
+void DesignerSession::Stop() {
   if (!FIde)
     return;
   // The add-in first, while everything it attached to is there: its destruction handler

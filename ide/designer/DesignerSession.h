@@ -23,21 +23,21 @@
 #include <memory>
 #include <string>
 
-class OvMenuBarMirror;
-class OvModalDialogScope;
-class OvToolBarMirror;
+class MenuBarMirror;
+class ModalDialogScope;
+class ToolBarMirror;
 class TCurrentUserHiveScope;
 class QDesignerWidgetBoxInterface;
 class QMenuBar;
 class THostIde;
-class TWidgetBoxMirror;
+class WidgetBoxMirror;
 struct TPackageRecord;
 
-class TDesignerSession : public QObject {
+class DesignerSession : public QObject {
   Q_OBJECT
 public:
-  explicit TDesignerSession(QDesignerFormEditorInterface* Core, QObject* Parent = nullptr);
-  ~TDesignerSession() override;
+  explicit DesignerSession(QDesignerFormEditorInterface* Core, QObject* Parent = nullptr);
+  ~DesignerSession() override;
 
   // Whether the host has built what the session needs: its main window and its Widget Box.
   static bool HostReady(QDesignerFormEditorInterface* Core);
@@ -50,10 +50,10 @@ public:
 
   bool Started() const { return FIde != nullptr; }
   THostIde* Ide() const { return FIde.get(); }
-  TWidgetBoxMirror* WidgetBoxMirror() const { return FWidgetBox; }
+  WidgetBoxMirror* WidgetBox() const { return FWidgetBox; }
   QToolBar* ToolBar() const { return FToolBar; }
-  OvToolBarMirror* ToolBarMirror() const { return FToolBarMirror; }
-  OvMenuBarMirror* MenuBarMirror() const { return FMenuBarMirror; }
+  ToolBarMirror* PaletteToolBarMirror() const { return FToolBarMirror; }
+  MenuBarMirror* MainMenuMirror() const { return FMenuBarMirror; }
   // The add-in's record in the package manager, or nullptr when no load was tried.
   const TPackageRecord* AddIn() const;
 
@@ -65,7 +65,7 @@ private:
   // Shows a failure through the failure sink unless the same was shown before.
   void ShowOnce(const QString& Message);
   void PlaceToolBar(QDesignerWidgetBoxInterface* Box);
-  // Brings the Widget Box into view (TWidgetBoxMirror::TRevealHost), saying why when it cannot.
+  // Brings the Widget Box into view (WidgetBoxMirror::TRevealHost), saying why when it cannot.
   bool RevealWidgetBox(QDesignerWidgetBoxInterface* Box);
   // The add-in's file: AddInPath, or where LocateAddIn finds it; empty (and told) when none.
   std::string AddInFile(const std::string& AddInPath);
@@ -75,13 +75,13 @@ private:
 
   QPointer<QDesignerFormEditorInterface> FCore;
   std::unique_ptr<THostIde> FIde;
-  std::unique_ptr<OvModalDialogScope> FDialogs;
+  std::unique_ptr<ModalDialogScope> FDialogs;
   std::unique_ptr<TCurrentUserHiveScope> FStandInHive; // while the hive cannot be used
   // Runs the calls queued to the main thread from the host's event loop.
-  TWidgetBoxMirror* FWidgetBox = nullptr;    // owned by the session
-  OvToolBarMirror* FToolBarMirror = nullptr; // owned by the session
-  OvMenuBarMirror* FMenuBarMirror = nullptr; // owned by the session
-  QPointer<QToolBar> FToolBar;               // a child of the Widget Box, which may go first
-  std::string FAddInFile;                    // the file name of the add-in asked for
+  WidgetBoxMirror* FWidgetBox = nullptr;   // owned by the session
+  ToolBarMirror* FToolBarMirror = nullptr; // owned by the session
+  MenuBarMirror* FMenuBarMirror = nullptr; // owned by the session
+  QPointer<QToolBar> FToolBar;             // a child of the Widget Box, which may go first
+  std::string FAddInFile;                  // the file name of the add-in asked for
   QSet<QString> FShown;
 };

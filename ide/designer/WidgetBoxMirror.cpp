@@ -1,7 +1,7 @@
 #include "WidgetBoxMirror.h"
 
-#include "OvQtStrings.h"
 #include "PaletteFile.h"
+#include "QtStrings.h"
 
 #include <QAbstractItemModel>
 #include <QDesignerWidgetBoxInterface>
@@ -77,13 +77,13 @@ QString NameOf(std::u16string_view Caption) {
   return Name;
 }
 
-TWidgetBoxMirror::TWidgetBoxMirror(QDesignerWidgetBoxInterface* Box, TCategoryButtons* Palette,
-                                   TReport Report, QObject* Parent)
+WidgetBoxMirror::WidgetBoxMirror(QDesignerWidgetBoxInterface* Box, TCategoryButtons* Palette,
+                                 TReport Report, QObject* Parent)
     : QObject(Parent), FBox(Box), FPalette(Palette), FReport(std::move(Report)),
-      FReveal(&TWidgetBoxMirror::ShowWidgetBox), FSyncTimer(new QTimer(this)) {
+      FReveal(&WidgetBoxMirror::ShowWidgetBox), FSyncTimer(new QTimer(this)) {
   FSyncTimer->setSingleShot(true);
   FSyncTimer->setInterval(0);
-  connect(FSyncTimer, &QTimer::timeout, this, &TWidgetBoxMirror::Sync);
+  connect(FSyncTimer, &QTimer::timeout, this, &WidgetBoxMirror::Sync);
   // A view one header high: scrolling any category into view puts its header at the top.
   FPalette->SetBounds(FPalette->Left(), FPalette->Top(), std::max(FPalette->Width(), 1),
                       FPalette->HeaderHeight());
@@ -91,16 +91,16 @@ TWidgetBoxMirror::TWidgetBoxMirror(QDesignerWidgetBoxInterface* Box, TCategoryBu
   Sync();
 }
 
-TWidgetBoxMirror::~TWidgetBoxMirror() {
+WidgetBoxMirror::~WidgetBoxMirror() {
   if (FPalette)
     FPalette->RemoveView(this);
 }
 
-void TWidgetBoxMirror::ComponentDestroying(TComponent*) {
+void WidgetBoxMirror::ComponentDestroying(TComponent*) {
   FPalette = nullptr;
 }
 
-void TWidgetBoxMirror::FindTree() {
+void WidgetBoxMirror::FindTree() {
   FRows.clear();
   FTree = nullptr;
   if (FModel)
@@ -146,13 +146,13 @@ void TWidgetBoxMirror::FindTree() {
   connect(M, &QAbstractItemModel::layoutChanged, this, Changed);
 }
 
-QDesignerWidgetBoxInterface* TWidgetBoxMirror::LiveBox() const {
+QDesignerWidgetBoxInterface* WidgetBoxMirror::LiveBox() const {
   // While the host releases the Widget Box, its tree's model still signals changes from the
   // base class's destructor, when the Widget Box is a Widget Box no more: the cast fails then.
   return qobject_cast<QDesignerWidgetBoxInterface*>(FBox.data());
 }
 
-QTreeView* TWidgetBoxMirror::Tree() {
+QTreeView* WidgetBoxMirror::Tree() {
   if (!LiveBox())
     return nullptr;
   auto* T = qobject_cast<QTreeView*>(FTree.data());
@@ -162,7 +162,7 @@ QTreeView* TWidgetBoxMirror::Tree() {
   return qobject_cast<QTreeView*>(FTree.data());
 }
 
-QModelIndex TWidgetBoxMirror::RowOf(const QString& Name) {
+QModelIndex WidgetBoxMirror::RowOf(const QString& Name) {
   QTreeView* T = Tree();
   if (!T || !T->model())
     return {};
@@ -179,11 +179,11 @@ QModelIndex TWidgetBoxMirror::RowOf(const QString& Name) {
   return {};
 }
 
-void TWidgetBoxMirror::SyncSoon() {
+void WidgetBoxMirror::SyncSoon() {
   FSyncTimer->start();
 }
 
-void TWidgetBoxMirror::Sync() {
+void WidgetBoxMirror::Sync() {
   FSyncTimer->stop();
   if (!FPalette || FSyncing)
     return;
@@ -217,7 +217,7 @@ void TWidgetBoxMirror::Sync() {
   FPalette->SetScrollPosition(1);
 }
 
-void TWidgetBoxMirror::TreeFolded(const QModelIndex& Index, bool Collapsed) {
+void WidgetBoxMirror::TreeFolded(const QModelIndex& Index, bool Collapsed) {
   if (FApplying || !FPalette || Index.parent().isValid())
     return;
   const UnicodeString Name = CaptionOf(Index.data(Qt::DisplayRole).toString());
@@ -229,7 +229,7 @@ void TWidgetBoxMirror::TreeFolded(const QModelIndex& Index, bool Collapsed) {
     }
 }
 
-void TWidgetBoxMirror::ApplyFolding() {
+void WidgetBoxMirror::ApplyFolding() {
   if (!LiveBox())
     return; // gone with the host's windows: nothing to fold
   QTreeView* T = Tree();
@@ -249,13 +249,13 @@ void TWidgetBoxMirror::ApplyFolding() {
   }
 }
 
-void TWidgetBoxMirror::CategoriesChanged(TCategoryButtons*) {
+void WidgetBoxMirror::CategoriesChanged(TCategoryButtons*) {
   if (FSyncing || !FPalette)
     return;
   ApplyFolding();
 }
 
-void TWidgetBoxMirror::ScrollPositionChanged(TCategoryButtons*) {
+void WidgetBoxMirror::ScrollPositionChanged(TCategoryButtons*) {
   if (FSyncing || !FPalette)
     return;
   const int Position = FPalette->ScrollPosition();
@@ -270,7 +270,7 @@ void TWidgetBoxMirror::ScrollPositionChanged(TCategoryButtons*) {
   Reveal(Category);
 }
 
-void TWidgetBoxMirror::Reveal(int Category) {
+void WidgetBoxMirror::Reveal(int Category) {
   QDesignerWidgetBoxInterface* Box = LiveBox();
   if (!Box)
     return;
@@ -286,7 +286,7 @@ void TWidgetBoxMirror::Reveal(int Category) {
     QTimer::singleShot(0, this, [this, Name, Expand] { ScrollToTop(Name, Expand); });
 }
 
-void TWidgetBoxMirror::ScrollToTop(const QString& Name, bool Expand) {
+void WidgetBoxMirror::ScrollToTop(const QString& Name, bool Expand) {
   QTreeView* T = Tree();
   if (!T) {
     ApplyFolding(); // says why
@@ -308,7 +308,7 @@ void TWidgetBoxMirror::ScrollToTop(const QString& Name, bool Expand) {
   T->scrollTo(Row, QAbstractItemView::PositionAtTop);
 }
 
-void TWidgetBoxMirror::ClearFilter() {
+void WidgetBoxMirror::ClearFilter() {
   QDesignerWidgetBoxInterface* Box = LiveBox();
   QTreeView* T = Tree();
   if (!Box)
@@ -318,7 +318,7 @@ void TWidgetBoxMirror::ClearFilter() {
       Line->clear(); // the Widget Box hears it as the user's own clearing
 }
 
-bool TWidgetBoxMirror::ShowWidgetBox(QDesignerWidgetBoxInterface* Box) {
+bool WidgetBoxMirror::ShowWidgetBox(QDesignerWidgetBoxInterface* Box) {
   if (!Box)
     return false;
   for (QWidget* W = Box; W; W = W->parentWidget()) {
@@ -337,7 +337,7 @@ bool TWidgetBoxMirror::ShowWidgetBox(QDesignerWidgetBoxInterface* Box) {
   return Box->isVisible();
 }
 
-void TWidgetBoxMirror::ReportOnce(const QString& Message) {
+void WidgetBoxMirror::ReportOnce(const QString& Message) {
   if (FReported)
     return;
   FReported = true;

@@ -51,7 +51,7 @@ UnicodeString CaptionOf(const QString& Name);
 // The Widget Box category name of a caption made by CaptionOf.
 QString NameOf(std::u16string_view Caption);
 
-class TWidgetBoxMirror : public QObject, private TCategoryButtonsView {
+class WidgetBoxMirror : public QObject, private TCategoryButtonsView {
   Q_OBJECT
 public:
   // Shows a problem to the user once (the caller keeps the count).
@@ -60,9 +60,9 @@ public:
   // Answers false when it cannot, and then says why through the report itself.
   using TRevealHost = std::function<bool(QDesignerWidgetBoxInterface* Box)>;
 
-  TWidgetBoxMirror(QDesignerWidgetBoxInterface* Box, TCategoryButtons* Palette, TReport Report,
-                   QObject* Parent = nullptr);
-  ~TWidgetBoxMirror() override;
+  WidgetBoxMirror(QDesignerWidgetBoxInterface* Box, TCategoryButtons* Palette, TReport Report,
+                  QObject* Parent = nullptr);
+  ~WidgetBoxMirror() override;
 
   // Makes the palette what the Widget Box holds now, folded as the Widget Box shows it. Not to
   // be called while the host changes the Widget Box (SyncSoon is).

@@ -2,11 +2,11 @@
 
 #include "DesktopMainWindow.h"
 
-#include "OvFailures.h"
-#include "OvFormDialog.h"
-#include "OvMenuMirrors.h"
-#include "OvQtStrings.h"
-#include "OvToolBarMirror.h"
+#include "Failures.h"
+#include "FormDialog.h"
+#include "MenuMirrors.h"
+#include "QtStrings.h"
+#include "ToolBarMirror.h"
 
 #include "Ide.h"
 #include "Interpreter.h"
@@ -47,7 +47,7 @@ QMenu* ShowOpenedMenu(DesktopMainWindow& Window, const TOpenedMenu& Opened) {
   // The views catch up with the model first (the tool bar rebuilds itself when it next can).
   QApplication::processEvents();
   if (Opened.Kind == TOpenedMenu::ButtonMenu && Opened.Button) {
-    QToolButton* Q = Window.ToolBarMirror()->ButtonNamed(ToQString(Opened.Button->Name()));
+    QToolButton* Q = Window.PaletteToolBarMirror()->ButtonNamed(ToQString(Opened.Button->Name()));
     if (!Q || !Q->menu())
       return nullptr;
     Q->menu()->popup(Q->mapToGlobal(QPoint(0, Q->height())));
@@ -57,7 +57,7 @@ QMenu* ShowOpenedMenu(DesktopMainWindow& Window, const TOpenedMenu& Opened) {
     return nullptr;
   // The entry's menu among those the bar shows now: menus of earlier rebuilds may still wait
   // for their deletion under the same name.
-  OvMenuBarMirror* Mirror = Window.MenuBarMirror();
+  MenuBarMirror* Mirror = Window.MainMenuMirror();
   QMenuBar* Bar = Window.MenuBar();
   auto Find = [&]() -> QMenu* {
     for (QAction* A : Bar->actions())
@@ -128,7 +128,7 @@ int RunScriptInWindow(int Argc, char** Argv, const std::string& Script, bool Str
     TInterpreterHooks Hooks(Interpreter);
     // Failures that reach the window outside a command (a menu shown for the picture) are
     // printed as the script's failures are, not shown in a box nobody can close.
-    TFailureSinkScope Failures([](QWidget*, const QString& Message) {
+    FailureSinkScope Failures([](QWidget*, const QString& Message) {
       std::cout << "error: " << Message.toStdString() << '\n';
     });
     Window.show();
@@ -145,7 +145,7 @@ int RunScriptInWindow(int Argc, char** Argv, const std::string& Script, bool Str
     // A modal form opens as a real dialog while the script's commands work it; a script that
     // ends inside it gets the dialog in its picture.
     TModalRunnerScope Dialogs([&](TCustomForm& Form) {
-      OvFormDialog Dialog(&Form, &Window);
+      FormDialog Dialog(&Form, &Window);
       Dialog.show();
       Settle(100);
       return Interpreter.RunModal(Form);

@@ -1,12 +1,12 @@
 #include "DesktopMainWindow.h"
 
-#include "OvFailures.h"
-#include "OvFormDialog.h"
-#include "OvMenuMirrors.h"
-#include "OvMirrorRegistry.h"
-#include "OvPaletteMirror.h"
-#include "OvQtStrings.h"
-#include "OvToolBarMirror.h"
+#include "Failures.h"
+#include "FormDialog.h"
+#include "MenuMirrors.h"
+#include "MirrorRegistry.h"
+#include "PaletteMirror.h"
+#include "QtStrings.h"
+#include "ToolBarMirror.h"
 
 #include "Ide.h"
 
@@ -33,8 +33,8 @@ DesktopMainWindow::DesktopMainWindow(THostIde& Ide) : FIde(Ide) {
   FMenuBar = new QMenuBar(this);
   setMenuBar(FMenuBar);
   // The views of the model, each the mirror its class has in the registry the Qt front ends share.
-  const OvMirrorRegistry& Mirrors = OvMirrorRegistry::Standard();
-  FMenuBarMirror = Mirrors.CreateAs<OvMenuBarMirror>(Ide.MainMenu(), FMenuBar, this);
+  const MirrorRegistry& Mirrors = MirrorRegistry::Standard();
+  FMenuBarMirror = Mirrors.CreateAs<MenuBarMirror>(Ide.MainMenu(), FMenuBar, this);
 
   auto* Editor = new QPlainTextEdit(this);
   Editor->setPlainText(QStringLiteral("unit Unit1;\n\ninterface\n\nimplementation\n\nend.\n"));
@@ -51,8 +51,8 @@ DesktopMainWindow::DesktopMainWindow(THostIde& Ide) : FIde(Ide) {
   FToolBar->setObjectName(ToQString(Ide.ToolBar()->Name()));
   FToolBar->setMovable(false);
   FToolBar->setIconSize(QSize(16, 16));
-  FToolBarMirror = Mirrors.CreateAs<OvToolBarMirror>(Ide.ToolBar(), FToolBar, this);
-  FPalette = Mirrors.CreateAs<OvPaletteMirror>(Ide.Palette(), Panel);
+  FToolBarMirror = Mirrors.CreateAs<ToolBarMirror>(Ide.ToolBar(), FToolBar, this);
+  FPalette = Mirrors.CreateAs<PaletteMirror>(Ide.Palette(), Panel);
   Layout->addWidget(FToolBar);
   Layout->addWidget(FPalette, 1);
   FDock->setWidget(Panel);
@@ -63,7 +63,7 @@ DesktopMainWindow::DesktopMainWindow(THostIde& Ide) : FIde(Ide) {
   FMessages = std::make_unique<TMessageHandlerScope>(Ide, [this](const UnicodeString& Text) {
     QMessageBox::information(this, QStringLiteral("hostide"), ToQString(Text));
   });
-  FModalForms = std::make_unique<OvModalDialogScope>(this);
+  FModalForms = std::make_unique<ModalDialogScope>(this);
 
   // File > Exit asks the session to end.
   auto* Watch = new QTimer(this);

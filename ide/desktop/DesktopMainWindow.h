@@ -8,10 +8,10 @@
 #include <memory>
 
 class THostIde;
-class OvMenuBarMirror;
-class OvModalDialogScope;
-class OvPaletteMirror;
-class OvToolBarMirror;
+class MenuBarMirror;
+class ModalDialogScope;
+class PaletteMirror;
+class ToolBarMirror;
 class QDockWidget;
 class QMenuBar;
 class QToolBar;
@@ -25,11 +25,11 @@ public:
 
   // The window's menu bar, all of it the model main menu's mirror.
   QMenuBar* MenuBar() const { return FMenuBar; }
-  OvMenuBarMirror* MenuBarMirror() const { return FMenuBarMirror; }
+  MenuBarMirror* MainMenuMirror() const { return FMenuBarMirror; }
   // "Toolbar1" of the Tool Palette window.
   QToolBar* ToolBar() const { return FToolBar; }
-  OvToolBarMirror* ToolBarMirror() const { return FToolBarMirror; }
-  OvPaletteMirror* PaletteView() const { return FPalette; }
+  ToolBarMirror* PaletteToolBarMirror() const { return FToolBarMirror; }
+  PaletteMirror* PaletteView() const { return FPalette; }
   // What runs the host's queued main-thread calls from the event loop.
 
   // An image of the window together with its open menus and dialogs.
@@ -38,12 +38,12 @@ public:
 private:
   THostIde& FIde;
   QMenuBar* FMenuBar;
-  OvMenuBarMirror* FMenuBarMirror;
+  MenuBarMirror* FMenuBarMirror;
   QToolBar* FToolBar;
-  OvToolBarMirror* FToolBarMirror;
-  OvPaletteMirror* FPalette;
+  ToolBarMirror* FToolBarMirror;
+  PaletteMirror* FPalette;
   QDockWidget* FDock;
   // While the window lives it shows the IDE's messages and runs its modal forms as dialogs.
   std::unique_ptr<TMessageHandlerScope> FMessages;
-  std::unique_ptr<OvModalDialogScope> FModalForms;
+  std::unique_ptr<ModalDialogScope> FModalForms;
 };

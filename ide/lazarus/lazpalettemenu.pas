@@ -401,40 +401,58 @@ end;
 
 procedure TLazPaletteMenu.FillSection(Section: TIDEMenuSection; Item: TOrvikId);
 var
-  I, Flags: Integer;
+  I, Kept, OldCount, Flags: Integer;
   Child: TOrvikId;
   Caption: string;
   Made: TIDEMenuItem;
-  Shown: Boolean;
+  Shown, Sub: Boolean;
   Old: TFPList;
 begin
-  // The new items come first and the old ones go after them: a sub-menu left without items
-  // for a moment loses its window, which the toolkit may be about to show.
+  // Items of the kind needed are used again in place, so that a menu open on the screen (its
+  // opening rebuilds it) keeps the item the keyboard has selected; the others are made anew,
+  // and those left over go last: a sub-menu left without items for a moment loses its window,
+  // which the toolkit may be about to show.
+  OldCount := Section.Count;
   Old := TFPList.Create;
-  for I := 0 to Section.Count - 1 do
-    Old.Add(Section.Items[I]);
-  Shown := False;
-  for I := 0 to FEmbed.item_count(S, Item) - 1 do begin
-    Child := FEmbed.item_child(S, Item, I);
-    Flags := FEmbed.item_flags(S, Child);
-    Caption := Str(FEmbed.item_caption(S, Child));
-    if FEmbed.item_count(S, Child) > 0 then begin
-      Made := RegisterIDESubMenu(Section, NewName, Caption, @EntryClick);
-      FillSection(TIDEMenuSection(Made), Child);
-    end else
-      Made := RegisterIDEMenuCommand(Section, NewName, Caption, @EntryClick);
-    Made.UserTag := PtrUInt(Child);
-    Made.Visible := Flags and ItemVisible <> 0;
-    Made.Enabled := Flags and ItemEnabled <> 0;
-    Shown := Shown or Made.Visible;
+  try
+    Kept := 0;
+    Shown := False;
+    for I := 0 to FEmbed.item_count(S, Item) - 1 do begin
+      Child := FEmbed.item_child(S, Item, I);
+      Flags := FEmbed.item_flags(S, Child);
+      Caption := Str(FEmbed.item_caption(S, Child));
+      Sub := FEmbed.item_count(S, Child) > 0;
+      if (Kept = I) and (I < OldCount) and ((Section.Items[I] is TIDEMenuSection) = Sub) then begin
+        Made := Section.Items[I];
+        Made.Caption := Caption;
+        Inc(Kept);
+      end else if Sub then
+        Made := RegisterIDESubMenu(Section, NewName, Caption, @EntryClick)
+      else
+        Made := RegisterIDEMenuCommand(Section, NewName, Caption, @EntryClick);
+      if Sub then
+        FillSection(TIDEMenuSection(Made), Child);
+      Made.UserTag := PtrUInt(Child);
+      Made.Visible := Flags and ItemVisible <> 0;
+      Made.Enabled := Flags and ItemEnabled <> 0;
+      Shown := Shown or Made.Visible;
+    end;
+    // The IDE hides a sub-menu without a visible item; the model's entry shows before its
+    // first opening only its hidden placeholder. A disabled item stands in until it opens.
+    if not Shown then begin
+      if (Kept < OldCount) and not (Section.Items[Kept] is TIDEMenuSection) and
+        (Section.Items[Kept].Caption = '...') then
+        Inc(Kept)
+      else
+        RegisterIDEMenuCommand(Section, NewName, '...').Enabled := False;
+    end;
+    for I := Kept to OldCount - 1 do
+      Old.Add(Section.Items[I]);
+    for I := 0 to Old.Count - 1 do
+      TIDEMenuItem(Old[I]).Free;
+  finally
+    Old.Free;
   end;
-  // The IDE hides a sub-menu without a visible item; the model's entry shows before its
-  // first opening only its hidden placeholder. A disabled item stands in until it opens.
-  if not Shown then
-    RegisterIDEMenuCommand(Section, NewName, '...').Enabled := False;
-  for I := 0 to Old.Count - 1 do
-    TIDEMenuItem(Old[I]).Free;
-  Old.Free;
 end;
 
 procedure TLazPaletteMenu.EntryClick(Sender: TObject);

@@ -32,7 +32,7 @@ protected:
 TEST_F(AddInLocationTest, TheBuildTreeBesideThePluginComesBeforeTheInstallFolder) {
   Touch(Root / "build/bin/OrvikPaletteMenu170.so");
   Touch(Root / "installed/OrvikPaletteMenu170.so");
-  TAddInLocation L = LocateAddIn(nullptr, Plugin, (Root / "installed").string());
+  AddInLocation L = LocateAddIn(nullptr, Plugin, (Root / "installed").string());
   EXPECT_EQ(L.Path, (Root / "build/bin/OrvikPaletteMenu170.so").string());
   EXPECT_TRUE(L.Failure().empty());
 
@@ -44,14 +44,14 @@ TEST_F(AddInLocationTest, TheBuildTreeBesideThePluginComesBeforeTheInstallFolder
 TEST_F(AddInLocationTest, TheVariableNamesTheOnlyFileTried) {
   Touch(Root / "build/bin/OrvikPaletteMenu170.so");
   const std::string Named = (Root / "elsewhere/Mine.so").string();
-  const TAddInLocation L = LocateAddIn(Named.c_str(), Plugin, (Root / "installed").string());
+  const AddInLocation L = LocateAddIn(Named.c_str(), Plugin, (Root / "installed").string());
   // Even when it is missing: the load then fails naming it, rather than taking another add-in.
   EXPECT_EQ(L.Path, Named);
   EXPECT_EQ(L.Looked, std::vector<std::string>{Named});
 }
 
 TEST_F(AddInLocationTest, NothingFoundNamesEveryPlaceLooked) {
-  const TAddInLocation L = LocateAddIn(nullptr, Plugin, (Root / "installed").string());
+  const AddInLocation L = LocateAddIn(nullptr, Plugin, (Root / "installed").string());
   EXPECT_TRUE(L.Path.empty());
   ASSERT_EQ(L.Looked.size(), 2u);
   const std::string Why = L.Failure();

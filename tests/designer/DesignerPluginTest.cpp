@@ -5,7 +5,7 @@
 
 #include "DesktopUserInput.h"
 
-#include "OvQtStrings.h"
+#include "QtStrings.h"
 
 #include "rtl/RegistryHive.h"
 

@@ -8,9 +8,9 @@
 
 #include "DesktopUserInput.h"
 
+#include "Failures.h"
 #include "Ide.h"
-#include "OvFailures.h"
-#include "OvQtStrings.h"
+#include "QtStrings.h"
 
 #include "rtl/Exception.h"
 #include "rtl/RegIniFile.h"
@@ -65,9 +65,9 @@ class DesignerSessionTest : public QObject {
   std::unique_ptr<QMainWindow> Main;
   TFakeWidgetBox* Box = nullptr;
   std::unique_ptr<QDesignerFormEditorInterface> Core;
-  std::unique_ptr<TDesignerSession> Session;
+  std::unique_ptr<DesignerSession> Session;
   QStringList Failures;
-  std::optional<TFailureSinkScope> Sink;
+  std::optional<FailureSinkScope> Sink;
 
   // Designer's main window: its own menus, the Widget Box docked at the left.
   void BuildHost() {
@@ -93,7 +93,7 @@ class DesignerSessionTest : public QObject {
   }
 
   void Start(const std::string& AddIn = OV_ADDIN_FILE) {
-    Session = std::make_unique<TDesignerSession>(Core.get());
+    Session = std::make_unique<DesignerSession>(Core.get());
     Session->Start(AddIn);
   }
 
@@ -116,7 +116,7 @@ private slots:
 
   void theAddInShowsInTheHostsMenuBarAndOnTheWidgetBox() {
     Start();
-    QVERIFY(TDesignerSession::HostReady(Core.get()));
+    QVERIFY(DesignerSession::HostReady(Core.get()));
     QVERIFY(Session->AddIn());
     QCOMPARE(Session->AddIn()->State, TPackageState::Registered);
     QVERIFY2(Failures.isEmpty(), qPrintable(Failures.join('\n')));
@@ -273,7 +273,7 @@ private slots:
   void aSecondCopyOfThePluginStaysIdleAndSaysSo() {
     // Installed and also found through QT_PLUGIN_PATH: two sessions in one host.
     Start();
-    TDesignerSession Second(Core.get());
+    DesignerSession Second(Core.get());
     Second.Start(OV_ADDIN_FILE);
     QVERIFY(!Second.Started());
     QCOMPARE(Failures.size(), 1);

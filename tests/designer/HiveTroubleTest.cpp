@@ -3,7 +3,7 @@
 // need quoting, and the files must end up where the advice says.
 #include "HiveTrouble.h"
 
-#include "OvQtStrings.h"
+#include "QtStrings.h"
 
 #include "rtl/Exception.h"
 #include "rtl/RegIniFile.h"

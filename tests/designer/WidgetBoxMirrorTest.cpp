@@ -4,7 +4,7 @@
 #include "WidgetBoxMirror.h"
 #include "FakeWidgetBox.h"
 
-#include "OvQtStrings.h"
+#include "QtStrings.h"
 
 #include "vcl/CategoryButtons.h"
 
@@ -44,7 +44,7 @@ class WidgetBoxMirrorTest : public QObject {
   std::unique_ptr<QMainWindow> Window;
   TFakeWidgetBox* Box = nullptr;
   std::unique_ptr<TCategoryButtons> Palette;
-  std::unique_ptr<TWidgetBoxMirror> Mirror;
+  std::unique_ptr<WidgetBoxMirror> Mirror;
   QStringList Reports;
 
   void Build(bool WithTree) {
@@ -58,8 +58,8 @@ class WidgetBoxMirrorTest : public QObject {
     Window->show();
     QVERIFY(QTest::qWaitForWindowExposed(Window.get()));
     Palette = std::make_unique<TCategoryButtons>(nullptr);
-    Mirror = std::make_unique<TWidgetBoxMirror>(Box, Palette.get(),
-                                                [this](const QString& M) { Reports << M; });
+    Mirror = std::make_unique<WidgetBoxMirror>(Box, Palette.get(),
+                                               [this](const QString& M) { Reports << M; });
   }
 
 private slots:

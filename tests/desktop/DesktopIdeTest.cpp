@@ -2,14 +2,14 @@
 // through mouse and key events. The window is built before the package loads, as hostide does.
 #include "DesktopMainWindow.h"
 #include "DesktopUserInput.h"
-#include "OvFailures.h"
-#include "OvFormDialog.h"
-#include "OvGridMirror.h"
-#include "OvMenuMirrors.h"
-#include "OvPaletteMirror.h"
-#include "OvQtStrings.h"
-#include "OvToolBarMirror.h"
+#include "Failures.h"
+#include "FormDialog.h"
+#include "GridMirror.h"
+#include "MenuMirrors.h"
+#include "PaletteMirror.h"
+#include "QtStrings.h"
 #include "ReleaseWatch.h"
+#include "ToolBarMirror.h"
 
 #include "Ide.h"
 
@@ -93,7 +93,7 @@ private slots:
     Ide->LoadPalette(THostIde::DefaultPalette());
     Ide->Packages().Load(THostIde::DefaultPackage());
     // The add-in's button replaces the original one; the tool bar shows it once it has settled.
-    QTRY_VERIFY(Window->ToolBarMirror()->ButtonNamed(QStringLiteral("tbPalette")));
+    QTRY_VERIFY(Window->PaletteToolBarMirror()->ButtonNamed(QStringLiteral("tbPalette")));
   }
   void cleanup() {
     CloseMenus();
@@ -146,7 +146,7 @@ private slots:
   }
 
   void theButtonsArrowAndFaceDropDownTheSameRebuiltMenu() {
-    QToolButton* Button = Window->ToolBarMirror()->ButtonNamed(QStringLiteral("tbPalette"));
+    QToolButton* Button = Window->PaletteToolBarMirror()->ButtonNamed(QStringLiteral("tbPalette"));
     QVERIFY(Button);
     QCOMPARE(Button->toolTip(), QStringLiteral("Orvik Palette Menu"));
     QVERIFY(!Button->icon().isNull());
@@ -181,7 +181,7 @@ private slots:
   }
 
   void typingACategoryAndEnterStoresItAndTheNextMenuShowsIt() {
-    RunEditor([](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
+    RunEditor([](FormDialog* D, GridMirror* W, TStringGrid* G) {
       const int Row = RowOf(G, u"Standard");
       QVERIFY(Row > 0);
       // Scrolled to it with the wheel, as a user would.
@@ -218,7 +218,7 @@ private slots:
   void okKeepsTheCellBeingEdited() {
     QFETCH(bool, ByKeys);
     UnicodeString Tab;
-    RunEditor([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
+    RunEditor([&](FormDialog* D, GridMirror* W, TStringGrid* G) {
       Tab = G->Cells(0, 2);
       QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 2));
       Type(QStringLiteral("Typed"));
@@ -247,7 +247,7 @@ private slots:
   }
   void cancelAndEscapeWriteNothing() {
     QFETCH(bool, ByEscape);
-    RunEditor([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
+    RunEditor([&](FormDialog* D, GridMirror* W, TStringGrid* G) {
       QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 1));
       Type(QStringLiteral("X"));
       QVERIFY(W->Editor());
@@ -265,7 +265,7 @@ private slots:
   }
 
   void anArrowKeyKeepsTheCellAndMovesOn() {
-    RunEditor([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
+    RunEditor([&](FormDialog* D, GridMirror* W, TStringGrid* G) {
       QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 2));
       Type(QStringLiteral("Up"));
       Press(Qt::Key_Down);
@@ -285,7 +285,7 @@ private slots:
   // The keys of a string grid: a page of rows at a time, the first and last selectable column
   // of the row (the tab column never), the first and last row; the cell shown where it went.
   void thePageHomeAndEndKeysMoveAsInAStringGrid() {
-    RunEditor([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
+    RunEditor([&](FormDialog* D, GridMirror* W, TStringGrid* G) {
       const int Page = G->VisibleRowCount();
       const int Last = G->RowCount() - 1;
       QVERIFY(Last > Page + 2); // more rows than a page
@@ -331,7 +331,7 @@ private slots:
   // Home and End without Ctrl move the caret in the editor.
   void theEditorKeepsItsTextWhenAPageOrCtrlKeyMovesOn() {
     UnicodeString Paged, Ended;
-    RunEditor([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
+    RunEditor([&](FormDialog* D, GridMirror* W, TStringGrid* G) {
       const int Page = G->VisibleRowCount();
       const int Last = G->RowCount() - 1;
       Paged = G->Cells(0, 2);
@@ -368,7 +368,7 @@ private slots:
 
   void theCellEditorFollowsTheGridAsTheWheelScrollsIt() {
     UnicodeString Edited, Below;
-    RunEditor([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
+    RunEditor([&](FormDialog* D, GridMirror* W, TStringGrid* G) {
       QVERIFY(G->RowCount() > G->VisibleRowCount() + 4); // enough rows to scroll
       Edited = G->Cells(0, 3);
       Below = G->Cells(0, 4);
@@ -394,7 +394,7 @@ private slots:
 
   void aCellScrolledOutOfViewKeepsItsTextAndEnterWritesNoOtherRow() {
     UnicodeString Edited;
-    RunEditor([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
+    RunEditor([&](FormDialog* D, GridMirror* W, TStringGrid* G) {
       Edited = G->Cells(0, 1);
       QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 1));
       Type(QStringLiteral("Kept"));
@@ -421,11 +421,11 @@ private slots:
   // add-in's button as it is released, and shows the IDE's own first button again, which
   // works.
   void unloadingTheAddInAfterItsEditorRanGivesTheBarBackAsItWas() {
-    RunEditor([](OvFormDialog* D, OvGridMirror*, TStringGrid*) {
+    RunEditor([](FormDialog* D, GridMirror*, TStringGrid*) {
       Press(Qt::Key_Escape);
       QVERIFY(!D->isVisible());
     });
-    OvToolBarMirror* Bar = Window->ToolBarMirror();
+    ToolBarMirror* Bar = Window->PaletteToolBarMirror();
     QVERIFY(Bar->ButtonNamed(QStringLiteral("tbCollapseAll")));
     QVERIFY(!Bar->ButtonNamed(QStringLiteral("tbCollapseAll"))->isVisible());
     Ide->Packages().Unload("OrvikPaletteMenu170");
@@ -484,7 +484,7 @@ private slots:
   void theClickAfterAFailuresBoxReachesTheButton() {
     QFETCH(bool, FailByArrow);
     QFETCH(bool, ThenByArrow);
-    QToolButton* Button = Window->ToolBarMirror()->ButtonNamed(QStringLiteral("tbPalette"));
+    QToolButton* Button = Window->PaletteToolBarMirror()->ButtonNamed(QStringLiteral("tbPalette"));
     QVERIFY(Button);
     // The arrow at the button's right edge, the face at its left, where the button is now.
     auto At = [Button](bool OnArrow) {
@@ -541,11 +541,11 @@ private:
 
   // Chooses "Edit Categories..." in the main menu; User works the dialog once it shows (inside
   // the click that chose it, since the dialog runs modally).
-  void RunEditor(std::function<void(OvFormDialog*, OvGridMirror*, TStringGrid*)> User) {
+  void RunEditor(std::function<void(FormDialog*, GridMirror*, TStringGrid*)> User) {
     bool Ran = false;
     auto* Poll = new QTimer(this);
     connect(Poll, &QTimer::timeout, this, [&, Poll] {
-      auto* D = qobject_cast<OvFormDialog*>(QApplication::activeModalWidget());
+      auto* D = qobject_cast<FormDialog*>(QApplication::activeModalWidget());
       if (!D || !D->isVisible())
         return;
       Poll->stop();
@@ -558,7 +558,7 @@ private:
         }
       } Closer{D};
       QVERIFY(Activate(D));
-      auto* W = D->findChild<OvGridMirror*>(QStringLiteral("GrdCategories"));
+      auto* W = D->findChild<GridMirror*>(QStringLiteral("GrdCategories"));
       QVERIFY(W);
       auto* Grid =
           dynamic_cast<TStringGrid*>(Application->FindComponent(u"OvFrmPaletteMenuCategories")

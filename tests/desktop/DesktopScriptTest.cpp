@@ -1,8 +1,8 @@
 // Scripts in the window: the menu a command left open is shown where a user would see it.
 #include "Desktop.h"
 #include "DesktopMainWindow.h"
-#include "OvMenuMirrors.h"
-#include "OvToolBarMirror.h"
+#include "MenuMirrors.h"
+#include "ToolBarMirror.h"
 
 #include "Ide.h"
 #include "Interpreter.h"
@@ -74,7 +74,7 @@ private slots:
     QMenu* Menu = ShowAfter("open @button");
     QVERIFY(Menu);
     QTRY_VERIFY(Menu->isVisible());
-    QToolButton* Button = Window->ToolBarMirror()->ButtonNamed(QStringLiteral("tbPalette"));
+    QToolButton* Button = Window->PaletteToolBarMirror()->ButtonNamed(QStringLiteral("tbPalette"));
     QVERIFY(Button);
     QCOMPARE(Menu, Button->menu());
     const QPoint Under = Button->mapToGlobal(QPoint(0, Button->height()));

@@ -1,13 +1,13 @@
 // Drives the real widgets of the desktop window against a small model, on a real X server,
 // through mouse and key events.
 #include "DesktopUserInput.h"
-#include "OvFailures.h"
-#include "OvFormDialog.h"
-#include "OvGridMirror.h"
-#include "OvMenuMirrors.h"
-#include "OvMirrorRegistry.h"
-#include "OvPaletteMirror.h"
-#include "OvToolBarMirror.h"
+#include "Failures.h"
+#include "FormDialog.h"
+#include "GridMirror.h"
+#include "MenuMirrors.h"
+#include "MirrorRegistry.h"
+#include "PaletteMirror.h"
+#include "ToolBarMirror.h"
 
 #include "OvPaletteMenuCategoriesForm.h"
 
@@ -22,6 +22,8 @@
 #include "vcl/Grids.h"
 #include "vcl/Menus.h"
 #include "vcl/StdCtrls.h"
+
+#include <memory>
 
 #include <QApplication>
 #include <QLineEdit>
@@ -52,7 +54,7 @@ using user::WhenShown;
 // A shown, active main window holding a menu bar over Menu.
 struct TBarWindow {
   explicit TBarWindow(TMainMenu* Menu)
-      : Bar(new QMenuBar(&Window)), Mirror(new OvMenuBarMirror(Menu, Bar, &Window)) {
+      : Bar(new QMenuBar(&Window)), Mirror(new MenuBarMirror(Menu, Bar, &Window)) {
     Window.setMenuBar(Bar);
     Window.resize(400, 200);
     Window.show();
@@ -60,7 +62,7 @@ struct TBarWindow {
   bool Ready() { return QTest::qWaitForWindowExposed(&Window) && user::Activate(&Window); }
   QMainWindow Window;
   QMenuBar* Bar;
-  OvMenuBarMirror* Mirror;
+  MenuBarMirror* Mirror;
 };
 
 } // namespace
@@ -71,8 +73,10 @@ class QtWidgetsTest : public QObject {
 private slots:
   void init() {
     Failures.clear();
-    SetFailureSink([this](QWidget*, const QString& M) { Failures << M; });
+    Sink =
+        std::make_unique<FailureSinkScope>([this](QWidget*, const QString& M) { Failures << M; });
   }
+  void cleanup() { Sink.reset(); }
 
   void menuBarFiresTheEntrysClickThenShowsItsItemsAsTheyNowAre() {
     TComponent Ide(nullptr);
@@ -236,7 +240,7 @@ private slots:
     };
     QToolButton Anchor;
     Anchor.setPopupMode(QToolButton::MenuButtonPopup);
-    auto* Menu = new OvPopupMenuMirror(Popup, &Anchor);
+    auto* Menu = new PopupMenuMirror(Popup, &Anchor);
     Anchor.setMenu(Menu);
     Anchor.resize(40, 24);
     Anchor.show();
@@ -266,7 +270,7 @@ private slots:
         C->AddButton(u"TComponent" + IntToStr(B));
       C->SetCollapsed(true);
     }
-    OvPaletteMirror View(&Palette, nullptr);
+    PaletteMirror View(&Palette, nullptr);
     View.resize(200, 150);
     View.show();
     QVERIFY(QTest::qWaitForWindowExposed(&View));
@@ -301,7 +305,7 @@ private slots:
   // burst is over: the scroll bar then reaches its end, and the last header answers a click.
   void paletteViewFilledInABurstScrollsToItsEnd() {
     TCategoryButtons Palette(nullptr);
-    OvPaletteMirror View(&Palette, nullptr);
+    PaletteMirror View(&Palette, nullptr);
     View.resize(200, 150);
     View.show();
     QVERIFY(QTest::qWaitForWindowExposed(&View));
@@ -339,8 +343,8 @@ private slots:
     TToolButton* Categories = NewButton(u"tbCategories", 0);
     NewButton(u"tbSearch", 30);
     QToolBar View;
-    OvToolBarMirror Mirror(Bar, &View, nullptr,
-                           [](int I) { return I < 0 ? QIcon() : QIcon(QPixmap(16, 16)); });
+    ToolBarMirror Mirror(Bar, &View, nullptr,
+                         [](int I) { return I < 0 ? QIcon() : QIcon(QPixmap(16, 16)); });
     QVERIFY(Mirror.ButtonNamed(QStringLiteral("tbCategories")));
     QVERIFY(!Mirror.ButtonNamed(QStringLiteral("tbPalette")));
 
@@ -400,7 +404,7 @@ private slots:
   // A form's controls are shown by the mirror of their class or of the nearest ancestor that has
   // one; a control that has none is reported, and the dialog shows the others.
   void aControlWithoutAMirrorIsReportedAndTheOthersShow() {
-    const OvMirrorRegistry& Mirrors = OvMirrorRegistry::Standard();
+    const MirrorRegistry& Mirrors = MirrorRegistry::Standard();
     QCOMPARE(Mirrors.FactoryFor(TStringGrid::StaticClass()),
              Mirrors.FactoryFor(TCustomGrid::StaticClass()));
     QVERIFY(Mirrors.FactoryFor(TButton::StaticClass()));
@@ -421,15 +425,15 @@ private slots:
     Panel->SetName(u"Panel");
     Panel->SetParent(Form.get());
 
-    OvFormDialog Dialog(Form.get(), nullptr);
+    FormDialog Dialog(Form.get(), nullptr);
     QCOMPARE(Failures.size(), 1);
     QVERIFY2(Failures[0].contains(QStringLiteral("Panel (TWinControl)")) &&
                  !Failures[0].contains(QStringLiteral("Tabs")) &&
                  Failures[0].contains(QStringLiteral("Probe")),
              qPrintable(Failures[0]));
-    QVERIFY(Dialog.findChild<OvGridMirror*>(QStringLiteral("Cells")));
+    QVERIFY(Dialog.findChild<GridMirror*>(QStringLiteral("Cells")));
     QVERIFY(Dialog.findChild<QPushButton*>(QStringLiteral("Go")));
-    QVERIFY(Dialog.findChild<OvPaletteMirror*>());
+    QVERIFY(Dialog.findChild<PaletteMirror*>());
   }
 
   // The categories dialog as a real modal dialog: typing into a cell and OK stores the text,
@@ -439,9 +443,9 @@ private slots:
     TCurrentUserHiveFileScope Hive(FromQ(Dir.filePath(QStringLiteral("HKCU.db"))));
     const UnicodeString Key = u"Software\\Orvik\\Palette Menu";
     TRegIniFile(Key).WriteString(u"Categories", u"Standard", u"Old");
-    TModalRunnerScope Dialogs(OvFormDialog::Runner(nullptr));
+    TModalRunnerScope Dialogs(FormDialog::Runner(nullptr));
 
-    auto Run = [&](const std::function<void(OvFormDialog*, OvGridMirror*, TStringGrid*)>& User) {
+    auto Run = [&](const std::function<void(FormDialog*, GridMirror*, TStringGrid*)>& User) {
       TStringList Tabs;
       Tabs.Add(u"Additional");
       Tabs.Add(u"&Standard");
@@ -450,11 +454,11 @@ private slots:
       Dlg->Tabs = Tabs;
       Dlg->UpdateControls();
       QTimer::singleShot(0, [&] {
-        auto* D = qobject_cast<OvFormDialog*>(QApplication::activeModalWidget());
+        auto* D = qobject_cast<FormDialog*>(QApplication::activeModalWidget());
         QVERIFY(D);
         QCOMPARE(D->windowTitle(), QStringLiteral("Component Palette Categories"));
         QCOMPARE(D->size(), QSize(297, 373));
-        User(D, D->findChild<OvGridMirror*>(QStringLiteral("GrdCategories")), Dlg->GrdCategories);
+        User(D, D->findChild<GridMirror*>(QStringLiteral("GrdCategories")), Dlg->GrdCategories);
       });
       const int Result = Dlg->ShowModal();
       if (Result == mrOk)
@@ -466,7 +470,7 @@ private slots:
       return QPoint((Rc.Left + Rc.Right) / 2, (Rc.Top + Rc.Bottom) / 2);
     };
 
-    const int Ok = Run([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
+    const int Ok = Run([&](FormDialog* D, GridMirror* W, TStringGrid* G) {
       QVERIFY(W);
       // The tab column refuses the click; the selection stays on (1, 1).
       QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 0, 2));
@@ -486,7 +490,7 @@ private slots:
     QCOMPARE(TRegIniFile(Key).ReadString(u"Categories", u"Standard", u""),
              UnicodeString(u"VCL; Common"));
 
-    const int Cancel = Run([&](OvFormDialog* D, OvGridMirror* W, TStringGrid* G) {
+    const int Cancel = Run([&](FormDialog* D, GridMirror* W, TStringGrid* G) {
       QTest::mouseClick(W, Qt::LeftButton, {}, Center(G, 1, 1));
       QTest::keyClick(W, 'X');
       QTest::keyClick(W->Editor(), Qt::Key_Return);
@@ -504,6 +508,7 @@ private:
                          static_cast<size_t>(S.size()));
   }
   QStringList Failures;
+  std::unique_ptr<FailureSinkScope> Sink;
 };
 
 QTEST_MAIN(QtWidgetsTest)

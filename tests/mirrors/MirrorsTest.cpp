@@ -2,13 +2,13 @@
 // X server: bars that belong to a host, buttons that follow their model, model objects released
 // under living Qt objects, and the registry that picks a mirror by model class.
 #include "DesktopUserInput.h"
-#include "OvFailures.h"
-#include "OvFormDialog.h"
-#include "OvMenuMirrors.h"
-#include "OvMirrorRegistry.h"
-#include "OvModelRef.h"
-#include "OvToolBarMirror.h"
-#include "OvToolButtonMirror.h"
+#include "Failures.h"
+#include "FormDialog.h"
+#include "MenuMirrors.h"
+#include "MirrorRegistry.h"
+#include "ModelRef.h"
+#include "ToolBarMirror.h"
+#include "ToolButtonMirror.h"
 
 #include "rtl/Exception.h"
 #include "vcl/ComCtrls.h"
@@ -92,7 +92,7 @@ public:
     if (Ref && Seen)
       *Seen = Ref->Get() != nullptr;
   }
-  TModelRef<TProbe>* Ref = nullptr;
+  ModelRef<TProbe>* Ref = nullptr;
   bool* Seen = nullptr;
 };
 
@@ -104,8 +104,10 @@ class MirrorsTest : public QObject {
 private slots:
   void init() {
     Failures.clear();
-    SetFailureSink([this](QWidget*, const QString& M) { Failures << M; });
+    Sink =
+        std::make_unique<FailureSinkScope>([this](QWidget*, const QString& M) { Failures << M; });
   }
+  void cleanup() { Sink.reset(); }
 
   // A host's menu bar (Qt Designer's main window's, say): the mirror's entries come after the
   // host's, model changes rebuild only them, and the host's entries stay the same actions and
@@ -125,7 +127,7 @@ private slots:
     auto* Menu = new TMainMenu(&Ide);
     TMenuItem* Palette = NewItem(&Ide, Menu->Items(), u"P&alette");
     NewItem(&Ide, Palette, u"Edit Categories...");
-    auto Mirror = std::make_unique<OvMenuBarMirror>(Menu, Bar, nullptr);
+    auto Mirror = std::make_unique<MenuBarMirror>(Menu, Bar, nullptr);
     Window.resize(500, 200);
     Window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&Window) && user::Activate(&Window));
@@ -163,7 +165,7 @@ private slots:
     QCOMPARE(Opens, 2);
 
     // The model's main menu goes first: its entries leave the bar, the host's stay.
-    OvMenuBarMirror Again(Menu, Bar, nullptr);
+    MenuBarMirror Again(Menu, Bar, nullptr);
     QCOMPARE(Entries(Bar), (QStringList{"&File", "&Help", "&Tools"}));
     Free(Menu);
     QCOMPARE(Bar->actions(), Host);
@@ -175,19 +177,18 @@ private slots:
   // its case; a literal "&" stays one, and a text with no free letter loses its marker.
   void aTakenHotKeyMovesToTheFirstFreeLetter() {
     const QSet<QChar> A{QChar('a')};
-    QCOMPARE(OvWithFreeHotKey(QStringLiteral("P&alette"), A), QStringLiteral("&Palette"));
-    QCOMPARE(OvWithFreeHotKey(QStringLiteral("P&alette"), {QChar('a'), QChar('p')}),
+    QCOMPARE(WithFreeHotKey(QStringLiteral("P&alette"), A), QStringLiteral("&Palette"));
+    QCOMPARE(WithFreeHotKey(QStringLiteral("P&alette"), {QChar('a'), QChar('p')}),
              QStringLiteral("Pa&lette"));
-    QCOMPARE(OvWithFreeHotKey(QStringLiteral("P&alette"), {QChar('b')}),
-             QStringLiteral("P&alette"));
-    QCOMPARE(OvWithFreeHotKey(QStringLiteral("Palette"), A), QStringLiteral("Palette"));
-    QCOMPARE(OvWithFreeHotKey(QStringLiteral("R&&D &and"), A), QStringLiteral("&R&&D and"));
-    QCOMPARE(OvWithFreeHotKey(QStringLiteral("&& &a"), A), QStringLiteral("&& a"));
-    QCOMPARE(OvWithFreeHotKey(QStringLiteral("A &B"), {QChar('a'), QChar('b')}),
+    QCOMPARE(WithFreeHotKey(QStringLiteral("P&alette"), {QChar('b')}), QStringLiteral("P&alette"));
+    QCOMPARE(WithFreeHotKey(QStringLiteral("Palette"), A), QStringLiteral("Palette"));
+    QCOMPARE(WithFreeHotKey(QStringLiteral("R&&D &and"), A), QStringLiteral("&R&&D and"));
+    QCOMPARE(WithFreeHotKey(QStringLiteral("&& &a"), A), QStringLiteral("&& a"));
+    QCOMPARE(WithFreeHotKey(QStringLiteral("A &B"), {QChar('a'), QChar('b')}),
              QStringLiteral("A B"));
-    QCOMPARE(OvHotKeyOf(QStringLiteral("Fish && &Chips")), QChar('c'));
-    QVERIFY(OvHotKeyOf(QStringLiteral("R&&D")).isNull());
-    QVERIFY(OvHotKeyOf(QStringLiteral("End&")).isNull());
+    QCOMPARE(HotKeyOf(QStringLiteral("Fish && &Chips")), QChar('c'));
+    QVERIFY(HotKeyOf(QStringLiteral("R&&D")).isNull());
+    QVERIFY(HotKeyOf(QStringLiteral("End&")).isNull());
   }
 
   // A host's bar whose own entry has the model entry's key (Qt Creator's "&Analyze" and
@@ -209,7 +210,7 @@ private slots:
     TMenuItem* Go = NewItem(&Ide, Menu->Items(), u"&Go");
     int Gos = 0;
     Go->OnClick = [&](TObject*) { ++Gos; };
-    OvMenuBarMirror Mirror(Menu, Bar, &Window);
+    MenuBarMirror Mirror(Menu, Bar, &Window);
     Window.resize(500, 200);
     Window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&Window) && user::Activate(&Window));
@@ -271,7 +272,7 @@ private slots:
     Window.setMenuBar(Bar);
     // Seed the entry with a child, so that it shows as a sub-menu before its first opening.
     NewItem(&Ide, Palette, u"(empty)");
-    OvMenuBarMirror Mirror(Menu, Bar, &Window);
+    MenuBarMirror Mirror(Menu, Bar, &Window);
     Window.resize(400, 300);
     Window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&Window) && user::Activate(&Window));
@@ -310,7 +311,7 @@ private slots:
     QMainWindow Window;
     auto* Bar = new QMenuBar(&Window);
     Window.setMenuBar(Bar);
-    OvMenuBarMirror Mirror(Menu, Bar, &Window);
+    MenuBarMirror Mirror(Menu, Bar, &Window);
     Window.resize(400, 200);
     Window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&Window) && user::Activate(&Window));
@@ -340,7 +341,7 @@ private slots:
     auto* Bar = new TToolBar(&Ide);
     NewButton(&Ide, Bar, u"tbA", 0);
     NewButton(&Ide, Bar, u"tbB", 30);
-    auto Mirror = std::make_unique<OvToolBarMirror>(Bar, &View, nullptr, Swatch);
+    auto Mirror = std::make_unique<ToolBarMirror>(Bar, &View, nullptr, Swatch);
     QAction* HostLast = View.addAction(QStringLiteral("Expand"));
     View.resize(400, 30);
     View.show();
@@ -376,7 +377,7 @@ private slots:
     int Clicks = 0;
     B->OnClick = [&](TObject*) { ++Clicks; };
     QToolBar View;
-    OvToolBarMirror Mirror(Bar, &View, nullptr, Swatch);
+    ToolBarMirror Mirror(Bar, &View, nullptr, Swatch);
     View.resize(300, 30);
     View.show();
     QVERIFY(QTest::qWaitForWindowExposed(&View));
@@ -441,7 +442,7 @@ private slots:
     // The other button's click releases this one, as an add-in may while it is unloaded.
     Stay->OnClick = [&](TObject*) { Free(Gone); };
     QToolBar View;
-    OvToolBarMirror Mirror(Bar, &View, nullptr, Swatch);
+    ToolBarMirror Mirror(Bar, &View, nullptr, Swatch);
     View.resize(300, 30);
     View.show();
     QVERIFY(QTest::qWaitForWindowExposed(&View));
@@ -471,7 +472,7 @@ private slots:
     Button->SetParent(Form.get());
     int Clicks = 0;
     Button->OnClick = [&](TObject*) { ++Clicks; };
-    OvFormDialog Dialog(Form.get(), nullptr);
+    FormDialog Dialog(Form.get(), nullptr);
     Dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&Dialog));
     auto* Q = Dialog.findChild<QPushButton*>(QStringLiteral("Go"));
@@ -507,7 +508,7 @@ private slots:
     QWidget* Parent = nullptr;
     bool Modal = false;
     {
-      OvModalDialogScope Dialogs(&Host);
+      ModalDialogScope Dialogs(&Host);
       QTimer::singleShot(0, this, [&] {
         QTRY_VERIFY(QApplication::activeModalWidget());
         QWidget* Dialog = QApplication::activeModalWidget();
@@ -542,16 +543,16 @@ private slots:
   void aModelReferenceIsNullFromTheStartOfTheRelease() {
     TComponent Owner(nullptr);
     auto* Item = new TMenuItem(&Owner);
-    TModelRef<TMenuItem> Ref(Item);
-    TModelRef<TMenuItem> Copy = Ref;
-    TModelRef<TMenuItem> Assigned;
+    ModelRef<TMenuItem> Ref(Item);
+    ModelRef<TMenuItem> Copy = Ref;
+    ModelRef<TMenuItem> Assigned;
     Assigned = Ref;
     QCOMPARE(Ref.Get(), Item);
     QCOMPARE(Copy.Get(), Item);
     QCOMPARE(Assigned.Get(), Item);
     const int Views = Item->ViewCount();
     {
-      TModelRef<TMenuItem> Brief(Item);
+      ModelRef<TMenuItem> Brief(Item);
       QCOMPARE(Item->ViewCount(), Views + 1);
     }
     QCOMPARE(Item->ViewCount(), Views);
@@ -566,7 +567,7 @@ private slots:
 
     // Asked from the object's own destructor: nullptr already.
     auto* Probe = new TProbe(&Owner);
-    TModelRef<TProbe> ToProbe(Probe);
+    ModelRef<TProbe> ToProbe(Probe);
     bool Seen = true;
     Probe->Ref = &ToProbe;
     Probe->Seen = &Seen;
@@ -580,7 +581,7 @@ private slots:
   // object without one gets no view and works on; a front end's factory takes the place of the
   // standard one, and the tool bar's buttons come from it.
   void theRegistryPicksTheNearestFactoryAndLeavesOthersHeadless() {
-    OvMirrorRegistry R;
+    MirrorRegistry R;
     auto Label = [](const QString& Text) {
       return [Text](TComponent*, QWidget* Into, QObject*) -> QObject* {
         return new QLabel(Text, Into);
@@ -614,16 +615,16 @@ private slots:
     QCOMPARE(Again->text(), QStringLiteral("again"));
 
     // The standard bar mirrors need their Qt bar, and an owner that is not the bar.
-    OvMirrorRegistry& S = OvMirrorRegistry::Standard();
+    MirrorRegistry& S = MirrorRegistry::Standard();
     QMenuBar MenuBar;
     QCOMPARE(S.Create(Menu, &Into, this), nullptr);
     QCOMPARE(S.Create(Menu, &MenuBar, &MenuBar), nullptr);
-    std::unique_ptr<OvMenuBarMirror> Shown(S.CreateAs<OvMenuBarMirror>(Menu, &MenuBar, this));
+    std::unique_ptr<MenuBarMirror> Shown(S.CreateAs<MenuBarMirror>(Menu, &MenuBar, this));
     QVERIFY(Shown);
     QCOMPARE(Entries(&MenuBar), (QStringList{"&Go"}));
 
     // A front end's own tool button mirror: the tool bar shows its buttons through it.
-    const OvMirrorRegistry::TFactory Standard = *S.FactoryFor(TToolButton::StaticClass());
+    const MirrorRegistry::TFactory Standard = *S.FactoryFor(TToolButton::StaticClass());
     S.Register(TToolButton::StaticClass(), [](TComponent* M, QWidget* Into, QObject*) -> QObject* {
       auto* Q = new QToolButton(Into);
       Q->setObjectName(QStringLiteral("own ") + QString::number(M->Name().size()));
@@ -631,17 +632,18 @@ private slots:
     });
     QToolBar View;
     {
-      OvToolBarMirror Mirror(Bar, &View, nullptr);
+      ToolBarMirror Mirror(Bar, &View, nullptr);
       QCOMPARE(ToolEntries(&View), (QStringList{"own 4"}));
     }
     S.Register(TToolButton::StaticClass(), Standard);
-    OvToolBarMirror Mirror(Bar, &View, nullptr);
+    ToolBarMirror Mirror(Bar, &View, nullptr);
     QCOMPARE(ToolEntries(&View), (QStringList{"tbGo"}));
-    QVERIFY(qobject_cast<OvToolButtonMirror*>(Mirror.ButtonNamed(QStringLiteral("tbGo"))));
+    QVERIFY(qobject_cast<ToolButtonMirror*>(Mirror.ButtonNamed(QStringLiteral("tbGo"))));
   }
 
 private:
   QStringList Failures;
+  std::unique_ptr<FailureSinkScope> Sink;
 };
 
 QTEST_MAIN(MirrorsTest)

@@ -1,6 +1,6 @@
-#include "OvFailures.h"
+#include "Failures.h"
 
-#include "OvQtStrings.h"
+#include "QtStrings.h"
 
 #include "rtl/Exception.h"
 
@@ -8,26 +8,21 @@
 #include <QMessageBox>
 
 namespace {
-OvFailureSink& Sink() {
-  static OvFailureSink S = [](QWidget* Parent, const QString& Message) {
+THookSlot<FailureSink>& Sinks() {
+  static THookSlot<FailureSink> Slot;
+  return Slot;
+}
+
+const FailureSink& Sink() {
+  static const FailureSink Box = [](QWidget* Parent, const QString& Message) {
     // Titled with the program's name: hostide, or the host a plugin runs in.
     QMessageBox::critical(Parent, QGuiApplication::applicationDisplayName(), Message);
   };
-  return S;
+  return Sinks().Current() ? Sinks().Current() : Box;
 }
 } // namespace
 
-void SetFailureSink(OvFailureSink NewSink) {
-  Sink() = std::move(NewSink);
-}
-
-TFailureSinkScope::TFailureSinkScope(OvFailureSink NewSink) : FPrevious(Sink()) {
-  Sink() = std::move(NewSink);
-}
-
-TFailureSinkScope::~TFailureSinkScope() {
-  Sink() = std::move(FPrevious);
-}
+FailureSinkScope::FailureSinkScope(FailureSink NewSink) : FScope(Sinks(), std::move(NewSink)) {}
 
 void ReportFailure(QWidget* Parent, const QString& Message) {
   Sink()(Parent, Message);
@@ -35,7 +30,7 @@ void ReportFailure(QWidget* Parent, const QString& Message) {
 
 bool RunGuarded(QWidget* Parent, const std::function<void()>& Action) {
   // A copy: showing a failure may replace the sink.
-  const OvFailureSink Show = Sink();
+  const FailureSink Show = Sink();
   try {
     Action();
     return true;

@@ -1,15 +1,15 @@
-#include "OvToolButtonMirror.h"
+#include "ToolButtonMirror.h"
 
-#include "OvFailures.h"
-#include "OvGraphics.h"
-#include "OvMenuMirrors.h"
-#include "OvQtStrings.h"
+#include "Failures.h"
+#include "MenuMirrors.h"
+#include "QtGraphics.h"
+#include "QtStrings.h"
 
 #include "vcl/Menus.h"
 
 #include <QAction>
 
-OvToolButtonMirror::OvToolButtonMirror(TToolButton* Model, QWidget* Parent, TImageSource Images)
+ToolButtonMirror::ToolButtonMirror(TToolButton* Model, QWidget* Parent, TImageSource Images)
     : QToolButton(Parent), FModel(Model), FImages(std::move(Images)) {
   setObjectName(ToQString(Model->Name()));
   setToolButtonStyle(Qt::ToolButtonIconOnly);
@@ -29,25 +29,25 @@ OvToolButtonMirror::OvToolButtonMirror(TToolButton* Model, QWidget* Parent, TIma
   FModel->AddView(this);
 }
 
-OvToolButtonMirror::~OvToolButtonMirror() {
-  if (auto* M = qobject_cast<OvPopupMenuMirror*>(menu()))
+ToolButtonMirror::~ToolButtonMirror() {
+  if (auto* M = qobject_cast<PopupMenuMirror*>(menu()))
     M->Detach();
   if (FModel)
     FModel->RemoveView(this);
 }
 
-void OvToolButtonMirror::ShowThrough(QAction* Action) {
+void ToolButtonMirror::ShowThrough(QAction* Action) {
   FAction = Action;
   if (FModel)
     VisibleChanged(FModel);
 }
 
-void OvToolButtonMirror::SetImages(TImageSource Images) {
+void ToolButtonMirror::SetImages(TImageSource Images) {
   FImages = std::move(Images);
   ShowImage();
 }
 
-void OvToolButtonMirror::ShowImage() {
+void ToolButtonMirror::ShowImage() {
   if (!FModel)
     return;
   if (FImages)
@@ -57,38 +57,38 @@ void OvToolButtonMirror::ShowImage() {
         ToQIcon(FModel->ToolBar() ? FModel->ToolBar()->Images() : nullptr, FModel->ImageIndex()));
 }
 
-void OvToolButtonMirror::VisibleChanged(TControl*) {
+void ToolButtonMirror::VisibleChanged(TControl*) {
   if (FAction)
     FAction->setVisible(FModel->Visible());
   else
     setVisible(FModel->Visible());
 }
 
-void OvToolButtonMirror::HintChanged(TControl*) {
+void ToolButtonMirror::HintChanged(TControl*) {
   setToolTip(ToQString(FModel->Hint()));
 }
 
-void OvToolButtonMirror::CaptionChanged(TControl*) {
+void ToolButtonMirror::CaptionChanged(TControl*) {
   // Shown as an icon; the text is what a screen reader and a text-only style show.
   setText(ToQString(FModel->Caption().empty() ? FModel->Name() : FModel->Caption()));
 }
 
-void OvToolButtonMirror::EnabledChanged(TControl*) {
+void ToolButtonMirror::EnabledChanged(TControl*) {
   setEnabled(FModel->Enabled());
 }
 
-void OvToolButtonMirror::DownChanged(TToolButton*) {
+void ToolButtonMirror::DownChanged(TToolButton*) {
   if (isCheckable())
     setChecked(FModel->Down());
   else
     setDown(FModel->Down());
 }
 
-void OvToolButtonMirror::ShowStyle() {
+void ToolButtonMirror::ShowStyle() {
   setCheckable(FModel->Style() == TToolButtonStyle::tbsCheck);
   TPopupMenu* Popup =
       FModel->Style() == TToolButtonStyle::tbsDropDown ? FModel->DropdownMenu() : nullptr;
-  auto* Shown = qobject_cast<OvPopupMenuMirror*>(menu());
+  auto* Shown = qobject_cast<PopupMenuMirror*>(menu());
   if (Shown && Shown->Popup() == Popup)
     return;
   if (Shown) {
@@ -98,16 +98,16 @@ void OvToolButtonMirror::ShowStyle() {
   }
   if (Popup) {
     setPopupMode(QToolButton::MenuButtonPopup);
-    setMenu(new OvPopupMenuMirror(Popup, this));
+    setMenu(new PopupMenuMirror(Popup, this));
   } else {
     setPopupMode(QToolButton::DelayedPopup);
   }
 }
 
-void OvToolButtonMirror::ComponentDestroying(TComponent*) {
+void ToolButtonMirror::ComponentDestroying(TComponent*) {
   FModel = nullptr;
   // What is left of the button reaches nothing until its bar takes it away.
   setEnabled(false);
-  if (auto* M = qobject_cast<OvPopupMenuMirror*>(menu()))
+  if (auto* M = qobject_cast<PopupMenuMirror*>(menu()))
     M->Detach();
 }

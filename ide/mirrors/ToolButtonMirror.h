@@ -13,14 +13,14 @@
 
 #include <functional>
 
-class OvToolButtonMirror : public QToolButton, private TToolButtonView {
+class ToolButtonMirror : public QToolButton, private TToolButtonView {
   Q_OBJECT
 public:
   // Images gives the icon of an image index (a null icon for none); without it the icons come
   // from the image list of the model button's tool bar.
   using TImageSource = std::function<QIcon(int ImageIndex)>;
-  OvToolButtonMirror(TToolButton* Model, QWidget* Parent, TImageSource Images = {});
-  ~OvToolButtonMirror() override;
+  ToolButtonMirror(TToolButton* Model, QWidget* Parent, TImageSource Images = {});
+  ~ToolButtonMirror() override;
 
   // The model button, or nullptr once it is gone.
   TToolButton* Model() const { return FModel; }

@@ -6,7 +6,7 @@
 // accepted in any way (any result but Cancel), and dropped when it is cancelled.
 //
 // Each control of the form is shown by the mirror registered for its class, or for its nearest
-// ancestor class that has one (OvMirrorRegistry::Standard()); a control without a mirror is
+// ancestor class that has one (MirrorRegistry::Standard()); a control without a mirror is
 // reported as a failure and left out.
 #pragma once
 
@@ -18,11 +18,11 @@
 class TButton;
 class TControl;
 
-class OvFormDialog : public QDialog, private TFormView {
+class FormDialog : public QDialog, private TFormView {
   Q_OBJECT
 public:
-  OvFormDialog(TCustomForm* Form, QWidget* Parent);
-  ~OvFormDialog() override;
+  FormDialog(TCustomForm* Form, QWidget* Parent);
+  ~FormDialog() override;
 
   // Runs the dialog modally and returns the form's modal result.
   int Run();
@@ -50,12 +50,12 @@ private:
   TCustomForm* FForm;
 };
 
-// While it lives, every form the model shows modally (ShowModal) runs as an OvFormDialog over
+// While it lives, every form the model shows modally (ShowModal) runs as an FormDialog over
 // Parent, a host's main window as a rule; the runner it covered is in force again afterwards.
 // Scopes of modal runners end in the reverse order of their start.
-class OvModalDialogScope {
+class ModalDialogScope {
 public:
-  explicit OvModalDialogScope(QWidget* Parent) : FScope(OvFormDialog::Runner(Parent)) {}
+  explicit ModalDialogScope(QWidget* Parent) : FScope(FormDialog::Runner(Parent)) {}
 
 private:
   TModalRunnerScope FScope;

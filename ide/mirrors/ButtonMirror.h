@@ -7,11 +7,11 @@
 
 #include <QPushButton>
 
-class OvButtonMirror : public QPushButton, private TControlView {
+class ButtonMirror : public QPushButton, private TControlView {
   Q_OBJECT
 public:
-  OvButtonMirror(TButton* Model, QWidget* Parent);
-  ~OvButtonMirror() override;
+  ButtonMirror(TButton* Model, QWidget* Parent);
+  ~ButtonMirror() override;
 
   // The model button, or nullptr once it is gone.
   TButton* Model() const { return FModel; }

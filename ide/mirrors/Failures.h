@@ -2,25 +2,24 @@
 // action is shown in a message box, and the window goes on.
 #pragma once
 
+#include "rtl/ScopedHook.h"
+
 #include <QString>
 #include <QWidget>
 
 #include <functional>
 
-// How failures are shown; tests replace it to see them without a modal box.
-using OvFailureSink = std::function<void(QWidget* Parent, const QString& Message)>;
-void SetFailureSink(OvFailureSink Sink);
+// How failures are shown: a message box titled with the program's name, unless a scope installs
+// another sink (tests do, to see failures without a modal box).
+using FailureSink = std::function<void(QWidget* Parent, const QString& Message)>;
 
 // Shows failures through Sink while it lives; the sink it covered is in force again afterwards.
-class TFailureSinkScope {
+class FailureSinkScope {
 public:
-  explicit TFailureSinkScope(OvFailureSink Sink);
-  ~TFailureSinkScope();
-  TFailureSinkScope(const TFailureSinkScope&) = delete;
-  TFailureSinkScope& operator=(const TFailureSinkScope&) = delete;
+  explicit FailureSinkScope(FailureSink Sink);
 
 private:
-  OvFailureSink FPrevious;
+  THookSlot<FailureSink>::TScope FScope;
 };
 
 // Shows a failure that did not come from an exception (something the window cannot do).

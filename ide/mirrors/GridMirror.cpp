@@ -1,8 +1,8 @@
-#include "OvGridMirror.h"
+#include "GridMirror.h"
 
-#include "OvFailures.h"
-#include "OvGraphics.h"
-#include "OvQtStrings.h"
+#include "Failures.h"
+#include "QtGraphics.h"
+#include "QtStrings.h"
 
 #include "vcl/Grids.h"
 
@@ -30,7 +30,7 @@ QFont ToQFont(const TCanvasOperation& Op, const QFont& Base) {
 }
 } // namespace
 
-OvGridMirror::OvGridMirror(TCustomGrid* Grid, QWidget* Parent)
+GridMirror::GridMirror(TCustomGrid* Grid, QWidget* Parent)
     : QWidget(Parent), FGrid(Grid), FScroll(new QScrollBar(Qt::Vertical, this)) {
   setObjectName(ToQString(Grid->Name()));
   setFocusPolicy(Qt::StrongFocus);
@@ -44,18 +44,18 @@ OvGridMirror::OvGridMirror(TCustomGrid* Grid, QWidget* Parent)
   SyncScrollBar();
 }
 
-OvGridMirror::~OvGridMirror() {
+GridMirror::~GridMirror() {
   if (FGrid)
     FGrid->RemoveView(this);
 }
 
-bool OvGridMirror::Guard(const std::function<void()>& Action) {
+bool GridMirror::Guard(const std::function<void()>& Action) {
   const bool Ok = RunGuarded(window(), Action);
   update();
   return Ok;
 }
 
-void OvGridMirror::SyncScrollBar() {
+void GridMirror::SyncScrollBar() {
   if (!FGrid)
     return;
   const int Scrollable = FGrid->RowCount() - FGrid->FixedRows();
@@ -67,13 +67,13 @@ void OvGridMirror::SyncScrollBar() {
   FScroll->setValue(FGrid->TopRow() - FGrid->FixedRows());
 }
 
-void OvGridMirror::Show() {
+void GridMirror::Show() {
   SyncScrollBar();
   PlaceEditor();
   update();
 }
 
-void OvGridMirror::PlaceEditor() {
+void GridMirror::PlaceEditor() {
   if (!FEditor || !FGrid)
     return;
   if (FGrid->Col() != FEditCol || FGrid->Row() != FEditRow) {
@@ -94,12 +94,12 @@ void OvGridMirror::PlaceEditor() {
   FEditor->setGeometry(ToQRect(Cell));
 }
 
-void OvGridMirror::ComponentDestroying(TComponent*) {
+void GridMirror::ComponentDestroying(TComponent*) {
   FGrid = nullptr;
   update();
 }
 
-std::vector<int> OvGridMirror::RowsInView() const {
+std::vector<int> GridMirror::RowsInView() const {
   std::vector<int> Rows;
   const int Col = FGrid->FixedCols() > 0 ? 0 : FGrid->LeftCol();
   for (int R = 0; R < FGrid->FixedRows() && R < FGrid->RowCount(); ++R)
@@ -113,7 +113,7 @@ std::vector<int> OvGridMirror::RowsInView() const {
   return Rows;
 }
 
-std::vector<int> OvGridMirror::ColsInView() const {
+std::vector<int> GridMirror::ColsInView() const {
   std::vector<int> Cols;
   const int Row = FGrid->FixedRows() > 0 ? 0 : FGrid->TopRow();
   for (int C = 0; C < FGrid->FixedCols() && C < FGrid->ColCount(); ++C)
@@ -126,7 +126,7 @@ std::vector<int> OvGridMirror::ColsInView() const {
   return Cols;
 }
 
-bool OvGridMirror::CellAt(const QPoint& Point, int& ACol, int& ARow) const {
+bool GridMirror::CellAt(const QPoint& Point, int& ACol, int& ARow) const {
   if (!FGrid)
     return false;
   const std::vector<int> Cols = ColsInView();
@@ -142,7 +142,7 @@ bool OvGridMirror::CellAt(const QPoint& Point, int& ACol, int& ARow) const {
   return false;
 }
 
-void OvGridMirror::paintEvent(QPaintEvent*) {
+void GridMirror::paintEvent(QPaintEvent*) {
   QPainter P(this);
   const QPalette& Pal = palette();
   P.fillRect(rect(), ToQColor(clBtnFace, Pal));
@@ -192,7 +192,7 @@ void OvGridMirror::paintEvent(QPaintEvent*) {
     }
 }
 
-void OvGridMirror::mousePressEvent(QMouseEvent* Event) {
+void GridMirror::mousePressEvent(QMouseEvent* Event) {
   setFocus();
   int Col, Row;
   if (!CellAt(Event->position().toPoint(), Col, Row))
@@ -201,14 +201,14 @@ void OvGridMirror::mousePressEvent(QMouseEvent* Event) {
   Guard([&] { FGrid->UserSelectCell(Col, Row); });
 }
 
-void OvGridMirror::wheelEvent(QWheelEvent* Event) {
+void GridMirror::wheelEvent(QWheelEvent* Event) {
   if (!FGrid)
     return;
   const int Steps = Event->angleDelta().y() / 120;
   Guard([&] { FGrid->SetTopRow(std::max(FGrid->FixedRows(), FGrid->TopRow() - Steps)); });
 }
 
-bool OvGridMirror::StartEditing(const QString* Text) {
+bool GridMirror::StartEditing(const QString* Text) {
   if (!FGrid || FEditor || !FGrid->CanEditCell())
     return false;
   const TRect Cell = FGrid->CellRect(FGrid->Col(), FGrid->Row());
@@ -230,7 +230,7 @@ bool OvGridMirror::StartEditing(const QString* Text) {
   return true;
 }
 
-bool OvGridMirror::eventFilter(QObject* Watched, QEvent* Event) {
+bool GridMirror::eventFilter(QObject* Watched, QEvent* Event) {
   if (Watched == FEditor && Event->type() == QEvent::KeyPress) {
     const int Key = static_cast<QKeyEvent*>(Event)->key();
     if (Key == Qt::Key_Return || Key == Qt::Key_Enter || Key == Qt::Key_Escape) {
@@ -256,7 +256,7 @@ bool OvGridMirror::eventFilter(QObject* Watched, QEvent* Event) {
   return QWidget::eventFilter(Watched, Event);
 }
 
-void OvGridMirror::FinishEditing(bool Confirm) {
+void GridMirror::FinishEditing(bool Confirm) {
   if (!FEditor)
     return;
   QLineEdit* Editor = FEditor;
@@ -270,7 +270,7 @@ void OvGridMirror::FinishEditing(bool Confirm) {
     Guard([&] { FGrid->UserEditCell(Text); });
 }
 
-void OvGridMirror::keyPressEvent(QKeyEvent* Event) {
+void GridMirror::keyPressEvent(QKeyEvent* Event) {
   if (!FGrid)
     return QWidget::keyPressEvent(Event);
   int Col = FGrid->Col(), Row = FGrid->Row();

@@ -1,11 +1,10 @@
-#include "OvButtonMirror.h"
+#include "ButtonMirror.h"
 
-#include "OvFailures.h"
-#include "OvFormDialog.h"
-#include "OvQtStrings.h"
+#include "Failures.h"
+#include "FormDialog.h"
+#include "QtStrings.h"
 
-OvButtonMirror::OvButtonMirror(TButton* Model, QWidget* Parent)
-    : QPushButton(Parent), FModel(Model) {
+ButtonMirror::ButtonMirror(TButton* Model, QWidget* Parent) : QPushButton(Parent), FModel(Model) {
   setObjectName(ToQString(Model->Name()));
   setAutoDefault(false);
   CaptionChanged(Model);
@@ -14,7 +13,7 @@ OvButtonMirror::OvButtonMirror(TButton* Model, QWidget* Parent)
   connect(this, &QPushButton::clicked, this, [this] {
     if (!FModel)
       return;
-    if (auto* Dialog = qobject_cast<OvFormDialog*>(parentWidget()))
+    if (auto* Dialog = qobject_cast<FormDialog*>(parentWidget()))
       Dialog->ClickButton(FModel);
     else
       RunGuarded(window(), [&] { FModel->Click(); });
@@ -22,28 +21,28 @@ OvButtonMirror::OvButtonMirror(TButton* Model, QWidget* Parent)
   FModel->AddView(this);
 }
 
-OvButtonMirror::~OvButtonMirror() {
+ButtonMirror::~ButtonMirror() {
   if (FModel)
     FModel->RemoveView(this);
 }
 
-void OvButtonMirror::CaptionChanged(TControl*) {
+void ButtonMirror::CaptionChanged(TControl*) {
   setText(ToQString(FModel->Caption()));
 }
 
-void OvButtonMirror::EnabledChanged(TControl*) {
+void ButtonMirror::EnabledChanged(TControl*) {
   setEnabled(FModel->Enabled());
 }
 
-void OvButtonMirror::VisibleChanged(TControl*) {
+void ButtonMirror::VisibleChanged(TControl*) {
   setVisible(FModel->Visible());
 }
 
-void OvButtonMirror::BoundsChanged(TControl*) {
+void ButtonMirror::BoundsChanged(TControl*) {
   setGeometry(FModel->Left(), FModel->Top(), FModel->Width(), FModel->Height());
 }
 
-void OvButtonMirror::ComponentDestroying(TComponent*) {
+void ButtonMirror::ComponentDestroying(TComponent*) {
   FModel = nullptr;
   setEnabled(false);
 }

@@ -1,7 +1,7 @@
-#include "OvPaletteMirror.h"
+#include "PaletteMirror.h"
 
-#include "OvFailures.h"
-#include "OvQtStrings.h"
+#include "Failures.h"
+#include "QtStrings.h"
 
 #include "vcl/CategoryButtons.h"
 
@@ -11,7 +11,7 @@
 #include <QScrollBar>
 #include <QTimer>
 
-OvPaletteMirror::OvPaletteMirror(TCategoryButtons* Palette, QWidget* Parent)
+PaletteMirror::PaletteMirror(TCategoryButtons* Palette, QWidget* Parent)
     : QAbstractScrollArea(Parent), FPalette(Palette) {
   setObjectName(QStringLiteral("Palette"));
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -20,12 +20,12 @@ OvPaletteMirror::OvPaletteMirror(TCategoryButtons* Palette, QWidget* Parent)
   SyncScrollBar();
 }
 
-OvPaletteMirror::~OvPaletteMirror() {
+PaletteMirror::~PaletteMirror() {
   if (FPalette)
     FPalette->RemoveView(this);
 }
 
-void OvPaletteMirror::SyncScrollBar() {
+void PaletteMirror::SyncScrollBar() {
   if (!FPalette)
     return;
   FSyncing = true;
@@ -36,13 +36,13 @@ void OvPaletteMirror::SyncScrollBar() {
   FSyncing = false;
 }
 
-void OvPaletteMirror::Show() {
+void PaletteMirror::Show() {
   FShowQueued = false;
   SyncScrollBar();
   viewport()->update();
 }
 
-void OvPaletteMirror::ShowSoon() {
+void PaletteMirror::ShowSoon() {
   // Once per burst: the queued Show repaints as well.
   if (FShowQueued)
     return;
@@ -54,18 +54,18 @@ void OvPaletteMirror::ShowSoon() {
   });
 }
 
-void OvPaletteMirror::ComponentDestroying(TComponent*) {
+void PaletteMirror::ComponentDestroying(TComponent*) {
   FPalette = nullptr;
   viewport()->update();
 }
 
-void OvPaletteMirror::scrollContentsBy(int, int) {
+void PaletteMirror::scrollContentsBy(int, int) {
   if (FPalette && !FSyncing)
     FPalette->SetScrollPosition(verticalScrollBar()->value());
   viewport()->update();
 }
 
-void OvPaletteMirror::resizeEvent(QResizeEvent* Event) {
+void PaletteMirror::resizeEvent(QResizeEvent* Event) {
   QAbstractScrollArea::resizeEvent(Event);
   if (FPalette)
     FPalette->SetBounds(FPalette->Left(), FPalette->Top(), viewport()->width(),
@@ -73,7 +73,7 @@ void OvPaletteMirror::resizeEvent(QResizeEvent* Event) {
   SyncScrollBar();
 }
 
-int OvPaletteMirror::HeaderAt(const QPoint& Point) const {
+int PaletteMirror::HeaderAt(const QPoint& Point) const {
   if (!FPalette)
     return -1;
   const int Y = Point.y() + FPalette->ScrollPosition();
@@ -81,7 +81,7 @@ int OvPaletteMirror::HeaderAt(const QPoint& Point) const {
   return I >= 0 && Y < FPalette->CategoryTop(I) + FPalette->HeaderHeight() ? I : -1;
 }
 
-void OvPaletteMirror::mousePressEvent(QMouseEvent* Event) {
+void PaletteMirror::mousePressEvent(QMouseEvent* Event) {
   const int Index = HeaderAt(Event->position().toPoint());
   if (Index < 0)
     return QAbstractScrollArea::mousePressEvent(Event);
@@ -91,7 +91,7 @@ void OvPaletteMirror::mousePressEvent(QMouseEvent* Event) {
   });
 }
 
-void OvPaletteMirror::paintEvent(QPaintEvent* Event) {
+void PaletteMirror::paintEvent(QPaintEvent* Event) {
   QPainter P(viewport());
   const QPalette& Pal = palette();
   const QRect Exposed = Event->rect();

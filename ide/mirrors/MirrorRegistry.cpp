@@ -1,12 +1,12 @@
-#include "OvMirrorRegistry.h"
+#include "MirrorRegistry.h"
 
-#include "OvButtonMirror.h"
-#include "OvFormDialog.h"
-#include "OvGridMirror.h"
-#include "OvMenuMirrors.h"
-#include "OvPaletteMirror.h"
-#include "OvToolBarMirror.h"
-#include "OvToolButtonMirror.h"
+#include "ButtonMirror.h"
+#include "FormDialog.h"
+#include "GridMirror.h"
+#include "MenuMirrors.h"
+#include "PaletteMirror.h"
+#include "ToolBarMirror.h"
+#include "ToolButtonMirror.h"
 
 #include "rtl/Component.h"
 #include "vcl/CategoryButtons.h"
@@ -19,11 +19,11 @@
 #include <QMenuBar>
 #include <QToolBar>
 
-void OvMirrorRegistry::Register(const TClassInfo& Class, TFactory Factory) {
+void MirrorRegistry::Register(const TClassInfo& Class, TFactory Factory) {
   FFactories[&Class] = std::move(Factory);
 }
 
-const OvMirrorRegistry::TFactory* OvMirrorRegistry::FactoryFor(const TClassInfo& Class) const {
+const MirrorRegistry::TFactory* MirrorRegistry::FactoryFor(const TClassInfo& Class) const {
   for (const TClassInfo* C = &Class; C; C = C->Parent()) {
     const auto It = FFactories.find(C);
     if (It != FFactories.end())
@@ -32,49 +32,49 @@ const OvMirrorRegistry::TFactory* OvMirrorRegistry::FactoryFor(const TClassInfo&
   return nullptr;
 }
 
-QObject* OvMirrorRegistry::Create(TComponent* Model, QWidget* Into, QObject* Owner) const {
+QObject* MirrorRegistry::Create(TComponent* Model, QWidget* Into, QObject* Owner) const {
   const TFactory* Factory = FactoryFor(Model->ClassType());
   return Factory ? (*Factory)(Model, Into, Owner) : nullptr;
 }
 
 namespace {
 
-OvMirrorRegistry MakeStandard() {
-  OvMirrorRegistry R;
+MirrorRegistry MakeStandard() {
+  MirrorRegistry R;
   R.Register(TMainMenu::StaticClass(), [](TComponent* M, QWidget* Into, QObject* Owner) {
     auto* Bar = qobject_cast<QMenuBar*>(Into);
-    return Bar && Owner != Into ? new OvMenuBarMirror(static_cast<TMainMenu*>(M), Bar, Owner)
+    return Bar && Owner != Into ? new MenuBarMirror(static_cast<TMainMenu*>(M), Bar, Owner)
                                 : nullptr;
   });
   R.Register(TPopupMenu::StaticClass(), [](TComponent* M, QWidget* Into, QObject*) {
-    return new OvPopupMenuMirror(static_cast<TPopupMenu*>(M), Into);
+    return new PopupMenuMirror(static_cast<TPopupMenu*>(M), Into);
   });
   R.Register(TToolBar::StaticClass(), [](TComponent* M, QWidget* Into, QObject* Owner) {
     auto* Bar = qobject_cast<QToolBar*>(Into);
-    return Bar && Owner != Into ? new OvToolBarMirror(static_cast<TToolBar*>(M), Bar, Owner)
+    return Bar && Owner != Into ? new ToolBarMirror(static_cast<TToolBar*>(M), Bar, Owner)
                                 : nullptr;
   });
   R.Register(TToolButton::StaticClass(), [](TComponent* M, QWidget* Into, QObject*) {
-    return new OvToolButtonMirror(static_cast<TToolButton*>(M), Into);
+    return new ToolButtonMirror(static_cast<TToolButton*>(M), Into);
   });
   R.Register(TCategoryButtons::StaticClass(), [](TComponent* M, QWidget* Into, QObject*) {
-    return new OvPaletteMirror(static_cast<TCategoryButtons*>(M), Into);
+    return new PaletteMirror(static_cast<TCategoryButtons*>(M), Into);
   });
   R.Register(TCustomGrid::StaticClass(), [](TComponent* M, QWidget* Into, QObject*) {
-    return new OvGridMirror(static_cast<TCustomGrid*>(M), Into);
+    return new GridMirror(static_cast<TCustomGrid*>(M), Into);
   });
   R.Register(TButton::StaticClass(), [](TComponent* M, QWidget* Into, QObject*) {
-    return new OvButtonMirror(static_cast<TButton*>(M), Into);
+    return new ButtonMirror(static_cast<TButton*>(M), Into);
   });
   R.Register(TCustomForm::StaticClass(), [](TComponent* M, QWidget* Into, QObject*) {
-    return new OvFormDialog(static_cast<TCustomForm*>(M), Into);
+    return new FormDialog(static_cast<TCustomForm*>(M), Into);
   });
   return R;
 }
 
 } // namespace
 
-OvMirrorRegistry& OvMirrorRegistry::Standard() {
-  static OvMirrorRegistry Registry = MakeStandard();
+MirrorRegistry& MirrorRegistry::Standard() {
+  static MirrorRegistry Registry = MakeStandard();
   return Registry;
 }

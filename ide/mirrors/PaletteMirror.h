@@ -11,11 +11,11 @@
 
 #include <QAbstractScrollArea>
 
-class OvPaletteMirror : public QAbstractScrollArea, private TCategoryButtonsView {
+class PaletteMirror : public QAbstractScrollArea, private TCategoryButtonsView {
   Q_OBJECT
 public:
-  OvPaletteMirror(TCategoryButtons* Palette, QWidget* Parent);
-  ~OvPaletteMirror() override;
+  PaletteMirror(TCategoryButtons* Palette, QWidget* Parent);
+  ~PaletteMirror() override;
 
   TCategoryButtons* Palette() const { return FPalette; }
   // The category whose header lies at a point of the viewport, or -1.

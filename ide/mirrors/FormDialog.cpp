@@ -1,10 +1,10 @@
-#include "OvFormDialog.h"
+#include "FormDialog.h"
 
-#include "OvFailures.h"
-#include "OvGraphics.h"
-#include "OvGridMirror.h"
-#include "OvMirrorRegistry.h"
-#include "OvQtStrings.h"
+#include "Failures.h"
+#include "GridMirror.h"
+#include "MirrorRegistry.h"
+#include "QtGraphics.h"
+#include "QtStrings.h"
 
 #include "vcl/Forms.h"
 #include "vcl/Grids.h"
@@ -18,7 +18,7 @@
 
 #include <memory>
 
-OvFormDialog::OvFormDialog(TCustomForm* Form, QWidget* Parent) : QDialog(Parent), FForm(Form) {
+FormDialog::FormDialog(TCustomForm* Form, QWidget* Parent) : QDialog(Parent), FForm(Form) {
   setObjectName(ToQString(Form->Name()));
   setWindowTitle(ToQString(Form->Caption()));
   setFixedSize(Form->ClientWidth(), Form->ClientHeight());
@@ -48,7 +48,7 @@ OvFormDialog::OvFormDialog(TCustomForm* Form, QWidget* Parent) : QDialog(Parent)
   QStringList Missing;
   for (int I = 0; I < Form->ControlCount(); ++I) {
     TControl* C = Form->Controls(I);
-    QObject* Made = OvMirrorRegistry::Standard().Create(C, this);
+    QObject* Made = MirrorRegistry::Standard().Create(C, this);
     auto* Shown = qobject_cast<QWidget*>(Made);
     if (!Shown) {
       delete Made;
@@ -70,12 +70,12 @@ OvFormDialog::OvFormDialog(TCustomForm* Form, QWidget* Parent) : QDialog(Parent)
   FForm->AddView(this);
 }
 
-OvFormDialog::~OvFormDialog() {
+FormDialog::~FormDialog() {
   if (FForm)
     FForm->RemoveView(this);
 }
 
-int OvFormDialog::Run() {
+int FormDialog::Run() {
   exec();
   // The keyboard goes back to the window that opened the dialog; without a window manager
   // nobody else gives it back, and Alt+A and the like would reach nothing.
@@ -84,30 +84,30 @@ int OvFormDialog::Run() {
   return FForm ? FForm->ModalResult() : mrCancel;
 }
 
-TModalRunner OvFormDialog::Runner(QWidget* Parent) {
+TModalRunner FormDialog::Runner(QWidget* Parent) {
   return [Owner = QPointer<QWidget>(Parent)](TCustomForm& Form) {
     // The form's mirror as registered, this dialog unless a front end put another in its place.
-    std::unique_ptr<OvFormDialog> Dialog(
-        OvMirrorRegistry::Standard().CreateAs<OvFormDialog>(&Form, Owner.data()));
+    std::unique_ptr<FormDialog> Dialog(
+        MirrorRegistry::Standard().CreateAs<FormDialog>(&Form, Owner.data()));
     if (!Dialog)
-      Dialog = std::make_unique<OvFormDialog>(&Form, Owner.data());
+      Dialog = std::make_unique<FormDialog>(&Form, Owner.data());
     return Dialog->Run();
   };
 }
 
-void OvFormDialog::ClickButton(TButton* Button) {
+void FormDialog::ClickButton(TButton* Button) {
   // As focus leaving a grid for a button would: the cell being edited is kept for any button
   // but the one that cancels.
   FinishCellEditing(!Button->Cancel() && Button->ModalResult() != mrCancel);
   RunGuarded(this, [&] { Button->Click(); });
 }
 
-void OvFormDialog::FinishCellEditing(bool Confirm) {
-  for (OvGridMirror* Grid : findChildren<OvGridMirror*>())
+void FormDialog::FinishCellEditing(bool Confirm) {
+  for (GridMirror* Grid : findChildren<GridMirror*>())
     Grid->FinishEditing(Confirm);
 }
 
-TButton* OvFormDialog::ButtonFor(bool Default) const {
+TButton* FormDialog::ButtonFor(bool Default) const {
   if (!FForm)
     return nullptr;
   TButton* ByResult = nullptr;
@@ -121,7 +121,7 @@ TButton* OvFormDialog::ButtonFor(bool Default) const {
   return ByResult;
 }
 
-void OvFormDialog::keyPressEvent(QKeyEvent* Event) {
+void FormDialog::keyPressEvent(QKeyEvent* Event) {
   if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
     if (TButton* B = ButtonFor(true))
       ClickButton(B);
@@ -134,7 +134,7 @@ void OvFormDialog::keyPressEvent(QKeyEvent* Event) {
   QDialog::keyPressEvent(Event);
 }
 
-void OvFormDialog::reject() {
+void FormDialog::reject() {
   // Escape or the window's close box: the cancel button's click, else the form's Close.
   if (TButton* B = ButtonFor(false))
     ClickButton(B);
@@ -144,7 +144,7 @@ void OvFormDialog::reject() {
     QDialog::reject();
 }
 
-void OvFormDialog::ModalResultChanged(TCustomForm*) {
+void FormDialog::ModalResultChanged(TCustomForm*) {
   if (!FForm || FForm->ModalResult() == mrNone)
     return;
   // However the form was accepted, a cell being edited is part of what is accepted.
@@ -153,12 +153,12 @@ void OvFormDialog::ModalResultChanged(TCustomForm*) {
     done(FForm->ModalResult());
 }
 
-void OvFormDialog::CaptionChanged(TControl* Sender) {
+void FormDialog::CaptionChanged(TControl* Sender) {
   if (FForm && Sender == FForm)
     setWindowTitle(ToQString(FForm->Caption()));
 }
 
-void OvFormDialog::ComponentDestroying(TComponent*) {
+void FormDialog::ComponentDestroying(TComponent*) {
   FForm = nullptr;
   QDialog::reject();
 }

@@ -1,4 +1,4 @@
-#include "OvGraphics.h"
+#include "QtGraphics.h"
 
 #include "vcl/ImgList.h"
 

@@ -15,23 +15,23 @@
 #include <vector>
 
 // What opening a sub-menu and choosing an item do in the model.
-struct OvMenuDriver {
+struct MenuDriver {
   std::function<void(TMenuItem*)> Open;  // before the sub-menu of this item shows
   std::function<void(TMenuItem*)> Click; // an item without children was chosen
 };
 
 // Replaces Menu's entries with the visible children of Item: "-" as a separator, items with
 // children as sub-menus that open through the driver, the rest as actions.
-void OvFillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver);
+void FillMenu(QMenu* Menu, TMenuItem* Item, const MenuDriver& Driver);
 
 // The hot key of a menu text ("P&alette": 'a'), lower case; null when it has none ("&&" is a
 // literal "&").
-QChar OvHotKeyOf(const QString& Text);
+QChar HotKeyOf(const QString& Text);
 // Text with its hot key moved, when the key is one of Taken (lower case), to the first letter or
 // digit of it that is not: "P&alette" with 'a' taken gives "&Palette". Text whose key is free, or
 // that has none, comes back as it is; without a free letter, it comes back without a hot key (a
 // literal "&" stays "&&").
-QString OvWithFreeHotKey(const QString& Text, const QSet<QChar>& Taken);
+QString WithFreeHotKey(const QString& Text, const QSet<QChar>& Taken);
 
 // The model main menu's top-level entries at the end of a Qt menu bar, following them as they
 // come and go and as they change: an entry that gets its first child (a package adds a menu and
@@ -40,16 +40,16 @@ QString OvWithFreeHotKey(const QString& Text, const QSet<QChar>& Taken);
 // The bar may belong to someone else (a host's main window): the mirror adds its entries after
 // the bar's own, and touches, rebuilds and removes only the entries it added. An entry whose
 // hot key one of the bar's own entries has already shows another letter of its caption, one the
-// bar leaves free (OvWithFreeHotKey), so that every underlined letter opens what it underlines;
+// bar leaves free (WithFreeHotKey), so that every underlined letter opens what it underlines;
 // the model's caption stays as it is. The letters follow the bar's own entries as they change. Its
 // entries are children of the bar and go with it; the mirror itself belongs to Parent (never the
 // bar: a mirror released before its bar takes its entries out of it, which a bar being released
 // cannot take part in).
-class OvMenuBarMirror : public QObject, private TMenuItemView {
+class MenuBarMirror : public QObject, private TMenuItemView {
   Q_OBJECT
 public:
-  OvMenuBarMirror(TMainMenu* Menu, QMenuBar* Bar, QObject* Parent);
-  ~OvMenuBarMirror() override;
+  MenuBarMirror(TMainMenu* Menu, QMenuBar* Bar, QObject* Parent);
+  ~MenuBarMirror() override;
 
   QMenuBar* Bar() const { return FBar; }
   // The Qt menu of a top-level entry (matched as the host's Find matches), or nullptr.
@@ -86,7 +86,7 @@ private:
 
   TMenuItem* FRoot;
   QPointer<QMenuBar> FBar;
-  OvMenuDriver FDriver;
+  MenuDriver FDriver;
   std::vector<TEntry> FEntries;
   int FOpening = 0; // an entry's opening event runs
   bool FRebuildPending = false;
@@ -95,11 +95,11 @@ private:
 
 // A popup menu of the model shown as a Qt menu: the before-show event fires as it opens, and
 // its items are clicked through the popup (which may stand an action in for the item).
-class OvPopupMenuMirror : public QMenu, private TPopupMenuView {
+class PopupMenuMirror : public QMenu, private TPopupMenuView {
   Q_OBJECT
 public:
-  OvPopupMenuMirror(TPopupMenu* Popup, QWidget* Parent);
-  ~OvPopupMenuMirror() override;
+  PopupMenuMirror(TPopupMenu* Popup, QWidget* Parent);
+  ~PopupMenuMirror() override;
   // Stops mirroring the model's popup (the menu is about to go).
   void Detach();
   // The popup shown, or nullptr once it is gone or detached.
@@ -110,7 +110,7 @@ private:
   void ComponentDestroying(TComponent* Sender) override;
 
   TPopupMenu* FPopup;
-  OvMenuDriver FDriver;
+  MenuDriver FDriver;
   bool FOpenedByModel = false; // the model fired the before-show event already
   bool FFiring = false;        // the Qt arrow is firing it now
 };

@@ -14,7 +14,7 @@
 
 class TComponent;
 
-class OvMirrorRegistry {
+class MirrorRegistry {
 public:
   // Makes the Qt object that mirrors Model. Into is where it shows: the parent widget of a
   // control's, a popup's or a form's widget; the Qt bar that a main menu's or a tool bar's
@@ -40,7 +40,7 @@ public:
 
   // The registry both Qt front ends use, holding the mirrors of this library: main menu, popup
   // menu, tool bar, tool button, palette, grid, button and form.
-  static OvMirrorRegistry& Standard();
+  static MirrorRegistry& Standard();
 
 private:
   std::unordered_map<const TClassInfo*, TFactory> FFactories;

@@ -17,11 +17,11 @@
 class QLineEdit;
 class QScrollBar;
 
-class OvGridMirror : public QWidget, private TGridView {
+class GridMirror : public QWidget, private TGridView {
   Q_OBJECT
 public:
-  OvGridMirror(TCustomGrid* Grid, QWidget* Parent);
-  ~OvGridMirror() override;
+  GridMirror(TCustomGrid* Grid, QWidget* Parent);
+  ~GridMirror() override;
 
   // The cell at a point of the widget, or false.
   bool CellAt(const QPoint& Point, int& ACol, int& ARow) const;

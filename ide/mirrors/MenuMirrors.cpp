@@ -1,15 +1,15 @@
-#include "OvMenuMirrors.h"
+#include "MenuMirrors.h"
 
-#include "OvFailures.h"
-#include "OvModelRef.h"
-#include "OvQtStrings.h"
+#include "Failures.h"
+#include "ModelRef.h"
+#include "QtStrings.h"
 
 #include <QActionEvent>
 #include <QTimer>
 
 #include <algorithm>
 
-void OvFillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver) {
+void FillMenu(QMenu* Menu, TMenuItem* Item, const MenuDriver& Driver) {
   Menu->clear();
   // The sub-menus of the last filling are used again in their order: creating and destroying a
   // widget per sub-menu at every opening costs more than the rest of the filling together.
@@ -37,12 +37,12 @@ void OvFillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver) {
       Sub->setEnabled(Child->Enabled());
       // The entries hold their items weakly: an entry that outlived its item (chosen while the
       // model changed under an open menu) reaches nothing.
-      QObject::connect(Sub, &QMenu::aboutToShow, Sub, [Sub, Ref = TModelRef(Child), Driver] {
+      QObject::connect(Sub, &QMenu::aboutToShow, Sub, [Sub, Ref = ModelRef(Child), Driver] {
         if (Ref && Driver.Open)
           RunGuarded(Sub, [&] { Driver.Open(Ref.Get()); });
         // Opening may have released the item (a handler that rebuilds its menu).
         if (TMenuItem* Current = Ref.Get())
-          OvFillMenu(Sub, Current, Driver);
+          FillMenu(Sub, Current, Driver);
         else
           Sub->clear();
       });
@@ -50,7 +50,7 @@ void OvFillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver) {
     }
     QAction* Action = Menu->addAction(ToQString(Child->Caption()));
     Action->setEnabled(Child->Enabled());
-    QObject::connect(Action, &QAction::triggered, Menu, [Menu, Ref = TModelRef(Child), Driver] {
+    QObject::connect(Action, &QAction::triggered, Menu, [Menu, Ref = ModelRef(Child), Driver] {
       if (TMenuItem* Current = Ref.Get())
         RunGuarded(Menu->window(), [&] { Driver.Click(Current); });
     });
@@ -63,7 +63,7 @@ void OvFillMenu(QMenu* Menu, TMenuItem* Item, const OvMenuDriver& Driver) {
   }
 }
 
-QChar OvHotKeyOf(const QString& Text) {
+QChar HotKeyOf(const QString& Text) {
   for (qsizetype I = 0; I + 1 < Text.size(); ++I)
     if (Text[I] == QLatin1Char('&')) {
       if (Text[I + 1] != QLatin1Char('&'))
@@ -73,8 +73,8 @@ QChar OvHotKeyOf(const QString& Text) {
   return {};
 }
 
-QString OvWithFreeHotKey(const QString& Text, const QSet<QChar>& Taken) {
-  const QChar Key = OvHotKeyOf(Text);
+QString WithFreeHotKey(const QString& Text, const QSet<QChar>& Taken) {
+  const QChar Key = HotKeyOf(Text);
   if (Key.isNull() || !Taken.contains(Key))
     return Text;
   QString Result;
@@ -97,10 +97,10 @@ QString OvWithFreeHotKey(const QString& Text, const QSet<QChar>& Taken) {
   return Result;
 }
 
-// --- OvMenuBarMirror
+// --- MenuBarMirror
 // --------------------------------------------------------------------------------
 
-OvMenuBarMirror::OvMenuBarMirror(TMainMenu* Menu, QMenuBar* Bar, QObject* Parent)
+MenuBarMirror::MenuBarMirror(TMainMenu* Menu, QMenuBar* Bar, QObject* Parent)
     : QObject(Parent), FRoot(Menu->Items()), FBar(Bar) {
   // The host fires a main-menu item's click when its sub-menu opens, and when it is chosen.
   FDriver.Open = [](TMenuItem* Item) { Item->Click(); };
@@ -113,7 +113,7 @@ OvMenuBarMirror::OvMenuBarMirror(TMainMenu* Menu, QMenuBar* Bar, QObject* Parent
   Rebuild();
 }
 
-OvMenuBarMirror::~OvMenuBarMirror() {
+MenuBarMirror::~MenuBarMirror() {
   if (FBar)
     FBar->removeEventFilter(this);
   Unlink();
@@ -121,7 +121,7 @@ OvMenuBarMirror::~OvMenuBarMirror() {
     FRoot->RemoveView(this);
 }
 
-QWidget* OvMenuBarMirror::Window() const {
+QWidget* MenuBarMirror::Window() const {
   return FBar ? FBar->window() : nullptr;
 }
 
@@ -138,7 +138,7 @@ void Drop(QMenuBar* Bar, QAction* Action, QMenu* Menu) {
 }
 } // namespace
 
-void OvMenuBarMirror::Unlink() {
+void MenuBarMirror::Unlink() {
   for (const TEntry& E : FEntries) {
     E.Item->RemoveView(this);
     Drop(FBar, E.Action, E.Menu);
@@ -146,7 +146,7 @@ void OvMenuBarMirror::Unlink() {
   FEntries.clear();
 }
 
-QString OvMenuBarMirror::Shown(TMenuItem* Item) const {
+QString MenuBarMirror::Shown(TMenuItem* Item) const {
   const QString Caption = ToQString(Item->Caption());
   if (!FBar)
     return Caption;
@@ -154,15 +154,15 @@ QString OvMenuBarMirror::Shown(TMenuItem* Item) const {
   for (QAction* A : FBar->actions()) {
     const bool Mine = std::any_of(FEntries.begin(), FEntries.end(),
                                   [A](const TEntry& E) { return E.Action == A; });
-    const QChar Key = OvHotKeyOf(A->text());
+    const QChar Key = HotKeyOf(A->text());
     // A hidden entry keeps its key: a Qt bar still gives it its share of the presses.
     if (!Mine && !Key.isNull())
       Taken.insert(Key);
   }
-  return OvWithFreeHotKey(Caption, Taken);
+  return WithFreeHotKey(Caption, Taken);
 }
 
-void OvMenuBarMirror::ShowHotKeys() {
+void MenuBarMirror::ShowHotKeys() {
   const bool Was = FShowing;
   FShowing = true;
   for (const TEntry& E : FEntries) {
@@ -179,7 +179,7 @@ void OvMenuBarMirror::ShowHotKeys() {
   FShowing = Was;
 }
 
-bool OvMenuBarMirror::eventFilter(QObject* Watched, QEvent* Event) {
+bool MenuBarMirror::eventFilter(QObject* Watched, QEvent* Event) {
   const QEvent::Type Type = Event->type();
   if (Watched == FBar && !FShowing &&
       (Type == QEvent::ActionAdded || Type == QEvent::ActionRemoved ||
@@ -193,7 +193,7 @@ bool OvMenuBarMirror::eventFilter(QObject* Watched, QEvent* Event) {
   return QObject::eventFilter(Watched, Event);
 }
 
-void OvMenuBarMirror::Rebuild() {
+void MenuBarMirror::Rebuild() {
   FRebuildPending = false;
   Unlink();
   if (!FRoot || !FBar)
@@ -210,20 +210,20 @@ void OvMenuBarMirror::Rebuild() {
     QMenu* Menu = nullptr;
     if (Item->Count() == 0) {
       Action = new QAction(Shown(Item), FBar);
-      connect(Action, &QAction::triggered, this, [this, Ref = TModelRef(Item)] {
+      connect(Action, &QAction::triggered, this, [this, Ref = ModelRef(Item)] {
         if (TMenuItem* Current = Ref.Get())
           RunGuarded(Window(), [&] { Current->Click(); });
       });
     } else {
       Menu = new QMenu(Shown(Item), FBar);
       Menu->setObjectName(ToQString(Item->Caption()));
-      connect(Menu, &QMenu::aboutToShow, this, [this, Menu, Ref = TModelRef(Item)] {
+      connect(Menu, &QMenu::aboutToShow, this, [this, Menu, Ref = ModelRef(Item)] {
         ++FOpening;
         if (TMenuItem* Current = Ref.Get())
           RunGuarded(Window(), [&] { Current->Click(); });
         // The click may have released the entry (its handler rebuilt the main menu).
         if (TMenuItem* Current = Ref.Get())
-          OvFillMenu(Menu, Current, FDriver);
+          FillMenu(Menu, Current, FDriver);
         else
           Menu->clear();
         --FOpening;
@@ -245,7 +245,7 @@ void OvMenuBarMirror::Rebuild() {
   FShowing = Was;
 }
 
-QList<QAction*> OvMenuBarMirror::Actions() const {
+QList<QAction*> MenuBarMirror::Actions() const {
   QList<QAction*> Own;
   if (!FBar)
     return Own;
@@ -256,21 +256,21 @@ QList<QAction*> OvMenuBarMirror::Actions() const {
   return Own;
 }
 
-bool OvMenuBarMirror::MenuOpen() const {
+bool MenuBarMirror::MenuOpen() const {
   for (const TEntry& E : FEntries)
     if (E.Menu && E.Menu->isVisible())
       return true;
   return false;
 }
 
-void OvMenuBarMirror::RebuildSoon() {
+void MenuBarMirror::RebuildSoon() {
   if (FOpening > 0 || MenuOpen())
     FRebuildPending = true; // the menu's aboutToHide brings it back here
   else
     Rebuild();
 }
 
-QMenu* OvMenuBarMirror::MenuFor(const QString& Caption) const {
+QMenu* MenuBarMirror::MenuFor(const QString& Caption) const {
   if (!FRoot)
     return nullptr;
   TMenuItem* Item = FRoot->Find(FromQString(Caption));
@@ -282,7 +282,7 @@ QMenu* OvMenuBarMirror::MenuFor(const QString& Caption) const {
   return nullptr;
 }
 
-void OvMenuBarMirror::ItemsChanged(TMenuItem* Sender) {
+void MenuBarMirror::ItemsChanged(TMenuItem* Sender) {
   if (Sender == FRoot) {
     RebuildSoon(); // entries came or went (a package adds its own)
     return;
@@ -293,7 +293,7 @@ void OvMenuBarMirror::ItemsChanged(TMenuItem* Sender) {
       RebuildSoon();
 }
 
-void OvMenuBarMirror::CaptionChanged(TMenuItem* Sender) {
+void MenuBarMirror::CaptionChanged(TMenuItem* Sender) {
   // The entry's own action shows the new caption; nothing else of the bar changes.
   for (const TEntry& E : FEntries)
     if (E.Item == Sender) {
@@ -307,19 +307,19 @@ void OvMenuBarMirror::CaptionChanged(TMenuItem* Sender) {
     }
 }
 
-void OvMenuBarMirror::VisibleChanged(TMenuItem* Sender) {
+void MenuBarMirror::VisibleChanged(TMenuItem* Sender) {
   for (const TEntry& E : FEntries)
     if (E.Item == Sender && E.Action)
       E.Action->setVisible(Sender->Visible());
 }
 
-void OvMenuBarMirror::EnabledChanged(TMenuItem* Sender) {
+void MenuBarMirror::EnabledChanged(TMenuItem* Sender) {
   for (const TEntry& E : FEntries)
     if (E.Item == Sender && E.Action)
       E.Action->setEnabled(Sender->Enabled());
 }
 
-void OvMenuBarMirror::ComponentDestroying(TComponent* Sender) {
+void MenuBarMirror::ComponentDestroying(TComponent* Sender) {
   if (Sender == FRoot) {
     Unlink();
     FRoot = nullptr;
@@ -334,10 +334,10 @@ void OvMenuBarMirror::ComponentDestroying(TComponent* Sender) {
     }
 }
 
-// --- OvPopupMenuMirror
+// --- PopupMenuMirror
 // ------------------------------------------------------------------------------
 
-OvPopupMenuMirror::OvPopupMenuMirror(TPopupMenu* Popup, QWidget* Parent)
+PopupMenuMirror::PopupMenuMirror(TPopupMenu* Popup, QWidget* Parent)
     : QMenu(Parent), FPopup(Popup) {
   FDriver.Open = [this](TMenuItem* Item) {
     if (FPopup)
@@ -368,7 +368,7 @@ OvPopupMenuMirror::OvPopupMenuMirror(TPopupMenu* Popup, QWidget* Parent)
       }
     }
     FOpenedByModel = false;
-    OvFillMenu(this, FPopup->Items(), FDriver);
+    FillMenu(this, FPopup->Items(), FDriver);
   });
   connect(this, &QMenu::aboutToHide, this, [this] {
     if (FPopup)
@@ -376,17 +376,17 @@ OvPopupMenuMirror::OvPopupMenuMirror(TPopupMenu* Popup, QWidget* Parent)
   });
 }
 
-OvPopupMenuMirror::~OvPopupMenuMirror() {
+PopupMenuMirror::~PopupMenuMirror() {
   Detach();
 }
 
-void OvPopupMenuMirror::Detach() {
+void PopupMenuMirror::Detach() {
   if (FPopup)
     FPopup->RemoveView(this);
   FPopup = nullptr;
 }
 
-void OvPopupMenuMirror::PopupOpened(TPopupMenu*) {
+void PopupMenuMirror::PopupOpened(TPopupMenu*) {
   if (FFiring || isVisible())
     return;
   // The model asked for the menu to drop down (not through the Qt arrow): show it below the
@@ -397,6 +397,6 @@ void OvPopupMenuMirror::PopupOpened(TPopupMenu*) {
   popup(At);
 }
 
-void OvPopupMenuMirror::ComponentDestroying(TComponent*) {
+void PopupMenuMirror::ComponentDestroying(TComponent*) {
   FPopup = nullptr;
 }

@@ -1,8 +1,8 @@
-#include "OvToolBarMirror.h"
+#include "ToolBarMirror.h"
 
-#include "OvMirrorRegistry.h"
-#include "OvQtStrings.h"
-#include "OvToolButtonMirror.h"
+#include "MirrorRegistry.h"
+#include "QtStrings.h"
+#include "ToolButtonMirror.h"
 
 #include "vcl/ComCtrls.h"
 
@@ -15,21 +15,20 @@ bool IsSeparator(const TToolButton* B) {
 }
 } // namespace
 
-OvToolBarMirror::OvToolBarMirror(TToolBar* Model, QToolBar* Bar, QObject* Parent,
-                                 TImageSource Images)
+ToolBarMirror::ToolBarMirror(TToolBar* Model, QToolBar* Bar, QObject* Parent, TImageSource Images)
     : QObject(Parent), FModel(Model), FBar(Bar), FImages(std::move(Images)) {
   Q_ASSERT(Parent != Bar);
   FModel->AddView(static_cast<TToolBarView*>(this));
   Rebuild();
 }
 
-OvToolBarMirror::~OvToolBarMirror() {
+ToolBarMirror::~ToolBarMirror() {
   Unlink();
   if (FModel)
     FModel->RemoveView(static_cast<TToolBarView*>(this));
 }
 
-void OvToolBarMirror::Unlink() {
+void ToolBarMirror::Unlink() {
   for (const TPlace& P : FPlaces) {
     if (P.Model)
       P.Model->RemoveView(static_cast<TToolButtonView*>(this));
@@ -46,7 +45,7 @@ void OvToolBarMirror::Unlink() {
   FPlaces.clear();
 }
 
-QList<QAction*> OvToolBarMirror::Actions() const {
+QList<QAction*> ToolBarMirror::Actions() const {
   QList<QAction*> Own;
   for (const TPlace& P : FPlaces)
     if (P.Action)
@@ -54,7 +53,7 @@ QList<QAction*> OvToolBarMirror::Actions() const {
   return Own;
 }
 
-void OvToolBarMirror::Rebuild() {
+void ToolBarMirror::Rebuild() {
   FRebuildQueued = false;
   // The new buttons take the old ones' place: before the bar's first action after them, or at
   // the end.
@@ -84,7 +83,7 @@ void OvToolBarMirror::Rebuild() {
       FPlaces.push_back({Model, Separator, nullptr, true});
       continue;
     }
-    QObject* Made = OvMirrorRegistry::Standard().Create(Model, FBar);
+    QObject* Made = MirrorRegistry::Standard().Create(Model, FBar);
     auto* Widget = qobject_cast<QWidget*>(Made);
     if (!Widget) {
       // A button without a view works on without one; its place is kept.
@@ -93,7 +92,7 @@ void OvToolBarMirror::Rebuild() {
       continue;
     }
     QAction* Action = FBar->insertWidget(Before, Widget);
-    if (auto* Button = qobject_cast<OvToolButtonMirror*>(Widget)) {
+    if (auto* Button = qobject_cast<ToolButtonMirror*>(Widget)) {
       if (FImages)
         Button->SetImages(FImages);
       Button->ShowThrough(Action);
@@ -104,14 +103,14 @@ void OvToolBarMirror::Rebuild() {
   }
 }
 
-QToolButton* OvToolBarMirror::ButtonNamed(const QString& Name) const {
+QToolButton* ToolBarMirror::ButtonNamed(const QString& Name) const {
   for (const TPlace& P : FPlaces)
     if (P.Model && P.Button && P.Button->objectName() == Name)
       return qobject_cast<QToolButton*>(P.Button.data());
   return nullptr;
 }
 
-bool OvToolBarMirror::Changed() const {
+bool ToolBarMirror::Changed() const {
   if (!FModel)
     return !FPlaces.empty();
   size_t Shown = 0;
@@ -127,7 +126,7 @@ bool OvToolBarMirror::Changed() const {
   return Shown != FPlaces.size();
 }
 
-void OvToolBarMirror::RebuildSoon() {
+void ToolBarMirror::RebuildSoon() {
   // Deferred, so that a change made while a button's own click runs does not pull that button
   // away; once for a burst of changes (arranging the bar moves every button); and only when the
   // bar's buttons really stand otherwise by then.
@@ -143,28 +142,28 @@ void OvToolBarMirror::RebuildSoon() {
   });
 }
 
-void OvToolBarMirror::BoundsChanged(TControl*) {
+void ToolBarMirror::BoundsChanged(TControl*) {
   RebuildSoon(); // the order may have changed
 }
 
-void OvToolBarMirror::StyleChanged(TToolButton*) {
+void ToolBarMirror::StyleChanged(TToolButton*) {
   RebuildSoon(); // a button may have become a separator, or one a button
 }
 
-void OvToolBarMirror::VisibleChanged(TControl* Sender) {
+void ToolBarMirror::VisibleChanged(TControl* Sender) {
   // Buttons show their own; separators are shown here.
   for (const TPlace& P : FPlaces)
     if (P.Model == Sender && P.Separator && P.Action)
       P.Action->setVisible(Sender->Visible());
 }
 
-void OvToolBarMirror::ImagesChanged(TToolBar*) {
+void ToolBarMirror::ImagesChanged(TToolBar*) {
   for (const TPlace& P : FPlaces)
-    if (auto* Button = qobject_cast<OvToolButtonMirror*>(P.Button.data()))
+    if (auto* Button = qobject_cast<ToolButtonMirror*>(P.Button.data()))
       Button->ShowImage();
 }
 
-void OvToolBarMirror::ComponentDestroying(TComponent* Sender) {
+void ToolBarMirror::ComponentDestroying(TComponent* Sender) {
   if (Sender == FModel) {
     for (const TPlace& P : FPlaces)
       if (P.Model)

@@ -7,17 +7,17 @@
 
 #include "rtl/Component.h"
 
-template <class T> class TModelRef final : private TComponentView {
+template <class T> class ModelRef final : private TComponentView {
 public:
-  TModelRef() = default;
-  explicit TModelRef(T* Model) { Reset(Model); }
-  TModelRef(const TModelRef& Other) : TComponentView() { Reset(Other.Get()); }
-  TModelRef& operator=(const TModelRef& Other) {
+  ModelRef() = default;
+  explicit ModelRef(T* Model) { Reset(Model); }
+  ModelRef(const ModelRef& Other) : TComponentView() { Reset(Other.Get()); }
+  ModelRef& operator=(const ModelRef& Other) {
     if (this != &Other)
       Reset(Other.Get());
     return *this;
   }
-  ~TModelRef() override { Reset(nullptr); }
+  ~ModelRef() override { Reset(nullptr); }
 
   // The object, or nullptr once it is being released (or was never set).
   T* Get() const { return FModel && !(FModel->ComponentState() & csDestroying) ? FModel : nullptr; }

@@ -1,5 +1,5 @@
 // A tool bar of the model mirrored into a Qt tool bar: one button per TToolButton, in the
-// model's order, each the mirror the registry holds for its class (an OvToolButtonMirror, which
+// model's order, each the mirror the registry holds for its class (an ToolButtonMirror, which
 // follows its own button's changes), separators as separators. The bar is built again only when its
 // buttons come, go or change their order or kind.
 //
@@ -20,17 +20,17 @@
 #include <functional>
 #include <vector>
 
-class OvToolButtonMirror;
+class ToolButtonMirror;
 class QToolButton;
 
-class OvToolBarMirror : public QObject, private TToolBarView, private TToolButtonView {
+class ToolBarMirror : public QObject, private TToolBarView, private TToolButtonView {
   Q_OBJECT
 public:
   // Images gives the icon of an image index (a null icon for none); without it the icons come
   // from the model bar's image list.
   using TImageSource = std::function<QIcon(int ImageIndex)>;
-  OvToolBarMirror(TToolBar* Model, QToolBar* Bar, QObject* Parent, TImageSource Images = {});
-  ~OvToolBarMirror() override;
+  ToolBarMirror(TToolBar* Model, QToolBar* Bar, QObject* Parent, TImageSource Images = {});
+  ~ToolBarMirror() override;
 
   QToolBar* Bar() const { return FBar; }
   // The Qt button standing for the model's button of that name, or nullptr.
