@@ -6,180 +6,32 @@
 //     with Designer's standard Widget Box and with 500 categories more (a custom widget
 //     collection built for this benchmark).
 // Each iteration's time is measured here (manual time); key presses are sent through XTEST.
+#include "XHost.h"
+
 #include <benchmark/benchmark.h>
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
-
-#include <algorithm>
-#include <chrono>
-#include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace {
 
+using namespace bench;
 namespace fs = std::filesystem;
-using TClock = std::chrono::steady_clock;
 
 constexpr auto Patience = std::chrono::seconds(60);
 
-struct TRect {
-  int X = 0, Y = 0, W = 0, H = 0;
-};
-
-// The benchmark's own connection to the X server; it watches what is mapped on the root window.
-class TXServer {
-public:
-  TXServer() {
-    FDisplay = XOpenDisplay(nullptr);
-    if (!FDisplay)
-      throw std::runtime_error("cannot open the X display named by DISPLAY");
-    int Event, Error, Major, Minor;
-    if (!XTestQueryExtension(FDisplay, &Event, &Error, &Major, &Minor))
-      throw std::runtime_error("the X server has no XTEST extension");
-    FRoot = DefaultRootWindow(FDisplay);
-    // A window seen mapped may be gone when it is asked about (a tool tip, a closed menu):
-    // such errors answer nothing instead of ending the program.
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-    XSelectInput(FDisplay, FRoot, SubstructureNotifyMask);
-    XSync(FDisplay, True);
-  }
-  ~TXServer() { XCloseDisplay(FDisplay); }
-  TXServer(const TXServer&) = delete;
-  TXServer& operator=(const TXServer&) = delete;
-
-  // Drops the events seen so far.
-  void Forget() { XSync(FDisplay, True); }
-
-  // The next top-level window mapped (of at least MinW x MinH), waiting until the deadline.
-  Window NextMapped(int MinW, int MinH, TClock::time_point Deadline) {
-    while (TClock::now() < Deadline) {
-      while (XPending(FDisplay)) {
-        XEvent E;
-        XNextEvent(FDisplay, &E);
-        if (E.type != MapNotify || E.xmap.event != FRoot)
-          continue;
-        const TRect R = Geometry(E.xmap.window);
-        if (R.W >= MinW && R.H >= MinH)
-          return E.xmap.window;
-      }
-      usleep(200);
-    }
-    throw std::runtime_error("no window was mapped in time");
-  }
-
-  TRect Geometry(Window W) {
-    XWindowAttributes A;
-    if (!XGetWindowAttributes(FDisplay, W, &A))
-      return {};
-    int X = 0, Y = 0;
-    Window Child;
-    XTranslateCoordinates(FDisplay, W, FRoot, 0, 0, &X, &Y, &Child);
-    return {X, Y, A.width, A.height};
-  }
-
-  // One row of the screen's pixels.
-  std::vector<unsigned long> Row(int X, int Y, int W) {
-    std::vector<unsigned long> Pixels;
-    XImage* Image =
-        XGetImage(FDisplay, FRoot, X, Y, static_cast<unsigned>(W), 1, AllPlanes, ZPixmap);
-    if (!Image)
-      return Pixels;
-    for (int I = 0; I < W; ++I)
-      Pixels.push_back(XGetPixel(Image, I, 0));
-    XDestroyImage(Image);
-    return Pixels;
-  }
-
-  // Waits until the row differs from Before (the window's first paint reached the screen).
-  void WaitChanged(int X, int Y, int W, const std::vector<unsigned long>& Before,
-                   TClock::time_point Deadline) {
-    while (TClock::now() < Deadline) {
-      if (Row(X, Y, W) != Before)
-        return;
-      usleep(200);
-    }
-    throw std::runtime_error("a mapped window was not painted in time");
-  }
-
-  void Click(int X, int Y) {
-    XTestFakeMotionEvent(FDisplay, -1, X, Y, CurrentTime);
-    XTestFakeButtonEvent(FDisplay, 1, True, CurrentTime);
-    XTestFakeButtonEvent(FDisplay, 1, False, CurrentTime);
-    XFlush(FDisplay);
-  }
-  void Key(KeySym Modifier, KeySym Sym) {
-    const KeyCode Mod = Modifier ? XKeysymToKeycode(FDisplay, Modifier) : 0;
-    const KeyCode Code = XKeysymToKeycode(FDisplay, Sym);
-    if (Mod)
-      XTestFakeKeyEvent(FDisplay, Mod, True, CurrentTime);
-    XTestFakeKeyEvent(FDisplay, Code, True, CurrentTime);
-    XTestFakeKeyEvent(FDisplay, Code, False, CurrentTime);
-    if (Mod)
-      XTestFakeKeyEvent(FDisplay, Mod, False, CurrentTime);
-    XFlush(FDisplay);
-  }
-  // Waits until the window is unmapped.
-  void WaitUnmapped(Window W, TClock::time_point Deadline) {
-    while (TClock::now() < Deadline) {
-      XWindowAttributes A;
-      if (!XGetWindowAttributes(FDisplay, W, &A) || A.map_state != IsViewable)
-        return;
-      usleep(500);
-    }
-    throw std::runtime_error("a menu stayed open after Escape");
-  }
-
-private:
-  Display* FDisplay = nullptr;
-  Window FRoot = 0;
-};
-
 // Qt Widgets Designer on a form, with a HOME of its own (kept across the runs of one
 // benchmark, as a user's is), the plugin's folders in QT_PLUGIN_PATH when given.
-class TDesigner {
+class TDesigner : public TChild {
 public:
-  TDesigner(const std::string& Home, const std::string& PluginPath) {
-    FPid = fork();
-    if (FPid < 0)
-      throw std::runtime_error("fork failed");
-    if (FPid == 0) {
-      setenv("HOME", Home.c_str(), 1);
-      unsetenv("HOSTIDE_REGISTRY");
-      unsetenv("XDG_CONFIG_HOME");
-      setenv("QT_QPA_PLATFORM", "xcb", 1);
-      if (PluginPath.empty())
-        unsetenv("QT_PLUGIN_PATH");
-      else
-        setenv("QT_PLUGIN_PATH", PluginPath.c_str(), 1);
-      const int Null = open("/dev/null", O_WRONLY);
-      dup2(Null, 1);
-      dup2(Null, 2);
-      execl(DESIGNER_PROGRAM, DESIGNER_PROGRAM, FORM_UI, static_cast<char*>(nullptr));
-      _exit(127);
-    }
-  }
-  ~TDesigner() {
-    kill(FPid, SIGTERM);
-    int ExitStatus = 0;
-    waitpid(FPid, &ExitStatus, 0);
-  }
-  TDesigner(const TDesigner&) = delete;
-  TDesigner& operator=(const TDesigner&) = delete;
-
-private:
-  pid_t FPid = -1;
+  TDesigner(const std::string& Home, const std::string& PluginPath)
+      : TChild({DESIGNER_PROGRAM, FORM_UI}, {{"HOME", Home},
+                                             {"HOSTIDE_REGISTRY", ""},
+                                             {"XDG_CONFIG_HOME", ""},
+                                             {"QT_QPA_PLATFORM", "xcb"},
+                                             {"QT_PLUGIN_PATH", PluginPath}}) {}
 };
 
 std::string FreshHome(const std::string& Name) {
@@ -231,12 +83,6 @@ void StartToFirstPaint(benchmark::State& State, bool WithPlugin) {
     State.ResumeTiming();
   }
   fs::remove_all(Home);
-}
-
-double Median(std::vector<double> Values) {
-  std::sort(Values.begin(), Values.end());
-  const size_t N = Values.size();
-  return N == 0 ? 0 : N % 2 ? Values[N / 2] : (Values[N / 2 - 1] + Values[N / 2]) / 2;
 }
 
 // One start alone and one with the plugin per iteration, so that both meet the same load of the
