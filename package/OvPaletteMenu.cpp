@@ -241,11 +241,14 @@ TMenuItem* TOvPaletteMenuWizardDataModule::FindOrCreateCategory(TMenuItem* Targe
                                                                 const UnicodeString& Caption) {
   // Matched as the host's Find matches, but only among the category items: the main menu's
   // invisible placeholder never takes a category in, or its tabs would never show.
-  const UnicodeString Key = MenuFindKey(Caption);
-  if (Target == FIndexedTarget) {
-    const auto Found = FCategoryIndex.find(Key);
-    if (Found != FCategoryIndex.end())
+  const bool Indexed = Target == FIndexedTarget;
+  if (Indexed)
+    if (const auto Found = FCategoriesByCaption.find(Caption); Found != FCategoriesByCaption.end())
       return Found->second;
+  const UnicodeString Key = MenuFindKey(Caption);
+  if (Indexed) {
+    if (const auto Found = FCategoriesByKey.find(Key); Found != FCategoriesByKey.end())
+      return FCategoriesByCaption[Caption] = Found->second;
   } else {
     for (int I = FirstCategory; I < Target->Count(); ++I)
       if (MenuFindKey(Target->Items(I)->Caption()) == Key)
@@ -265,8 +268,10 @@ TMenuItem* TOvPaletteMenuWizardDataModule::FindOrCreateCategory(TMenuItem* Targe
       High = Mid;
   }
   Target->Insert(Low, Item);
-  if (Target == FIndexedTarget)
-    FCategoryIndex.emplace(Key, Item);
+  if (Indexed) {
+    FCategoriesByKey.emplace(Key, Item);
+    FCategoriesByCaption.emplace(Caption, Item);
+  }
   return Item;
 }
 
@@ -285,7 +290,8 @@ void TOvPaletteMenuWizardDataModule::BuildMenu(TMenuItem* Target, int FirstCateg
       TOvPaletteMenuWizardDataModule& Owner;
       ~TIndexScope() {
         Owner.FIndexedTarget = nullptr;
-        Owner.FCategoryIndex.clear();
+        Owner.FCategoriesByKey.clear();
+        Owner.FCategoriesByCaption.clear();
       }
     } Scope{*this};
     FIndexedTarget = Target;

@@ -85,10 +85,12 @@ private:
   TMenuItem* FindOrCreateCategory(TMenuItem* Target, int FirstCategory,
                                   const UnicodeString& Caption);
 
-  // The category items of the build under way, by the key the menus' Find compares, so that
-  // filing a tab does not walk the menu. Empty between builds.
+  // The category items of the build under way, so that filing a tab does not walk the menu: by
+  // the key the menus' Find compares, and by the captions already asked for (most pieces come
+  // again as they were). Empty between builds.
   TMenuItem* FIndexedTarget = nullptr;
-  std::unordered_map<UnicodeString, TMenuItem*> FCategoryIndex;
+  std::unordered_map<UnicodeString, TMenuItem*> FCategoriesByKey;
+  std::unordered_map<UnicodeString, TMenuItem*> FCategoriesByCaption;
 };
 
 // The one attachment object while the wizard lives, or nullptr.
